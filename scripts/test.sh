@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test headless (no display needed).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$here/scripts/bootstrap.sh" "$here/build"
+# GL suites set SDL's offscreen video and dummy audio drivers themselves (see tests/CMakeLists.txt).
+cd "$here/build"
+ctest --output-on-failure -j "$(nproc)"

@@ -1,0 +1,17 @@
+// Runtime diagnostics on stderr: quiet by default, detailed with --verbose.
+#pragma once
+
+#include <string_view>
+
+namespace qx {
+
+// When false (the default) only errors are printed; --verbose turns on detail lines.
+void SetVerbose(bool on);
+bool IsVerbose();
+
+// One line on stderr, prefixed by a short tag ("archive", "gl", "game" ...).
+void LogError(std::string_view tag, std::string_view message);
+// Printed only in verbose mode.
+void LogDetail(std::string_view tag, std::string_view message);
+
+}  // namespace qx

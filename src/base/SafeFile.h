@@ -1,0 +1,17 @@
+// Crash-safe file writing: a temporary file in the same folder, fsync, rename, fsync of the
+// folder. A kill or a full disk never leaves a half-written file under the real name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error);
+
+// Reads a whole file; false (with a reason) when it cannot be read or exceeds `maxBytes`.
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error,
+                   size_t maxBytes = size_t{1} << 31);
+
+}  // namespace qx

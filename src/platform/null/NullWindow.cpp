@@ -1,0 +1,14 @@
+#include "platform/null/NullWindow.h"
+
+namespace qx {
+
+bool NullWindow::PollEvent(WindowEvent& event) {
+  if (queue.empty()) return false;
+  event = queue.front();
+  queue.pop_front();
+  return true;
+}
+
+void NullWindow::ApplyStyle(bool windowed) { styles.push_back(windowed ? "windowed" : "fullscreen"); }
+
+}  // namespace qx

@@ -1,0 +1,50 @@
+// A window without a screen: events are queued by the test, and what the shell does to
+// the window (style, caption, error boxes) is recorded.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "shell/Audio.h"
+#include "shell/Window.h"
+
+namespace qx {
+
+class NullWindow final : public Window {
+ public:
+  bool PollEvent(WindowEvent& event) override;
+  void ApplyStyle(bool windowed) override;
+  void SetCaption(const std::string& caption) override { this->caption = caption; }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  bool Minimized() const override { return minimized; }
+
+  void Push(const WindowEvent& event) { queue.push_back(event); }
+
+  std::deque<WindowEvent> queue;
+  std::vector<std::string> styles;  // "windowed" / "fullscreen", one per ApplyStyle
+  std::vector<std::string> errors;
+  std::string caption;
+  bool minimized = false;
+};
+
+class NullAudio final : public Audio {
+ public:
+  bool LibraryAvailable() override { return available; }
+  bool Initialize(int frequency) override {
+    this->frequency = frequency;
+    initialized = initOk;
+    return initOk;
+  }
+  void Shutdown() override { initialized = false; }
+  void PauseAll() override { paused = true; }
+  void ResumeAll() override { paused = false; }
+
+  bool available = true;
+  bool initOk = true;
+  bool initialized = false;
+  bool paused = false;
+  int frequency = 0;
+};
+
+}  // namespace qx

@@ -1,0 +1,212 @@
+#include "platform/sdl/SdlWindow.h"
+
+#include <cstdio>
+
+#include "base/CodePage.h"
+#include "base/Log.h"
+#include "render/Letterbox.h"
+
+namespace qx {
+
+int ScancodeToVirtualKey(SDL_Scancode sc) {
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
+  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return 0x70 + (sc - SDL_SCANCODE_F1);
+  if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return 0x61 + (sc - SDL_SCANCODE_KP_1);
+  switch (sc) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_KP_0: return 0x60;
+    case SDL_SCANCODE_BACKSPACE: return 0x08;
+    case SDL_SCANCODE_TAB: return 0x09;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return 0x0D;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return 0x10;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return 0x11;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return 0x12;
+    case SDL_SCANCODE_PAUSE: return 0x13;
+    case SDL_SCANCODE_CAPSLOCK: return 0x14;
+    case SDL_SCANCODE_ESCAPE: return 0x1B;
+    case SDL_SCANCODE_SPACE: return 0x20;
+    case SDL_SCANCODE_PAGEUP: return 0x21;
+    case SDL_SCANCODE_PAGEDOWN: return 0x22;
+    case SDL_SCANCODE_END: return 0x23;
+    case SDL_SCANCODE_HOME: return 0x24;
+    case SDL_SCANCODE_LEFT: return 0x25;
+    case SDL_SCANCODE_UP: return 0x26;
+    case SDL_SCANCODE_RIGHT: return 0x27;
+    case SDL_SCANCODE_DOWN: return 0x28;
+    case SDL_SCANCODE_PRINTSCREEN: return 0x2C;
+    case SDL_SCANCODE_INSERT: return 0x2D;
+    case SDL_SCANCODE_DELETE: return 0x2E;
+    case SDL_SCANCODE_KP_MULTIPLY: return 0x6A;
+    case SDL_SCANCODE_KP_PLUS: return 0x6B;
+    case SDL_SCANCODE_KP_MINUS: return 0x6D;
+    case SDL_SCANCODE_KP_PERIOD: return 0x6E;
+    case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return 0x90;
+    case SDL_SCANCODE_SCROLLLOCK: return 0x91;
+    case SDL_SCANCODE_SEMICOLON: return 0xBA;
+    case SDL_SCANCODE_EQUALS: return 0xBB;
+    case SDL_SCANCODE_COMMA: return 0xBC;
+    case SDL_SCANCODE_MINUS: return 0xBD;
+    case SDL_SCANCODE_PERIOD: return 0xBE;
+    case SDL_SCANCODE_SLASH: return 0xBF;
+    case SDL_SCANCODE_GRAVE: return 0xC0;
+    case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
+    case SDL_SCANCODE_BACKSLASH: return 0xDC;
+    case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
+    case SDL_SCANCODE_APOSTROPHE: return 0xDE;
+    default: return 0;
+  }
+}
+
+SdlWindow::SdlWindow(SDL_Window* window, bool headless, int bufferWidth, int bufferHeight)
+    : window_(window), headless_(headless), bufferWidth_(bufferWidth), bufferHeight_(bufferHeight) {
+  SDL_StartTextInput();
+}
+
+SdlWindow::~SdlWindow() {
+  if (window_) SDL_DestroyWindow(window_);
+}
+
+void SdlWindow::MapMouse(int wx, int wy, int& bx, int& by) const {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  const LetterboxRect box = ComputeLetterbox(w, h, bufferWidth_, bufferHeight_);
+  WindowToBackBuffer(box, wx, wy, bufferWidth_, bufferHeight_, bx, by);
+}
+
+bool SdlWindow::PollEvent(WindowEvent& event) {
+  SDL_Event e;
+  while (pending_.empty() && SDL_PollEvent(&e)) Translate(e);
+  if (pending_.empty()) return false;
+  event = pending_.front();
+  pending_.pop_front();
+  return true;
+}
+
+void SdlWindow::Translate(const SDL_Event& e) {
+  WindowEvent ev;
+  switch (e.type) {
+    case SDL_MOUSEMOTION:
+      ev.kind = WindowEvent::Kind::MouseMove;
+      MapMouse(e.motion.x, e.motion.y, ev.x, ev.y);
+      pending_.push_back(ev);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      ev.kind = e.type == SDL_MOUSEBUTTONDOWN ? WindowEvent::Kind::MouseDown : WindowEvent::Kind::MouseUp;
+      ev.button = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_MIDDLE ? 2 : 3;
+      MapMouse(e.button.x, e.button.y, ev.x, ev.y);
+      pending_.push_back(ev);
+      break;
+    case SDL_KEYDOWN: {
+      ev.kind = WindowEvent::Kind::KeyDown;
+      ev.vk = ScancodeToVirtualKey(e.key.keysym.scancode);
+      const Uint16 mod = e.key.keysym.mod;
+      ev.alt = (mod & KMOD_ALT) != 0;
+      ev.ctrl = (mod & KMOD_CTRL) != 0;
+      ev.shift = (mod & KMOD_SHIFT) != 0;
+      if (ev.vk != 0) pending_.push_back(ev);
+      // Text input carries no Backspace character; the key stands for it.
+      if (ev.vk == 0x08) {
+        WindowEvent ch;
+        ch.kind = WindowEvent::Kind::Char;
+        ch.ch = 8;
+        pending_.push_back(ch);
+      }
+      break;
+    }
+    case SDL_TEXTINPUT: {
+      // One character event per code point that code page 1251 can hold.
+      const std::string utf8 = e.text.text;
+      size_t i = 0;
+      while (i < utf8.size()) {
+        size_t len = 1;
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead >= 0xF0) len = 4;
+        else if (lead >= 0xE0) len = 3;
+        else if (lead >= 0xC0) len = 2;
+        if (auto b = Utf8ToCp1251(utf8.substr(i, len))) {
+          ev.kind = WindowEvent::Kind::Char;
+          ev.ch = static_cast<unsigned char>((*b)[0]);
+          pending_.push_back(ev);
+        }
+        i += len;
+      }
+      break;
+    }
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          focused_ = true;
+          if (!Minimized()) {
+            ev.kind = WindowEvent::Kind::Activate;
+            pending_.push_back(ev);
+          }
+          break;
+        case SDL_WINDOWEVENT_RESTORED:
+          if (focused_) {
+            ev.kind = WindowEvent::Kind::Activate;
+            pending_.push_back(ev);
+          }
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          focused_ = false;
+          ev.kind = WindowEvent::Kind::Deactivate;
+          pending_.push_back(ev);
+          break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          ev.kind = WindowEvent::Kind::Deactivate;
+          pending_.push_back(ev);
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          ev.kind = WindowEvent::Kind::Expose;
+          pending_.push_back(ev);
+          break;
+        case SDL_WINDOWEVENT_CLOSE:
+          ev.kind = WindowEvent::Kind::Close;
+          pending_.push_back(ev);
+          break;
+        default:
+          break;
+      }
+      break;
+    case SDL_QUIT:
+      ev.kind = WindowEvent::Kind::Close;
+      pending_.push_back(ev);
+      break;
+    default:
+      break;
+  }
+}
+
+void SdlWindow::ApplyStyle(bool windowed) {
+  if (windowed) {
+    SDL_SetWindowFullscreen(window_, 0);
+    SDL_SetWindowBordered(window_, SDL_TRUE);
+    SDL_SetWindowSize(window_, bufferWidth_, bufferHeight_);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  } else {
+    // Desktop full screen: no mode change; the back buffer is letterboxed to the screen.
+    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  }
+}
+
+void SdlWindow::SetCaption(const std::string& caption) {
+  SDL_SetWindowTitle(window_, Cp1251ToUtf8(caption).c_str());
+}
+
+void SdlWindow::ShowError(const std::string& text) {
+  LogError("qxrun", text);
+  if (!headless_) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Error", text.c_str(), window_);
+}
+
+bool SdlWindow::Minimized() const {
+  return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
+}  // namespace qx

@@ -1,0 +1,98 @@
+// TFormMain: the runner shell. Start-up, the timer-driven frame loop with its phases,
+// mouse and keyboard routing, the display mode, pausing in the background and the close.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/GfxDevice.h"
+#include "render/GfxTimer.h"
+#include "shell/Audio.h"
+#include "shell/Replay.h"
+#include "shell/Trace.h"
+#include "shell/Window.h"
+
+namespace qx {
+
+// The game's pace: process ticks and frames a second.
+inline constexpr double kProcessTicksPerSecond = 30.0;
+
+struct ShellOptions {
+  std::string programPath;  // the running program, for finding its game file
+  std::string gamePath;     // a ".qxf" file or a folder holding one; empty: look for it
+  std::string demoGamePath; // played when nothing else is found
+  bool testMode = false;    // keep the game windowed
+  int64_t frameLimit = -1;  // stop after this many frames (--frames)
+  std::string screenshotPath;
+  std::vector<ReplayEvent> replay;
+  std::string recordPath;
+  std::string tracePath;
+};
+
+class TFormMain {
+ public:
+  TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock& clock, ShellOptions options);
+  ~TFormMain();
+  TFormMain(const TFormMain&) = delete;
+  TFormMain& operator=(const TFormMain&) = delete;
+
+  // Start-up, the message loop until the window closes, and the close. Exit status.
+  int Run();
+
+  // The window's event handlers; public so that tests can drive them one by one.
+  bool FormCreate();  // false: the program stops (ExitStatus says how)
+  void DeviceInitialize(bool& success);
+  void TimerTimer();
+  void TimerProcess();
+  void DeviceRender();
+  void FormPaint();
+  void FormMouseDown(int x, int y);
+  void FormMouseMove(int x, int y);
+  void FormMouseUp(int x, int y);
+  void FormKeyDown(int vk, bool alt, bool ctrl, bool shift);
+  void FormKeyPress(int ch);
+  void FlWin();
+  void WMActivate(bool active);
+  void FormClose();
+
+  // One window event (or replayed one) routed to its handler.
+  void HandleEvent(const WindowEvent& event);
+  // Window events, then replay events due at the current tick.
+  void PumpEvents();
+  // Ends the message loop after the current pass, like closing the window.
+  void Close() { closeRequested_ = true; }
+
+  TGfxDevice& Device() { return device_; }
+  TGfxTimer& Timer() { return timer_; }
+  Trace& EventTrace() { return trace_; }
+  const std::string& GamePath() const { return gamePath_; }
+  int64_t ProcessTicks() const { return processTicks_; }
+  int64_t Frames() const { return frames_; }
+  bool CloseRequested() const { return closeRequested_; }
+  bool Closed() const { return closed_; }
+  int ExitStatus() const { return exitStatus_; }
+
+  // Writes the back buffer as a PNG file.
+  bool TakeScreenshot(const std::string& path);
+
+ private:
+  Window& window_;
+  Audio& audio_;
+  TGfxDevice device_;
+  TGfxTimer timer_;
+  ShellOptions options_;
+  ReplayPlayer replay_;
+  ReplayRecorder recorder_;
+  Trace trace_;
+  std::string gamePath_;
+  int64_t processTicks_ = 0;
+  int64_t frames_ = 0;
+  bool closeRequested_ = false;
+  bool closed_ = false;
+  bool audioOpen_ = false;
+  int exitStatus_ = 0;
+};
+
+}  // namespace qx

@@ -1,0 +1,117 @@
+// qxrun as a player starts it: command line, headless frames, screenshots, exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "base/SafeFile.h"
+
+namespace {
+
+const std::string kQxrun = std::string(QX_BINARY_DIR) + "/qxrun";
+
+struct Result {
+  int status = -1;
+  std::string output;  // stdout and stderr together
+};
+
+Result RunQxrun(const std::string& args) {
+  Result r;
+  const std::string cmd = kQxrun + " " + args + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+// Width, height and whether every pixel is opaque black, read from a PNG we wrote.
+bool PngIsBlack(const std::string& path, int& w, int& h);
+
+std::string Temp(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("qxrun-e2e-" + std::to_string(getpid()) + "-" + name)).string();
+}
+
+TEST(QxrunCli, HeadlessScreenshotIsA1024x768BlackPicture) {
+  const std::string shot = Temp("black.png");
+  const Result r = RunQxrun("--headless --fixed-step --frames 3 --screenshot " + shot);
+  ASSERT_EQ(r.status, 0) << r.output;
+  int w = 0, h = 0;
+  EXPECT_TRUE(PngIsBlack(shot, w, h));
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 768);
+  std::filesystem::remove(shot);
+}
+
+TEST(QxrunCli, BadOptionGivesOneLineAndStatusTwo) {
+  const Result r = RunQxrun("--bogus");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+  EXPECT_NE(r.output.find("--bogus"), std::string::npos);
+}
+
+TEST(QxrunCli, UnreadableOrMalformedReplayGivesStatusTwo) {
+  Result r = RunQxrun("--headless --replay /nonexistent/replay.txt");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "qxrun: cannot read replay file /nonexistent/replay.txt\n");
+  const std::string bad = Temp("bad-replay.txt");
+  std::ofstream(bad) << "0 move 1 2\n1 fly\n";
+  r = RunQxrun("--headless --replay " + bad);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("line 2"), std::string::npos) << r.output;
+  std::filesystem::remove(bad);
+}
+
+TEST(QxrunCli, MissingGameGivesStatusTwo) {
+  const Result r = RunQxrun("--headless /nonexistent/game.qxf");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("cannot find the game"), std::string::npos);
+}
+
+TEST(QxrunCli, ReplayQuitEndsTheRunAndTakesShots) {
+  const std::string replay = Temp("quit.txt");
+  const std::string shot = Temp("mid.png");
+  std::ofstream(replay) << "2 shot " << shot << "\n4 quit\n";
+  const Result r = RunQxrun("--headless --fixed-step --replay " + replay);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(shot));
+  std::filesystem::remove(replay);
+  std::filesystem::remove(shot);
+}
+
+TEST(QxrunCli, VersionAndHelp) {
+  EXPECT_EQ(RunQxrun("--version").output.rfind("qxrun ", 0), 0u);
+  const Result help = RunQxrun("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* opt : {"--windowed", "--headless", "--fixed-step", "--frames", "--screenshot", "--replay",
+                          "--record", "--trace", "--seed", "--verbose"}) {
+    EXPECT_NE(help.output.find(opt), std::string::npos) << opt;
+  }
+}
+
+}  // namespace
+
+#include <png.h>
+
+namespace {
+bool PngIsBlack(const std::string& path, int& w, int& h) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> px(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, px.data(), 0, nullptr)) return false;
+  w = static_cast<int>(image.width);
+  h = static_cast<int>(image.height);
+  for (size_t i = 0; i < px.size(); i += 4) {
+    if (px[i] || px[i + 1] || px[i + 2] || px[i + 3] != 255) return false;
+  }
+  return true;
+}
+}  // namespace

@@ -1,0 +1,259 @@
+#include "shell/MainForm.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/null/NullGfx.h"
+#include "platform/null/NullWindow.h"
+#include "shell/RuntimeState.h"
+
+namespace qx {
+namespace {
+
+struct ShellRig {
+  NullWindow window;
+  NullAudio audio;
+  NullGfx gfx;
+  FixedStepTimerClock clock{TGfxTimer::PeriodFor(kProcessTicksPerSecond)};
+  std::unique_ptr<TFormMain> form;
+
+  explicit ShellRig(ShellOptions options = {}) {
+    ResetRuntime();
+    form = std::make_unique<TFormMain>(window, audio, gfx, clock, std::move(options));
+  }
+  ~ShellRig() { ResetRuntime(); }
+
+  int Count(const std::string& call) const {
+    return static_cast<int>(std::count(gfx.calls.begin(), gfx.calls.end(), call));
+  }
+};
+
+TEST(MainFormStartUp, MissingAudioLibraryStopsAtOnce) {
+  ShellRig rig;
+  rig.audio.available = false;
+  EXPECT_EQ(rig.form->Run(), 1);
+  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"Audio library was not loaded!"});
+  EXPECT_TRUE(rig.gfx.calls.empty());
+}
+
+TEST(MainFormStartUp, AudioInitialisationFailureClosesTheWindow) {
+  ShellRig rig;
+  rig.audio.initOk = false;
+  EXPECT_EQ(rig.form->Run(), 1);
+  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"Error initializing audio!"});
+  EXPECT_TRUE(rig.form->Closed());
+}
+
+TEST(MainFormStartUp, DeviceFailureClosesTheWindow) {
+  ShellRig rig;
+  rig.gfx.FailCreate(true);
+  EXPECT_EQ(rig.form->Run(), 1);
+  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"Failed initializing graphics device!"});
+  EXPECT_FALSE(rig.audio.initialized);  // the close released the audio device
+}
+
+TEST(MainFormStartUp, OpensTheBackBufferAndStartsTheTimer) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  EXPECT_EQ(rig.audio.frequency, 44100);
+  EXPECT_EQ(rig.gfx.params.width, 1024);
+  EXPECT_EQ(rig.gfx.params.height, 768);
+  EXPECT_TRUE(rig.form->Timer().Enabled());
+  EXPECT_EQ(rig.window.styles, std::vector<std::string>{"windowed"});
+}
+
+TEST(MainFormStartUp, TestModeForcesWindowed) {
+  ShellOptions options;
+  options.testMode = true;
+  ShellRig rig(std::move(options));
+  Runtime().FullScreenWanted = true;
+  ASSERT_TRUE(rig.form->FormCreate());
+  EXPECT_FALSE(Runtime().FullScreenWanted);
+  EXPECT_TRUE(rig.form->Device().Windowed());
+}
+
+TEST(MainFormFrame, RendersBlackThenProcessesThenPresents) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.gfx.calls.clear();
+  std::vector<std::string> order;
+  rig.form->Timer().OnProcess = [&] {
+    order.push_back("tick after " + rig.gfx.calls.back());
+    rig.form->TimerProcess();
+  };
+  rig.form->Timer().Idle();  // first frame: no tick due yet
+  rig.form->Timer().Idle();
+  EXPECT_EQ(rig.gfx.calls, (std::vector<std::string>{"Clear 00000000", "BeginScene", "EndScene", "Present",
+                                                     "Clear 00000000", "BeginScene", "EndScene", "Present"}));
+  EXPECT_EQ(order, std::vector<std::string>{"tick after EndScene"});
+  EXPECT_EQ(rig.form->Frames(), 2);
+  EXPECT_EQ(rig.form->ProcessTicks(), 1);
+}
+
+TEST(MainFormFrame, PaintOnlyWhileTheTimerIsDisabled) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.gfx.calls.clear();
+  rig.form->FormPaint();
+  EXPECT_TRUE(rig.gfx.calls.empty());
+  rig.form->Timer().SetEnabled(false);
+  rig.form->FormPaint();
+  EXPECT_EQ(rig.gfx.calls, (std::vector<std::string>{"BeginScene", "EndScene", "Present"}));
+}
+
+TEST(MainFormFrame, ExitRequestClosesAtTheNextTick) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  Runtime().ExitRequested = true;
+  rig.form->TimerProcess();
+  EXPECT_TRUE(rig.form->CloseRequested());
+}
+
+TEST(MainFormFrame, RunStopsAfterTheFrameLimit) {
+  ShellOptions options;
+  options.frameLimit = 5;
+  ShellRig rig(std::move(options));
+  EXPECT_EQ(rig.form->Run(), 0);
+  EXPECT_EQ(rig.form->Frames(), 5);
+  EXPECT_EQ(rig.form->ProcessTicks(), 4);
+  EXPECT_EQ(rig.Count("Present"), 5);
+  EXPECT_TRUE(rig.form->Closed());
+  EXPECT_FALSE(rig.gfx.deviceExists);
+}
+
+TEST(MainFormKeys, AltEnterTogglesFullScreenButCtrlAltEnterDoesNot) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->FormKeyDown(kVkReturn, true, false, false);
+  EXPECT_FALSE(rig.form->Device().Windowed());
+  EXPECT_TRUE(Runtime().FullScreenWanted);
+  EXPECT_EQ(rig.window.styles.back(), "fullscreen");
+  EXPECT_TRUE(rig.form->Timer().Enabled());
+
+  rig.form->FormKeyDown(kVkReturn, true, true, false);
+  rig.form->FormKeyDown(kVkReturn, true, false, true);
+  rig.form->FormKeyDown(kVkReturn, false, false, false);
+  EXPECT_FALSE(rig.form->Device().Windowed());
+
+  rig.form->FormKeyDown(kVkReturn, true, false, false);
+  EXPECT_TRUE(rig.form->Device().Windowed());
+  EXPECT_FALSE(Runtime().FullScreenWanted);
+  EXPECT_EQ(rig.window.styles.back(), "windowed");
+}
+
+TEST(MainFormKeys, WantedModeIsAppliedAtTheNextTick) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  Runtime().FullScreenWanted = true;
+  rig.form->TimerProcess();
+  EXPECT_FALSE(rig.form->Device().Windowed());
+  EXPECT_EQ(rig.window.styles.back(), "fullscreen");
+}
+
+TEST(MainFormActivation, BackgroundFreezesAndSilences) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->WMActivate(false);
+  EXPECT_FALSE(rig.form->Timer().Enabled());
+  EXPECT_TRUE(rig.audio.paused);
+  rig.window.minimized = true;
+  rig.form->WMActivate(true);  // activated but still minimised: stays frozen
+  EXPECT_FALSE(rig.form->Timer().Enabled());
+  rig.window.minimized = false;
+  rig.form->WMActivate(true);
+  EXPECT_TRUE(rig.form->Timer().Enabled());
+  EXPECT_FALSE(rig.audio.paused);
+}
+
+TEST(MainFormInput, MouseMoveTracksPositionAndDelta) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->FormMouseMove(100, 50);
+  rig.form->FormMouseMove(90, 70);
+  EXPECT_EQ(Runtime().MouseX, 90);
+  EXPECT_EQ(Runtime().MouseY, 70);
+  EXPECT_EQ(Runtime().MouseDX, -10);
+  EXPECT_EQ(Runtime().MouseDY, 20);
+}
+
+TEST(MainFormInput, CloseEventEndsTheLoop) {
+  ShellRig rig;
+  WindowEvent close;
+  close.kind = WindowEvent::Kind::Close;
+  rig.window.Push(close);
+  EXPECT_EQ(rig.form->Run(), 0);
+  EXPECT_EQ(rig.form->Frames(), 0);
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    char name[] = "/tmp/qxtestXXXXXX";
+    path_ = mkdtemp(name);
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+TEST(MainFormReplay, EventsArriveAtTheirTicksAndQuitEndsTheRun) {
+  TempDir dir;
+  std::vector<ReplayEvent> events;
+  std::string error;
+  ASSERT_TRUE(ParseReplay("0 move 10 20\n3 move 30 40\n3 shot " + dir.File("a.png") + "\n5 quit\n",
+                          events, error))
+      << error;
+  ShellOptions options;
+  options.replay = events;
+  options.recordPath = dir.File("rec.txt");
+  options.screenshotPath = dir.File("end.png");
+  ShellRig rig(std::move(options));
+  EXPECT_EQ(rig.form->Run(), 0);
+  EXPECT_EQ(rig.form->ProcessTicks(), 5);
+  EXPECT_EQ(Runtime().MouseX, 30);
+  EXPECT_EQ(Runtime().MouseDX, 20);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("a.png")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("end.png")));
+  std::ifstream rec(dir.File("rec.txt"));
+  std::string line;
+  std::getline(rec, line);
+  EXPECT_EQ(line, "5 quit");  // replayed input is not recorded again
+}
+
+TEST(MainFormReplay, WindowInputIsRecordedInReplayFormat) {
+  TempDir dir;
+  ShellOptions options;
+  options.recordPath = dir.File("rec.txt");
+  options.frameLimit = 2;
+  ShellRig rig(std::move(options));
+  WindowEvent down;
+  down.kind = WindowEvent::Kind::MouseDown;
+  down.x = 7;
+  down.y = 8;
+  rig.window.Push(down);
+  WindowEvent key;
+  key.kind = WindowEvent::Kind::KeyDown;
+  key.vk = 65;
+  key.ctrl = true;
+  rig.window.Push(key);
+  EXPECT_EQ(rig.form->Run(), 0);
+  std::ifstream in(dir.File("rec.txt"));
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), "0 down 7 8\n0 key 65 ctrl\n1 quit\n");
+  // And the recording reads back as a replay.
+  std::vector<ReplayEvent> events;
+  std::string error;
+  ASSERT_TRUE(ParseReplay(ss.str(), events, error)) << error;
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_TRUE(events[1].input.ctrl);
+}
+
+}  // namespace
+}  // namespace qx
