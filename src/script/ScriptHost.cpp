@@ -1,0 +1,38 @@
+#include "script/ScriptHost.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace qx {
+namespace {
+PlainScriptHost gPlainHost;
+ScriptHost* gHost = &gPlainHost;
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+}  // namespace
+
+void PlainScriptHost::AppendErrorLog(const std::string& line) {
+  std::FILE* f = std::fopen(Join(folder_, "korvane.err").c_str(), "ab");
+  if (!f) return;
+  std::fwrite(line.data(), 1, line.size(), f);
+  std::fputc('\n', f);
+  std::fclose(f);
+}
+
+std::string PlainScriptHost::ResolveGameFile(const std::string& name) {
+  std::string path = name;
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  std::error_code ec;
+  const std::string full = Join(folder_, path);
+  return std::filesystem::is_regular_file(full, ec) ? full : std::string();
+}
+
+ScriptHost& Host() { return *gHost; }
+void SetHost(ScriptHost* host) { gHost = host ? host : &gPlainHost; }
+
+}  // namespace qx
