@@ -1,9 +1,14 @@
 #include "shell/MainForm.h"
 
+#include <map>
 #include <utility>
 
 #include "base/Log.h"
+#include "elements/QXText.h"
 #include "resources/PngWriter.h"
+#include "scene/EventScripts.h"
+#include "scene/QXDB.h"
+#include "scene/SceneScriptHost.h"
 #include "shell/GameFinder.h"
 #include "shell/RuntimeState.h"
 
@@ -12,7 +17,20 @@ namespace {
 constexpr int kBackBufferWidth = 1024;
 constexpr int kBackBufferHeight = 768;
 constexpr int kAudioFrequency = 44100;
+constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+
+// Where a click may land and still reach a clickable element: the true point first, then
+// the eight points two pixels around it.
+constexpr int kProbeX[9] = {0, -1, -1, -1, 0, 0, 1, 1, 1};
+constexpr int kProbeY[9] = {0, -1, 0, 1, -1, 1, -1, 0, 1};
+constexpr int kProbeStep = 2;
 }  // namespace
+
+uint8_t LogoAlpha(int32_t fadeCount) {
+  if (fadeCount >= 0 && fadeCount <= 17) return static_cast<uint8_t>(fadeCount * 15);
+  if (fadeCount >= 83 && fadeCount <= 100) return static_cast<uint8_t>((100 - fadeCount) * 15);
+  return 255;
+}
 
 TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock& clock,
                      ShellOptions options)
@@ -21,7 +39,8 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       device_(gfx),
       timer_(clock),
       options_(std::move(options)),
-      replay_(std::move(options_.replay)) {
+      replay_(std::move(options_.replay)),
+      media_(options_.media ? options_.media : &nullMedia_) {
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
   device_.SetHeight(kBackBufferHeight);
@@ -42,10 +61,11 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
 
 TFormMain::~TFormMain() {
   if (!closed_) FormClose();
+  if (Runtime().EventTrace == &trace_) Runtime().EventTrace = nullptr;
 }
 
 int TFormMain::Run() {
-  if (!FormCreate()) return exitStatus_;
+  if (!created_ && !FormCreate()) return exitStatus_;
   while (!closeRequested_) {
     PumpEvents();
     if (closeRequested_) break;
@@ -57,20 +77,26 @@ int TFormMain::Run() {
   return exitStatus_;
 }
 
+// --- start-up ---------------------------------------------------------------------------
+
 bool TFormMain::FormCreate() {
   RuntimeState& rt = Runtime();
   rt.TestMode = options_.testMode;
+  rt.Tick = 0;
   if (!options_.recordPath.empty() && !recorder_.Open(options_.recordPath)) {
     LogError("qxrun", "cannot write the recording " + options_.recordPath);
   }
-  if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath)) {
-    LogError("qxrun", "cannot write the trace " + options_.tracePath);
+  if (!options_.tracePath.empty()) {
+    if (trace_.Open(options_.tracePath)) rt.EventTrace = &trace_;
+    else LogError("qxrun", "cannot write the trace " + options_.tracePath);
   }
+  if (options_.makeInterpreter) CreateInterpreterPool(options_.makeInterpreter);
 
   if (!audio_.LibraryAvailable()) {
     window_.ShowError("Audio library was not loaded!");
     exitStatus_ = 1;
     closed_ = true;  // the process stops at once: no close sequence
+    FreeInterpreterPool();
     return false;
   }
   if (!audio_.Initialize(kAudioFrequency)) {
@@ -86,30 +112,64 @@ bool TFormMain::FormCreate() {
     FormClose();
     return false;
   }
+  created_ = true;
   return true;
+}
+
+void TFormMain::CreateRoot() {
+  root_ = std::make_unique<TQXDB>();
+  host_ = std::make_unique<SceneScriptHost>(root_.get());
+  SetHost(host_.get());
+  root_->Shell.renderFrame = [this] { device_.Render(0, true); };
+  root_->Shell.presentFrame = [this] { device_.Present(); };
+  root_->Shell.resetTimer = [this] { timer_.Reset(); };
 }
 
 void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
-  // Find the game file: given on the command line, else beside the program, else the
+  // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
   gamePath_ = options_.gamePath;
   if (gamePath_.empty()) gamePath_ = FindGameFile(options_.programPath, DefaultZembricIniPath());
   if (gamePath_.empty()) gamePath_ = options_.demoGamePath;
   LogDetail("qxrun", gamePath_.empty() ? "no game file found" : "game file " + gamePath_);
 
+  CreateRoot();
+  root_->GameFilePath = gamePath_;
   rt.LoadNow = false;  // image requests made while the game file loads are only queued
-  // The game root is created and loaded here once the scene tree exists.
+  root_->LoadGame();
+  if (IsVerbose() && root_->ChildCount() > 0) {
+    std::map<std::string, int> perClass;
+    auto count = [&](auto&& self, TQXElement* e) -> void {
+      ++perClass[e->ClassName()];
+      for (TQXElement* c : e->Children()) self(self, c);
+    };
+    count(count, root_.get());
+    for (const ClassInfo& c : ClassTable()) {
+      if (perClass.count(c.name)) LogDetail("game", c.name + ": " + std::to_string(perClass[c.name]));
+    }
+  }
 
   if (rt.TestMode) rt.FullScreenWanted = false;
   device_.SetWindowed(!rt.FullScreenWanted);
   window_.ApplyStyle(device_.Windowed());
   rt.LoadNow = true;
+  // As with the loading screen, a key that names the root names no screen (an empty game
+  // has no current screen).
+  TQXElement* start = root_->FindByKey(root_->InitScreen);
+  SetCurrentScreen(start == root_.get() ? nullptr : start);
   timer_.Reset();
   timer_.SetEnabled(true);
-  window_.SetCaption("qxrun");
+  window_.SetCaption(root_->Id);
   success = true;
 }
+
+void TFormMain::SkipIntro() {
+  intro_.LogoIndex = -1;
+  intro_.RootInitDone = intro_.StartScreenShown = true;
+}
+
+// --- the frame ------------------------------------------------------------------------------
 
 void TFormMain::TimerTimer() {
   device_.Render(0, true);
@@ -119,10 +179,35 @@ void TFormMain::TimerTimer() {
   if (options_.frameLimit >= 0 && frames_ >= options_.frameLimit) Close();
 }
 
+TQXElement* TFormMain::LoadingScreenElement() {
+  if (!root_) return nullptr;
+  TQXElement* screen = root_->FindByKey(root_->LoadingScreen);
+  // A key that names the root itself names no loading screen: processing the root in its
+  // place would never finish the loading.
+  return screen == root_.get() ? nullptr : screen;
+}
+
 void TFormMain::TimerProcess() {
   ++processTicks_;
   RuntimeState& rt = Runtime();
-  // Apply a wanted change of display mode, then honour an exit request.
+  rt.Tick = processTicks_;
+  if (intro_.LogoIndex > -1) {
+    ProcessIntro();
+    return;
+  }
+  if (rt.LoadingPhase) {
+    if (TQXElement* loading = LoadingScreenElement()) {
+      loading->DoProcess();
+    } else {
+      if (root_) root_->FinishLoading();
+      rt.LoadingPhase = false;
+    }
+    media_->SoundTick();
+    return;
+  }
+  if (rt.CurrentScreen) rt.CurrentScreen->DoProcess();
+  if (rt.CursorElement) rt.CursorElement->DoProcess();
+  media_->SoundTick();
   if (rt.FullScreenWanted == device_.Windowed()) {
     device_.SetWindowed(!rt.FullScreenWanted);
     FlWin();
@@ -130,13 +215,74 @@ void TFormMain::TimerProcess() {
   if (rt.ExitRequested) Close();
 }
 
-void TFormMain::DeviceRender() {}
+void TFormMain::ProcessIntro() {
+  RuntimeState& rt = Runtime();
+  IntroState& in = intro_;
+  if (in.FadeCount < 100 && in.LogoIndex > 0) {
+    ++in.FadeCount;
+    if (in.FadeCount == 18) {
+      // The game initialises while the first logo is fully visible; the start screen is
+      // shown during the second.
+      if (!in.RootInitDone) {
+        if (root_) root_->DoInit();
+        if (rt.CurrentScreen) rt.CurrentScreen->LoadResources();
+        in.RootInitDone = true;
+      } else if (!in.StartScreenShown) {
+        if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
+        in.StartScreenShown = true;
+      }
+    }
+  } else if (in.LogoIndex >= 10) {
+    if (!in.RootInitDone && root_) root_->DoInit();
+    if (!in.StartScreenShown && rt.CurrentScreen) {
+      rt.CurrentScreen->LoadResources();
+      rt.CurrentScreen->DoShow();
+    }
+    in.RootInitDone = in.StartScreenShown = true;
+    timer_.Reset();
+    in.LogoIndex = -1;
+  } else {
+    // The next logo that exists; missing numbers are skipped (their sounds are still asked for).
+    do {
+      ++in.LogoIndex;
+      in.LogoLoaded = media_->RequestLogo(in.LogoIndex);
+    } while (!in.LogoLoaded && in.LogoIndex <= 9);
+    in.FadeCount = 0;
+    timer_.Reset();
+  }
+}
+
+void TFormMain::RenderLayers(TQXElement* element, double offsetX, double offsetY) {
+  if (!element || !root_) return;
+  for (int32_t layer = root_->MinLayer(); layer <= root_->MaxLayer(); ++layer) {
+    element->Render(layer, kOpaqueWhite, offsetX, offsetY, false);
+  }
+}
+
+void TFormMain::RenderIntro() {
+  if (intro_.LogoLoaded) media_->DrawLogo(LogoAlpha(intro_.FadeCount));
+}
+
+void TFormMain::DeviceRender() {
+  RuntimeState& rt = Runtime();
+  if (intro_.LogoIndex > -1) {
+    RenderIntro();
+  } else if (rt.LoadingPhase) {
+    RenderLayers(rt.CurrentScreen, 0, 0);
+    RenderLayers(LoadingScreenElement(), 0, 0);
+  } else {
+    RenderLayers(rt.CurrentScreen, 0, 0);
+    RenderLayers(rt.CursorElement, rt.MouseX, rt.MouseY);
+  }
+}
 
 void TFormMain::FormPaint() {
   if (timer_.Enabled()) return;
   device_.Render(0, false);
   device_.Present();
 }
+
+// --- the mouse --------------------------------------------------------------------------------
 
 void TFormMain::FormMouseMove(int x, int y) {
   RuntimeState& rt = Runtime();
@@ -145,14 +291,37 @@ void TFormMain::FormMouseMove(int x, int y) {
   rt.MouseDY = y - rt.MouseY;
   rt.MouseX = x;
   rt.MouseY = y;
+  if (!rt.CurrentScreen || !root_) return;
+  TQXElement* hit = nullptr;
+  for (int32_t layer = root_->MaxLayer(); layer >= root_->MinLayer() && !hit; --layer) {
+    hit = rt.CurrentScreen->HitTest(layer, x, y, 0, 0);
+  }
+  const bool kept = rt.MouseIsDown && rt.MousedElement && rt.MousedElement->MsKeep;
+  if (!kept && hit != rt.MousedElement) {
+    if (rt.MousedElement) rt.MousedElement->DoMouseOut();
+    rt.MousedElement = hit;
+    if (hit) hit->DoMouseIn();
+  }
+  if (rt.MousedElement) rt.MousedElement->DoMouseMove();
 }
 
 void TFormMain::FormMouseDown(int x, int y) {
   RuntimeState& rt = Runtime();
+  if (intro_.LogoIndex > -1) {
+    // A click during the fade-in does nothing; later it skips to the fade-out.
+    if (intro_.FadeCount > 18 && intro_.FadeCount < 133) intro_.FadeCount = 83;
+    return;
+  }
   if (rt.LoadingPhase) return;
   rt.MouseX = x;
   rt.MouseY = y;
+  for (int i = 0; i < 9; ++i) {
+    FormMouseMove(x + kProbeX[i] * kProbeStep, y + kProbeY[i] * kProbeStep);
+    if (rt.MousedElement && !rt.MousedElement->Script(ScriptSlot::MouseDown).source.empty()) break;
+  }
+  if (rt.MousedElement) rt.MousedElement->DoMouseDown();
   rt.MouseIsDown = true;
+  if (root_ && (!rt.MousedElement || !rt.MousedElement->NoMsQXDB)) root_->DoMouseDown();
   FormMouseMove(x, y);
 }
 
@@ -162,8 +331,15 @@ void TFormMain::FormMouseUp(int x, int y) {
   rt.MouseX = x;
   rt.MouseY = y;
   FormMouseMove(x, y);
+  if (rt.MousedElement) rt.MousedElement->DoMouseUp();
+  if (root_ && (!rt.MousedElement || !rt.MousedElement->NoMsQXDB)) root_->DoMouseUp();
+  const bool kept = rt.MouseIsDown && rt.MousedElement && rt.MousedElement->MsKeep;
   rt.MouseIsDown = false;
+  // Hover is looked at again with the button up.
+  if (!kept) FormMouseMove(x, y);
 }
+
+// --- the keyboard -----------------------------------------------------------------------------
 
 void TFormMain::FormKeyDown(int vk, bool alt, bool ctrl, bool shift) {
   RuntimeState& rt = Runtime();
@@ -172,15 +348,36 @@ void TFormMain::FormKeyDown(int vk, bool alt, bool ctrl, bool shift) {
     rt.FullScreenWanted = !device_.Windowed();
     FlWin();
   }
+  if (root_) root_->KeyDown(vk);
 }
 
-void TFormMain::FormKeyPress(int) {}
+void TFormMain::FormKeyPress(int ch) {
+  TQXText* text = Runtime().FocusedText;
+  if (!text) return;
+  std::string value = text->Text();
+  if (ch == kVkBack) {
+    if (value.empty()) return;
+    value.pop_back();
+  } else if (ch >= 32 && ch <= 255) {
+    value.push_back(static_cast<char>(ch));
+  } else {
+    return;
+  }
+  text->SetText(value);
+}
+
+// --- window mode, activation, close ----------------------------------------------------------
 
 void TFormMain::FlWin() {
   RuntimeState& rt = Runtime();
+  // Writing "Def"/"FS" to the player's ini file arrives with the root's settings.
   if (rt.TestMode) rt.FullScreenWanted = false;
   timer_.SetEnabled(false);
   window_.ApplyStyle(device_.Windowed());
+  media_->RebuildDeviceResources();
+  if (root_) {
+    for (TQXElement* child : root_->Children()) child->ReloadResources();
+  }
   timer_.Reset();
   timer_.SetEnabled(true);
 }
@@ -199,13 +396,23 @@ void TFormMain::WMActivate(bool active) {
 void TFormMain::FormClose() {
   if (closed_) return;
   closed_ = true;
+  RuntimeState& rt = Runtime();
   timer_.SetEnabled(false);
-  Runtime().CurrentScreen = nullptr;
-  Runtime().MousedElement = nullptr;
+  if (root_) root_->ExitEvent();
+  rt.CurrentScreen = nullptr;
+  FreeInterpreterPool();
+  root_.reset();
+  rt.MousedElement = nullptr;
+  rt.CursorElement = nullptr;
+  rt.FocusedText = nullptr;
+  SetHost(nullptr);
+  host_.reset();
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;
 }
+
+// --- events ----------------------------------------------------------------------------------
 
 void TFormMain::HandleEvent(const WindowEvent& e) {
   switch (e.kind) {
@@ -247,7 +454,7 @@ bool TFormMain::TakeScreenshot(const std::string& path) {
     LogError("qxrun", "cannot read the back buffer for " + path);
     return false;
   }
-  // The back buffer has no meaningful alpha for a picture on screen: store it opaque.
+  // The back buffer's alpha means nothing on screen: the picture is stored opaque.
   for (uint32_t& p : pixels) p |= 0xFF000000u;
   if (!WritePngFile(path, pixels.data(), width, height, error)) {
     LogError("qxrun", error);

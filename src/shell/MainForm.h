@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,10 +12,16 @@
 #include "render/GfxTimer.h"
 #include "shell/Audio.h"
 #include "shell/Replay.h"
+#include "shell/ShellMedia.h"
 #include "shell/Trace.h"
 #include "shell/Window.h"
 
 namespace qx {
+
+class EventInterpreter;
+class SceneScriptHost;
+class TQXDB;
+class TQXElement;
 
 // The game's pace: process ticks and frames a second.
 inline constexpr double kProcessTicksPerSecond = 30.0;
@@ -29,7 +36,23 @@ struct ShellOptions {
   std::vector<ReplayEvent> replay;
   std::string recordPath;
   std::string tracePath;
+  // Makes interpreter n (0..9) of the pool; without it event scripts do not run.
+  std::function<std::unique_ptr<EventInterpreter>(int)> makeInterpreter;
+  // The media cache's face to the shell; without it no logos show and nothing sounds.
+  ShellMedia* media = nullptr;
 };
+
+// Intro bookkeeping: the logo shown and the ticks since it appeared.
+struct IntroState {
+  int32_t LogoIndex = 0;   // -1 once the intro is over
+  int32_t FadeCount = 0;
+  bool LogoLoaded = false; // the current logo has a picture
+  bool RootInitDone = false;
+  bool StartScreenShown = false;
+};
+
+// A logo's opacity at a tick of its cycle: fading in over 0..17, out over 83..100.
+uint8_t LogoAlpha(int32_t fadeCount);
 
 class TFormMain {
  public:
@@ -38,7 +61,8 @@ class TFormMain {
   TFormMain(const TFormMain&) = delete;
   TFormMain& operator=(const TFormMain&) = delete;
 
-  // Start-up, the message loop until the window closes, and the close. Exit status.
+  // Start-up (unless FormCreate already ran), the message loop until the window closes, and
+  // the close. Exit status.
   int Run();
 
   // The window's event handlers; public so that tests can drive them one by one.
@@ -64,6 +88,10 @@ class TFormMain {
   // Ends the message loop after the current pass, like closing the window.
   void Close() { closeRequested_ = true; }
 
+  TQXDB* Root() { return root_.get(); }
+  IntroState& Intro() { return intro_; }
+  // Ends the intro at once (tests and tools that start in the game phase).
+  void SkipIntro();
   TGfxDevice& Device() { return device_; }
   TGfxTimer& Timer() { return timer_; }
   Trace& EventTrace() { return trace_; }
@@ -78,6 +106,13 @@ class TFormMain {
   bool TakeScreenshot(const std::string& path);
 
  private:
+  void ProcessIntro();
+  void RenderIntro();
+  // Draws an element for every layer of the root's range at an offset.
+  void RenderLayers(TQXElement* element, double offsetX, double offsetY);
+  TQXElement* LoadingScreenElement();
+  void CreateRoot();
+
   Window& window_;
   Audio& audio_;
   TGfxDevice device_;
@@ -87,8 +122,14 @@ class TFormMain {
   ReplayRecorder recorder_;
   Trace trace_;
   std::string gamePath_;
+  NullShellMedia nullMedia_;
+  ShellMedia* media_;
+  std::unique_ptr<TQXDB> root_;
+  std::unique_ptr<SceneScriptHost> host_;
+  IntroState intro_;
   int64_t processTicks_ = 0;
   int64_t frames_ = 0;
+  bool created_ = false;  // FormCreate succeeded
   bool closeRequested_ = false;
   bool closed_ = false;
   bool audioOpen_ = false;

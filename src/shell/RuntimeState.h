@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qx {
 
 class TQXElement;
 class TQXScreen;
 class TQXText;
+class Trace;
 
 struct RuntimeState {
   TQXElement* CurrentScreen = nullptr;
@@ -25,6 +27,18 @@ struct RuntimeState {
   bool ExitRequested = false;
   bool TestMode = false;
   bool LoadNow = true;
+  // Held with the root: the player's volumes, the game's folder (with its trailing
+  // separator) and whether a game file or saved state is being read.
+  int32_t SoundVolume = 100;
+  int32_t MusicVolume = 50;
+  std::string GameFolder;
+  bool FileLoading = false;
+  // The media cache's counters of queued and loaded images ("IMFORLOADCOUNT", "IMFORLOADPOS").
+  int32_t ImForLoadCount = 0;
+  int32_t ImForLoadPos = 0;
+  // Process ticks run so far, and where element events are traced (--trace), if anywhere.
+  int64_t Tick = 0;
+  Trace* EventTrace = nullptr;
 };
 
 // The one instance.

@@ -108,6 +108,7 @@ TEST(MainFormFrame, PaintOnlyWhileTheTimerIsDisabled) {
 TEST(MainFormFrame, ExitRequestClosesAtTheNextTick) {
   ShellRig rig;
   ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->SkipIntro();
   Runtime().ExitRequested = true;
   rig.form->TimerProcess();
   EXPECT_TRUE(rig.form->CloseRequested());
@@ -148,6 +149,7 @@ TEST(MainFormKeys, AltEnterTogglesFullScreenButCtrlAltEnterDoesNot) {
 TEST(MainFormKeys, WantedModeIsAppliedAtTheNextTick) {
   ShellRig rig;
   ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->SkipIntro();
   Runtime().FullScreenWanted = true;
   rig.form->TimerProcess();
   EXPECT_FALSE(rig.form->Device().Windowed());

@@ -1,0 +1,43 @@
+#include "elements/QXAnKey.h"
+
+#include "elements/QXAnim.h"
+
+namespace qx {
+
+TQXAnKey::TQXAnKey(TQXElement* parent) : TQXElement(parent) {}
+
+int32_t TQXAnKey::GetSizeX() { return Parent() ? Parent()->GetSizeX() : 0; }
+int32_t TQXAnKey::GetSizeY() { return Parent() ? Parent()->GetSizeY() : 0; }
+
+void TQXAnKey::RebuildAnimation() {
+  if (Parent() && Parent()->ClassName() == "TQXAnim") static_cast<TQXAnim*>(Parent())->BuildFrames();
+}
+
+void TQXAnKey::SetCount(uint16_t v) {
+  count_ = v;
+  RebuildAnimation();
+}
+
+bool TQXAnKey::LoadFromData(std::string_view data) {
+  const bool ok = TQXElement::LoadFromData(data);
+  RebuildAnimation();
+  return ok;
+}
+
+bool TQXAnKey::ReadField(PropField field, PropValue& v) {
+  switch (field) {
+    case PropField::Count: v.i = count_; return true;
+    case PropField::Morph: v.i = Morph; return true;
+    default: return TQXElement::ReadField(field, v);
+  }
+}
+
+bool TQXAnKey::WriteField(PropField field, const PropValue& v) {
+  switch (field) {
+    case PropField::Count: SetCount(static_cast<uint16_t>(v.i)); return true;
+    case PropField::Morph: Morph = v.i != 0; return true;
+    default: return TQXElement::WriteField(field, v);
+  }
+}
+
+}  // namespace qx

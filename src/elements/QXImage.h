@@ -1,0 +1,61 @@
+// TQXImage: a picture from the media cache placed by an anchor point, scaled, rotated,
+// tinted and blended; the workhorse of every screen, the key frames' pictures and the
+// image lists' cells.
+#pragma once
+
+#include "elements/ColorWord.h"
+#include "scene/QXElement.h"
+
+namespace qx {
+
+class TQXImage : public TQXElement {
+ public:
+  explicit TQXImage(TQXElement* parent);
+  const ClassInfo& Class() const override;
+
+  // The picture's name. Resolving it through the media cache (entry, texture, size,
+  // drawing and the pixel-accurate hit test) arrives with the media cache.
+  const std::string& ImImage() const { return imImage_; }
+  void SetImImage(const std::string& name) { imImage_ = name; }
+
+  // Scale and Angle are kept as signed thousandths, so they read back quantised to 0.001.
+  double Scale() const { return scaleMilli_ / 1000.0; }
+  void SetScale(double v);
+  double Angle() const { return angleMilli_ / 1000.0; }
+  void SetAngle(double v);
+  int32_t ScaleMilli() const { return scaleMilli_; }
+  int32_t AngleMilli() const { return angleMilli_; }
+
+  uint32_t hxColor() const { return ColorPart(color_); }
+  void SethxColor(uint32_t v) { color_ = WithColor(color_, v); }
+  uint8_t hxTrans() const { return AlphaPart(color_); }
+  void SethxTrans(uint8_t v) { color_ = WithAlpha(color_, v); }
+  uint32_t ColorWord() const { return color_; }
+
+  const std::string& TextId() const { return textId_; }
+  // Stores the identifier and looks its text up (the image draws nothing of it).
+  void SetTextId(const std::string& id);
+
+  uint32_t hxDrawFx = 1284;
+  TQXPosHor PosHor = phLeft;
+  TQXPosVert PosVert = pvTop;
+  int32_t Anim = 0;
+  double ScaleX = 1.0, ScaleY = 1.0;
+  bool Interpol = true, InterpolSc = true;
+
+ protected:
+  bool ReadField(PropField field, PropValue& value) override;
+  bool WriteField(PropField field, const PropValue& value) override;
+
+ private:
+  std::string imImage_;
+  std::string textId_;
+  int32_t scaleMilli_ = 1000;
+  int32_t angleMilli_ = 0;
+  uint32_t color_ = 0xFFFFFFFFu;
+};
+
+// A double times 1000, rounded half to even and kept inside the 32-bit range.
+int32_t ToThousandths(double v);
+
+}  // namespace qx

@@ -1,0 +1,38 @@
+#include "elements/QXScreen.h"
+
+#include "shell/RuntimeState.h"
+
+namespace qx {
+
+TQXScreen::TQXScreen(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
+
+TQXElement* TQXScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t alphaThreshold) {
+  // The screen's own margin (Agro) replaces the incoming one for everything inside it.
+  TQXElement* hit = TQXElement::HitTest(layer, x, y, Agro, alphaThreshold);
+  if (!hit && (Vis || MousedNotVis) && layer == Order() && Modal) return this;
+  return hit;
+}
+
+bool TQXScreen::ReadField(PropField field, PropValue& v) {
+  switch (field) {
+    case PropField::ImBack: v.s = imBack_; return true;
+    case PropField::hxDrawFx: v.i = hxDrawFx; return true;
+    case PropField::Agro: v.i = Agro; return true;
+    case PropField::Modal: v.i = Modal; return true;
+    case PropField::AllwaysLoad: v.i = AllwaysLoad; return true;
+    default: return TQXElement::ReadField(field, v);
+  }
+}
+
+bool TQXScreen::WriteField(PropField field, const PropValue& v) {
+  switch (field) {
+    case PropField::ImBack: SetImBack(v.s); return true;
+    case PropField::hxDrawFx: hxDrawFx = static_cast<uint32_t>(v.i); return true;
+    case PropField::Agro: Agro = static_cast<int32_t>(v.i); return true;
+    case PropField::Modal: Modal = v.i != 0; return true;
+    case PropField::AllwaysLoad: AllwaysLoad = v.i != 0; return true;
+    default: return TQXElement::WriteField(field, v);
+  }
+}
+
+}  // namespace qx

@@ -1,0 +1,33 @@
+#include "elements/QXShape.h"
+
+namespace qx {
+
+TQXShape::TQXShape(TQXElement* parent) : TQXElement(parent) {}
+
+TQXElement* TQXShape::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {
+  const bool eligible = Vis ? MousedVis : MousedNotVis;
+  if (!eligible || layer != Order()) return nullptr;
+  const int64_t left = X(), top = Y();
+  if (x >= left && x <= left + sizeX_ && y >= top && y <= top + sizeY_) return this;
+  return nullptr;
+}
+
+bool TQXShape::ReadField(PropField field, PropValue& v) {
+  switch (field) {
+    case PropField::hxDrawFx: v.i = hxDrawFx; return true;
+    case PropField::hxColor: v.i = hxColor(); return true;
+    case PropField::hxTrans: v.i = hxTrans(); return true;
+    default: return TQXElement::ReadField(field, v);
+  }
+}
+
+bool TQXShape::WriteField(PropField field, const PropValue& v) {
+  switch (field) {
+    case PropField::hxDrawFx: hxDrawFx = static_cast<uint32_t>(v.i); return true;
+    case PropField::hxColor: SethxColor(static_cast<uint32_t>(v.i)); return true;
+    case PropField::hxTrans: SethxTrans(static_cast<uint8_t>(v.i)); return true;
+    default: return TQXElement::WriteField(field, v);
+  }
+}
+
+}  // namespace qx

@@ -1,0 +1,92 @@
+// TQXDB: the game root. The top of the element tree (screens and free-standing animations)
+// and the holder of the game-wide settings and events: start and loading screens, resource
+// archive, language, ini, sound table and saved-state files, key presses, exit, loading
+// progress. It also keeps the layer range and the table of element handles.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scene/QXElement.h"
+
+namespace qx {
+
+class TQXDB : public TQXElement {
+ public:
+  TQXDB();
+  ~TQXDB() override;
+
+  const ClassInfo& Class() const override;
+  bool GetPropValue(const std::string& name, ScriptValue& value) override;
+  bool SetPropValue(const std::string& name, const ScriptValue& value) override;
+
+  // --- settings (published) -----------------------------------------------------------
+  int32_t InitScreen = 0;
+  int32_t LoadingScreen = 0;
+  int32_t CurKey = 0;
+  uint8_t hxTransLev = 0;
+  const std::string& FileRS() const { return fileRS_; }
+  const std::string& FileFonts() const { return fileFonts_; }
+  const std::string& DefLang() const { return defLang_; }
+  const std::string& Lang() const { return lang_; }
+  const std::string& IniFile() const { return iniFile_; }
+  const std::string& SoundFile() const { return soundFile_; }
+
+  // What the root asks of the shell that owns it (each may be empty in tests).
+  struct ShellLinks {
+    std::function<void()> renderFrame;   // render one frame (clear black), not presented
+    std::function<void()> presentFrame;  // present the rendered frame
+    std::function<void()> resetTimer;    // re-read the frame timer's clock
+  };
+  ShellLinks Shell;
+
+  // --- the game -------------------------------------------------------------------------
+  // The game file's path; set by the shell before LoadGame.
+  std::string GameFilePath;
+  // Reads the game file into the tree (an empty tree when it is missing or unreadable).
+  bool LoadGame();
+  // Ends a screen change: makes the pending screen current and shows it.
+  void FinishLoading();
+  // Marks the screens that always load and loads them.
+  void MarkAlwaysLoaded();
+  // The root's own events.
+  void KeyDown(int32_t virtualKey);
+  void ExitEvent();
+  void LoadProgress();
+
+  // --- texts ----------------------------------------------------------------------------
+  // The language text of a reference "Section.Key" (section "Default" without a dot).
+  std::string TranslateText(const std::string& reference);
+  // Replaces double-quoted references in script text by their translation in single quotes.
+  std::string SubstituteTexts(const std::string& script);
+
+  // --- layers ---------------------------------------------------------------------------
+  // The range of Order values ever assigned, always containing 0; it never shrinks.
+  int32_t MinLayer() const { return minLayer_; }
+  int32_t MaxLayer() const { return maxLayer_; }
+  void WidenLayers(int32_t order);
+
+  // --- element handles --------------------------------------------------------------------
+  uint32_t RegisterHandle(TQXElement* element);
+  void ReleaseHandle(uint32_t handle);
+  // The element of a handle; nullptr for 0, stale or unknown handles.
+  TQXElement* FromHandle(uint32_t handle) const;
+  // The first top-level child whose Id equals `name` upper-cased.
+  TQXElement* FindChildById(const std::string& name) const;
+
+ protected:
+  bool ReadField(PropField field, PropValue& value) override;
+  bool WriteField(PropField field, const PropValue& value) override;
+
+ private:
+  std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
+  int32_t minLayer_ = 0;
+  int32_t maxLayer_ = 0;
+  std::vector<TQXElement*> handles_;  // handle - 1 -> element; nullptr once freed
+};
+
+// Makes `screen` the current screen (and traces the change).
+void SetCurrentScreen(TQXElement* screen);
+
+}  // namespace qx

@@ -1,0 +1,166 @@
+// TQXElement: a node of the scene tree. Identity, position, visibility, layer, mouse flags,
+// event scripts with their captured variables, and the virtual operations through which the
+// shell drives every kind (process, draw, hit-test, mouse and life-cycle events) and through
+// which scripts, game files and saved states reach any element by property name.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scene/ClassTable.h"
+#include "script/ScriptValue.h"
+#include "script/VarList.h"
+
+namespace qx {
+
+class TQXDB;
+
+// A property value by type kind: ordinals in `i`, doubles in `d`, strings in `s`.
+struct PropValue {
+  int64_t i = 0;
+  double d = 0;
+  std::string s;
+};
+
+// An event script: the source as set, and the prepared program that runs.
+struct EventScript {
+  std::string source;
+  std::string prepared;
+};
+
+class TQXElement {
+ public:
+  // With a parent: joins the parent's children (last), visible and mouse-visible, sharing
+  // its root. Without one: the element is a root, invisible.
+  explicit TQXElement(TQXElement* parent);
+  virtual ~TQXElement();
+  TQXElement(const TQXElement&) = delete;
+  TQXElement& operator=(const TQXElement&) = delete;
+
+  // The registry entry of the element's exact class.
+  virtual const ClassInfo& Class() const = 0;
+  const std::string& ClassName() const { return Class().name; }
+
+  // --- the virtual operations, in slot order ---------------------------------------------
+  virtual void SetVis(bool v);
+  virtual void SetX(int32_t v);
+  virtual void SetY(int32_t v);
+  virtual void SetSizeX(int32_t v);
+  virtual void SetSizeY(int32_t v);
+  virtual int32_t GetSizeX();
+  virtual int32_t GetSizeY();
+  virtual int32_t GetAbsX();
+  virtual int32_t GetAbsY();
+  virtual TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold);
+  virtual void SetRealPos(int32_t x, int32_t y);
+  // Reads the element and its subtree from a game-file blob. False when the blob was
+  // damaged (what came before the damage is kept).
+  virtual bool LoadFromData(std::string_view data);
+  virtual void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag);
+  virtual void DoProcess();
+  virtual void DoShow();
+  virtual void DoMouseIn();
+  virtual void DoMouseOut();
+  virtual void DoMouseDown();
+  virtual void DoMouseUp();
+  virtual void DoMouseMove();
+  virtual void DoUpdate();
+  virtual void DoInit();
+  virtual void DoInitPr();
+  virtual void DoAfterLoad();
+  virtual void LoadResources();
+  virtual void ReloadResources();
+  virtual bool GetPropValue(const std::string& name, ScriptValue& value);
+  virtual bool SetPropValue(const std::string& name, const ScriptValue& value);
+
+  // --- published properties by index (the class registry's order) -------------------------
+  PropValue GetProp(int index);
+  void SetProp(int index, const PropValue& value);
+  // By field; false when the element's class does not publish it.
+  bool GetField(PropField field, PropValue& value);
+  bool SetField(PropField field, const PropValue& value);
+
+  // --- tree ----------------------------------------------------------------------------
+  TQXDB* Root() const { return root_; }
+  TQXElement* Parent() const { return parent_; }
+  const std::vector<TQXElement*>& Children() const { return children_; }
+  int ChildCount() const { return static_cast<int>(children_.size()); }
+  // The 32-bit handle scripts hold for this element (never 0).
+  uint32_t Handle() const { return handle_; }
+
+  // Depth-first pre-order search of the subtree (this element first). When `next` is given
+  // it receives the element that follows the found one in pre-order outside its subtree,
+  // within this subtree (nullptr when none).
+  TQXElement* FindByKey(int32_t key, TQXElement** next = nullptr);
+  // A child of this element's class registry entry; nullptr when the registry refuses it.
+  TQXElement* CreateChild(std::string_view className);
+  // Clears ResourcesLoaded on the whole subtree.
+  void ResetResources();
+  // Frees every child.
+  void ClearChildren();
+
+  // Runs a prepared script on the pool interpreter of the next nesting level.
+  void RunEventScript(const std::string& prepared, TVarList* capture);
+  // Sets the event name, then runs the slot's script.
+  void RunEvent(const char* eventName, ScriptSlot slot, TVarList* capture = nullptr);
+
+  // "Id <ClassName>", the error log's description of an element.
+  std::string Describe() const;
+
+  // --- fields (the element model's state) ---------------------------------------------
+  bool ResourcesLoaded = false;
+  bool MousedNotVis = false;
+  bool MousedVis = false;
+  bool NoMsQXDB = false;
+  bool MsKeep = false;
+  bool NotSave = false;
+  bool AutoInit = true;
+  bool LoadMark = false;
+  std::unique_ptr<TVarList> Variables;
+  std::string Id;
+  std::string Tag;
+  int32_t Key = 0;
+  double rX = 0, rY = 0;
+  bool Vis = false;
+
+  int32_t Order() const { return order_; }
+  void SetOrder(int32_t v);
+  // X and Y: the real position rounded to the nearest integer, ties to even.
+  int32_t X() const;
+  int32_t Y() const;
+
+  const EventScript& Script(ScriptSlot slot) const;
+  // Stores the source and prepares it (text references translated first).
+  void SetScript(ScriptSlot slot, const std::string& source);
+
+ protected:
+  // Kinds read and write their own published fields here; the base handles the shared
+  // ones (identity, position, flags, layer, scripts). Answer false for unknown fields.
+  virtual bool ReadField(PropField field, PropValue& value);
+  virtual bool WriteField(PropField field, const PropValue& value);
+
+  // The root's constructor makes itself its own root and takes its handle.
+  void BecomeRoot(TQXDB* root);
+
+ private:
+  bool GetSpecialValue(const std::string& name, ScriptValue& value);
+  // Re-assigns the class's picture and font properties (their setters request the media).
+  void ReassignResources();
+
+  TQXDB* root_ = nullptr;
+  TQXElement* parent_ = nullptr;
+  std::vector<TQXElement*> children_;  // owned
+  uint32_t handle_ = 0;
+  int32_t order_ = 0;
+  std::array<std::unique_ptr<EventScript>, static_cast<size_t>(ScriptSlot::kCount)> scripts_;
+};
+
+// Upper-casing of names: ASCII letters only.
+std::string UpperAscii(std::string_view text);
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
+
+}  // namespace qx

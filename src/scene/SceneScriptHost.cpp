@@ -1,0 +1,70 @@
+#include "scene/SceneScriptHost.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "scene/EventScripts.h"
+#include "scene/QXDB.h"
+#include "shell/RuntimeState.h"
+
+namespace qx {
+
+namespace {
+TQXElement* Resolve(TQXDB* root, ElementHandle h) { return root ? root->FromHandle(h) : nullptr; }
+}  // namespace
+
+bool SceneScriptHost::GetPropValue(ElementHandle element, const std::string& name, ScriptValue& value) {
+  TQXElement* e = Resolve(root_, element);
+  return e && e->GetPropValue(name, value);
+}
+
+bool SceneScriptHost::SetPropValue(ElementHandle element, const std::string& name, const ScriptValue& value) {
+  TQXElement* e = Resolve(root_, element);
+  return e && e->SetPropValue(name, value);
+}
+
+ElementHandle SceneScriptHost::ParentOf(ElementHandle element) {
+  TQXElement* e = Resolve(root_, element);
+  return e && e->Parent() ? e->Parent()->Handle() : 0;
+}
+
+ElementHandle SceneScriptHost::Root() { return root_ ? root_->Handle() : 0; }
+
+ElementHandle SceneScriptHost::CurrentElement() {
+  TQXElement* e = Scripts().CurrentElement;
+  return e ? e->Handle() : 0;
+}
+
+std::string SceneScriptHost::CurrentEventName() { return Scripts().CurrentEventName; }
+
+std::string SceneScriptHost::Describe(ElementHandle element) {
+  TQXElement* e = Resolve(root_, element);
+  return e ? e->Describe() : std::string();
+}
+
+std::string SceneScriptHost::TranslateText(const std::string& reference) {
+  return root_ ? root_->TranslateText(reference) : std::string();
+}
+
+void SceneScriptHost::AppendErrorLog(const std::string& line) {
+  const std::string path = Runtime().GameFolder + "korvane.err";
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) return;
+  std::fwrite(line.data(), 1, line.size(), f);
+  std::fputc('\n', f);
+  std::fclose(f);
+}
+
+std::string SceneScriptHost::ResolveGameFile(const std::string& name) {
+  // Replaced by the game-file resolver (letter case, backslashes, the archive) when it lands.
+  std::string path = name;
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  if (path.find("..") != std::string::npos || (!path.empty() && path[0] == '/')) return {};
+  const std::string full = Runtime().GameFolder + path;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(full, ec) ? full : std::string();
+}
+
+}  // namespace qx

@@ -1,0 +1,31 @@
+// The scripts' view of a loaded game: element handles resolved through the root, the
+// running event, the root's texts, and the error log in the game folder.
+#pragma once
+
+#include "script/ScriptHost.h"
+
+namespace qx {
+
+class TQXDB;
+
+class SceneScriptHost final : public ScriptHost {
+ public:
+  explicit SceneScriptHost(TQXDB* root) : root_(root) {}
+  void SetRoot(TQXDB* root) { root_ = root; }
+
+  bool GetPropValue(ElementHandle element, const std::string& name, ScriptValue& value) override;
+  bool SetPropValue(ElementHandle element, const std::string& name, const ScriptValue& value) override;
+  ElementHandle ParentOf(ElementHandle element) override;
+  ElementHandle Root() override;
+  ElementHandle CurrentElement() override;
+  std::string CurrentEventName() override;
+  std::string Describe(ElementHandle element) override;
+  std::string TranslateText(const std::string& reference) override;
+  void AppendErrorLog(const std::string& line) override;
+  std::string ResolveGameFile(const std::string& name) override;
+
+ private:
+  TQXDB* root_;
+};
+
+}  // namespace qx

@@ -1,0 +1,33 @@
+// What the shell asks of the media cache: the intro logos and their sounds, the per-tick
+// sound step, and rebuilding device resources after a display-mode change. The media cache
+// implements it; until a game has one, NullShellMedia shows no logos and plays nothing.
+#pragma once
+
+#include <cstdint>
+
+namespace qx {
+
+class ShellMedia {
+ public:
+  virtual ~ShellMedia() = default;
+  // Requests the picture "logos\logoN.jpg" (not forced) and plays "logoN.mp3" at volume
+  // 100; true when the picture is loaded. It becomes the logo DrawLogo draws.
+  virtual bool RequestLogo(int index) = 0;
+  // Fills the back buffer with the logo's top-left pixel and draws the logo centred, at
+  // the given opacity. Nothing when the current logo has no picture.
+  virtual void DrawLogo(uint8_t alpha) = 0;
+  // The per-process-tick music fade step.
+  virtual void SoundTick() = 0;
+  // After a display-mode change: reload every picture, the fonts and the particle image.
+  virtual void RebuildDeviceResources() = 0;
+};
+
+class NullShellMedia final : public ShellMedia {
+ public:
+  bool RequestLogo(int) override { return false; }
+  void DrawLogo(uint8_t) override {}
+  void SoundTick() override {}
+  void RebuildDeviceResources() override {}
+};
+
+}  // namespace qx
