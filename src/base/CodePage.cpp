@@ -2,12 +2,14 @@
 
 namespace qx {
 namespace {
-// Code points of bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order.
+// Code points of bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order. The one
+// unassigned byte, 0x98, maps to U+0098 both ways (as Windows does), so every byte survives
+// a trip through UTF-8.
 constexpr uint16_t kHigh[64] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
     0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
     0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
     0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
@@ -38,7 +40,7 @@ std::optional<uint8_t> UnicodeToCp1251(uint32_t cp) {
   if (cp < 0x80) return static_cast<uint8_t>(cp);
   if (cp >= 0x0410 && cp <= 0x044F) return static_cast<uint8_t>(0xC0 + (cp - 0x0410));
   for (int i = 0; i < 64; ++i) {
-    if (kHigh[i] != 0 && kHigh[i] == cp) return static_cast<uint8_t>(0x80 + i);
+    if (kHigh[i] == cp) return static_cast<uint8_t>(0x80 + i);
   }
   return std::nullopt;
 }
@@ -47,9 +49,7 @@ std::string Cp1251ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (unsigned char c : text) {
-    const uint32_t cp = Cp1251ToUnicode(c);
-    // The unassigned byte 0x98 has no character; keep it visible as U+FFFD.
-    AppendUtf8(out, cp == 0 && c != 0 ? 0xFFFD : cp);
+    AppendUtf8(out, Cp1251ToUnicode(c));
   }
   return out;
 }

@@ -9,7 +9,7 @@
 
 namespace qx {
 
-// The Unicode code point of a 1251 byte (0 for the one unassigned byte, 0x98).
+// The Unicode code point of a 1251 byte (U+0098 for the one unassigned byte, 0x98).
 uint32_t Cp1251ToUnicode(uint8_t byte);
 // The 1251 byte of a code point, or nothing when 1251 has no such character.
 std::optional<uint8_t> UnicodeToCp1251(uint32_t codePoint);

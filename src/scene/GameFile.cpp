@@ -1,10 +1,11 @@
 #include "scene/GameFile.h"
 
 #include <cstring>
-#include <vector>
+#include <map>
+#include <memory>
 
 #include "base/Log.h"
-#include "scene/QXElement.h"
+#include "scene/QXDB.h"
 
 namespace qx {
 namespace {
@@ -13,7 +14,6 @@ namespace {
 class BlobReader {
  public:
   BlobReader(std::string_view data, size_t baseOffset) : data_(data), base_(baseOffset) {}
-  size_t Pos() const { return pos_; }
   size_t FileOffset() const { return base_ + pos_; }
   bool AtEnd() const { return pos_ >= data_.size(); }
   size_t Remaining() const { return data_.size() - pos_; }
@@ -34,7 +34,7 @@ class BlobReader {
     pos_ += 8;
     return true;
   }
-  // A 32-bit length and that many bytes. `why` explains a failure.
+  // A 32-bit length and that many bytes; `why` explains a failure.
   bool String(std::string_view& s, const char*& why) {
     int32_t n = 0;
     if (!Int32(n)) {
@@ -62,51 +62,36 @@ class BlobReader {
   size_t pos_ = 0;
 };
 
-// State of one whole read: nesting, the element path, the report.
-struct ReadState {
+struct ParseState {
   GameFileReport* report = nullptr;
-  GameFileReport local;
   int depth = 0;
   std::vector<std::string> path;
-  size_t baseOffset = 0;  // file offset of the blob being read
 };
 
-ReadState* gState = nullptr;
-
-std::string PathText(const ReadState& st) {
+std::string PathText(const ParseState& st) {
   std::string out;
-  for (const std::string& p : st.path) {
-    if (!out.empty()) out += '/';
-    out += p;
-  }
+  for (const std::string& p : st.path) out += (out.empty() ? "" : "/") + p;
   return out;
 }
 
-std::string PathPart(const TQXElement& e) {
-  return e.Id.empty() ? e.Class().displayName : e.Class().displayName + " '" + e.Id + "'";
-}
-
-void Damage(ReadState& st, const std::string& what, size_t offset) {
+void Damage(ParseState& st, const std::string& what, size_t offset) {
   ++st.report->damaged;
   std::string line = "damaged game file: " + what;
   if (IsVerbose()) line += " (byte " + std::to_string(offset) + ", in " + PathText(st) + ")";
   LogError("game", line);
 }
 
-bool ReadValue(BlobReader& in, TQXElement& element, int index, PropType type, const char*& why) {
-  PropValue v;
+bool ReadValue(BlobReader& in, PropType type, PropValue& v, const char*& why) {
   switch (type) {
     case PropType::Double:
-      if (!in.Double(v.d)) {
-        why = "a property value runs past the end of the data";
-        return false;
-      }
-      break;
+      if (in.Double(v.d)) return true;
+      why = "a property value runs past the end of the data";
+      return false;
     case PropType::String: {
       std::string_view s;
       if (!in.String(s, why)) return false;
       v.s.assign(s);
-      break;
+      return true;
     }
     default: {
       int32_t n = 0;
@@ -116,113 +101,93 @@ bool ReadValue(BlobReader& in, TQXElement& element, int index, PropType type, co
       }
       // Unsigned kinds keep their 32 bits as an unsigned value.
       v.i = type == PropType::Cardinal ? static_cast<int64_t>(static_cast<uint32_t>(n)) : n;
-      break;
+      return true;
     }
   }
-  element.SetProp(index, v);
-  return true;
 }
 
-bool ReadBlob(TQXElement& element, std::string_view blob, ReadState& st) {
-  BlobReader in(blob, st.baseOffset);
+bool Parse(std::string_view blob, size_t base, const ClassInfo& cls, ElementRecord& rec, ParseState& st) {
+  rec.cls = &cls;
+  ++st.report->elements;
+  BlobReader in(blob, base);
   const char* why = nullptr;
   std::string_view className;
   if (!in.String(className, why)) {
     Damage(st, std::string(why) + " (class name)", in.FileOffset());
     return false;
   }
+  // Here the id is not known yet; the path names the class until the Id value is read.
   int32_t count = 0;
   if (!in.Int32(count)) {
     Damage(st, "the property count runs past the end of the data", in.FileOffset());
     return false;
   }
-  const auto& props = element.Class().props;
-  const int classCount = static_cast<int>(props.size());
   if (count < 0) {
     Damage(st, "a negative property count; the element's data is skipped", in.FileOffset() - 4);
     return false;
   }
+  const int classCount = static_cast<int>(cls.props.size());
   const int n = count < classCount ? count : classCount;
+  rec.values.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const size_t at = in.FileOffset();
-    if (!ReadValue(in, element, i, props[i].type, why)) {
-      Damage(st, std::string(why) + " (property " + props[i].name + ")", at);
+    PropValue v;
+    if (!ReadValue(in, cls.props[i].type, v, why)) {
+      Damage(st, std::string(why) + " (property " + cls.props[i].name + ")", at);
       return false;
     }
+    if (cls.props[i].field == PropField::Id && !v.s.empty()) st.path.back() += " '" + v.s + "'";
+    rec.values.push_back(std::move(v));
   }
   if (count > classCount) {
     // The values beyond the class's properties would be misread as children.
-    Damage(st, std::to_string(count) + " property values for a class with " + std::to_string(classCount) +
-                   "; its children are not read",
+    Damage(st,
+           std::to_string(count) + " property values for " + cls.name + ", which has " +
+               std::to_string(classCount) + "; its children are not read",
            in.FileOffset());
     return false;
   }
 
   bool ok = true;
   while (!in.AtEnd()) {
-    const size_t childOffset = in.FileOffset() + 4;
+    const size_t childBase = in.FileOffset() + 4;
     std::string_view child;
     if (!in.String(child, why)) {
       Damage(st, std::string(why) + " (child element)", in.FileOffset());
       return false;
     }
-    // The parent reads the child's class name from inside its blob: a length byte, then the name
+    // The class name is read from inside the child's blob: a length byte, then the name
     // after the 4-byte length.
     const size_t nameLength = child.empty() ? 0 : static_cast<uint8_t>(child[0]);
     if (child.size() < 4 || child.size() - 4 < nameLength) {
-      Damage(st, "a child's class name is longer than its data; the child is skipped", childOffset);
+      Damage(st, "a child's class name is longer than its data; the child is skipped", childBase);
       ok = false;
       continue;
     }
     const std::string_view childClass = child.substr(4, nameLength);
-    if (st.depth + 1 >= kMaxElementDepth) {
+    const ClassInfo* childInfo = FindClass(childClass);
+    if (!childInfo || !childInfo->AllowsParent(cls.name)) {
       ++st.report->skipped;
-      Damage(st, "elements nested deeper than " + std::to_string(kMaxElementDepth) + " levels are skipped",
-             childOffset);
-      ok = false;
-      continue;
-    }
-    TQXElement* created = element.CreateChild(childClass);
-    if (!created) {
-      ++st.report->skipped;
-      LogDetail("game", "child of class '" + std::string(childClass) + "' skipped with its subtree under " +
+      LogDetail("game", "a child of class '" + std::string(childClass) + "' is skipped with its subtree under " +
                             PathText(st));
       continue;
     }
-    const size_t savedBase = st.baseOffset;
-    st.baseOffset = childOffset;
-    if (!created->LoadFromData(child)) ok = false;
-    st.baseOffset = savedBase;
+    if (st.depth + 1 >= kMaxElementDepth) {
+      ++st.report->skipped;
+      Damage(st, "elements nested deeper than " + std::to_string(kMaxElementDepth) + " levels are skipped",
+             childBase);
+      ok = false;
+      continue;
+    }
+    ElementRecord& childRec = rec.children.emplace_back();
+    ++st.depth;
+    st.path.push_back(childInfo->displayName);
+    if (!Parse(child, childBase, *childInfo, childRec, st)) ok = false;
+    st.path.pop_back();
+    --st.depth;
   }
   return ok;
 }
-
-}  // namespace
-
-bool ReadElementData(TQXElement& element, std::string_view blob, GameFileReport* report) {
-  ReadState st;
-  st.report = report ? report : &st.local;
-  ReadState* saved = gState;
-  gState = &st;
-  const bool ok = element.LoadFromData(blob);
-  gState = saved;
-  return ok;
-}
-
-bool TQXElement::LoadFromData(std::string_view data) {
-  // A load started on its own (not from a parent's read) gets a fresh state.
-  if (!gState) return ReadElementData(*this, data);
-  ReadState& st = *gState;
-  ++st.report->elements;
-  st.path.push_back(PathPart(*this));
-  ++st.depth;
-  const bool ok = ReadBlob(*this, data, st);
-  --st.depth;
-  st.path.pop_back();
-  return ok;
-}
-
-namespace {
 
 void PutInt32(std::string& out, int32_t v) {
   const auto u = static_cast<uint32_t>(v);
@@ -234,16 +199,78 @@ void PutString(std::string& out, std::string_view s) {
   out.append(s);
 }
 
+// The reports of loads that a parent's read started: children read through their own
+// LoadFromData share the parent's report.
+GameFileReport* gActiveReport = nullptr;
+
 }  // namespace
 
-std::string WriteElementData(TQXElement& element) {
+bool ParseElementBlob(std::string_view blob, const ClassInfo& cls, ElementRecord& record, GameFileReport* report) {
+  GameFileReport local;
+  ParseState st;
+  st.report = report ? report : &local;
+  st.path.push_back(cls.displayName);
+  return Parse(blob, 0, cls, record, st);
+}
+
+namespace {
+
+// The element reads its own blob again through LoadFromData, so kinds that act after
+// their data is read (animation keys) see the same slot as in the file.
+void InstantiateChildren(TQXElement& element, const ElementRecord& record);
+
+}  // namespace
+
+void InstantiateRecord(TQXElement& element, const ElementRecord& record) {
+  for (size_t i = 0; i < record.values.size(); ++i) element.SetProp(static_cast<int>(i), record.values[i]);
+  InstantiateChildren(element, record);
+}
+
+namespace {
+// The record being loaded by the next LoadFromData call (set by the parent).
+const ElementRecord* gPendingRecord = nullptr;
+
+void InstantiateChildren(TQXElement& element, const ElementRecord& record) {
+  for (const ElementRecord& childRec : record.children) {
+    TQXElement* child = element.CreateChild(childRec.cls->name);
+    if (!child) continue;
+    gPendingRecord = &childRec;
+    child->LoadFromData({});
+    gPendingRecord = nullptr;
+  }
+}
+}  // namespace
+
+bool TQXElement::LoadFromData(std::string_view data) {
+  if (gPendingRecord) {
+    // A parent's read: the child's part of the file is already parsed.
+    const ElementRecord* record = gPendingRecord;
+    gPendingRecord = nullptr;
+    InstantiateRecord(*this, *record);
+    return true;
+  }
+  ElementRecord record;
+  const bool ok = ParseElementBlob(data, Class(), record, gActiveReport);
+  InstantiateRecord(*this, record);
+  return ok;
+}
+
+bool ReadElementData(TQXElement& element, std::string_view blob, GameFileReport* report) {
+  GameFileReport* saved = gActiveReport;
+  GameFileReport local;
+  gActiveReport = report ? report : &local;
+  const bool ok = element.LoadFromData(blob);
+  gActiveReport = saved;
+  return ok;
+}
+
+std::string WriteRecord(const ElementRecord& record) {
   std::string out;
-  const ClassInfo& info = element.Class();
-  PutString(out, info.name);
-  PutInt32(out, static_cast<int32_t>(info.props.size()));
-  for (int i = 0; i < static_cast<int>(info.props.size()); ++i) {
-    const PropValue v = element.GetProp(i);
-    switch (info.props[i].type) {
+  PutString(out, record.cls->name);
+  PutInt32(out, static_cast<int32_t>(record.values.size()));
+  for (size_t i = 0; i < record.values.size(); ++i) {
+    const PropValue& v = record.values[i];
+    switch (record.cls->props[i].type) {
       case PropType::Double: {
         uint64_t u = 0;
         std::memcpy(&u, &v.d, 8);
@@ -254,8 +281,46 @@ std::string WriteElementData(TQXElement& element) {
       default: PutInt32(out, static_cast<int32_t>(static_cast<uint32_t>(v.i))); break;
     }
   }
-  for (TQXElement* child : element.Children()) PutString(out, WriteElementData(*child));
+  for (const ElementRecord& child : record.children) PutString(out, WriteRecord(child));
   return out;
+}
+
+ElementRecord RecordOf(TQXElement& element) {
+  ElementRecord rec;
+  rec.cls = &element.Class();
+  const int n = static_cast<int>(rec.cls->props.size());
+  rec.values.reserve(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) rec.values.push_back(element.GetProp(i));
+  for (TQXElement* child : element.Children()) rec.children.push_back(RecordOf(*child));
+  return rec;
+}
+
+std::string WriteElementData(TQXElement& element) { return WriteRecord(RecordOf(element)); }
+
+const std::vector<PropValue>& DefaultValues(const ClassInfo& cls) {
+  static std::map<const ClassInfo*, std::vector<PropValue>> cache;
+  auto it = cache.find(&cls);
+  if (it != cache.end()) return it->second;
+  // A fresh element under a chain of allowed parents up to a root of its own.
+  TQXDB root;
+  TQXElement* element = &root;
+  if (cls.name != "TQXDB") {
+    std::vector<const ClassInfo*> chain{&cls};
+    while (chain.back()->allowedParents.front() != "TQXDB") {
+      chain.push_back(FindClass(chain.back()->allowedParents.front()));
+    }
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) element = element->CreateChild((*c)->name);
+  }
+  std::vector<PropValue> values;
+  for (int i = 0; i < static_cast<int>(cls.props.size()); ++i) values.push_back(element->GetProp(i));
+  return cache.emplace(&cls, std::move(values)).first->second;
+}
+
+ElementRecord DefaultRecord(const ClassInfo& cls) {
+  ElementRecord rec;
+  rec.cls = &cls;
+  rec.values = DefaultValues(cls);
+  return rec;
 }
 
 }  // namespace qx

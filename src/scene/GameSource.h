@@ -1,0 +1,26 @@
+// Readable game sources: a game as YAML that a person can write and diff. The document is
+// the root element's mapping; every element is a mapping with its `class`, its published
+// properties by name (any letter case) and an optional `children` list. Text is UTF-8 in
+// the source and code page 1251 in the game.
+#pragma once
+
+#include <string>
+
+#include "scene/GameFile.h"
+
+namespace qx {
+
+// Builds the element records of a source. On failure `error` says "FILE:LINE: PATH: what".
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error);
+
+// The source of a record tree: the properties that differ from their defaults, or all.
+std::string YamlFromRecord(const ElementRecord& root, bool allProperties);
+
+// A property value as the source writes it (also the schema's default column).
+std::string FormatPropValue(const PropInfo& prop, const PropValue& value);
+
+// The class registry for authors: per class, one line per property
+// "CLASS INDEX NAME TYPE DEFAULT", then "CLASS parents P1 P2 ..." ("-" for none).
+std::string SchemaText();
+
+}  // namespace qx
