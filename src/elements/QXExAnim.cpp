@@ -8,13 +8,7 @@ namespace qx {
 TQXExAnim::TQXExAnim(TQXElement* parent) : TQXElement(parent) {}
 
 TQXAnim* TQXExAnim::Target() {
-  if (target_ || !Root()) return target_;
-  for (TQXElement* child : Root()->Children()) {
-    if (child->Key == obAnim_ && child->ClassName() == "TQXAnim") {
-      target_ = static_cast<TQXAnim*>(child);
-      break;
-    }
-  }
+  if (!target_ && Root()) target_ = static_cast<TQXAnim*>(Root()->FindTopLevel(obAnim_, "TQXAnim"));
   return target_;
 }
 

@@ -8,13 +8,7 @@ namespace qx {
 TQXExScreen::TQXExScreen(TQXElement* parent) : TQXElement(parent) {}
 
 TQXScreen* TQXExScreen::Target() {
-  if (target_ || !Root()) return target_;
-  for (TQXElement* child : Root()->Children()) {
-    if (child->Key == obScreen_ && child->ClassName() == "TQXScreen") {
-      target_ = static_cast<TQXScreen*>(child);
-      break;
-    }
-  }
+  if (!target_ && Root()) target_ = static_cast<TQXScreen*>(Root()->FindTopLevel(obScreen_, "TQXScreen"));
   return target_;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/Ascii.h"
 #include "base/CodePage.h"
 
 namespace qx {
@@ -71,16 +72,6 @@ bool ParseDouble(const std::string& text, double& out) {
   return ec == std::errc() && p == text.data() + text.size();
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 PropValue ParseValue(const PropInfo& prop, const YAML::Node& node, const std::string& path) {
   PropValue v;
   const auto fail = [&](const std::string& what) -> SourceError {
@@ -102,7 +93,7 @@ PropValue ParseValue(const PropInfo& prop, const YAML::Node& node, const std::st
     case PropType::Boolean:
     case PropType::Enum:
       for (size_t i = 0; i < prop.enumNames.size(); ++i) {
-        if (EqualsNoCase(text, prop.enumNames[i])) {
+        if (EqualsNoCaseAscii(text, prop.enumNames[i])) {
           v.i = static_cast<int64_t>(i);
           return v;
         }

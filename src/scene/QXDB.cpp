@@ -41,6 +41,13 @@ TQXElement* TQXDB::FromHandle(uint32_t handle) const {
   return handles_[handle - 1];
 }
 
+TQXElement* TQXDB::FindTopLevel(int32_t key, std::string_view className) const {
+  for (TQXElement* child : Children()) {
+    if (child->Key == key && child->ClassName() == className) return child;
+  }
+  return nullptr;
+}
+
 TQXElement* TQXDB::FindChildById(const std::string& name) const {
   const std::string upper = UpperAscii(name);
   for (TQXElement* child : Children()) {
@@ -125,19 +132,11 @@ void TQXDB::LoadProgress() {
 
 // --- texts ------------------------------------------------------------------------------
 
-namespace {
-std::string TrimBlanks(const std::string& s) {
-  const size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  const size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-}  // namespace
-
 std::string TQXDB::TranslateText(const std::string& reference) {
   const size_t dot = reference.find('.');
-  const std::string section = dot == std::string::npos ? "Default" : TrimBlanks(reference.substr(0, dot));
-  const std::string key = TrimBlanks(dot == std::string::npos ? reference : reference.substr(dot + 1));
+  const std::string_view ref = reference;
+  const std::string section(dot == std::string::npos ? std::string_view("Default") : TrimBlanks(ref.substr(0, dot)));
+  const std::string key(TrimBlanks(dot == std::string::npos ? ref : ref.substr(dot + 1)));
   if (section.empty() || key.empty()) return {};
   // The language table arrives with the root's settings; without one every lookup is empty.
   return {};

@@ -72,6 +72,8 @@ class TQXDB : public TQXElement {
   void ReleaseHandle(uint32_t handle);
   // The element of a handle; nullptr for 0, stale or unknown handles.
   TQXElement* FromHandle(uint32_t handle) const;
+  // The first top-level child with this Key whose class is exactly `className`.
+  TQXElement* FindTopLevel(int32_t key, std::string_view className) const;
   // The first top-level child whose Id equals `name` upper-cased.
   TQXElement* FindChildById(const std::string& name) const;
 

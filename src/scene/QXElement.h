@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "scene/ClassTable.h"
 #include "script/ScriptValue.h"
 #include "script/VarList.h"
@@ -158,9 +159,5 @@ class TQXElement {
   int32_t order_ = 0;
   std::array<std::unique_ptr<EventScript>, static_cast<size_t>(ScriptSlot::kCount)> scripts_;
 };
-
-// Upper-casing of names: ASCII letters only.
-std::string UpperAscii(std::string_view text);
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
 
 }  // namespace qx

@@ -6,16 +6,11 @@
 #include <fstream>
 #include <vector>
 
+#include "base/Ascii.h"
+
 namespace qx {
 namespace fs = std::filesystem;
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 std::string Trim(const std::string& s) {
   const size_t b = s.find_first_not_of(" \t\r\n");
@@ -35,12 +30,12 @@ std::string ReadIniValue(const std::string& path, const std::string& section, co
     if (t.empty() || t[0] == ';') continue;
     if (t.front() == '[') {
       const size_t close = t.find(']');
-      inSection = close != std::string::npos && Lower(Trim(t.substr(1, close - 1))) == Lower(section);
+      inSection = close != std::string::npos && LowerAscii(Trim(t.substr(1, close - 1))) == LowerAscii(section);
       continue;
     }
     if (!inSection) continue;
     const size_t eq = t.find('=');
-    if (eq != std::string::npos && Lower(Trim(t.substr(0, eq))) == Lower(key)) return Trim(t.substr(eq + 1));
+    if (eq != std::string::npos && LowerAscii(Trim(t.substr(0, eq))) == LowerAscii(key)) return Trim(t.substr(eq + 1));
   }
   return {};
 }
@@ -52,13 +47,13 @@ std::string FindQxfInFolder(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".qxf" && !entry.is_directory(ec)) {
+    if (name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".qxf" && !entry.is_directory(ec)) {
       names.push_back(name);
     }
   }
   if (names.empty()) return {};
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return Lower(a) < Lower(b);
+    return LowerAscii(a) < LowerAscii(b);
   });
   return (fs::path(folder.empty() ? "." : folder) / names.front()).string();
 }

@@ -7,29 +7,15 @@
 #include <fstream>
 #include <string>
 
-#include "base/SafeFile.h"
+#include "RunCommand.h"
 
 namespace {
 
 const std::string kQxrun = std::string(QX_BINARY_DIR) + "/qxrun";
 
-struct Result {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
+using Result = qx::test::CommandResult;
 
-Result RunQxrun(const std::string& args) {
-  Result r;
-  const std::string cmd = kQxrun + " " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+Result RunQxrun(const std::string& args) { return qx::test::RunCommand(kQxrun + " " + args); }
 
 // Width, height and whether every pixel is opaque black, read from a PNG we wrote.
 bool PngIsBlack(const std::string& path, int& w, int& h);

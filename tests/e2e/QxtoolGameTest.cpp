@@ -8,23 +8,12 @@
 #include <sstream>
 #include <string>
 
+#include "RunCommand.h"
+
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string output;
-};
-
-Result Shell(const std::string& cmd) {
-  Result r;
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+using Result = qx::test::CommandResult;
+Result Shell(const std::string& cmd) { return qx::test::RunCommand(cmd); }
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
