@@ -4,7 +4,11 @@ namespace qx {
 
 TGfxImages::TGfxImages(GfxPlatform& platform) : platform_(platform) {}
 
-TGfxImages::~TGfxImages() { Clear(); }
+TGfxImages::~TGfxImages() {
+  // The holders of image pointers may already be gone: no callbacks while the list dies.
+  OnImageFreed = nullptr;
+  Clear();
+}
 
 TGfxImage* TGfxImages::Add() {
   auto image = std::make_unique<TGfxImage>(&platform_);

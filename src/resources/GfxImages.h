@@ -33,7 +33,8 @@ class TGfxImages : public TGfxSubscriber {
   void Clear();
 
   // Called with each image just before the list frees it (Remove, Clear, device finalise),
-  // so holders of image pointers (the media cache) can forget them.
+  // so holders of image pointers (the media cache) can forget them. Not called when the
+  // list itself is destroyed.
   std::function<void(TGfxImage*)> OnImageFreed;
 
  protected:
