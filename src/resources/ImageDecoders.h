@@ -1,0 +1,45 @@
+// Picture decoders: PNG (libpng), JPEG (libjpeg-turbo), TGA and BMP (own readers), from memory
+// or from a file, chosen by the file extension. Every decoder answers false on bad data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "resources/Bitmap.h"
+
+namespace qx {
+
+// Limits on what a decoder accepts. A picture is refused when either side exceeds
+// kMaxImageSide or it has more than kMaxImagePixels pixels (256 MiB of 32-bit pixels); a
+// picture file is refused when it exceeds kMaxPictureFileBytes.
+constexpr int kMaxImageSide = 16384;
+constexpr int64_t kMaxImagePixels = int64_t{64} << 20;
+constexpr size_t kMaxPictureFileBytes = size_t{256} << 20;
+
+// True when a width and height are positive and within the limits above.
+bool ImageSizeAllowed(int64_t width, int64_t height);
+
+enum class TPictureFormat { Bmp, Jpeg, Png, Tga };
+
+// By extension, without regard to case: ".png", ".jpg"/".jpeg", ".tga"; anything else is BMP.
+TPictureFormat PictureFormatOf(std::string_view fileName);
+
+// Each fills `bitmap` and answers true, or answers false with a one-line reason in `error`
+// (the bitmap is then empty).
+bool DecodePng(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error);
+bool DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error);
+bool DecodeTga(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error);
+bool DecodeBmp(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error);
+bool DecodePicture(TPictureFormat format, const uint8_t* data, size_t size, TBitmap& bitmap,
+                   std::string& error);
+
+// The decoder chosen by the extension of `name` (an archive record's name, say) on bytes in
+// memory. Failures are also logged as --verbose detail.
+bool LoadPictureFromMemory(std::string_view name, const uint8_t* data, size_t size, TBitmap& bitmap,
+                           std::string& error);
+// The same for a file on disk (`path` is a disk path).
+bool LoadPictureFile(const std::string& path, TBitmap& bitmap, std::string& error);
+
+}  // namespace qx

@@ -1,0 +1,113 @@
+// PNG pictures through libpng. Grey-with-alpha and RGBA pictures keep their alpha; every other
+// colour type (palettes with a transparency chunk included) is opaque, as the games expect.
+#include <png.h>
+
+#include <bit>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include "resources/ImageDecoders.h"
+
+namespace qx {
+namespace {
+
+struct Source {
+  const uint8_t* data;
+  size_t size;
+  size_t pos;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* src = static_cast<Source*>(png_get_io_ptr(png));
+  if (length > src->size - src->pos) png_error(png, "file cut short");
+  std::memcpy(out, src->data + src->pos, length);
+  src->pos += length;
+}
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* error = static_cast<std::string*>(png_get_error_ptr(png));
+  *error = message;
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// Everything touched after setjmp lives here, so a longjmp cannot leave it half-built.
+struct PngState {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  std::vector<png_bytep> rows;
+  ~PngState() { png_destroy_read_struct(&png, &info, nullptr); }
+};
+
+bool Decode(PngState& s, Source& src, TBitmap& bitmap, std::string& error) {
+  if (setjmp(png_jmpbuf(s.png))) return false;
+  png_set_read_fn(s.png, &src, ReadFromMemory);
+  png_set_user_limits(s.png, kMaxImageSide, kMaxImageSide);
+  png_set_chunk_malloc_max(s.png, 8u << 20);  // ancillary chunks (text, ICC) stay small
+  png_read_info(s.png, s.info);
+  png_uint_32 width = 0, height = 0;
+  int depth = 0, colorType = 0, interlace = 0;
+  png_get_IHDR(s.png, s.info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
+  if (!ImageSizeAllowed(width, height)) {
+    error = "picture of " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the size limit";
+    return false;
+  }
+  const bool keepAlpha = colorType == PNG_COLOR_TYPE_GRAY_ALPHA || colorType == PNG_COLOR_TYPE_RGB_ALPHA;
+  // Expand everything to 8-bit RGBA laid out as 0xAARRGGBB words in memory.
+  png_set_expand(s.png);
+  png_set_scale_16(s.png);
+  if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(s.png);
+  if constexpr (std::endian::native == std::endian::little) {
+    png_set_bgr(s.png);
+    png_set_add_alpha(s.png, 0xFF, PNG_FILLER_AFTER);
+  } else {
+    png_set_swap_alpha(s.png);
+    png_set_add_alpha(s.png, 0xFF, PNG_FILLER_BEFORE);
+  }
+  png_set_interlace_handling(s.png);
+  png_read_update_info(s.png, s.info);
+  if (png_get_rowbytes(s.png, s.info) != static_cast<size_t>(width) * 4) {
+    error = "unexpected row layout";
+    return false;
+  }
+  bitmap.pixels.resize(static_cast<size_t>(width) * height);
+  s.rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) {
+    s.rows[y] = reinterpret_cast<png_bytep>(bitmap.pixels.data() + static_cast<size_t>(y) * width);
+  }
+  png_read_image(s.png, s.rows.data());
+  bitmap.width = static_cast<int>(width);
+  bitmap.height = static_cast<int>(height);
+  bitmap.hasAlpha = keepAlpha;
+  bitmap.bitsPerPixel = keepAlpha ? 32 : 24;
+  // A transparency chunk was expanded into alpha above; these colour types stay opaque.
+  if (!keepAlpha) {
+    for (uint32_t& p : bitmap.pixels) p |= 0xFF000000u;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DecodePng(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
+  bitmap = TBitmap{};
+  if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
+    error = "not a PNG file";
+    return false;
+  }
+  PngState s;
+  s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
+  if (!s.png) return false;
+  s.info = png_create_info_struct(s.png);
+  if (!s.info) return false;
+  Source src{data, size, 0};
+  if (!Decode(s, src, bitmap, error)) {
+    bitmap = TBitmap{};
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qx
