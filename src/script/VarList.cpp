@@ -99,6 +99,14 @@ bool TVarList::AnyStartsWith(std::string_view prefix) const {
   return false;
 }
 
+bool TVarList::HasArray(std::string_view name) const {
+  for (const TVar& v : items_) {
+    if (v.Name.size() > name.size() && v.Name[name.size()] == '[' && v.Name.compare(0, name.size(), name) == 0)
+      return true;
+  }
+  return false;
+}
+
 namespace {
 
 // Walks the path up to its last segment; answers the element that segment belongs to.
