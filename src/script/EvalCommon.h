@@ -7,6 +7,7 @@
 
 #include "script/ScriptValue.h"
 #include "script/Tokeniser.h"
+#include "script/VarList.h"
 
 namespace qx {
 
@@ -63,6 +64,21 @@ inline bool ConstantValue(std::string_view token, ScriptValue& value, std::strin
     value = ScriptValue::Int(d < 0 ? -n : n);
   }
   return true;
+}
+
+// The argument's tokens joined without blanks, when that can be a bare variable name
+// (only names, constants, "[", "]", "," and "-" join into one); "" otherwise.
+inline std::string JoinedName(std::string_view tokens, bool& isIdentifier) {
+  isIdentifier = false;
+  size_t pos = 0;
+  for (Token t = ReadToken(tokens, pos); t.Code != tkEof; t = ReadToken(tokens, pos)) {
+    if (t.Code != tkIdent && t.Code != tkConst && t.Code != tkOpenBracket && t.Code != tkCloseBracket &&
+        t.Code != tkComma && t.Code != tkMinus)
+      return {};
+  }
+  std::string joined = TokenText(tokens, false);
+  isIdentifier = IsIdentifier(joined);
+  return isIdentifier ? joined : std::string();
 }
 
 }  // namespace qx

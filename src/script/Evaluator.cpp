@@ -151,14 +151,12 @@ class DirectEvaluator {
     }
     const std::vector<std::string_view> parts = SplitAtCommas(stream_.substr(start, end - start), false);
     joined.reserve(parts.size());
-    for (std::string_view part : parts) joined.push_back(TokenText(part, false));
+    args.resize(parts.size());
     for (size_t i = 0; i < parts.size(); ++i) {
-      TScriptEngine::CallArg a;
-      a.stream = parts[i];
-      a.joined = joined[i];
-      a.joinedIsIdentifier = IsIdentifier(joined[i]);
-      args.push_back(a);
+      joined.push_back(JoinedName(parts[i], args[i].joinedIsIdentifier));
+      args[i].stream = parts[i];
     }
+    for (size_t i = 0; i < parts.size(); ++i) args[i].joined = joined[i];
     return true;
   }
 

@@ -102,7 +102,14 @@ struct CallNode : ExprNode {
 
 class TreeBuilder {
  public:
-  TreeBuilder(ExprTree& tree, int depth) : tree_(tree), depth_(depth) {
+  TreeBuilder(ExprTree& tree, int depth) : tree_(tree), depth_(depth) {}
+
+  // evaluate -> expression [token]
+  void Build() {
+    if (depth_ > kMaxExpressionDepth) {
+      tree_.tooDeep = true;
+      return;
+    }
     size_t pos = 0;
     while (true) {
       const size_t offset = pos;
@@ -111,15 +118,7 @@ class TreeBuilder {
       toks_.push_back({t.Code, t.Text, offset});
     }
     end_ = pos;
-  }
-
-  // evaluate -> expression [token]
-  void Build() {
     tree_.tokenCount = toks_.size();
-    if (depth_ > kMaxExpressionDepth) {
-      tree_.tooDeep = true;
-      return;
-    }
     Next();
     if (cur_.code == tkEof) return;
     tree_.root = Level(1);
@@ -140,7 +139,7 @@ class TreeBuilder {
   int Peek() const { return next_ < toks_.size() ? toks_[next_].code : tkEof; }
   size_t OffsetOf(size_t index) const { return index < toks_.size() ? toks_[index].offset : end_; }
   std::string_view Tokens(size_t from, size_t to) const {
-    return std::string_view(tree_.stream).substr(OffsetOf(from), OffsetOf(to) - OffsetOf(from));
+    return tree_.stream.substr(OffsetOf(from), OffsetOf(to) - OffsetOf(from));
   }
 
   std::unique_ptr<ExprNode> Fail(std::string message, int code) {
@@ -257,7 +256,7 @@ class TreeBuilder {
       else if (code == tkCloseBracket && --nesting == 0) break;
     }
     for (std::string_view part : SplitAtCommas(Tokens(start, next_ - 1), true))
-      list.parts.push_back(ExprTree::Build(part, depth_ + 1));
+      list.parts.push_back(ExprTree::BuildPart(part, depth_ + 1));
     list.closed = true;
   }
 
@@ -280,17 +279,15 @@ class TreeBuilder {
       else if (code == tkCloseParen && --nesting == 0) break;
     }
     const std::vector<std::string_view> parts = SplitAtCommas(Tokens(start, next_ - 1), false);
-    for (std::string_view part : parts) {
-      node->argTrees.push_back(ExprTree::Build(part, depth_ + 1));
-      node->joined.push_back(TokenText(part, false));
+    node->args.resize(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i) {
+      node->argTrees.push_back(ExprTree::BuildPart(parts[i], depth_ + 1));
+      node->joined.push_back(JoinedName(parts[i], node->args[i].joinedIsIdentifier));
     }
     for (size_t i = 0; i < parts.size(); ++i) {
-      TScriptEngine::CallArg a;
-      a.stream = node->argTrees[i]->stream;
-      a.joined = node->joined[i];
-      a.joinedIsIdentifier = IsIdentifier(node->joined[i]);
-      a.tree = node->argTrees[i].get();
-      node->args.push_back(a);
+      node->args[i].stream = node->argTrees[i]->stream;
+      node->args[i].joined = node->joined[i];
+      node->args[i].tree = node->argTrees[i].get();
     }
     return node;
   }
@@ -309,9 +306,17 @@ class TreeBuilder {
 ExprTree::ExprTree() = default;
 ExprTree::~ExprTree() = default;
 
-std::unique_ptr<ExprTree> ExprTree::Build(std::string_view stream, int depth) {
+std::unique_ptr<ExprTree> ExprTree::Build(std::string_view stream) {
   auto tree = std::make_unique<ExprTree>();
-  tree->stream = std::string(stream);
+  tree->ownedStream = std::string(stream);
+  tree->stream = tree->ownedStream;
+  TreeBuilder(*tree, 0).Build();
+  return tree;
+}
+
+std::unique_ptr<ExprTree> ExprTree::BuildPart(std::string_view stream, int depth) {
+  auto tree = std::make_unique<ExprTree>();
+  tree->stream = stream;
   TreeBuilder(*tree, depth).Build();
   return tree;
 }
@@ -320,7 +325,7 @@ const ExprTree& ExprCache::Get(std::string_view stream, bool mayTrim) {
   const auto it = map_.find(stream);
   if (it != map_.end()) return *it->second;
   if (mayTrim && map_.size() >= kMaxCachedExpressions) map_.clear();
-  std::unique_ptr<ExprTree> tree = ExprTree::Build(stream, 0);
+  std::unique_ptr<ExprTree> tree = ExprTree::Build(stream);
   const ExprTree& result = *tree;
   map_.emplace(std::string(stream), std::move(tree));
   return result;

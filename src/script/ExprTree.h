@@ -15,15 +15,23 @@ struct ExprNode;
 // is a variable; a name that turns out to be a function there is handled at evaluation
 // (the expression then ends at that "[", as the direct evaluator would find).
 struct ExprTree {
-  std::string stream;
+  std::string_view stream;         // the tree's tokens: its own copy, or a part of its root's
   std::unique_ptr<ExprNode> root;  // null when the stream holds no token
   size_t tokenCount = 0;
   bool surplusOk = false;          // at most one token follows the complete expression
   bool tooDeep = false;
 
-  static std::unique_ptr<ExprTree> Build(std::string_view stream, int depth);
+  // A whole expression (keeps a copy of the stream).
+  static std::unique_ptr<ExprTree> Build(std::string_view stream);
+  // An argument or index part: `stream` lies inside the stream of the tree that owns it.
+  static std::unique_ptr<ExprTree> BuildPart(std::string_view stream, int depth);
   ExprTree();
   ~ExprTree();
+  ExprTree(const ExprTree&) = delete;
+  ExprTree& operator=(const ExprTree&) = delete;
+
+ private:
+  std::string ownedStream;
 };
 
 class ExprCache {
