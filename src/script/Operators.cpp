@@ -156,6 +156,27 @@ bool Power(const ScriptValue& a, const ScriptValue& b, ScriptValue& out) {
 }  // namespace
 
 bool ApplyBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& result) {
+  if (left.Kind() == K::Integer && right.Kind() == K::Integer) {
+    // The commonest pair, without the general machinery; same results as the IntInt row.
+    const int64_t p = left.Int64Value(), q = right.Int64Value();
+    int64_t r = 0;
+    switch (op) {
+      case tkPlus: r = p + q; break;
+      case tkMinus: r = p - q; break;
+      case tkStar: r = p * q; break;
+      case tkEqual: result = ScriptValue::Bool(p == q); return true;
+      case tkNotEqual: result = ScriptValue::Bool(p != q); return true;
+      case tkGreater: result = ScriptValue::Bool(p > q); return true;
+      case tkLess: result = ScriptValue::Bool(p < q); return true;
+      case tkGreaterEqual: result = ScriptValue::Bool(p >= q); return true;
+      case tkLessEqual: result = ScriptValue::Bool(p <= q); return true;
+      default: goto general;
+    }
+    if (FitsInt32(r)) result = ScriptValue::Int(static_cast<int32_t>(r));
+    else result = ScriptValue::Float(static_cast<double>(r));
+    return true;
+  }
+general:
   switch (op) {
     case tkEqual:
     case tkNotEqual:

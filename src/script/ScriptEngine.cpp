@@ -95,9 +95,26 @@ bool TScriptEngine::ReadIndexList(std::string_view tokens, size_t& pos, std::str
 
 bool TScriptEngine::ReadVariableOperand(const std::string& name, const std::string* index1,
                                         const std::string* index2, std::string_view stream, TVar& var) {
+  if (!index1) {
+    // The common case, a plain name: one pass finds both the variable and any array.
+    bool hasArray = false;
+    const int i = vars_.FindWithArray(name, hasArray);
+    if (hasArray) {
+      ReportError("Array with same name exist : " + name, stream, 24);
+      return false;
+    }
+    if (i >= 0) {
+      var = vars_[i];
+      return true;
+    }
+    var.Name = name;
+    if (ReadElementPath(Host().CurrentElement(), name, var.Value, &vars_)) return true;
+    ReportError("Variable not found: " + name, stream, 3);
+    return false;
+  }
   std::string full = name;
   const std::string* stringIndex = nullptr;
-  if (index1) {
+  {
     const bool exists = vars_.Find(name) >= 0;
     if (exists && !index2) {
       stringIndex = index1;
@@ -108,9 +125,6 @@ bool TScriptEngine::ReadVariableOperand(const std::string& name, const std::stri
       full = name + "[" + *index1 + "]";
       stringIndex = index2;
     }
-  } else if (vars_.HasArray(name)) {
-    ReportError("Array with same name exist : " + name, stream, 24);
-    return false;
   }
   if (!vars_.Get(full, var)) {
     ReportError("Variable not found: " + full, stream, 3);
@@ -244,6 +258,18 @@ bool TScriptEngine::CallNative(const std::string& name, int funcIndex, const std
 }
 
 bool TScriptEngine::ApplyOperator(int op, TVar& left, const TVar& right, std::string_view stream) {
+  auto isTextKey = [](const ScriptValue& v) {
+    return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
+  };
+  if (!isTextKey(left.Value) && !isTextKey(right.Value)) {
+    ScriptValue r;
+    if (!ApplyBinary(op, left.Value, right.Value, r)) {
+      ReportError("Invalid operand types for \"" + std::string(KeywordTable[op]) + "\"", stream, 5);
+      return false;
+    }
+    left.Value = std::move(r);
+    return true;
+  }
   // A double-quoted string is a text key: its translation, when there is one, is the operand.
   auto translate = [](const ScriptValue& v, ScriptValue& holder) -> const ScriptValue* {
     if (v.Kind() != ValueKind::String || v.StrValue().empty() || v.StrValue()[0] != '"') return &v;
