@@ -93,7 +93,7 @@ class TScriptEngine {
   // Calls a declared procedure or function with the argument TokenStreams (statement layer).
   bool CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result);
 
-  // One argument of a call as the evaluators hand it over.
+  // One argument of a call, as the two evaluators hand it to the call steps (internal).
   struct CallArg {
     std::string_view stream;   // the argument's tokens
     std::string_view joined;   // its token texts without blanks
@@ -104,7 +104,6 @@ class TScriptEngine {
  private:
   friend class DirectEvaluator;
   friend class TreeEvaluator;
-  friend struct ExprTree;
 
   // What a called name is: a declared procedure (checked first) or the native at funcIndex.
   struct CallTarget {
