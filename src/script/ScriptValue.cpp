@@ -91,7 +91,13 @@ ScriptValue ScriptValue::Element(uint32_t handle) {
   return r;
 }
 
-double RoundHalfEven(double v) { return std::nearbyint(v); }  // default rounding mode: to even
+double RoundHalfEven(double v) {
+  const double low = std::floor(v);
+  const double diff = v - low;
+  if (diff < 0.5) return low;
+  if (diff > 0.5) return low + 1;
+  return std::fmod(low, 2.0) == 0 ? low : low + 1;
+}
 
 bool ParseDecimal(std::string_view text, double& out, bool& isInteger, int64_t& integer) {
   std::string_view t = TrimBlanks(text);
@@ -227,6 +233,39 @@ bool ScriptValue::TryToBool(bool& out) const {
     }
     default: out = i_ != 0; return true;
   }
+}
+
+namespace {
+[[noreturn]] void ConversionFailed(const ScriptValue& v, const char* target) {
+  std::string what = "Could not convert ";
+  what += ValueKindName(v.Kind());
+  if (v.Kind() == ValueKind::String) what += " '" + v.StrValue() + "'";
+  else if (v.Kind() != ValueKind::Empty) what += " " + v.ToText();
+  what += " to ";
+  what += target;
+  throw ScriptError(what);
+}
+}  // namespace
+
+int32_t ScriptValue::ToInt32() const {
+  int32_t v = 0;
+  if (!TryToInt32(v)) ConversionFailed(*this, "Integer");
+  return v;
+}
+int64_t ScriptValue::ToInt64() const {
+  int64_t v = 0;
+  if (!TryToInt64(v)) ConversionFailed(*this, "Int64");
+  return v;
+}
+double ScriptValue::ToDouble() const {
+  double v = 0;
+  if (!TryToDouble(v)) ConversionFailed(*this, "Float");
+  return v;
+}
+bool ScriptValue::ToBool() const {
+  bool v = false;
+  if (!TryToBool(v)) ConversionFailed(*this, "Boolean");
+  return v;
 }
 
 std::string ScriptValue::ToText() const {

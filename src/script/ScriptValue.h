@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ enum class ValueKind : uint8_t {
 };
 
 const char* ValueKindName(ValueKind kind);
+
+// An error raised by a conversion or inside a native function. The interpreter catches it
+// and logs its message after the function's name.
+class ScriptError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 class ScriptValue {
  public:
@@ -57,6 +65,11 @@ class ScriptValue {
   bool TryToInt64(int64_t& out) const;
   bool TryToDouble(double& out) const;
   bool TryToBool(bool& out) const;
+  // The same conversions raising ScriptError, for native functions.
+  int32_t ToInt32() const;
+  int64_t ToInt64() const;
+  double ToDouble() const;
+  bool ToBool() const;
   // Shortest decimal text for numbers (integers without a decimal point), "TRUE"/"FALSE".
   std::string ToText() const;
 
@@ -76,7 +89,7 @@ std::string NumberText(double v);
 // Reads decimal integer or decimal-point float text, blanks around it ignored.
 bool ParseDecimal(std::string_view text, double& out, bool& isInteger, int64_t& integer);
 
-// Round to nearest, ties to even.
+// Round to nearest, ties to even (independent of the FPU rounding mode).
 double RoundHalfEven(double v);
 
 }  // namespace qx

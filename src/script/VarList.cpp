@@ -99,6 +99,29 @@ bool TVarList::AnyStartsWith(std::string_view prefix) const {
   return false;
 }
 
+bool TVarList::HasArray(std::string_view name) const {
+  for (const TVar& v : items_) {
+    if (v.Name.size() > name.size() && v.Name[name.size()] == '[' && v.Name.compare(0, name.size(), name) == 0)
+      return true;
+  }
+  return false;
+}
+
+int TVarList::FindWithArray(std::string_view name, bool& hasArray) const {
+  int found = -1;
+  hasArray = false;
+  const size_t n = name.size();
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const std::string& v = items_[i].Name;
+    const bool exact = v.size() == n;
+    if (!exact && !(v.size() > n && v[n] == '[')) continue;
+    if (v.compare(0, n, name) != 0) continue;
+    if (!exact) hasArray = true;
+    else if (found < 0) found = static_cast<int>(i);
+  }
+  return found;
+}
+
 namespace {
 
 // Walks the path up to its last segment; answers the element that segment belongs to.

@@ -47,6 +47,12 @@ class TVarList {
   void Clear() { items_.clear(); }
   // Whether some entry's name starts with `prefix` (array detection).
   bool AnyStartsWith(std::string_view prefix) const;
+  // Whether an array named `name` exists: an entry named `name` + "[" ...
+  bool HasArray(std::string_view name) const;
+  // Find and HasArray in one pass over the list.
+  int FindWithArray(std::string_view name, bool& hasArray) const;
+  // Appends without any check (parameter lists of native calls: names "VAR"/"VALUE").
+  void Append(TVar var) { items_.push_back(std::move(var)); }
 
  private:
   std::vector<TVar> items_;

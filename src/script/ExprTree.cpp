@@ -1,0 +1,470 @@
+// Parsed expressions: the builder mirrors the direct evaluator's parse (Evaluator.cpp) step
+// for step, turning each error it would report into an error node at the same place, and
+// the tree evaluator computes in the same order with the same checks. What depends on the
+// state at run time (is a name a variable or a function, does the variable exist) is
+// decided at run time.
+#include "script/ExprTree.h"
+
+#include <vector>
+
+#include "script/EvalCommon.h"
+#include "script/scriptengine.h"
+
+namespace qx {
+
+namespace {
+constexpr size_t kMaxCachedExpressions = 4096;
+}
+
+enum class NodeKind : uint8_t { Error, Const, Chain, Prefix, Paren, Name, IndexedName, Call };
+
+struct ExprNode {
+  explicit ExprNode(NodeKind k) : kind(k) {}
+  virtual ~ExprNode() = default;
+  const NodeKind kind;
+};
+
+namespace {
+
+struct ErrorNode : ExprNode {
+  ErrorNode(std::string m, int c) : ExprNode(NodeKind::Error), message(std::move(m)), code(c) {}
+  std::string message;
+  int code;
+};
+
+struct ConstNode : ExprNode {
+  ConstNode() : ExprNode(NodeKind::Const) {}
+  ScriptValue value;
+  const char* name = nullptr;  // TRUE and FALSE name their record
+};
+
+struct ChainNode : ExprNode {
+  ChainNode() : ExprNode(NodeKind::Chain) {}
+  std::unique_ptr<ExprNode> first;
+  std::vector<std::pair<int, std::unique_ptr<ExprNode>>> rest;  // operator, right operand
+};
+
+struct PrefixNode : ExprNode {
+  PrefixNode() : ExprNode(NodeKind::Prefix) {}
+  int op = 0;
+  std::unique_ptr<ExprNode> operand;
+};
+
+struct ParenNode : ExprNode {
+  ParenNode() : ExprNode(NodeKind::Paren) {}
+  std::unique_ptr<ExprNode> inner;
+  bool closed = false;
+};
+
+// What a name resolved to, kept until a registry changes.
+struct Resolution {
+  mutable uint64_t funcGeneration = 0;
+  mutable uint64_t procGeneration = 0;
+  mutable int funcIndex = -1;
+  mutable bool isProc = false;
+};
+
+// A name followed by neither "(" nor "[": a variable, or a call without arguments.
+struct NameNode : ExprNode {
+  NameNode() : ExprNode(NodeKind::Name) {}
+  std::string name;
+  Resolution resolution;
+};
+
+struct IndexList {
+  bool closed = false;
+  std::vector<std::unique_ptr<ExprTree>> parts;
+};
+
+// A name followed by "[": index lists of a variable, or a call without arguments after
+// which the expression ends at that "[".
+struct IndexedNameNode : ExprNode {
+  IndexedNameNode() : ExprNode(NodeKind::IndexedName) {}
+  std::string name;
+  Resolution resolution;
+  size_t bracketIndex = 0;  // token index of the "["
+  IndexList index1;
+  IndexList index2;
+  bool hasIndex2 = false;
+};
+
+// A name followed by "(": a call with arguments.
+struct CallNode : ExprNode {
+  CallNode() : ExprNode(NodeKind::Call) {}
+  std::string name;
+  Resolution resolution;
+  bool unclosed = false;
+  std::string unclosedMessage;
+  std::vector<std::unique_ptr<ExprTree>> argTrees;
+  std::vector<std::string> joined;
+  std::vector<TScriptEngine::CallArg> args;  // views into argTrees and joined
+};
+
+class TreeBuilder {
+ public:
+  TreeBuilder(ExprTree& tree, int depth) : tree_(tree), depth_(depth) {}
+
+  // evaluate -> expression [token]
+  void Build() {
+    if (depth_ > kMaxExpressionDepth) {
+      tree_.tooDeep = true;
+      return;
+    }
+    size_t pos = 0;
+    while (true) {
+      const size_t offset = pos;
+      const Token t = ReadToken(tree_.stream, pos);
+      if (t.Code == tkEof) break;
+      toks_.push_back({t.Code, t.Text, offset});
+    }
+    end_ = pos;
+    tree_.tokenCount = toks_.size();
+    Next();
+    if (cur_.code == tkEof) return;
+    tree_.root = Level(1);
+    tree_.surplusOk = !stopped_ && next_ >= toks_.size();
+  }
+
+ private:
+  struct Tok {
+    int code = tkEof;
+    std::string_view text;
+    size_t offset = 0;
+  };
+
+  void Next() {
+    if (next_ < toks_.size()) cur_ = toks_[next_++];
+    else cur_ = Tok{};
+  }
+  int Peek() const { return next_ < toks_.size() ? toks_[next_].code : tkEof; }
+  size_t OffsetOf(size_t index) const { return index < toks_.size() ? toks_[index].offset : end_; }
+  std::string_view Tokens(size_t from, size_t to) const {
+    return tree_.stream.substr(OffsetOf(from), OffsetOf(to) - OffsetOf(from));
+  }
+
+  std::unique_ptr<ExprNode> Fail(std::string message, int code) {
+    stopped_ = true;
+    return std::make_unique<ErrorNode>(std::move(message), code);
+  }
+
+  // level(n) -> level(n+1) {operator(n) level(n+1)}
+  std::unique_ptr<ExprNode> Level(int level) {
+    if (level > kLevelCount) return Unary();
+    std::unique_ptr<ExprNode> left = Level(level + 1);
+    if (stopped_ || !IsLevelOperator(level, cur_.code)) return left;
+    auto chain = std::make_unique<ChainNode>();
+    chain->first = std::move(left);
+    while (!stopped_ && IsLevelOperator(level, cur_.code)) {
+      const int op = cur_.code;
+      Next();
+      chain->rest.emplace_back(op, Level(level + 1));
+    }
+    return chain;
+  }
+
+  // unary -> [NOT | "+" | "-"] operand
+  std::unique_ptr<ExprNode> Unary() {
+    if (!IsPrefixOperator(cur_.code)) return Operand();
+    auto node = std::make_unique<PrefixNode>();
+    node->op = cur_.code;
+    Next();
+    node->operand = Operand();
+    return node;
+  }
+
+  // operand -> name [index-list [index-list]] | name [arguments] | constant | TRUE | FALSE
+  //          | "(" expression ")"
+  std::unique_ptr<ExprNode> Operand() {
+    switch (cur_.code) {
+      case tkIdent: {
+        const int next = Peek();
+        std::unique_ptr<ExprNode> node;
+        if (next == tkOpenParen) node = Call();
+        else if (next == tkOpenBracket) node = IndexedName();
+        else {
+          auto name = std::make_unique<NameNode>();
+          name->name = std::string(cur_.text);
+          node = std::move(name);
+        }
+        if (!stopped_) Next();
+        return node;
+      }
+      case tkConst: {
+        auto node = std::make_unique<ConstNode>();
+        std::string message;
+        int code = 0;
+        if (!ConstantValue(cur_.text, node->value, message, code)) return Fail(std::move(message), code);
+        Next();
+        return node;
+      }
+      case tkTrue:
+      case tkFalse: {
+        auto node = std::make_unique<ConstNode>();
+        node->value = ScriptValue::Bool(cur_.code == tkTrue);
+        node->name = cur_.code == tkTrue ? "TRUE" : "FALSE";
+        Next();
+        return node;
+      }
+      case tkOpenParen: {
+        if (depth_ >= kMaxExpressionDepth) return Fail(std::string(kTooDeepMessage), 1);
+        auto node = std::make_unique<ParenNode>();
+        ++depth_;
+        Next();
+        node->inner = Level(1);
+        --depth_;
+        if (stopped_) return node;
+        if (cur_.code != tkCloseParen) {
+          stopped_ = true;
+          return node;
+        }
+        node->closed = true;
+        Next();
+        return node;
+      }
+      default:
+        return Fail("Unknown or invalid operator in expression: " + std::string(cur_.text), 1);
+    }
+  }
+
+  // The name is the current token; the next one is "[".
+  std::unique_ptr<ExprNode> IndexedName() {
+    auto node = std::make_unique<IndexedNameNode>();
+    node->name = std::string(cur_.text);
+    node->bracketIndex = next_;
+    ReadIndexList(node->index1);
+    if (!node->index1.closed) {
+      stopped_ = true;
+      return node;
+    }
+    if (Peek() == tkOpenBracket) {
+      node->hasIndex2 = true;
+      ReadIndexList(node->index2);
+      if (!node->index2.closed) stopped_ = true;
+    }
+    return node;
+  }
+
+  // index-list -> "[" part {"," part} "]"
+  void ReadIndexList(IndexList& list) {
+    ++next_;  // the "["
+    const size_t start = next_;
+    int nesting = 1;
+    while (true) {
+      if (next_ >= toks_.size()) return;  // "] expected" when evaluated
+      const int code = toks_[next_++].code;
+      if (code == tkOpenBracket) ++nesting;
+      else if (code == tkCloseBracket && --nesting == 0) break;
+    }
+    for (std::string_view part : SplitAtCommas(Tokens(start, next_ - 1), true))
+      list.parts.push_back(ExprTree::BuildPart(part, depth_ + 1));
+    list.closed = true;
+  }
+
+  // arguments -> "(" [argument {"," argument}] ")"
+  std::unique_ptr<ExprNode> Call() {
+    auto node = std::make_unique<CallNode>();
+    node->name = std::string(cur_.text);
+    ++next_;  // the "("
+    const size_t start = next_;
+    int nesting = 1;
+    while (true) {
+      if (next_ >= toks_.size()) {
+        node->unclosed = true;
+        node->unclosedMessage = "Invalid function params: " + TokenText(Tokens(start, toks_.size()), true);
+        stopped_ = true;
+        return node;
+      }
+      const int code = toks_[next_++].code;
+      if (code == tkOpenParen) ++nesting;
+      else if (code == tkCloseParen && --nesting == 0) break;
+    }
+    const std::vector<std::string_view> parts = SplitAtCommas(Tokens(start, next_ - 1), false);
+    node->args.resize(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i) {
+      node->argTrees.push_back(ExprTree::BuildPart(parts[i], depth_ + 1));
+      node->joined.push_back(JoinedName(parts[i], node->args[i].joinedIsIdentifier));
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+      node->args[i].stream = node->argTrees[i]->stream;
+      node->args[i].joined = node->joined[i];
+      node->args[i].tree = node->argTrees[i].get();
+    }
+    return node;
+  }
+
+  ExprTree& tree_;
+  int depth_;
+  std::vector<Tok> toks_;
+  size_t end_ = 0;    // byte offset after the last token
+  size_t next_ = 0;   // index of the next token to read
+  Tok cur_;
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+ExprTree::ExprTree() = default;
+ExprTree::~ExprTree() = default;
+
+std::unique_ptr<ExprTree> ExprTree::Build(std::string_view stream) {
+  auto tree = std::make_unique<ExprTree>();
+  tree->ownedStream = std::string(stream);
+  tree->stream = tree->ownedStream;
+  TreeBuilder(*tree, 0).Build();
+  return tree;
+}
+
+std::unique_ptr<ExprTree> ExprTree::BuildPart(std::string_view stream, int depth) {
+  auto tree = std::make_unique<ExprTree>();
+  tree->stream = stream;
+  TreeBuilder(*tree, depth).Build();
+  return tree;
+}
+
+const ExprTree& ExprCache::Get(std::string_view stream, bool mayTrim) {
+  const auto it = map_.find(stream);
+  if (it != map_.end()) return *it->second;
+  if (mayTrim && map_.size() >= kMaxCachedExpressions) map_.clear();
+  std::unique_ptr<ExprTree> tree = ExprTree::Build(stream);
+  const ExprTree& result = *tree;
+  map_.emplace(std::string(stream), std::move(tree));
+  return result;
+}
+
+class TreeEvaluator {
+ public:
+  enum class Flow { Done, Truncated };
+
+  TreeEvaluator(TScriptEngine& engine, const ExprTree& tree) : e_(engine), tree_(tree) {}
+
+  Flow Eval(const ExprNode& node, TVar& out) {
+    switch (node.kind) {
+      case NodeKind::Error: {
+        const auto& n = static_cast<const ErrorNode&>(node);
+        e_.ReportError(n.message, tree_.stream, n.code);
+        return Flow::Done;
+      }
+      case NodeKind::Const: {
+        const auto& n = static_cast<const ConstNode&>(node);
+        out.Value = n.value;
+        if (n.name) out.Name = n.name;
+        return Flow::Done;
+      }
+      case NodeKind::Chain: {
+        const auto& n = static_cast<const ChainNode&>(node);
+        const Flow first = Eval(*n.first, out);
+        if (e_.Failed() || first == Flow::Truncated) return first;
+        for (const auto& [op, operand] : n.rest) {
+          TVar right;
+          const Flow flow = Eval(*operand, right);
+          if (e_.Failed()) return Flow::Done;
+          if (!e_.ApplyOperator(op, out, right, tree_.stream)) return Flow::Done;
+          if (flow == Flow::Truncated) return flow;
+        }
+        return Flow::Done;
+      }
+      case NodeKind::Prefix: {
+        const auto& n = static_cast<const PrefixNode&>(node);
+        const Flow flow = Eval(*n.operand, out);
+        if (!e_.Failed()) e_.ApplyPrefixOperator(n.op, out, tree_.stream);
+        return flow;
+      }
+      case NodeKind::Paren: {
+        const auto& n = static_cast<const ParenNode&>(node);
+        const Flow flow = Eval(*n.inner, out);
+        if (e_.Failed()) return Flow::Done;
+        if (flow == Flow::Truncated || !n.closed) e_.ReportError("')' expected", tree_.stream, 2);
+        return Flow::Done;
+      }
+      case NodeKind::Name: {
+        const auto& n = static_cast<const NameNode&>(node);
+        TScriptEngine::CallTarget target;
+        if (Callable(n.name, n.resolution, target)) e_.CallByName(n.name, target, {}, out, tree_.stream, 0);
+        else e_.ReadVariableOperand(n.name, nullptr, nullptr, tree_.stream, out);
+        return Flow::Done;
+      }
+      case NodeKind::IndexedName: {
+        const auto& n = static_cast<const IndexedNameNode&>(node);
+        TScriptEngine::CallTarget target;
+        if (Callable(n.name, n.resolution, target)) {
+          // A function is called without arguments; its "[" is where the expression ends.
+          if (!e_.CallByName(n.name, target, {}, out, tree_.stream, 0)) return Flow::Done;
+          truncatedAt = n.bracketIndex;
+          return Flow::Truncated;
+        }
+        std::string index1, index2;
+        if (!IndexText(n.index1, index1)) return Flow::Done;
+        if (n.hasIndex2 && !IndexText(n.index2, index2)) return Flow::Done;
+        e_.ReadVariableOperand(n.name, &index1, n.hasIndex2 ? &index2 : nullptr, tree_.stream, out);
+        return Flow::Done;
+      }
+      case NodeKind::Call: {
+        const auto& n = static_cast<const CallNode&>(node);
+        if (n.unclosed) {
+          e_.ReportError(n.unclosedMessage, tree_.stream, 1);
+          return Flow::Done;
+        }
+        TScriptEngine::CallTarget target;
+        Callable(n.name, n.resolution, target);
+        e_.CallByName(n.name, target, n.args, out, tree_.stream, 0);
+        return Flow::Done;
+      }
+    }
+    return Flow::Done;
+  }
+
+  size_t truncatedAt = 0;
+
+ private:
+  bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget& target) {
+    if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
+      r.funcIndex = e_.funcs_.Find(name);
+      r.isProc = e_.procs_.Find(name) >= 0;
+      r.funcGeneration = e_.funcs_.Generation();
+      r.procGeneration = e_.procs_.Generation();
+    }
+    target.funcIndex = r.funcIndex;
+    target.isProc = r.isProc;
+    return r.funcIndex >= 0 || r.isProc;
+  }
+
+  bool IndexText(const IndexList& list, std::string& text) {
+    if (!list.closed) {
+      e_.ReportError("] expected", tree_.stream, 21);
+      return false;
+    }
+    for (size_t i = 0; i < list.parts.size(); ++i) {
+      const ExprTree& part = *list.parts[i];
+      TVar v;
+      const bool ok = e_.EvaluateTree(part, v);
+      int32_t n = 0;
+      if (!e_.IndexPart(ok, v, part.stream, tree_.stream, n)) return false;
+      if (i > 0) text.push_back(',');
+      text += std::to_string(n);
+    }
+    return true;
+  }
+
+  TScriptEngine& e_;
+  const ExprTree& tree_;
+};
+
+bool TScriptEngine::EvaluateTree(const ExprTree& tree, TVar& var) {
+  if (Failed()) return false;
+  var = TVar{};
+  if (tree.tooDeep) {
+    ReportError(kTooDeepMessage, tree.stream, 1);
+    return false;
+  }
+  if (!tree.root) {
+    ReportError("Empty string - not expression", tree.stream, 1);
+    return false;
+  }
+  TreeEvaluator evaluator(*this, tree);
+  const TreeEvaluator::Flow flow = evaluator.Eval(*tree.root, var);
+  if (Failed()) return false;
+  if (flow == TreeEvaluator::Flow::Truncated) return evaluator.truncatedAt + 1 >= tree.tokenCount;
+  return tree.surplusOk;
+}
+
+}  // namespace qx

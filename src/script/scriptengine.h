@@ -1,0 +1,149 @@
+// TScriptEngine, the script interpreter: its variables, native functions and declared
+// procedures, the first-error log, and expression evaluation. Chief header of src/script.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/Operators.h"
+#include "script/Registries.h"
+#include "script/ScriptHost.h"
+#include "script/ScriptValue.h"
+#include "script/Tokeniser.h"
+#include "script/VarList.h"
+
+namespace qx {
+
+// The pending jump of the statement executor.
+enum class TControlFlag : uint8_t { None, Break, Continue, Exit, Goto };
+
+struct ExprTree;
+class ExprCache;
+
+class TScriptEngine {
+ public:
+  TScriptEngine();
+  ~TScriptEngine();
+  TScriptEngine(const TScriptEngine&) = delete;
+  TScriptEngine& operator=(const TScriptEngine&) = delete;
+
+  // --- Native functions ----------------------------------------------------------------
+  // The name is trimmed and upper-cased. An existing name gets the new handler, or is
+  // removed when `handler` is empty (true). A new name is added when it is an identifier;
+  // an empty handler for a new name registers nothing (false).
+  bool RegisterFunction(std::string_view name, NativeFunction handler);
+
+  // --- Variables -------------------------------------------------------------------------
+  int FindVar(std::string_view name) const;  // exact name
+  // The variable (trimmed, upper-cased name), else the element path from CurrentElement.
+  bool ReadVar(std::string_view name, TVar& var) const;
+  // The assignment rule: existing variable, else element path, else a new variable.
+  bool AssignVar(const TVar& var);
+  // Changes an existing variable only (trimmed, upper-cased name).
+  bool SetVarValue(std::string_view name, const ScriptValue& value);
+
+  TVarList& Vars() { return vars_; }
+  const TVarList& Vars() const { return vars_; }
+  const TFuncList& Funcs() const { return funcs_; }
+  TProcList& Procs() { return procs_; }
+  const TProcList& Procs() const { return procs_; }
+
+  // --- Expressions ---------------------------------------------------------------------
+  // Evaluates the expression in `tokens` (a TokenStream). False on an error (recorded
+  // through ReportError) and also when more than one token follows a complete expression
+  // (then nothing is recorded and the caller reports). Re-entrant: natives called in the
+  // middle may evaluate further expressions.
+  bool Evaluate(std::string_view tokens, TVar& var);
+
+  // Parsed expressions are kept per distinct TokenStream text; evaluation gives the same
+  // values, messages and first error with the cache off. On by default.
+  void SetExpressionCache(bool on);
+  bool ExpressionCacheEnabled() const { return cacheEnabled_; }
+  size_t CachedExpressionCount() const;
+
+  // --- Errors ----------------------------------------------------------------------------
+  // Keeps the first error of a run: code, message and the tokens' text (each token followed
+  // by a blank), and appends one line to the error log. Later calls do nothing.
+  void ReportError(std::string_view message, std::string_view tokens, int code);
+  bool Failed() const { return errorCode_ != 0; }
+  int ErrorCode() const { return errorCode_; }
+  const std::string& ErrorMessage() const { return errorMessage_; }
+  const std::string& ErrorText() const { return errorText_; }
+  // Before Prepare and Run: no error, BlockDepth -1, no pending jump.
+  void ResetErrorState();
+
+  // --- Hooks for the statement executor ------------------------------------------------
+  int BlockDepth() const { return blockDepth_; }
+  TControlFlag ControlFlag() const { return controlFlag_; }
+  const std::string& GotoLabel() const { return gotoLabel_; }
+
+  // Whether `name` (upper case) is a registered native or a declared procedure: such a
+  // name is called, never read as a variable.
+  bool IsCallable(std::string_view name) const;
+  // Reads "[" index-list "]" at byte offset `pos` of `tokens`, evaluating each part; gives
+  // the index text ("1,2") and moves `pos` past the "]". Reports and answers false on error.
+  bool ReadIndexList(std::string_view tokens, size_t& pos, std::string& indexText);
+  // The 1-based character position named by `index` in the string `value` read from the
+  // variable `name`; reports the string-index errors (errors are located at `tokens`).
+  bool StringIndexPosition(const ScriptValue& value, const std::string& name, const std::string& index,
+                           std::string_view tokens, size_t& position);
+  // Calls a declared procedure or function with the argument TokenStreams (statement layer).
+  bool CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result);
+
+  // One argument of a call, as the two evaluators hand it to the call steps (internal).
+  struct CallArg {
+    std::string_view stream;   // the argument's tokens
+    std::string_view joined;   // its token texts without blanks
+    bool joinedIsIdentifier = false;
+    const ExprTree* tree = nullptr;  // parsed form, when the caller has one
+  };
+
+ private:
+  friend class DirectEvaluator;
+  friend class TreeEvaluator;
+
+  // What a called name is: a declared procedure (checked first) or the native at funcIndex.
+  struct CallTarget {
+    int funcIndex = -1;
+    bool isProc = false;
+  };
+
+  bool EvaluateAt(std::string_view tokens, TVar& var, int depth);  // direct, no cache
+  bool EvaluateTree(const ExprTree& tree, TVar& var);
+  bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
+  // Steps shared by both evaluators.
+  CallTarget ResolveCall(const std::string& name) const;
+  bool ReadVariableOperand(const std::string& name, const std::string* index1, const std::string* index2,
+                           std::string_view stream, TVar& var);
+  bool CallByName(const std::string& name, const CallTarget& target, const std::vector<CallArg>& args,
+                  TVar& result, std::string_view stream, int depth);
+  bool CallNative(const std::string& name, int funcIndex, const std::vector<CallArg>& args, TVar& result,
+                  std::string_view stream, int depth);
+  bool ApplyOperator(int op, TVar& left, const TVar& right, std::string_view stream);
+  bool ApplyPrefixOperator(int op, TVar& value, std::string_view stream);
+  bool IndexPart(bool evaluated, const TVar& value, std::string_view part, std::string_view stream, int32_t& index);
+
+  TVarList vars_;
+  TFuncList funcs_;
+  TProcList procs_;
+
+  int errorCode_ = 0;
+  std::string errorMessage_;
+  std::string errorText_;
+
+  // Statement executor state (Prepare, Run and the statements live in Statements.cpp).
+  int blockDepth_ = -1;
+  TControlFlag controlFlag_ = TControlFlag::None;
+  std::string gotoLabel_;
+  std::string preparedSource_;        // the last source given to Prepare ...
+  TokenStream preparedTokens_;        // ... and its TokenStream
+
+  bool cacheEnabled_ = true;
+  int evaluating_ = 0;  // nesting of Evaluate calls; the cache is trimmed only at 0
+  std::unique_ptr<ExprCache> cache_;
+};
+
+}  // namespace qx

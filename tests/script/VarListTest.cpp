@@ -1,0 +1,121 @@
+// Variable lists, the identifier test and element paths through the fake host.
+#include <gtest/gtest.h>
+
+#include "Fixture.h"
+
+namespace qx::test {
+namespace {
+
+TEST(IsIdentifier, NamesAndArrayElementNames) {
+  for (const char* good : {"A", "_", ".", ".A", "A.B", "A1", "A[1]", "A[1,-2]", "A[1", "A[]", "\xC0\xFF", "\xA8"})
+    EXPECT_TRUE(IsIdentifier(good)) << good;
+  for (const char* bad : {"", "1A", "[1]", "A[1]]", "A[1]x", "A[X]", "A B", "\x80", "A$", "A[1 ]"})
+    EXPECT_FALSE(IsIdentifier(bad)) << bad;
+}
+
+TEST(TVarList, AddKeepsNamesUniqueAndWarnsAboutDottedNames) {
+  Scene scene;
+  TVarList vars;
+  EXPECT_TRUE(vars.Add({"A", ScriptValue::Int(1)}));
+  EXPECT_TRUE(vars.Add({"A", ScriptValue::Int(2)}));  // exists: nothing changes
+  EXPECT_EQ(vars.Count(), 1);
+  EXPECT_EQ(vars[0].Value.IntValue(), 1);
+  EXPECT_FALSE(vars.Add({"1A", ScriptValue::Int(1)}));
+  EXPECT_TRUE(scene.host.Log().empty());
+  EXPECT_TRUE(vars.Add({"A.B", ScriptValue::Int(3)}));
+  ASSERT_EQ(scene.host.Log().size(), 1u);
+  EXPECT_EQ(scene.host.Log()[0], "Add var A.B (in IMG1 <TQXImage> ms_Down");
+  EXPECT_TRUE(vars.AddIfMissing({"C.D", ScriptValue::Int(4)}));
+  EXPECT_EQ(scene.host.Log().size(), 1u);
+  EXPECT_EQ(vars.Find("C.D"), 2);
+  EXPECT_EQ(vars.Find("c.d"), -1);  // lookups are exact
+}
+
+TEST(TVarList, AssignWritesVariablesThenElementPropertiesThenAdds) {
+  Scene scene;
+  TVarList vars;
+  ASSERT_TRUE(vars.Assign({"PX", ScriptValue::Int(99)}));
+  EXPECT_EQ(vars.Count(), 0);  // a property of the current element, no variable
+  EXPECT_EQ(scene.host.Prop(scene.image, "PX").IntValue(), 99);
+  ASSERT_TRUE(vars.Assign({"QXDB.PX", ScriptValue::Int(1)}));
+  EXPECT_EQ(scene.host.Prop(scene.root, "PX").IntValue(), 1);
+  ASSERT_TRUE(vars.Assign({"Q", ScriptValue::Int(1)}));
+  ASSERT_TRUE(vars.Assign({"Q", ScriptValue::Str("x")}));
+  EXPECT_EQ(vars.Count(), 1);
+  EXPECT_EQ(vars[0].Value.StrValue(), "x");
+  EXPECT_FALSE(vars.Assign({"1Q", ScriptValue::Int(1)}));
+  // A variable shadows the property of the same name from then on.
+  vars.Append({"PY", ScriptValue::Int(0)});
+  ASSERT_TRUE(vars.Assign({"PY", ScriptValue::Int(8)}));
+  EXPECT_EQ(scene.host.Prop(scene.image, "PY").IntValue(), 6);
+}
+
+TEST(TVarList, SetExistingGetAndCopy) {
+  Scene scene;
+  TVarList vars;
+  EXPECT_FALSE(vars.SetExisting("Q", ScriptValue::Int(1)));
+  EXPECT_EQ(vars.Count(), 0);
+  vars.Append({"Q", ScriptValue::Int(1)});
+  EXPECT_TRUE(vars.SetExisting("Q", ScriptValue::Int(2)));
+  TVar v;
+  ASSERT_TRUE(vars.Get("Q", v));
+  EXPECT_EQ(v.Name, "Q");
+  EXPECT_EQ(v.Value.IntValue(), 2);
+  ASSERT_TRUE(vars.Get("PNAME", v));  // falls back to the current element
+  EXPECT_EQ(v.Name, "PNAME");
+  EXPECT_EQ(v.Value.StrValue(), "pic");
+  EXPECT_FALSE(vars.GetLocal("PNAME", v));
+  EXPECT_FALSE(vars.Get("NOPE", v));
+
+  TVarList target;
+  target.Append({"Q", ScriptValue::Int(7)});
+  vars.Append({"R", ScriptValue::Int(3)});
+  vars.CopyTo(target);
+  ASSERT_EQ(target.Count(), 2);
+  EXPECT_EQ(target[0].Value.IntValue(), 7);  // existing entries stay as they are
+  EXPECT_EQ(target[1].Name, "R");
+  EXPECT_TRUE(target.HasArray("R") == false);
+  target.Append({"R[1]", ScriptValue::Int(1)});
+  EXPECT_TRUE(target.HasArray("R"));
+  EXPECT_FALSE(target.HasArray("R[1"));
+  target.Clear();
+  EXPECT_EQ(target.Count(), 0);
+}
+
+TEST(ElementPaths, DotsParentsChildrenVariablesAndTheRoot) {
+  Scene scene;
+  TVarList vars;
+  vars.Append({"EL", ScriptValue::Element(scene.screen)});
+  vars.Append({"NUM", ScriptValue::Int(2)});
+  auto read = [&](const std::string& path) {
+    ScriptValue v;
+    return ReadElementPath(scene.image, path, v, &vars) ? v.ToText() : std::string("fail");
+  };
+  EXPECT_EQ(read("PX"), "5");
+  EXPECT_EQ(read(".PX"), "10");
+  EXPECT_EQ(read("..PX"), "640");
+  EXPECT_EQ(read("...PX"), "fail");  // past the root
+  EXPECT_EQ(read("QXDB.PX"), "640");
+  EXPECT_EQ(read("QXDB.SCR1.IMG1.PY"), "6");
+  EXPECT_EQ(read("EL.PX"), "10");
+  EXPECT_EQ(read("OBSCREEN.PX"), "10");
+  EXPECT_EQ(read("NUM.PX"), "fail");    // a variable that is no element
+  EXPECT_EQ(read("PNAME.PX"), "fail");  // a property that is no element
+  EXPECT_EQ(read("EL..PX"), "fail");    // empty segment
+  EXPECT_EQ(read("NOPE.PX"), "fail");
+  EXPECT_EQ(read("EL.NOPE"), "fail");
+  // A property named QXDB wins over the root.
+  scene.host.SetProp(scene.image, "QXDB", ScriptValue::Element(scene.screen));
+  EXPECT_EQ(read("QXDB.PX"), "10");
+
+  ScriptValue v;
+  EXPECT_FALSE(ReadElementPath(0, ".PX", v, &vars));  // no current element
+  EXPECT_FALSE(ReadElementPath(0, "PX", v, &vars));
+  EXPECT_TRUE(ReadElementPath(0, "EL.PX", v, &vars));
+  EXPECT_TRUE(WriteElementPath(scene.image, ".PX", ScriptValue::Int(11), &vars));
+  EXPECT_EQ(scene.host.Prop(scene.screen, "PX").IntValue(), 11);
+  EXPECT_FALSE(WriteElementPath(scene.image, ".NOPE", ScriptValue::Int(11), &vars));
+}
+
+}  // namespace
+}  // namespace qx::test
