@@ -1,0 +1,7 @@
+#include "script/lib/scriptfuncs.h"
+
+namespace qx {
+
+void RegisterStandardFunctions(TScriptEngine&) {}
+
+}  // namespace qx
