@@ -77,7 +77,10 @@ bool TQXDB::LoadGame() {
     return false;
   }
   const std::filesystem::path folder = std::filesystem::absolute(GameFilePath, ec).parent_path();
+  // The folder keeps its spelling on disk; game names are matched inside it without
+  // regard to case by the resolver.
   rt.GameFolder = folder.string() + "/";
+  files_ = TGameFs(folder.string());
   rt.FileLoading = true;
   GameFileReport report;
   const bool ok = ReadElementData(*this, data, &report);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/GameFs.h"
 #include "scene/QXElement.h"
 
 namespace qx {
@@ -46,6 +47,8 @@ class TQXDB : public TQXElement {
   std::string GameFilePath;
   // Reads the game file into the tree (an empty tree when it is missing or unreadable).
   bool LoadGame();
+  // The game folder's files, named as the game names them (any case, backslashes).
+  TGameFs& Files() { return files_; }
   // Ends a screen change: makes the pending screen current and shows it.
   void FinishLoading();
   // Marks the screens that always load and loads them.
@@ -83,6 +86,7 @@ class TQXDB : public TQXElement {
 
  private:
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
+  TGameFs files_{"."};
   int32_t minLayer_ = 0;
   int32_t maxLayer_ = 0;
   std::vector<TQXElement*> handles_;  // handle - 1 -> element; nullptr once freed

@@ -1,7 +1,6 @@
 #include "scene/SceneScriptHost.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
@@ -56,15 +55,8 @@ void SceneScriptHost::AppendErrorLog(const std::string& line) {
 }
 
 std::string SceneScriptHost::ResolveGameFile(const std::string& name) {
-  // Replaced by the game-file resolver (letter case, backslashes, the archive) when it lands.
-  std::string path = name;
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  if (path.find("..") != std::string::npos || (!path.empty() && path[0] == '/')) return {};
-  const std::string full = Runtime().GameFolder + path;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(full, ec) ? full : std::string();
+  if (!root_) return {};
+  return root_->Files().ResolveFile(name).value_or(std::string());
 }
 
 }  // namespace qx

@@ -389,3 +389,26 @@ TEST(Resources, LoadAndResetWalkTheSubtree) {
 
 }  // namespace
 }  // namespace qx
+
+namespace qx {
+namespace {
+
+TEST(SceneHost, ScriptFilesResolveInsideTheGameFolderWithoutRegardToCase) {
+  char dir[] = "/tmp/qxhostXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string folder = dir;
+  std::filesystem::create_directories(folder + "/Scripts");
+  std::ofstream(folder + "/Scripts/Common.txt") << "X := 1;";
+  std::ofstream(folder + "/game.qxf") << "";
+  test::SceneFixture f;
+  f.root->GameFilePath = folder + "/game.qxf";
+  f.root->LoadGame();
+  EXPECT_EQ(f.host->ResolveGameFile("SCRIPTS\\common.TXT"), folder + "/Scripts/Common.txt");
+  EXPECT_EQ(f.host->ResolveGameFile("..\\etc\\passwd"), "");
+  EXPECT_EQ(f.host->ResolveGameFile("/etc/passwd"), "");
+  EXPECT_EQ(f.host->ResolveGameFile("missing.txt"), "");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace qx
