@@ -1,6 +1,7 @@
 #include "platform/gl/GlGfx.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 #include "base/Log.h"
@@ -9,8 +10,11 @@
 namespace qx {
 namespace {
 
-// Positions arrive in back-buffer pixels with pixel centres on whole numbers (the
-// convention the canvas is written for); GL puts centres on halves, hence the +0.5.
+// Positions arrive in back-buffer pixels with pixel centres on whole numbers and y down
+// (the convention the canvas is written for); GL puts centres on halves, hence the +0.5.
+// The back buffer is drawn with its first row at GL's y = 0, so that edges falling exactly
+// on pixel centres are filled by the same top-left rule the canvas expects; presenting and
+// reading back turn it the right way up.
 const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec4 aPosition;
 layout(location = 1) in vec4 aColor;
@@ -20,7 +24,7 @@ out vec4 vColor;
 out vec2 vTexCoord;
 void main() {
   vec2 p = aPosition.xy + vec2(0.5);
-  gl_Position = vec4(p.x / uViewport.x * 2.0 - 1.0, 1.0 - p.y / uViewport.y * 2.0, 0.0, 1.0);
+  gl_Position = vec4(p.x / uViewport.x * 2.0 - 1.0, p.y / uViewport.y * 2.0 - 1.0, 0.0, 1.0);
   vColor = aColor;
   vTexCoord = aTexCoord;
 }
@@ -235,8 +239,9 @@ PresentResult GlGfx::Present() {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   const bool exact = box.width == params_.width && box.height == params_.height;
-  glBlitFramebuffer(0, 0, params_.width, params_.height, box.x, h - box.y - box.height,
-                    box.x + box.width, h - box.y, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+  // The back buffer's first row is its top: the blit turns it over.
+  glBlitFramebuffer(0, 0, params_.width, params_.height, box.x, h - box.y, box.x + box.width,
+                    h - box.y - box.height, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   if (state_.blending) glEnable(GL_BLEND);
   SDL_GL_SwapWindow(window_);
@@ -284,14 +289,18 @@ bool GlGfx::CreateBuffers(int capacity) {
   if (!context_ || capacity <= 0) return false;
   ReleaseBuffers();
   capacity_ = capacity;
+  // Room for lines drawn as quads: two vertices become four, two indices six.
+  const GLsizeiptr vertexBytes = static_cast<GLsizeiptr>(capacity) * 2 * sizeof(GfxVertex);
+  const GLsizeiptr indexBytes = static_cast<GLsizeiptr>(capacity) * 3 * sizeof(uint32_t);
+  lineVertices_.reserve(static_cast<size_t>(capacity) * 2);
+  indices32_.reserve(static_cast<size_t>(capacity) * 3);
   glBindVertexArray(vao_);
   glGenBuffers(1, &vbo_);
   glGenBuffers(1, &ebo_);
   glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity) * sizeof(GfxVertex), nullptr, GL_STREAM_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, vertexBytes, nullptr, GL_STREAM_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ebo_);
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity) * sizeof(uint16_t), nullptr,
-               GL_STREAM_DRAW);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, nullptr, GL_STREAM_DRAW);
   const GLsizei stride = sizeof(GfxVertex);
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GfxVertex, x)));
@@ -339,15 +348,69 @@ void GlGfx::BindTexture(TextureHandle texture) {
   glUniform1i(uUseTexture_, texture != 0 ? 1 : 0);
 }
 
+namespace {
+
+// A line as the canvas means it: one pixel per step along its longer axis, from its first
+// pixel up to but not including its last. GL leaves which end of a line it lights to the
+// driver, so lines are drawn as one-pixel-wide parallelograms that cover exactly those
+// pixels (their edges fall between pixel centres, never on them).
+void LineQuad(const GfxVertex& a, const GfxVertex& b, GfxVertex out[4]) {
+  const float dx = b.x - a.x, dy = b.y - a.y;
+  out[0] = a;
+  out[1] = b;
+  out[2] = b;
+  out[3] = a;
+  if (std::fabs(dx) >= std::fabs(dy)) {
+    const float s = dx >= 0 ? 1.0f : -1.0f;
+    const float m = dx != 0 ? dy / dx : 0.0f;
+    const float x0 = a.x - 0.5f * s, x1 = b.x - 0.5f * s;
+    const float y0 = a.y - 0.5f * s * m, y1 = b.y - 0.5f * s * m;
+    out[0].x = x0, out[0].y = y0 - 0.5f;
+    out[1].x = x1, out[1].y = y1 - 0.5f;
+    out[2].x = x1, out[2].y = y1 + 0.5f;
+    out[3].x = x0, out[3].y = y0 + 0.5f;
+  } else {
+    const float s = dy >= 0 ? 1.0f : -1.0f;
+    const float m = dx / dy;
+    const float y0 = a.y - 0.5f * s, y1 = b.y - 0.5f * s;
+    const float x0 = a.x - 0.5f * s * m, x1 = b.x - 0.5f * s * m;
+    out[0].x = x0 - 0.5f, out[0].y = y0;
+    out[1].x = x1 - 0.5f, out[1].y = y1;
+    out[2].x = x1 + 0.5f, out[2].y = y1;
+    out[3].x = x0 + 0.5f, out[3].y = y0;
+  }
+}
+
+}  // namespace
+
 bool GlGfx::DrawIndexed(PrimitiveKind kind, const GfxVertex* vertices, int vertexCount,
                         const uint16_t* indices, int indexCount, int) {
   if (!context_ || !vbo_ || vertexCount > capacity_ || indexCount > capacity_) return false;
+  const GfxVertex* upload = vertices;
+  int uploadCount = vertexCount;
+  indices32_.clear();
+  if (kind == PrimitiveKind::Lines) {
+    lineVertices_.clear();
+    for (int i = 0; i + 1 < indexCount; i += 2) {
+      if (indices[i] >= vertexCount || indices[i + 1] >= vertexCount) return false;
+      GfxVertex quad[4];
+      LineQuad(vertices[indices[i]], vertices[indices[i + 1]], quad);
+      const auto base = static_cast<uint32_t>(lineVertices_.size());
+      lineVertices_.insert(lineVertices_.end(), quad, quad + 4);
+      for (uint32_t k : {0u, 1u, 3u, 1u, 2u, 3u}) indices32_.push_back(base + k);
+    }
+    upload = lineVertices_.data();
+    uploadCount = static_cast<int>(lineVertices_.size());
+  } else {
+    indices32_.assign(indices, indices + indexCount);
+  }
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glBindVertexArray(vao_);
   glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-  glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(vertexCount) * sizeof(GfxVertex), vertices);
-  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(indexCount) * sizeof(uint16_t), indices);
-  glDrawElements(kind == PrimitiveKind::Lines ? GL_LINES : GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, nullptr);
+  glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(uploadCount) * sizeof(GfxVertex), upload);
+  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(indices32_.size()) * sizeof(uint32_t),
+                  indices32_.data());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices32_.size()), GL_UNSIGNED_INT, nullptr);
   return true;
 }
 
@@ -358,13 +421,8 @@ bool GlGfx::ReadBackBuffer(std::vector<uint32_t>& pixels, int& width, int& heigh
   pixels.assign(static_cast<size_t>(width) * height, 0);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  // GL's first row is the back buffer's top row (see the vertex shader).
   glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
-  // GL rows run bottom to top.
-  for (int y = 0; y < height / 2; ++y) {
-    std::swap_ranges(pixels.begin() + static_cast<ptrdiff_t>(y) * width,
-                     pixels.begin() + static_cast<ptrdiff_t>(y + 1) * width,
-                     pixels.begin() + static_cast<ptrdiff_t>(height - 1 - y) * width);
-  }
   return glGetError() == GL_NO_ERROR;
 }
 

@@ -8,6 +8,7 @@
 #include <epoxy/gl.h>
 
 #include <string>
+#include <vector>
 
 #include "render/GfxPlatform.h"
 
@@ -50,6 +51,9 @@ class GlGfx final : public GfxPlatform {
   GLuint program_ = 0, vao_ = 0, vbo_ = 0, ebo_ = 0, sampler_ = 0;
   GLint uViewport_ = -1, uUseTexture_ = -1, uModulate_ = -1, uAlphaTest_ = -1;
   int capacity_ = 0;
+  // What is uploaded: lines turned into thin quads, and 32-bit indices.
+  std::vector<GfxVertex> lineVertices_;
+  std::vector<uint32_t> indices32_;
   TextureHandle bound_ = 0;
   GfxDrawState state_;
 };
