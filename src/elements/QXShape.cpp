@@ -1,5 +1,8 @@
 #include "elements/QXShape.h"
 
+#include "render/GfxCanvas.h"
+#include "scene/QXDB.h"
+
 namespace qx {
 
 TQXShape::TQXShape(TQXElement* parent) : TQXElement(parent) {}
@@ -10,6 +13,12 @@ TQXElement* TQXShape::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint
   const int64_t left = X(), top = Y();
   if (x >= left && x <= left + sizeX_ && y >= top && y <= top + sizeY_) return this;
   return nullptr;
+}
+
+void TQXShape::Render(int32_t layer, uint32_t, double offsetX, double offsetY, bool) {
+  if (layer != Order() || !Root() || !Root()->Canvas) return;
+  const auto round = [](double v) { return static_cast<int32_t>(RoundHalfEven(v)); };
+  Root()->Canvas->FillRect(round(offsetX + rX), round(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
 }
 
 bool TQXShape::ReadField(PropField field, PropValue& v) {

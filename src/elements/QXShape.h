@@ -17,6 +17,8 @@ class TQXShape : public TQXElement {
   int32_t GetSizeY() override { return sizeY_; }
   // A hit inside the rectangle, both ends inclusive; children are never asked.
   TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) override;
+  // A filled rectangle in the pass of its layer; children are never drawn.
+  void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
 
   uint32_t hxColor() const { return ColorPart(color_); }
   void SethxColor(uint32_t v) { color_ = WithColor(color_, v); }

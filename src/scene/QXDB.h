@@ -13,6 +13,8 @@
 
 namespace qx {
 
+class TGfxCanvas;
+
 class TQXDB : public TQXElement {
  public:
   TQXDB();
@@ -41,6 +43,8 @@ class TQXDB : public TQXElement {
     std::function<void()> resetTimer;    // re-read the frame timer's clock
   };
   ShellLinks Shell;
+  // The canvas elements draw with (the shell's; none in tests that do not draw).
+  TGfxCanvas* Canvas = nullptr;
 
   // --- the game -------------------------------------------------------------------------
   // The game file's path; set by the shell before LoadGame.

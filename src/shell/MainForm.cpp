@@ -38,6 +38,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       audio_(audio),
       device_(gfx),
       timer_(clock),
+      canvas_(gfx),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
       media_(options_.media ? options_.media : &nullMedia_) {
@@ -50,6 +51,11 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   device_.SetVSync(false);
   device_.SetHardwareTL(false);
   device_.SetDepthBuffer(false);
+  canvas_.SetAlphaTesting(true);
+  canvas_.SetVertexCache(4096);
+  canvas_.SetAntialias(false);
+  canvas_.SetDithering(false);
+  canvas_.SetPublisher(&device_);
   device_.OnInitialize = [this](bool& success) { DeviceInitialize(success); };
   device_.OnRender = [this] { DeviceRender(); };
   timer_.SetSpeed(kProcessTicksPerSecond);
@@ -120,6 +126,7 @@ void TFormMain::CreateRoot() {
   root_ = std::make_unique<TQXDB>();
   host_ = std::make_unique<SceneScriptHost>(root_.get());
   SetHost(host_.get());
+  root_->Canvas = &canvas_;
   root_->Shell.renderFrame = [this] { device_.Render(0, true); };
   root_->Shell.presentFrame = [this] { device_.Present(); };
   root_->Shell.resetTimer = [this] { timer_.Reset(); };

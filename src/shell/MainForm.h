@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "render/GfxTimer.h"
 #include "shell/Audio.h"
@@ -93,6 +94,7 @@ class TFormMain {
   // Ends the intro at once (tests and tools that start in the game phase).
   void SkipIntro();
   TGfxDevice& Device() { return device_; }
+  TGfxCanvas& Canvas() { return canvas_; }
   TGfxTimer& Timer() { return timer_; }
   Trace& EventTrace() { return trace_; }
   const std::string& GamePath() const { return gamePath_; }
@@ -117,6 +119,7 @@ class TFormMain {
   Audio& audio_;
   TGfxDevice device_;
   TGfxTimer timer_;
+  TGfxCanvas canvas_;
   ShellOptions options_;
   ReplayPlayer replay_;
   ReplayRecorder recorder_;
