@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qx {
@@ -11,6 +12,23 @@ class TQXElement;
 class TQXScreen;
 class TQXText;
 class Trace;
+class TGfxCanvas;
+class TGfxDevice;
+class TGfxImages;
+class TGfxTimer;
+class TResArchive;
+
+// The main window's components, published for the media cache, the fonts, the root and the
+// built-ins (set at start-up, cleared at close; null in tests that do not need them).
+struct Components {
+  TGfxDevice* Device = nullptr;
+  TGfxTimer* Timer = nullptr;
+  TGfxCanvas* Canvas = nullptr;
+  TGfxImages* Images = nullptr;
+  TResArchive* ResDb = nullptr;
+  // Clears the font list and loads every font record of ResDb (after the archive opened).
+  std::function<void()> LoadFonts;
+};
 
 struct RuntimeState {
   TQXElement* CurrentScreen = nullptr;
@@ -39,6 +57,7 @@ struct RuntimeState {
   // Process ticks run so far, and where element events are traced (--trace), if anywhere.
   int64_t Tick = 0;
   Trace* EventTrace = nullptr;
+  Components Parts;
 };
 
 // The one instance.
