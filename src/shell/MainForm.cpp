@@ -39,6 +39,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       device_(gfx),
       timer_(clock),
       canvas_(gfx),
+      images_(gfx),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
       media_(options_.media ? options_.media : &nullMedia_) {
@@ -56,6 +57,9 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   canvas_.SetAntialias(false);
   canvas_.SetDithering(false);
   canvas_.SetPublisher(&device_);
+  images_.SetMipMappping(false);
+  images_.SetPublisher(&device_);
+  resDb_.SetOpenMode(TResOpenMode::opReadOnly);
   device_.OnInitialize = [this](bool& success) { DeviceInitialize(success); };
   device_.OnRender = [this] { DeviceRender(); };
   timer_.SetSpeed(kProcessTicksPerSecond);
@@ -134,6 +138,11 @@ void TFormMain::CreateRoot() {
 
 void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
+  rt.Parts.Device = &device_;
+  rt.Parts.Timer = &timer_;
+  rt.Parts.Canvas = &canvas_;
+  rt.Parts.Images = &images_;
+  rt.Parts.ResDb = &resDb_;
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
   gamePath_ = options_.gamePath;
@@ -414,6 +423,7 @@ void TFormMain::FormClose() {
   rt.FocusedText = nullptr;
   SetHost(nullptr);
   host_.reset();
+  rt.Parts = Components{};
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;

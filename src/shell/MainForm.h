@@ -11,6 +11,8 @@
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "render/GfxTimer.h"
+#include "resources/GfxImages.h"
+#include "resources/ResArchive.h"
 #include "shell/Audio.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
@@ -95,6 +97,8 @@ class TFormMain {
   void SkipIntro();
   TGfxDevice& Device() { return device_; }
   TGfxCanvas& Canvas() { return canvas_; }
+  TGfxImages& Images() { return images_; }
+  TResArchive& ResDb() { return resDb_; }
   TGfxTimer& Timer() { return timer_; }
   Trace& EventTrace() { return trace_; }
   const std::string& GamePath() const { return gamePath_; }
@@ -120,6 +124,8 @@ class TFormMain {
   TGfxDevice device_;
   TGfxTimer timer_;
   TGfxCanvas canvas_;
+  TGfxImages images_;
+  TResArchive resDb_;
   ShellOptions options_;
   ReplayPlayer replay_;
   ReplayRecorder recorder_;
