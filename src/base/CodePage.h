@@ -19,4 +19,9 @@ std::string Cp1251ToUtf8(std::string_view text);
 // given, receives the byte offset of the first offending character.
 std::optional<std::string> Utf8ToCp1251(std::string_view text, size_t* badOffset = nullptr);
 
+// Upper and lower case of code page 1251 text: Latin and Cyrillic letters, whatever the
+// host locale.
+std::string Upper1251(std::string_view s);
+std::string Lower1251(std::string_view s);
+
 }  // namespace qx

@@ -12,6 +12,88 @@ TQXScreen* TQXExScreen::Target() {
   return target_;
 }
 
+namespace {
+int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
+  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
+}
+}  // namespace
+
+int32_t TQXExScreen::GetSizeX() { return Target() ? Target()->GetSizeX() : 0; }
+int32_t TQXExScreen::GetSizeY() { return Target() ? Target()->GetSizeY() : 0; }
+
+int32_t TQXExScreen::GetAbsX() {
+  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
+}
+
+int32_t TQXExScreen::GetAbsY() {
+  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
+}
+
+void TQXExScreen::SetVis(bool v) {
+  if (v == Vis) return;
+  Vis = v;
+  // DoShow forwards Show to the target, so the target is shown once on this path.
+  if (v && Target()) DoShow();
+}
+
+TQXElement* TQXExScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
+  if (!Vis && !MousedNotVis) return nullptr;
+  TQXElement* hit = nullptr;
+  // The point is made relative to the plain X/Y (the drawing anchors are not applied).
+  if (TQXScreen* target = Target()) hit = target->HitTest(layer, x - X(), y - Y(), margin, alphaThreshold);
+  if (!hit && layer == Order() && Modal) return this;
+  return hit;
+}
+
+void TQXExScreen::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
+  if (!ResourcesLoaded) LoadResources();
+  if (TQXScreen* target = Target()) {
+    const int32_t left = AnchorStart(X(), target->GetSizeX(), PosHor);
+    const int32_t top = AnchorStart(Y(), target->GetSizeY(), PosVert);
+    target->Render(layer, color, offsetX + left, offsetY + top, false);
+  }
+  TQXElement::Render(layer, color, offsetX, offsetY, flag);
+}
+
+void TQXExScreen::DoProcess() {
+  if (!Vis && !MousedNotVis) return;
+  if (TQXScreen* target = Target(); target && Processing) target->DoProcess();
+  TQXElement::DoProcess();
+}
+
+void TQXExScreen::DoShow() {
+  if (TQXScreen* target = Target()) target->DoShow();
+  TQXElement::DoShow();
+}
+
+void TQXExScreen::DoUpdate() {
+  if (TQXScreen* target = Target()) target->DoUpdate();
+  TQXElement::DoUpdate();
+}
+
+void TQXExScreen::DoInit() {
+  if (TQXScreen* target = Target()) target->DoInit();
+  TQXElement::DoInit();
+}
+
+void TQXExScreen::DoInitPr() {
+  if (TQXScreen* target = Target()) target->DoInitPr();
+  TQXElement::DoInitPr();
+}
+
+void TQXExScreen::LoadResources() {
+  const bool wasLoaded = ResourcesLoaded;
+  TQXElement::LoadResources();
+  if (!wasLoaded) {
+    if (TQXScreen* target = Target()) target->LoadResources();
+  }
+}
+
+void TQXExScreen::ReloadResources() {
+  TQXElement::ReloadResources();
+  if (TQXScreen* target = Target()) target->ReloadResources();
+}
+
 bool TQXExScreen::ReadField(PropField field, PropValue& v) {
   switch (field) {
     case PropField::PosHor: v.i = PosHor; return true;

@@ -22,6 +22,24 @@ class TQXExScreen : public TQXElement {
   // The first top-level TQXScreen whose Key is obScreen (cached), or nullptr.
   TQXScreen* Target();
 
+  // The target's size; the anchored top-left as for images.
+  int32_t GetSizeX() override;
+  int32_t GetSizeY() override;
+  int32_t GetAbsX() override;
+  int32_t GetAbsY() override;
+  // Showing an embedded screen shows its target (once) and then itself.
+  void SetVis(bool v) override;
+  TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) override;
+  void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
+  // The target's operation first, then this element's own.
+  void DoProcess() override;
+  void DoShow() override;
+  void DoUpdate() override;
+  void DoInit() override;
+  void DoInitPr() override;
+  void LoadResources() override;
+  void ReloadResources() override;
+
   TQXPosHor PosHor = phLeft;
   TQXPosVert PosVert = pvTop;
   bool Modal = false;

@@ -1,10 +1,36 @@
 #include "elements/QXImage.h"
 
 #include <cmath>
+#include <numbers>
 
+#include "render/GfxCanvas.h"
+#include "resources/GfxImage.h"
 #include "scene/QXDB.h"
+#include "shell/MediaCache.h"
+#include "shell/RuntimeState.h"
 
 namespace qx {
+namespace {
+
+int32_t RoundToInt(double v) {
+  const double r = RoundHalfEven(v);
+  if (!(r > -2147483648.0)) return INT32_MIN;
+  return r > 2147483647.0 ? INT32_MAX : static_cast<int32_t>(r);
+}
+
+// Where an anchor puts the picture's start along one axis, for a size.
+int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
+  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
+}
+
+// The angle of (dx, dy) as the hit test measures it: +-pi/2 straight up or down (+pi/2 when
+// dy is 0 too), and pi added on the left side.
+double HitAngle(double dx, double dy) {
+  if (dx == 0) return dy >= 0 ? std::numbers::pi / 2 : -std::numbers::pi / 2;
+  return std::atan(dy / dx) + (dx < 0 ? std::numbers::pi : 0.0);
+}
+
+}  // namespace
 
 int32_t ToThousandths(double v) {
   const double r = RoundHalfEven(v * 1000.0);
@@ -23,9 +49,140 @@ void TQXImage::SetTextId(const std::string& id) {
   if (Root()) Root()->TranslateText(id);
 }
 
+std::string TQXImage::ImImage() const { return entry_ ? entry_->Name : std::string(); }
+
+void TQXImage::SetImImage(const std::string& name) {
+  entry_ = name.empty() ? nullptr : Media().GetImage(name, false);
+}
+
+TGfxImage* TQXImage::Picture() const { return entry_ ? entry_->Image : nullptr; }
+
+int32_t TQXImage::GetSizeX() {
+  const TGfxImage* p = Picture();
+  return p ? RoundToInt(Scale() * p->VisibleWidth() * ScaleX) : 0;
+}
+
+int32_t TQXImage::GetSizeY() {
+  const TGfxImage* p = Picture();
+  return p ? RoundToInt(Scale() * p->VisibleHeight() * ScaleY) : 0;
+}
+
+int32_t TQXImage::GetAbsX() {
+  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
+}
+
+int32_t TQXImage::GetAbsY() {
+  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
+}
+
+void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
+  if (!ResourcesLoaded) LoadResources();
+  RuntimeState& rt = Runtime();
+  if (entry_ && !entry_->Image && !entry_->Failed) {
+    // A picture deferred while its screen loaded: ask for it again, loading at once.
+    const bool saved = rt.LoadNow;
+    rt.LoadNow = true;
+    SetImImage(entry_->Name);
+    rt.LoadNow = saved;
+  }
+  TGfxImage* picture = Picture();
+  double childX = offsetX, childY = offsetY;
+  if (picture) {
+    const double scale = scaleMilli_ / 1000.0;
+    const double vw = picture->VisibleWidth(), vh = picture->VisibleHeight();
+    const double w = scale * vw * ScaleX, h = scale * vh * ScaleY;
+    if (PosHor == phCenter) childX -= w / 2;
+    if (PosHor == phRight) childX -= w;
+    if (PosVert == pvCenter) childY -= h / 2;
+    if (PosVert == pvBottom) childY -= h;
+    TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+    if (canvas && layer == Order()) {
+      double px = offsetX + rX + (PosHor == phLeft ? w / 2 : PosHor == phRight ? -w / 2 : 0);
+      double py = offsetY + rY + (PosVert == pvTop ? h / 2 : PosVert == pvBottom ? -h / 2 : 0);
+      // Point filtering only for an unscaled, right-angled picture on whole pixels.
+      const bool rightAngle = angleMilli_ == 0 || angleMilli_ == 90000 || angleMilli_ == 180000 || angleMilli_ == 270000;
+      const bool sharp = scaleMilli_ == 1000 && rightAngle && px == std::floor(px) && py == std::floor(py) &&
+                         RoundToInt(ScaleX * 1000) == 1000 && RoundToInt(ScaleY * 1000) == 1000;
+      canvas->SetAntialias(!sharp);
+      // Large pictures are trimmed to what can be on screen, in source pixels.
+      int32_t left = 0, right = 0, top = 0, bottom = 0;
+      const double sx = w / 2, sy = h / 2;
+      if (scale != 0 && ScaleX != 0 && std::isfinite(w)) {
+        if (px - sx < -1024) left = std::max(0, RoundToInt((-1024 - (px - sx)) / ScaleX / scale) - 1);
+        if (px + sx > 2048) right = std::max(0, RoundToInt((px + sx - 2048) / ScaleX / scale) + 1);
+      }
+      if (scale != 0 && ScaleY != 0 && std::isfinite(h)) {
+        if (py - sy < -1024) top = std::max(0, RoundToInt((-1024 - (py - sy)) / ScaleY / scale) - 1);
+        if (py + sy > 2048) bottom = std::max(0, RoundToInt((py + sy - 2048) / ScaleY / scale) + 1);
+      }
+      px += scale * left * ScaleX;
+      py += scale * top * ScaleY;
+      const double quadW = w - scale * (static_cast<double>(left) + right) * ScaleX;
+      const double quadH = h - scale * (static_cast<double>(top) + bottom) * ScaleY;
+      TPoint2 quad[4];
+      TGfxCanvas::RotatedQuad(px, py, quadW, quadH, w / 2, h / 2, 1.0, Angle() * std::numbers::pi / 180, quad);
+      TFrameRegion region;
+      region.frame = Anim;
+      region.left = left;
+      region.top = top;
+      region.width = static_cast<int32_t>(vw) - left - right;
+      region.height = static_cast<int32_t>(vh) - top - bottom;
+      if (region.width > 0 && region.height > 0) {
+        const uint32_t colors[4] = {color_, color_, color_, color_};
+        canvas->DrawImageQuad(picture, quad, hxDrawFx, region, colors);
+      }
+    }
+  }
+  TQXElement::Render(layer, color, childX, childY, flag);
+}
+
+TQXElement* TQXImage::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
+  int32_t cx = x, cy = y;
+  if (Picture()) {
+    const int32_t wi = GetSizeX(), hi = GetSizeY();
+    if (PosHor == phCenter) cx += wi / 2;
+    if (PosHor == phRight) cx += wi;
+    if (PosVert == pvCenter) cy += hi / 2;
+    if (PosVert == pvBottom) cy += hi;
+  }
+  if (TQXElement* child = TQXElement::HitTest(layer, cx, cy, margin, alphaThreshold)) return child;
+  const bool eligible = Vis ? MousedVis : MousedNotVis;
+  if (layer != Order() || !eligible || !entry_) return nullptr;
+  return PixelHit(x, y, margin, alphaThreshold) ? this : nullptr;
+}
+
+bool TQXImage::PixelHit(int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
+  const TGfxImage* picture = Picture();
+  if (!picture || scaleMilli_ == 0) return false;
+  int64_t w = RoundToInt(picture->VisibleWidth() * static_cast<double>(scaleMilli_) / 1000);
+  int64_t h = RoundToInt(picture->VisibleHeight() * static_cast<double>(scaleMilli_) / 1000);
+  if (w == 0 || h == 0) return false;
+  w += 2 * int64_t{margin};
+  h += 2 * int64_t{margin};
+  int64_t cx = X(), cy = Y();
+  if (PosHor == phLeft) cx += w / 2;
+  if (PosHor == phRight) cx -= w / 2;
+  if (PosVert == pvTop) cy += h / 2;
+  if (PosVert == pvBottom) cy -= h / 2;
+  const double dx = static_cast<double>(x - cx), dy = static_cast<double>(y - cy);
+  if (dx < -2.0 * w || dx > 2.0 * w || dy < -2.0 * h || dy > 2.0 * h) return false;
+  const double d = std::sqrt(dx * dx + dy * dy);
+  const double a = HitAngle(dx, dy) - Angle() * std::numbers::pi / 180;
+  const double u = d * std::cos(a) + static_cast<double>(w / 2);
+  const double v = d * std::sin(a) + static_cast<double>(h / 2);
+  if (u < 0 || u >= static_cast<double>(w) || v < 0 || v >= static_cast<double>(h)) return false;
+  if (picture->AlphaLevel() == TAlphaLevel::alNone) return true;
+  // The texel of frame 0, whatever frame is shown.
+  const int32_t tx = RoundToInt(u * 1000 / scaleMilli_), ty = RoundToInt(v * 1000 / scaleMilli_);
+  if (tx < 0 || tx >= picture->VisibleWidth() || ty < 0 || ty >= picture->VisibleHeight()) return false;
+  TFramePlace place;
+  if (!picture->FramePlace(0, place)) return false;
+  return (picture->GetPixel(place.left + tx, place.top + ty, place.texture) >> 24) > alphaThreshold;
+}
+
 bool TQXImage::ReadField(PropField field, PropValue& v) {
   switch (field) {
-    case PropField::imImage: v.s = imImage_; return true;
+    case PropField::imImage: v.s = ImImage(); return true;
     case PropField::hxDrawFx: v.i = hxDrawFx; return true;
     case PropField::PosHor: v.i = PosHor; return true;
     case PropField::PosVert: v.i = PosVert; return true;

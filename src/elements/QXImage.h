@@ -8,15 +8,29 @@
 
 namespace qx {
 
+class TGfxImage;
+struct TQXIm;
+
 class TQXImage : public TQXElement {
  public:
   explicit TQXImage(TQXElement* parent);
   const ClassInfo& Class() const override;
 
-  // The picture's name. Resolving it through the media cache (entry, texture, size,
-  // drawing and the pixel-accurate hit test) arrives with the media cache.
-  const std::string& ImImage() const { return imImage_; }
-  void SetImImage(const std::string& name) { imImage_ = name; }
+  // The picture: writing the name requests it from the media cache; reading gives the
+  // cache entry's own (upper-case) name, or "" without an entry.
+  std::string ImImage() const;
+  void SetImImage(const std::string& name);
+  // The drawable picture, when it is loaded.
+  TGfxImage* Picture() const;
+
+  int32_t GetSizeX() override;
+  int32_t GetSizeY() override;
+  int32_t GetAbsX() override;
+  int32_t GetAbsY() override;
+  TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) override;
+  void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
+  // The picture test alone: (x, y) in the parent's space.
+  bool PixelHit(int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold);
 
   // Scale and Angle are kept as signed thousandths, so they read back quantised to 0.001.
   double Scale() const { return scaleMilli_ / 1000.0; }
@@ -48,7 +62,7 @@ class TQXImage : public TQXElement {
   bool WriteField(PropField field, const PropValue& value) override;
 
  private:
-  std::string imImage_;
+  TQXIm* entry_ = nullptr;
   std::string textId_;
   int32_t scaleMilli_ = 1000;
   int32_t angleMilli_ = 0;

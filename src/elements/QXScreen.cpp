@@ -1,10 +1,37 @@
 #include "elements/QXScreen.h"
 
-#include "shell/RuntimeState.h"
+#include "render/GfxCanvas.h"
+#include "resources/GfxImage.h"
+#include "scene/QXDB.h"
+#include "shell/MediaCache.h"
 
 namespace qx {
 
 TQXScreen::TQXScreen(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
+
+std::string TQXScreen::ImBack() const { return back_ ? back_->Name : std::string(); }
+
+void TQXScreen::SetImBack(const std::string& name) {
+  back_ = name.empty() ? nullptr : Media().GetImage(name, false);
+  if (const TGfxImage* picture = Background()) {
+    sizeX_ = picture->VisibleWidth();
+    sizeY_ = picture->VisibleHeight();
+  }
+}
+
+TGfxImage* TQXScreen::Background() const { return back_ ? back_->Image : nullptr; }
+
+void TQXScreen::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
+  if (!ResourcesLoaded) LoadResources();
+  if (layer == Order()) {
+    TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+    if (TGfxImage* picture = Background(); picture && canvas) {
+      canvas->DrawImage(picture, color, hxDrawFx, 0, offsetX, offsetY);
+    }
+    RunEvent("Render", ScriptSlot::Render);
+  }
+  TQXElement::Render(layer, color, offsetX, offsetY, flag);
+}
 
 TQXElement* TQXScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t alphaThreshold) {
   // The screen's own margin (Agro) replaces the incoming one for everything inside it.
@@ -15,7 +42,7 @@ TQXElement* TQXScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uin
 
 bool TQXScreen::ReadField(PropField field, PropValue& v) {
   switch (field) {
-    case PropField::ImBack: v.s = imBack_; return true;
+    case PropField::ImBack: v.s = ImBack(); return true;
     case PropField::hxDrawFx: v.i = hxDrawFx; return true;
     case PropField::Agro: v.i = Agro; return true;
     case PropField::Modal: v.i = Modal; return true;

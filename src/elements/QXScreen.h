@@ -5,6 +5,9 @@
 
 namespace qx {
 
+class TGfxImage;
+struct TQXIm;
+
 class TQXScreen : public TQXElement {
  public:
   explicit TQXScreen(TQXElement* parent);
@@ -15,11 +18,15 @@ class TQXScreen : public TQXElement {
   int32_t GetSizeX() override { return sizeX_; }
   int32_t GetSizeY() override { return sizeY_; }
   TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) override;
+  // The background (in its layer; it does not move with the screen's X/Y), the Render
+  // event, then the children.
+  void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
 
-  // The background picture's name. Resolving it into a picture (and taking the picture's
-  // size) arrives with the media cache.
-  const std::string& ImBack() const { return imBack_; }
-  void SetImBack(const std::string& name) { imBack_ = name; }
+  // The background picture: writing requests it from the media cache and, when it is
+  // loaded, takes its size; reading gives the cache entry's name.
+  std::string ImBack() const;
+  void SetImBack(const std::string& name);
+  TGfxImage* Background() const;
 
   uint32_t hxDrawFx = 1;
   int32_t Agro = 0;
@@ -31,7 +38,7 @@ class TQXScreen : public TQXElement {
   bool WriteField(PropField field, const PropValue& value) override;
 
  private:
-  std::string imBack_;
+  TQXIm* back_ = nullptr;
   int32_t sizeX_ = 0, sizeY_ = 0;
 };
 

@@ -33,10 +33,12 @@ inline constexpr uint32_t kFxBlend = 1284;    // source alpha, inverse source al
 inline constexpr uint32_t kFxAdd = 260;       // source alpha, one, add
 inline constexpr uint32_t kFxModulated = 1u << 28;  // set by the canvas for tinted quads
 
-// The runtime's colour order (red lowest) to the device's (blue lowest).
+// The runtime's colour order (red lowest) to the device's (blue lowest), and back: the
+// same swap of the red and blue bytes.
 inline uint32_t ToDeviceColor(uint32_t c) {
   return (c & 0xFF00FF00u) | ((c & 0xFFu) << 16) | ((c >> 16) & 0xFFu);
 }
+inline uint32_t ToRuntimeColor(uint32_t deviceColor) { return ToDeviceColor(deviceColor); }
 
 class TGfxCanvas : public TGfxSubscriber {
  public:

@@ -7,6 +7,7 @@
 #include "elements/QXScreen.h"
 #include "scene/EventScripts.h"
 #include "scene/GameFile.h"
+#include "shell/MediaCache.h"
 #include "shell/RuntimeState.h"
 #include "shell/Trace.h"
 
@@ -107,6 +108,7 @@ void TQXDB::FinishLoading() {
   if (rt.MousedElement) rt.MousedElement->DoMouseOut();
   rt.MousedElement = nullptr;
   rt.MouseIsDown = false;
+  Media().ClearImageCounts();
   ResetResources();
   ++rt.ImForLoadCount;
   rt.ImForLoadPos = 0;
@@ -116,7 +118,8 @@ void TQXDB::FinishLoading() {
   }
   SetCurrentScreen(rt.PendingScreen);
   if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
-  // Fading out the music and releasing unused textures arrive with the media cache.
+  // Fading out the music arrives with the sound cache.
+  Media().ReleaseUnusedImages();
   if (Shell.resetTimer) Shell.resetTimer();
 }
 

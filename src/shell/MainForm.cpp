@@ -42,7 +42,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       images_(gfx),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
-      media_(options_.media ? options_.media : &nullMedia_) {
+      media_(options_.media ? options_.media : &cacheMedia_) {
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
   device_.SetHeight(kBackBufferHeight);
@@ -59,6 +59,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   canvas_.SetPublisher(&device_);
   images_.SetMipMappping(false);
   images_.SetPublisher(&device_);
+  images_.OnImageFreed = [](TGfxImage* image) { Media().Forget(image); };
   resDb_.SetOpenMode(TResOpenMode::opReadOnly);
   device_.OnInitialize = [this](bool& success) { DeviceInitialize(success); };
   device_.OnRender = [this] { DeviceRender(); };
@@ -131,6 +132,8 @@ void TFormMain::CreateRoot() {
   host_ = std::make_unique<SceneScriptHost>(root_.get());
   SetHost(host_.get());
   root_->Canvas = &canvas_;
+  Runtime().Parts.Files = &root_->Files();
+  Media().OnLoadProgress = [this] { root_->LoadProgress(); };
   root_->Shell.renderFrame = [this] { device_.Render(0, true); };
   root_->Shell.presentFrame = [this] { device_.Present(); };
   root_->Shell.resetTimer = [this] { timer_.Reset(); };
@@ -424,6 +427,9 @@ void TFormMain::FormClose() {
   SetHost(nullptr);
   host_.reset();
   rt.Parts = Components{};
+  Media().OnLoadProgress = nullptr;
+  Media().Clear();
+  images_.Clear();
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;

@@ -14,6 +14,7 @@
 #include "resources/GfxImages.h"
 #include "resources/ResArchive.h"
 #include "shell/Audio.h"
+#include "shell/MediaCache.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
 #include "shell/Trace.h"
@@ -41,7 +42,7 @@ struct ShellOptions {
   std::string tracePath;
   // Makes interpreter n (0..9) of the pool; without it event scripts do not run.
   std::function<std::unique_ptr<EventInterpreter>(int)> makeInterpreter;
-  // The media cache's face to the shell; without it no logos show and nothing sounds.
+  // The shell's logos, sound step and device rebuild; the media cache's own when not given.
   ShellMedia* media = nullptr;
 };
 
@@ -131,7 +132,7 @@ class TFormMain {
   ReplayRecorder recorder_;
   Trace trace_;
   std::string gamePath_;
-  NullShellMedia nullMedia_;
+  CacheShellMedia cacheMedia_;
   ShellMedia* media_;
   std::unique_ptr<TQXDB> root_;
   std::unique_ptr<SceneScriptHost> host_;

@@ -17,6 +17,7 @@ class TGfxDevice;
 class TGfxImages;
 class TGfxTimer;
 class TResArchive;
+class TGameFs;
 
 // The main window's components, published for the media cache, the fonts, the root and the
 // built-ins (set at start-up, cleared at close; null in tests that do not need them).
@@ -26,6 +27,7 @@ struct Components {
   TGfxCanvas* Canvas = nullptr;
   TGfxImages* Images = nullptr;
   TResArchive* ResDb = nullptr;
+  TGameFs* Files = nullptr;  // the game folder's files (the root's resolver)
   // Clears the font list and loads every font record of ResDb (after the archive opened).
   std::function<void()> LoadFonts;
 };

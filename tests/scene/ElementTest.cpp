@@ -380,7 +380,7 @@ TEST(Resources, LoadAndResetWalkTheSubtree) {
   s->LoadResources();
   EXPECT_TRUE(s->ResourcesLoaded);
   EXPECT_TRUE(a->ResourcesLoaded);
-  EXPECT_EQ(a->ImImage(), "door.png");  // re-assigned, unchanged
+  EXPECT_EQ(a->ImImage(), "DOOR.PNG");  // the cache entry's name, re-assigned
   f.root->ResetResources();
   EXPECT_FALSE(a->ResourcesLoaded);
   s->Render(0, 0xFFFFFFFF, 0, 0, false);  // drawing loads what is missing

@@ -14,6 +14,7 @@
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
+#include "shell/MediaCache.h"
 #include "shell/RuntimeState.h"
 
 namespace qx::test {
@@ -60,6 +61,7 @@ class SceneFixture {
   }
   ~SceneFixture() {
     root.reset();
+    Media().Clear();
     FreeInterpreterPool();
     Scripts() = ScriptContext{};
     SetHost(nullptr);

@@ -35,53 +35,6 @@ std::string TrimRightText(std::string_view s) {
 
 std::string TrimText(std::string_view s) { return TrimRightText(TrimLeftText(s)); }
 
-namespace {
-
-// The other-case partner of a 1251 letter through its Unicode code point.
-uint8_t ChangeCase(uint8_t c, bool toUpper) {
-  const uint32_t cp = Cp1251ToUnicode(c);
-  uint32_t other = cp;
-  if (toUpper) {
-    if (cp >= 'a' && cp <= 'z') other = cp - 32;
-    else if (cp >= 0x430 && cp <= 0x44F) other = cp - 0x20;  // а..я
-    else if (cp >= 0x450 && cp <= 0x45F) other = cp - 0x50;  // ѐ..џ
-    else if (cp == 0x491) other = 0x490;                     // ґ
-  } else {
-    if (cp >= 'A' && cp <= 'Z') other = cp + 32;
-    else if (cp >= 0x410 && cp <= 0x42F) other = cp + 0x20;
-    else if (cp >= 0x400 && cp <= 0x40F) other = cp + 0x50;
-    else if (cp == 0x490) other = 0x491;
-  }
-  if (other == cp) return c;
-  const std::optional<uint8_t> b = UnicodeToCp1251(other);
-  return b ? *b : c;
-}
-
-struct CaseTables {
-  uint8_t upper[256], lower[256];
-  CaseTables() {
-    for (int i = 0; i < 256; ++i) {
-      upper[i] = ChangeCase(static_cast<uint8_t>(i), true);
-      lower[i] = ChangeCase(static_cast<uint8_t>(i), false);
-    }
-  }
-};
-const CaseTables kCase;
-
-}  // namespace
-
-std::string Upper1251(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(kCase.upper[static_cast<uint8_t>(c)]);
-  return out;
-}
-
-std::string Lower1251(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(kCase.lower[static_cast<uint8_t>(c)]);
-  return out;
-}
-
 std::string FloatToStrFixed(double v) {
   if (std::isnan(v)) return "NAN";
   if (std::isinf(v)) return v > 0 ? "INF" : "-INF";

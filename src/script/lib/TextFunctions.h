@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/CodePage.h"
 #include "script/ScriptValue.h"
 
 namespace qx {
@@ -19,10 +20,6 @@ int PascalPos(std::string_view sub, std::string_view s);
 std::string TrimText(std::string_view s);
 std::string TrimLeftText(std::string_view s);
 std::string TrimRightText(std::string_view s);
-
-// Upper and lower case of code page 1251 text: Latin and Cyrillic letters.
-std::string Upper1251(std::string_view s);
-std::string Lower1251(std::string_view s);
 
 // Fixed notation with 15 decimals, trailing zeros and a trailing point removed.
 std::string FloatToStrFixed(double v);

@@ -1,0 +1,79 @@
+// The media cache's pictures: every picture of a game is requested by name through one
+// process-wide list of entries (TQXIm). Each picture is loaded once into the image list,
+// counted, deferred while a screen change is prepared, given alpha from companion mask
+// files, and released when no screen uses it after a screen change.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "shell/ShellMedia.h"
+
+namespace qx {
+
+class TGfxImage;
+
+// One picture of the cache. Entries are never removed; only their textures come and go.
+struct TQXIm {
+  std::string Name;             // upper case, relative to the game folder
+  std::string RequestedName;    // the name as first given (for the disk lookup)
+  TGfxImage* Image = nullptr;   // none while not loaded (queued, released or failed)
+  int32_t Count = 0;            // references since the last reset
+  bool Failed = false;          // found but could not be made a texture: never retried
+  bool Keep = false;            // the first request was forced: survives screen changes
+};
+
+class MediaCache {
+ public:
+  // The entry of a picture (never null). Forced requests, and all requests while LoadNow
+  // is set, load the picture at once; others are queued for the loading phase.
+  TQXIm* GetImage(std::string_view name, bool force);
+  // Before a screen change loads: every count back to 0.
+  void ClearImageCounts();
+  // After the new screen is shown: textures no entry counts and none keeps are released.
+  void ReleaseUnusedImages();
+  // After a display-mode change: every loaded picture is released and requested again.
+  void RebuildImages();
+  // Forgets every entry (at close, and between tests).
+  void Clear();
+  // The image list freed a picture (device finalised): its entry no longer holds it.
+  void Forget(const TGfxImage* image);
+
+  int EntryCount() const { return static_cast<int>(entries_.size()); }
+  const TQXIm& Entry(int i) const { return *entries_[static_cast<size_t>(i)]; }
+
+  // Called after every picture loaded while the loading phase runs (the root's progress).
+  std::function<void()> OnLoadProgress;
+
+ private:
+  void Load(TQXIm& entry);
+  std::deque<std::unique_ptr<TQXIm>> entries_;
+};
+
+// The process-wide cache.
+MediaCache& Media();
+
+// The shell's intro logos and device rebuilds through the cache. Sounds go through
+// `PlaySound` (set by whoever owns the sound cache; without it logos are silent).
+class CacheShellMedia final : public ShellMedia {
+ public:
+  bool RequestLogo(int index) override;
+  void DrawLogo(uint8_t alpha) override;
+  void SoundTick() override {
+    if (OnSoundTick) OnSoundTick();
+  }
+  void RebuildDeviceResources() override;
+
+  std::function<void(const std::string& name, int volume)> PlaySound;
+  std::function<void()> OnSoundTick;
+  std::function<void()> OnRebuild;  // fonts and the particle image, after the pictures
+
+ private:
+  TQXIm* logo_ = nullptr;
+};
+
+}  // namespace qx
