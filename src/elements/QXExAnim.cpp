@@ -19,6 +19,36 @@ void TQXExAnim::SetPos(int32_t v) {
   }
 }
 
+namespace {
+int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
+  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
+}
+}  // namespace
+
+int32_t TQXExAnim::GetSizeX() { return Target() ? Target()->GetSizeX() : 0; }
+int32_t TQXExAnim::GetSizeY() { return Target() ? Target()->GetSizeY() : 0; }
+
+int32_t TQXExAnim::GetAbsX() {
+  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
+}
+
+int32_t TQXExAnim::GetAbsY() {
+  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
+}
+
+void TQXExAnim::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool) {
+  if (!ResourcesLoaded) LoadResources();
+  TQXAnim* target = Target();
+  if (!target || layer != Order()) return;
+  target->DrawFrame(pos_, offsetX + AnchorStart(X(), target->GetSizeX(), PosHor),
+                    offsetY + AnchorStart(Y(), target->GetSizeY(), PosVert), color);
+}
+
+void TQXExAnim::DoProcess() {
+  if (Active && pos_ >= 0) SetPos(pos_ + 1);
+  TQXElement::DoProcess();
+}
+
 bool TQXExAnim::ReadField(PropField field, PropValue& v) {
   switch (field) {
     case PropField::PosHor: v.i = PosHor; return true;

@@ -25,6 +25,16 @@ class TQXExAnim : public TQXElement {
   int32_t Pos() const { return pos_; }
   void SetPos(int32_t v);
 
+  int32_t GetSizeX() override;
+  int32_t GetSizeY() override;
+  int32_t GetAbsX() override;
+  int32_t GetAbsY() override;
+  // The target's frame Pos at the anchored origin, in this element's layer (its own
+  // children are never drawn).
+  void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
+  // Counts on while Active (no events; Active stays set at the end).
+  void DoProcess() override;
+
   TQXPosHor PosHor = phLeft;
   TQXPosVert PosVert = pvTop;
   bool Rep = false;

@@ -1,5 +1,6 @@
 #include "elements/QXImage.h"
 
+#include "elements/PictureDraw.h"
 #include <cmath>
 #include <numbers>
 
@@ -97,40 +98,24 @@ void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offs
     if (PosVert == pvBottom) childY -= h;
     TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
     if (canvas && layer == Order()) {
-      double px = offsetX + rX + (PosHor == phLeft ? w / 2 : PosHor == phRight ? -w / 2 : 0);
-      double py = offsetY + rY + (PosVert == pvTop ? h / 2 : PosVert == pvBottom ? -h / 2 : 0);
+      const double px = offsetX + rX + (PosHor == phLeft ? w / 2 : PosHor == phRight ? -w / 2 : 0);
+      const double py = offsetY + rY + (PosVert == pvTop ? h / 2 : PosVert == pvBottom ? -h / 2 : 0);
       // Point filtering only for an unscaled, right-angled picture on whole pixels.
       const bool rightAngle = angleMilli_ == 0 || angleMilli_ == 90000 || angleMilli_ == 180000 || angleMilli_ == 270000;
       const bool sharp = scaleMilli_ == 1000 && rightAngle && px == std::floor(px) && py == std::floor(py) &&
                          RoundToInt(ScaleX * 1000) == 1000 && RoundToInt(ScaleY * 1000) == 1000;
       canvas->SetAntialias(!sharp);
-      // Large pictures are trimmed to what can be on screen, in source pixels.
-      int32_t left = 0, right = 0, top = 0, bottom = 0;
-      const double sx = w / 2, sy = h / 2;
-      if (scale != 0 && ScaleX != 0 && std::isfinite(w)) {
-        if (px - sx < -1024) left = std::max(0, RoundToInt((-1024 - (px - sx)) / ScaleX / scale) - 1);
-        if (px + sx > 2048) right = std::max(0, RoundToInt((px + sx - 2048) / ScaleX / scale) + 1);
-      }
-      if (scale != 0 && ScaleY != 0 && std::isfinite(h)) {
-        if (py - sy < -1024) top = std::max(0, RoundToInt((-1024 - (py - sy)) / ScaleY / scale) - 1);
-        if (py + sy > 2048) bottom = std::max(0, RoundToInt((py + sy - 2048) / ScaleY / scale) + 1);
-      }
-      px += scale * left * ScaleX;
-      py += scale * top * ScaleY;
-      const double quadW = w - scale * (static_cast<double>(left) + right) * ScaleX;
-      const double quadH = h - scale * (static_cast<double>(top) + bottom) * ScaleY;
-      TPoint2 quad[4];
-      TGfxCanvas::RotatedQuad(px, py, quadW, quadH, w / 2, h / 2, 1.0, Angle() * std::numbers::pi / 180, quad);
-      TFrameRegion region;
-      region.frame = Anim;
-      region.left = left;
-      region.top = top;
-      region.width = static_cast<int32_t>(vw) - left - right;
-      region.height = static_cast<int32_t>(vh) - top - bottom;
-      if (region.width > 0 && region.height > 0) {
-        const uint32_t colors[4] = {color_, color_, color_, color_};
-        canvas->DrawImageQuad(picture, quad, hxDrawFx, region, colors);
-      }
+      PictureQuad q;
+      q.centerX = px;
+      q.centerY = py;
+      q.scale = scale;
+      q.scaleX = ScaleX;
+      q.scaleY = ScaleY;
+      q.angleDegrees = Angle();
+      q.frame = Anim;
+      q.color = color_;
+      q.code = hxDrawFx;
+      DrawPicture(*canvas, *picture, q);
     }
   }
   TQXElement::Render(layer, color, childX, childY, flag);

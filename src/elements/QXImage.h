@@ -20,8 +20,9 @@ class TQXImage : public TQXElement {
   // cache entry's own (upper-case) name, or "" without an entry.
   std::string ImImage() const;
   void SetImImage(const std::string& name);
-  // The drawable picture, when it is loaded.
+  // The drawable picture, when it is loaded, and its media-cache entry.
   TGfxImage* Picture() const;
+  TQXIm* Entry() const { return entry_; }
 
   int32_t GetSizeX() override;
   int32_t GetSizeY() override;
