@@ -1,8 +1,90 @@
 #include "elements/QXEffect.h"
 
+#include <cmath>
+
+#include "render/GfxCanvas.h"
+#include "render/GfxTimer.h"
+#include "resources/GameFs.h"
+#include "resources/ResArchive.h"
+#include "scene/QXDB.h"
+#include "shell/RuntimeState.h"
+
 namespace qx {
+namespace {
+constexpr int kEffectCapacity = 5000;
+
+double TicksPerSecond() {
+  const TGfxTimer* timer = Runtime().Parts.Timer;
+  return timer ? timer->Speed() : 30.0;
+}
+}  // namespace
 
 TQXEffect::TQXEffect(TQXElement* parent) : TQXElement(parent) { SetVis(true); }
+
+TQXEffect::~TQXEffect() = default;
+
+void TQXEffect::SetEffectFN(const std::string& name) {
+  effectFN_ = name;
+  TXParticleManager* manager = Root() ? Root()->Particles() : nullptr;
+  if (!manager) return;
+  system_ = std::make_unique<TXParticleSystem>(kEffectCapacity, manager);
+  // The file in the game folder, else the archive's record; neither leaves the parameters
+  // empty, and such an effect never emits.
+  std::vector<uint8_t> data;
+  RuntimeState& rt = Runtime();
+  if (rt.Parts.Files && ReadGameFile(*rt.Parts.Files, rt.Parts.ResDb, name, data)) {
+    system_->LoadFromData(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+  }
+  system_->PlaceAt({static_cast<float>(X()), static_cast<float>(Y())}, false);
+  if (active_) system_->StartEmission();
+}
+
+void TQXEffect::SetActive(bool on) {
+  active_ = on;
+  if (!system_) return;
+  if (on) system_->StartEmission();
+  else system_->StopEmission(false);
+}
+
+void TQXEffect::SetX(int32_t v) {
+  TQXElement::SetX(v);
+  if (system_) system_->PlaceAt({static_cast<float>(X()), static_cast<float>(Y())}, false);
+}
+
+void TQXEffect::SetY(int32_t v) {
+  TQXElement::SetY(v);
+  if (system_) system_->PlaceAt({static_cast<float>(X()), static_cast<float>(Y())}, false);
+}
+
+void TQXEffect::SetRealPos(int32_t x, int32_t y) {
+  TQXElement::SetRealPos(x, y);
+  if (!system_) return;
+  const Vec2 to{static_cast<float>(x), static_cast<float>(y)};
+  if (active_) system_->RestartAt(to);
+  else system_->PlaceAt(to, false);
+}
+
+void TQXEffect::AdvanceSteps(double steps) {
+  if (system_) system_->Advance(static_cast<float>(steps / TicksPerSecond() * DAnim));
+}
+
+void TQXEffect::DoProcess() {
+  if (system_) {
+    system_->Advance(static_cast<float>(DAnim / TicksPerSecond()));
+    if (active_ && system_->EmissionClock() < 0 && system_->Count() == 0) SetActive(false);
+  }
+  TQXElement::DoProcess();
+}
+
+void TQXEffect::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
+  TQXElement::Render(layer, color, offsetX, offsetY, flag);
+  TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+  if (layer != Order() || !system_ || !canvas) return;
+  canvas->SetAntialias(true);
+  // Particles live in the parent's space: the element's own position is not added.
+  system_->Draw(*canvas, static_cast<float>(RoundHalfEven(offsetX)), static_cast<float>(RoundHalfEven(offsetY)),
+                color_);
+}
 
 bool TQXEffect::ReadField(PropField field, PropValue& v) {
   switch (field) {

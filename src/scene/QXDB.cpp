@@ -4,6 +4,7 @@
 
 #include "base/Log.h"
 #include "base/SafeFile.h"
+#include "elements/ParticleSystem.h"
 #include "elements/QXScreen.h"
 #include "scene/EventScripts.h"
 #include "scene/GameFile.h"
@@ -82,6 +83,10 @@ bool TQXDB::LoadGame() {
   // regard to case by the resolver.
   rt.GameFolder = folder.string() + "/";
   files_ = TGameFs(folder.string());
+  if (Canvas && !particles_) {
+    particles_ = std::make_unique<TXParticleManager>(Canvas);
+    particles_->SetImage(Media().GetImage("particles.bmp", true));
+  }
   rt.FileLoading = true;
   GameFileReport report;
   const bool ok = ReadElementData(*this, data, &report);
@@ -110,6 +115,7 @@ void TQXDB::FinishLoading() {
   rt.MouseIsDown = false;
   Media().ClearImageCounts();
   ResetResources();
+  if (particles_) particles_->SetImage(Media().GetImage("particles.bmp", false));
   ++rt.ImForLoadCount;
   rt.ImForLoadPos = 0;
   rt.CurrentScreen = nullptr;

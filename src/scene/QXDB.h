@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 namespace qx {
 
 class TGfxCanvas;
+class TXParticleManager;
 
 class TQXDB : public TQXElement {
  public:
@@ -53,6 +55,8 @@ class TQXDB : public TQXElement {
   bool LoadGame();
   // The game folder's files, named as the game names them (any case, backslashes).
   TGameFs& Files() { return files_; }
+  // Holder of the particle texture, made when the game loads with a canvas.
+  TXParticleManager* Particles() const { return particles_.get(); }
   // Ends a screen change: makes the pending screen current and shows it.
   void FinishLoading();
   // Marks the screens that always load and loads them.
@@ -91,6 +95,7 @@ class TQXDB : public TQXElement {
  private:
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
   TGameFs files_{"."};
+  std::unique_ptr<TXParticleManager> particles_;
   int32_t minLayer_ = 0;
   int32_t maxLayer_ = 0;
   std::vector<TQXElement*> handles_;  // handle - 1 -> element; nullptr once freed

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/Log.h"
+#include "elements/ParticleSystem.h"
 #include "elements/QXText.h"
 #include "resources/PngWriter.h"
 #include "scene/EventScripts.h"
@@ -394,6 +395,7 @@ void TFormMain::FlWin() {
   timer_.SetEnabled(false);
   window_.ApplyStyle(device_.Windowed());
   media_->RebuildDeviceResources();
+  if (root_ && root_->Particles()) root_->Particles()->SetImage(Media().GetImage("particles.bmp", true));
   if (root_) {
     for (TQXElement* child : root_->Children()) child->ReloadResources();
   }

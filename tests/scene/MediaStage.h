@@ -33,11 +33,12 @@ class MediaStage : public SceneFixture {
     EXPECT_TRUE(device.Initialize());
     std::ofstream(folder + "/game.qxf") << "";
     root->GameFilePath = folder + "/game.qxf";
+    root->Canvas = &canvas;
+    RuntimeState& rt = Runtime();
+    rt.Parts.Images = &images;
     testing::internal::CaptureStderr();  // the empty game file says it is damaged
     root->LoadGame();
     testing::internal::GetCapturedStderr();
-    root->Canvas = &canvas;
-    RuntimeState& rt = Runtime();
     rt.Parts.Images = &images;
     rt.Parts.Files = &root->Files();
     rt.Parts.ResDb = &archive;
