@@ -18,6 +18,7 @@ uint32_t Gradient(int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x <
 TEST(MediaCache, OneEntryPerNameCountingRequests) {
   MediaStage s;
   s.Png("door.png", 8, 4, Red);
+  const int loadsBefore = Runtime().ImForLoadPos;  // the particle texture was asked for already
   TQXIm* a = Media().GetImage("door.png", false);
   TQXIm* b = Media().GetImage("DOOR.PNG", false);
   EXPECT_EQ(a, b);
@@ -26,7 +27,7 @@ TEST(MediaCache, OneEntryPerNameCountingRequests) {
   ASSERT_NE(a->Image, nullptr);
   EXPECT_EQ(a->Image->VisibleWidth(), 8);
   EXPECT_EQ(a->Image->TextureWidth(), 10);  // frame plus 2, rounded up to even
-  EXPECT_EQ(Runtime().ImForLoadPos, 1);
+  EXPECT_EQ(Runtime().ImForLoadPos - loadsBefore, 1);
 }
 
 TEST(MediaCache, DeferredRequestsAreQueuedOnce) {
