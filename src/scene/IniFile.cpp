@@ -93,12 +93,35 @@ bool TIniFile::Load(const std::string& path, std::string* error) {
 bool TIniFile::Open(const std::string& path, std::string* error) {
   if (!Load(path, error)) return false;
   path_ = path;
+  stamp_ = StampOf(path_);
   return true;
+}
+
+TIniFile::Stamp TIniFile::StampOf(const std::string& path) {
+  Stamp s;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return s;
+  s.exists = true;
+  s.size = st.st_size;
+  s.seconds = st.st_mtim.tv_sec;
+  s.nanoseconds = st.st_mtim.tv_nsec;
+  s.inode = static_cast<int64_t>(st.st_ino);
+  return s;
+}
+
+void TIniFile::Refresh() const {
+  if (path_.empty()) return;
+  const Stamp now = StampOf(path_);
+  if (now == stamp_) return;
+  std::string data, reason;
+  if (now.exists && !ReadWholeFile(path_, data, reason, kMaxFileBytes)) return;  // keep what we have
+  stamp_ = now;
+  Parse(data);  // a file removed meanwhile reads as empty, as a missing file does
 }
 
 // --- parsing -------------------------------------------------------------------------------
 
-void TIniFile::Parse(std::string_view text) {
+void TIniFile::Parse(std::string_view text) const {
   lines_.clear();
   size_t pos = 0;
   while (pos < text.size()) {
@@ -147,7 +170,7 @@ TIniFile::Line TIniFile::ParseLine(std::string_view text, std::string_view eol) 
   return line;
 }
 
-void TIniFile::Reindex() {
+void TIniFile::Reindex() const {
   entries_.clear();
   sections_.clear();
   const std::string* section = nullptr;  // the section whose entries count, if any
@@ -175,6 +198,7 @@ std::string TIniFile::EntryValue(const std::string& text) {
 // --- reading --------------------------------------------------------------------------------
 
 const std::string* TIniFile::Find(std::string_view section, std::string_view key) const {
+  Refresh();
   const std::string s = Fold(section), k = Fold(key);
   if (s.empty() || k.empty()) return nullptr;
   const auto it = entries_.find(EntryKey(s, k));
@@ -182,6 +206,7 @@ const std::string* TIniFile::Find(std::string_view section, std::string_view key
 }
 
 bool TIniFile::SectionExists(std::string_view section) const {
+  Refresh();
   const std::string s = Fold(section);
   return !s.empty() && sections_.count(s) > 0;
 }
@@ -207,6 +232,11 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 }
 
 std::string TIniFile::Text() const {
+  Refresh();
+  return Joined();
+}
+
+std::string TIniFile::Joined() const {
   std::string out;
   for (const Line& line : lines_) {
     out += line.text;
@@ -234,6 +264,7 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
     if (error) *error = "refused ini entry [" + std::string(section) + "] " + std::string(key);
     return false;
   }
+  Refresh();
   std::vector<Line> before = lines_;
   const std::string eol = NewLineEnding();
   const std::string s = Fold(section), k = Fold(key);
@@ -271,7 +302,7 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
   }
   Reindex();
   if (!Writable()) return true;
-  const std::string text = Text();
+  const std::string text = Joined();
   std::string reason;
   if (!WriteFileAtomically(path_, text.data(), text.size(), reason)) {
     lines_ = std::move(before);  // the table keeps saying what the file says
@@ -279,6 +310,7 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
     if (error) *error = reason;
     return false;
   }
+  stamp_ = StampOf(path_);
   return true;
 }
 

@@ -28,7 +28,8 @@ class TIniFile {
   bool Load(const std::string& path, std::string* error = nullptr);
   // Load, then every successful write rewrites `path` atomically. A missing file starts empty
   // and is created by the first write. On false nothing is ever written (so a file that could
-  // not be read is never replaced).
+  // not be read is never replaced). When the file is changed by someone else meanwhile, the
+  // next read or write takes the new contents first, so their edits are not overwritten.
   bool Open(const std::string& path, std::string* error = nullptr);
   bool Writable() const { return !path_.empty(); }
   const std::string& Path() const { return path_; }
@@ -68,20 +69,33 @@ class TIniFile {
     std::string name;  // folded section name or folded key
   };
 
-  void Parse(std::string_view text);
+  // File identity as last read or written: a change means someone else wrote it.
+  struct Stamp {
+    bool exists = false;
+    int64_t size = 0, seconds = 0, nanoseconds = 0, inode = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static Stamp StampOf(const std::string& path);
+  // In read-write mode, re-reads the file if it changed on disk since.
+  void Refresh() const;
+
+  void Parse(std::string_view text) const;
   static Line ParseLine(std::string_view text, std::string_view eol);
-  void Reindex();
+  void Reindex() const;
+  std::string Joined() const;
   std::string NewLineEnding() const;
   const std::string* Find(std::string_view section, std::string_view key) const;
   // The text after "=" on an entry line, trimmed, without enclosing quotes.
   static std::string EntryValue(const std::string& text);
 
-  std::vector<Line> lines_;
+  // Mutable: reads of a read-write file follow changes made on disk.
+  mutable std::vector<Line> lines_;
   // folded section + '\0' + folded key -> line index, for the first section of each name
-  std::unordered_map<std::string, size_t> entries_;
+  mutable std::unordered_map<std::string, size_t> entries_;
   // folded section -> index of its first header line
-  std::unordered_map<std::string, size_t> sections_;
+  mutable std::unordered_map<std::string, size_t> sections_;
   std::string path_;
+  mutable Stamp stamp_;
 };
 
 }  // namespace qx

@@ -159,22 +159,39 @@ TEST(IniFileOnDisk, EveryWriteReachesTheFileAtOnce) {
 
 TEST(IniFileOnDisk, AFailedWriteIsUndoneAndAnUnreadableFileIsNeverReplaced) {
   ScratchDir dir;
-  std::filesystem::create_directories(dir.path() / "sub");
-  const std::string path = dir / "sub/player.ini";
+  // A name so long that no temporary file fits beside it: every write fails.
+  const std::string path = dir / (std::string(248, 'p') + ".ini");
   WriteText(path, "[Def]\nSnd=10\n");
   TIniFile ini;
   ASSERT_TRUE(ini.Open(path));
-  std::filesystem::remove_all(dir.path() / "sub");
   std::string error;
   EXPECT_FALSE(ini.WriteInteger("Def", "Snd", 99, &error));
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(ini.ReadInteger("Def", "Snd", 0), 10);  // the table still says what the file said
+  EXPECT_EQ(ini.ReadInteger("Def", "Snd", 0), 10);  // the table still says what the file says
+  EXPECT_EQ(ReadText(path), "[Def]\nSnd=10\n");
 
   TIniFile folder;
   EXPECT_FALSE(folder.Open(dir.path().string(), &error));  // a folder is not an ini file
   EXPECT_FALSE(folder.Writable());
   EXPECT_TRUE(folder.WriteString("Def", "A", "1"));  // only in memory
   EXPECT_TRUE(std::filesystem::is_directory(dir.path()));
+}
+
+TEST(IniFileOnDisk, ChangesMadeByOthersAreReadAndKept) {
+  ScratchDir dir;
+  const std::string path = dir / "player.ini";
+  WriteText(path, "[Def]\nSnd=10\n");
+  TIniFile ini;
+  ASSERT_TRUE(ini.Open(path));
+  WriteText(path, "[Def]\nSnd=20\n; edited by hand\nMuz=7\n");
+  EXPECT_EQ(ini.ReadInteger("Def", "Snd", 0), 20);
+  WriteText(path, "[Def]\nSnd=30\n; edited again\n");
+  ASSERT_TRUE(ini.WriteBool("Def", "FS", false));
+  EXPECT_EQ(ReadText(path), "[Def]\nSnd=30\n; edited again\nFS=0\n");
+  std::filesystem::remove(path);
+  EXPECT_EQ(ini.ReadInteger("Def", "Snd", -1), -1);  // gone: as a missing file
+  ASSERT_TRUE(ini.WriteInteger("Def", "Snd", 5));
+  EXPECT_EQ(ReadText(path), "[Def]\nSnd=5\n");
 }
 
 }  // namespace

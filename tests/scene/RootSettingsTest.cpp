@@ -6,9 +6,12 @@
 #include <filesystem>
 
 #include "SceneTestSupport.h"
+#include "platform/null/NullGfx.h"
+#include "platform/null/NullWindow.h"
 #include "resources/ResArchive.h"
 #include "scene/GameFile.h"
 #include "scene/IniFile.h"
+#include "shell/MainForm.h"
 
 namespace qx {
 namespace {
@@ -299,6 +302,41 @@ TEST(RootGameFile, SettingsActAsTheGameFileIsRead) {
   // Lang comes before the screen's scripts in the file, so they are prepared translated.
   ASSERT_EQ(f.root->ChildCount(), 1);
   EXPECT_EQ(f.root->Children()[0]->Script(ScriptSlot::Show).prepared, "P:t := 'Go'");
+}
+
+// --- the shell's display-mode switch ------------------------------------------------------------
+
+// A game whose root names the player's ini file, played by the shell on the null back ends.
+std::string WriteIniGame(const ScratchDir& dir) {
+  const ClassInfo& cls = *FindClass("TQXDB");
+  ElementRecord rec = DefaultRecord(cls);
+  rec.values[static_cast<size_t>(cls.FindProp("IniFile"))].s = "player.ini";
+  WriteText(dir / "game.qxf", WriteRecord(rec));
+  return dir / "game.qxf";
+}
+
+TEST(ShellDisplayMode, AltEnterWritesTheWantedModeToThePlayerIni) {
+  for (const bool testMode : {false, true}) {
+    ScratchDir dir;
+    WriteText(dir / "player.ini", "[Def]\r\nFS=0\r\nSnd=60\r\n");
+    ResetRuntime();
+    NullWindow window;
+    NullAudio audio;
+    NullGfx gfx;
+    FixedStepTimerClock clock{TGfxTimer::PeriodFor(kProcessTicksPerSecond)};
+    ShellOptions options;
+    options.gamePath = WriteIniGame(dir);
+    options.testMode = testMode;
+    TFormMain form(window, audio, gfx, clock, std::move(options));
+    ASSERT_TRUE(form.FormCreate());
+    EXPECT_TRUE(form.Device().Windowed());
+    form.FormKeyDown(kVkReturn, true, false, false);
+    // The wanted mode is written before test mode forces the window back.
+    EXPECT_EQ(ReadText(dir / "player.ini"), "[Def]\r\nFS=1\r\nSnd=60\r\n") << testMode;
+    EXPECT_EQ(Runtime().FullScreenWanted, !testMode);
+    form.FormClose();
+    ResetRuntime();
+  }
 }
 
 }  // namespace
