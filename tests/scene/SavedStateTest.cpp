@@ -170,30 +170,6 @@ TEST(StateRecords, BytesOfEachType) {
   EXPECT_EQ(back[2].value, ScriptValue::Float(1.0));
 }
 
-TEST(StateRecords, ValueKinds) {
-  SceneFixture f;
-  auto* s = f.Add<TQXScreen>(f.root.get(), "S", 42);
-  StateRecord rec;
-  EXPECT_FALSE(RecordValue(ScriptValue(), *f.root, 0, rec));  // Empty has no record form
-  ASSERT_TRUE(RecordValue(ScriptValue::Bool(true), *f.root, 0, rec));
-  EXPECT_EQ(rec.type, kStateInteger);
-  EXPECT_EQ(rec.value, ScriptValue::Int(-1));
-  ASSERT_TRUE(RecordValue(ScriptValue::Bool(false), *f.root, 0, rec));
-  EXPECT_EQ(rec.value, ScriptValue::Int(0));
-  ASSERT_TRUE(RecordValue(ScriptValue::Int64(-5), *f.root, 0, rec));
-  EXPECT_EQ(rec.type, kStateInteger);
-  ASSERT_TRUE(RecordValue(ScriptValue::DateTime(45000.25), *f.root, 0, rec));
-  EXPECT_EQ(rec.type, kStateExtended);
-  EXPECT_EQ(rec.value, ScriptValue::Float(45000.25));
-  ASSERT_TRUE(RecordValue(ScriptValue::Element(s->Handle()), *f.root, -7, rec));
-  EXPECT_EQ(rec.type, kStateElement);
-  EXPECT_EQ(rec.elementKey, 42);
-  ASSERT_TRUE(RecordValue(ScriptValue::Element(0), *f.root, -7, rec));
-  EXPECT_EQ(rec.elementKey, -7);
-  ASSERT_TRUE(RecordValue(ScriptValue::Element(9999), *f.root, -7, rec));  // a stale handle
-  EXPECT_EQ(rec.elementKey, -7);
-}
-
 // --- saving and loading a tree --------------------------------------------------------------------
 
 struct StateFixture {
@@ -341,6 +317,8 @@ TEST(SaveState, VariablesFromInitAreSavedAfterThePropertiesAndRestored) {
     v.Add(TVar{"NOTHING", ScriptValue()});
     v.Add(TVar{"BIG", ScriptValue::Int64(int64_t{1} << 40)});
     v.Add(TVar{"SMALL", ScriptValue::Word(9)});
+    v.Add(TVar{"WHEN", ScriptValue::DateTime(45000.25)});
+    v.Add(TVar{"STALE", ScriptValue::Element(9999)});
   };
   screen->SetScript(ScriptSlot::Init, "init");
   screen->DoInit();
@@ -351,12 +329,15 @@ TEST(SaveState, VariablesFromInitAreSavedAfterThePropertiesAndRestored) {
   const auto names = StateFixture::NamesOf(records, 2);
   // Properties first (TAG among them, read from the variable that shadows it), then the
   // variables in list order; the Empty one has no record.
-  const std::vector<std::string> tail(names.end() - 7, names.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"COUNT", "FLAG", "TAG", "TARGET", "NOBODY", "BIG", "SMALL"}));
+  const std::vector<std::string> tail(names.end() - 9, names.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"COUNT", "FLAG", "TAG", "TARGET", "NOBODY", "BIG", "SMALL", "WHEN",
+                                            "STALE"}));
   EXPECT_EQ(StateFixture::Find(records, 2, "FLAG")->value, ScriptValue::Int(-1));
   EXPECT_EQ(StateFixture::Find(records, 2, "TARGET")->elementKey, 3);
   const int32_t noKey = StateFixture::Find(records, 2, "NOBODY")->elementKey;
   EXPECT_EQ(t.root().FindByKey(noKey), nullptr);  // stored under a Key no element has
+  EXPECT_EQ(StateFixture::Find(records, 2, "STALE")->elementKey, noKey);  // a stale handle is no element
+  EXPECT_EQ(StateFixture::Find(records, 2, "WHEN")->type, kStateExtended);
 
   ASSERT_TRUE(screen->SetPropValue("COUNT", ScriptValue::Int(1)));
   ASSERT_TRUE(screen->SetPropValue("FLAG", ScriptValue::Bool(false)));
@@ -377,6 +358,8 @@ TEST(SaveState, VariablesFromInitAreSavedAfterThePropertiesAndRestored) {
   EXPECT_EQ(v, ScriptValue::Float(0x1p40));  // a 64-bit value travels as "E"
   ASSERT_TRUE(screen->GetPropValue("SMALL", v));
   EXPECT_EQ(v, ScriptValue::Word(9));
+  ASSERT_TRUE(screen->GetPropValue("WHEN", v));
+  EXPECT_EQ(v, ScriptValue::Float(45000.25));  // a date travels as its day count
 }
 
 TEST(SaveState, AVariableTheElementNoLongerHasIsNotCreated) {
