@@ -6,6 +6,7 @@
 
 #include "SceneTestSupport.h"
 #include "scene/IniFile.h"
+#include "shell/GameFinder.h"
 
 namespace qx {
 namespace {
@@ -192,6 +193,15 @@ TEST(IniFileOnDisk, ChangesMadeByOthersAreReadAndKept) {
   EXPECT_EQ(ini.ReadInteger("Def", "Snd", -1), -1);  // gone: as a missing file
   ASSERT_TRUE(ini.WriteInteger("Def", "Snd", 5));
   EXPECT_EQ(ReadText(path), "[Def]\nSnd=5\n");
+}
+
+TEST(IniFileOnDisk, TheGameFinderReadsMainPathFromZembricIni) {
+  ScratchDir dir;
+  WriteText(dir / "Zembric.ini", "; where the game is\r\n[main]\r\n  PATH = /games/zembric/game.qxf \r\n");
+  EXPECT_EQ(FindGameFile("", dir / "Zembric.ini"), "/games/zembric/game.qxf");
+  EXPECT_EQ(FindGameFile("", dir / "missing.ini"), "");
+  WriteText(dir / "Zembric.ini", "[Other]\nPath=x\n");
+  EXPECT_EQ(FindGameFile("", dir / "Zembric.ini"), "");
 }
 
 }  // namespace
