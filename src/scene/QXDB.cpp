@@ -1,14 +1,21 @@
 #include "scene/QXDB.h"
 
+#include <sys/stat.h>
+
+#include <charconv>
 #include <filesystem>
 
+#include "base/CodePage.h"
 #include "base/Log.h"
 #include "base/SafeFile.h"
 #include "elements/ParticleSystem.h"
 #include "elements/QXScreen.h"
+#include "resources/ResArchive.h"
 #include "scene/EventScripts.h"
 #include "scene/GameFile.h"
 #include "shell/MediaCache.h"
+#include "scene/IniFile.h"
+#include "scene/SavedState.h"
 #include "shell/RuntimeState.h"
 #include "shell/Trace.h"
 
@@ -65,6 +72,13 @@ void TQXDB::WidenLayers(int32_t order) {
 
 // --- the game ---------------------------------------------------------------------------
 
+void TQXDB::SetGameFolder(const std::string& folder) {
+  // The folder keeps its spelling on disk; game names are matched inside it without regard
+  // to case by the resolver.
+  Runtime().GameFolder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  files_ = TGameFs(folder);
+}
+
 bool TQXDB::LoadGame() {
   ClearChildren();
   RuntimeState& rt = Runtime();
@@ -78,11 +92,7 @@ bool TQXDB::LoadGame() {
     LogError("game", error);
     return false;
   }
-  const std::filesystem::path folder = std::filesystem::absolute(GameFilePath, ec).parent_path();
-  // The folder keeps its spelling on disk; game names are matched inside it without
-  // regard to case by the resolver.
-  rt.GameFolder = folder.string() + "/";
-  files_ = TGameFs(folder.string());
+  SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
   if (Canvas && !particles_) {
     particles_ = std::make_unique<TXParticleManager>(Canvas);
     particles_->SetImage(Media().GetImage("particles.bmp", true));
@@ -144,14 +154,50 @@ void TQXDB::LoadProgress() {
 
 // --- texts ------------------------------------------------------------------------------
 
-std::string TQXDB::TranslateText(const std::string& reference) {
+namespace {
+
+// "Section.Key" split at the first dot, both parts trimmed; "Default" without a dot.
+void SplitReference(std::string_view reference, std::string& section, std::string& key) {
   const size_t dot = reference.find('.');
-  const std::string_view ref = reference;
-  const std::string section(dot == std::string::npos ? std::string_view("Default") : TrimBlanks(ref.substr(0, dot)));
-  const std::string key(TrimBlanks(dot == std::string::npos ? ref : ref.substr(dot + 1)));
-  if (section.empty() || key.empty()) return {};
-  // The language table arrives with the root's settings; without one every lookup is empty.
-  return {};
+  section = dot == std::string_view::npos ? "Default" : std::string(TrimBlanks(reference.substr(0, dot)));
+  key = std::string(TrimBlanks(dot == std::string_view::npos ? reference : reference.substr(dot + 1)));
+}
+
+bool ParseVolume(std::string_view text, int32_t& out) {
+  text = TrimBlanks(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const char* last = text.data() + text.size();
+  const auto [p, ec] = std::from_chars(text.data(), last, out);
+  return !text.empty() && ec == std::errc() && p == last;
+}
+
+}  // namespace
+
+std::string TQXDB::TranslateText(const std::string& reference) {
+  std::string section, key;
+  SplitReference(reference, section, key);
+  if (section.empty() || key.empty() || !langTable_) return {};
+  return langTable_->ReadString(section, key, "");
+}
+
+void TQXDB::LookupSound(const std::string& reference, std::string& fileName, int32_t& volume) {
+  std::string section, key;
+  SplitReference(reference, section, key);
+  fileName.clear();
+  if (section.empty() || key.empty() || !soundTable_) {
+    volume = 0;
+    return;
+  }
+  const std::string value = soundTable_->ReadString(section, key, "");
+  const size_t colon = value.find(':');
+  if (colon == std::string::npos) {
+    fileName = value;
+    volume = 100;
+    return;
+  }
+  int32_t v = 0;
+  if (ParseVolume(std::string_view(value).substr(0, colon), v)) volume = v;
+  fileName = value.substr(colon + 1);
 }
 
 std::string TQXDB::SubstituteTexts(const std::string& script) {
@@ -202,19 +248,38 @@ bool TQXDB::ReadField(PropField field, PropValue& v) {
 }
 
 bool TQXDB::WriteField(PropField field, const PropValue& v) {
-  // The settings' side effects (opening the archive, fonts, language, ini, sound table and
-  // state files) arrive with the root's settings; until then the names are only stored.
+  // The settings act as they are set (the game file sets them in index order, so each sees
+  // GameFolder and the settings before it).
   switch (field) {
     case PropField::CurKey: CurKey = static_cast<int32_t>(v.i); return true;
     case PropField::InitScreen: InitScreen = static_cast<int32_t>(v.i); return true;
-    case PropField::FileRS: fileRS_ = v.s; return true;
-    case PropField::FileFonts: fileFonts_ = v.s; return true;
+    case PropField::FileRS: OpenStateFile(v.s); return true;
+    case PropField::FileFonts:
+      if (v.s != fileFonts_) {
+        fileFonts_ = v.s;
+        OpenArchive();
+      }
+      return true;
     case PropField::hxTransLev: hxTransLev = static_cast<uint8_t>(v.i); return true;
-    case PropField::DefLang: defLang_ = v.s; return true;
-    case PropField::Lang: lang_ = v.s; return true;
+    case PropField::DefLang:
+      if (v.s != defLang_) {
+        defLang_ = v.s;
+        defLangTable_ = ReadTable(defLang_);
+      }
+      return true;
+    case PropField::Lang:
+      if (v.s != lang_) OpenLanguage(v.s);
+      return true;
     case PropField::LoadingScreen: LoadingScreen = static_cast<int32_t>(v.i); return true;
-    case PropField::IniFile: iniFile_ = v.s; return true;
-    case PropField::SoundFile: soundFile_ = v.s; return true;
+    case PropField::IniFile:
+      if (v.s != iniFile_) OpenIni(v.s);
+      return true;
+    case PropField::SoundFile:
+      if (v.s != soundFile_) {
+        soundFile_ = v.s;
+        soundTable_ = ReadTable(soundFile_);
+      }
+      return true;
     default: return TQXElement::WriteField(field, v);
   }
 }
@@ -234,12 +299,159 @@ bool TQXDB::SetPropValue(const std::string& name, const ScriptValue& value) {
   RuntimeState& rt = Runtime();
   int32_t n = 0;
   if (!value.TryToInt32(n)) n = 0;
-  // Writing the player's ini file and re-targeting playing music arrive with the ini file
-  // and the media cache.
-  if (name == "VOLMUZ") rt.MusicVolume = n;
-  else if (name == "VOLSND") rt.SoundVolume = n;
-  else if (name == "FULLSCREEN") rt.FullScreenWanted = n != 0;
-  else return false;
+  if (name == "VOLMUZ") {
+    rt.MusicVolume = n;
+    WritePlayerSetting("Muz", n);
+    if (Shell.retargetMusic) Shell.retargetMusic(n);
+  } else if (name == "VOLSND") {
+    rt.SoundVolume = n;
+    WritePlayerSetting("Snd", n);
+  } else if (name == "FULLSCREEN") {
+    // The frame loop applies the new mode on its next tick.
+    rt.FullScreenWanted = n != 0;
+    WritePlayerSetting("FS", rt.FullScreenWanted ? 1 : 0);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// --- settings files -------------------------------------------------------------------------
+
+std::unique_ptr<TIniFile> TQXDB::ReadTable(const std::string& name) {
+  auto table = std::make_unique<TIniFile>();
+  const std::optional<std::string> path = files_.ResolveFile(name);
+  std::string error;
+  if (!path) {
+    if (!name.empty()) LogDetail("game", "no file " + Cp1251ToUtf8(name) + " in the game folder");
+  } else if (!table->Load(*path, &error)) {
+    LogError("game", error);
+  }
+  return table;
+}
+
+void TQXDB::OpenArchive() {
+  RuntimeState& rt = Runtime();
+  if (TResArchive* archive = rt.Parts.ResDb) {
+    const std::optional<std::string> path = files_.ResolveFile(fileFonts_);
+    archive->SetOpenMode(TResOpenMode::opReadOnly);
+    archive->SetFileName(path ? *path : std::string());
+    if (!path) {
+      if (!fileFonts_.empty()) LogDetail("archive", "no archive " + Cp1251ToUtf8(fileFonts_) + " in the game folder");
+    } else if (!archive->Open()) {
+      LogError("archive", archive->LastError());
+    }
+  }
+  if (rt.Parts.LoadFonts) rt.Parts.LoadFonts();
+}
+
+void TQXDB::OpenLanguage(const std::string& name) {
+  langTable_.reset();
+  std::string value = name;
+  if (!files_.ResolveFile(value)) {
+    for (const char* fallback : {"eng.lng", "rus.lng", "deu.lng"}) {
+      if (files_.ResolveFile(fallback)) {
+        value = fallback;
+        break;
+      }
+    }
+  }
+  lang_ = value;
+  langTable_ = ReadTable(lang_);
+}
+
+void TQXDB::OpenIni(const std::string& name) {
+  iniFile_ = name;
+  ini_.reset();
+  // A new file is created under the name as given, at the first write.
+  const std::optional<std::string> path = files_.ResolveForWrite(name);
+  auto ini = std::make_unique<TIniFile>();
+  std::string error;
+  if (!path) {
+    if (!name.empty()) LogError("ini", "refused the ini file name " + Cp1251ToUtf8(name));
+  } else if (!ini->Open(*path, &error)) {
+    LogError("ini", error);
+  } else {
+    ini_ = std::move(ini);
+  }
+  // Without an ini object the settings take their defaults.
+  const TIniFile empty;
+  const TIniFile& t = ini_ ? *ini_ : empty;
+  RuntimeState& rt = Runtime();
+  rt.SoundVolume = t.ReadInteger("Def", "Snd", 100);
+  rt.MusicVolume = t.ReadInteger("Def", "Muz", 50);
+  rt.FullScreenWanted = t.ReadBool("Def", "FS", true);
+}
+
+bool TQXDB::WritePlayerSetting(std::string_view key, int32_t value) {
+  if (!ini_) return false;
+  std::string error;
+  if (ini_->WriteInteger("Def", key, value, &error)) return true;
+  LogError("ini", error);
+  return false;
+}
+
+// --- saved state ------------------------------------------------------------------------------
+
+namespace {
+// Largest state file read back (a game's state is a few hundred kilobytes at most).
+constexpr size_t kMaxStateBytes = size_t{256} << 20;
+}  // namespace
+
+void TQXDB::OpenStateFile(const std::string& name) {
+  fileRS_ = name;
+  const std::optional<std::string> path = name.empty() ? std::nullopt : files_.ResolveForWrite(name);
+  if (path && *path == statePath_) return;  // the same file, however it is spelled
+  statePath_.clear();
+  if (!path) {
+    if (!name.empty()) LogError("state", "refused the state file name " + Cp1251ToUtf8(name));
+    return;
+  }
+  struct stat st {};
+  if (::stat(path->c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode)) statePath_ = *path;
+    else LogError("state", *path + " is not a file");
+    return;
+  }
+  // No state yet: an empty one, so that a game without saves loads nothing.
+  std::string error;
+  if (WriteFileAtomically(*path, "", 0, error)) statePath_ = *path;
+  else LogError("state", error);
+}
+
+bool TQXDB::SaveState() {
+  if (statePath_.empty()) return false;
+  const std::string data = WriteStateData(*this);
+  std::string error;
+  const bool ok = WriteFileAtomically(statePath_, data.data(), data.size(), error);
+  if (!ok) LogError("state", error);
+  if (Shell.resetTimer) Shell.resetTimer();  // saving may take longer than a tick
+  return ok;
+}
+
+bool TQXDB::LoadState() {
+  if (statePath_.empty()) return false;
+  RuntimeState& rt = Runtime();
+  rt.FileLoading = true;
+  rt.LoadNow = false;  // pictures named by restored properties are queued, not loaded here
+  std::string data, error;
+  if (!ReadWholeFile(statePath_, data, error, kMaxStateBytes)) {
+    LogError("state", error);
+    data.clear();
+  }
+  std::vector<StateRecord> records;
+  StateReadReport read;
+  if (!ParseStateRecords(data, records, &read)) {
+    LogError("state", statePath_ + ": " + read.reason + " at offset " + std::to_string(read.damageOffset) +
+                          "; the " + std::to_string(read.records) + " records before it are restored");
+  }
+  const StateApplyReport applied = ApplyStateRecords(*this, records);
+  LogDetail("state", "restored " + std::to_string(applied.assigned) + " values, skipped " +
+                         std::to_string(applied.skipped));
+  rt.LoadNow = true;
+  DoAfterLoad();
+  if (Shell.resetTimer) Shell.resetTimer();
+  rt.FileLoading = false;
   return true;
 }
 

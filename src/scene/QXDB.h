@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "resources/GameFs.h"
@@ -16,6 +17,7 @@ namespace qx {
 
 class TGfxCanvas;
 class TXParticleManager;
+class TIniFile;
 
 class TQXDB : public TQXElement {
  public:
@@ -43,8 +45,13 @@ class TQXDB : public TQXElement {
     std::function<void()> renderFrame;   // render one frame (clear black), not presented
     std::function<void()> presentFrame;  // present the rendered frame
     std::function<void()> resetTimer;    // re-read the frame timer's clock
+    // "VOLMUZ" changed MusicVolume (the argument): set the first playing music channel's
+    // volume to round(MusicVolume x that channel's own relative volume). The volume is
+    // stored and written whether or not this is installed.
+    std::function<void(int32_t musicVolume)> retargetMusic;
   };
   ShellLinks Shell;
+  // What the root asks of the media cache (empty until the cache installs it).
   // The canvas elements draw with (the shell's; none in tests that do not draw).
   TGfxCanvas* Canvas = nullptr;
 
@@ -57,6 +64,9 @@ class TQXDB : public TQXElement {
   TGameFs& Files() { return files_; }
   // Holder of the particle texture, made when the game loads with a canvas.
   TXParticleManager* Particles() const { return particles_.get(); }
+  // Makes `folder` (a disk path) the game folder: GameFolder and the resolver. LoadGame
+  // does this with the game file's folder before the settings are read.
+  void SetGameFolder(const std::string& folder);
   // Ends a screen change: makes the pending screen current and shows it.
   void FinishLoading();
   // Marks the screens that always load and loads them.
@@ -71,6 +81,36 @@ class TQXDB : public TQXElement {
   std::string TranslateText(const std::string& reference);
   // Replaces double-quoted references in script text by their translation in single quotes.
   std::string SubstituteTexts(const std::string& script);
+  // The sound of a reference "Section.Key": a table value "60:door.wav" gives door.wav at
+  // volume 60, "door.wav" gives volume 100. An empty section or key, or no sound table,
+  // gives no file and volume 0; a volume part that is not a number leaves `volume` as the
+  // caller set it.
+  void LookupSound(const std::string& reference, std::string& fileName, int32_t& volume);
+
+  // --- settings files ------------------------------------------------------------------
+  // The player's ini file (read-write, every write at once), or nullptr when IniFile names
+  // none that could be opened.
+  TIniFile* Ini() { return ini_.get(); }
+  // The language table translations come from, and the default-language table (opened,
+  // not consulted); nullptr before Lang/DefLang named one.
+  const TIniFile* LangTable() const { return langTable_.get(); }
+  const TIniFile* DefLangTable() const { return defLangTable_.get(); }
+  const TIniFile* SoundTable() const { return soundTable_.get(); }
+  // Writes section "Def", `key` := value to the ini file when one is open; false otherwise
+  // or when the write failed (logged).
+  bool WritePlayerSetting(std::string_view key, int32_t value);
+
+  // --- saved state ---------------------------------------------------------------------
+  // The disk path of the state file FileRS named; empty when the game has none.
+  const std::string& StatePath() const { return statePath_; }
+  // Writes every saveable property and variable of the tree to the state file, replacing
+  // it whole and atomically. False when there is no state file or the write failed (the
+  // previous state is then left as it was).
+  bool SaveState();
+  // Assigns the state file's records back by name, then runs the Load events of the whole
+  // tree. A damaged record ends the reading; what came before it stays assigned. False
+  // only when there is no state file.
+  bool LoadState();
 
   // --- layers ---------------------------------------------------------------------------
   // The range of Order values ever assigned, always containing 0; it never shrinks.
@@ -93,9 +133,18 @@ class TQXDB : public TQXElement {
   bool WriteField(PropField field, const PropValue& value) override;
 
  private:
+  void OpenStateFile(const std::string& name);
+  void OpenArchive();
+  void OpenLanguage(const std::string& name);
+  void OpenIni(const std::string& name);
+  // The game file `name` read into memory (an empty table when missing or unreadable).
+  std::unique_ptr<TIniFile> ReadTable(const std::string& name);
+
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
   TGameFs files_{"."};
   std::unique_ptr<TXParticleManager> particles_;
+  std::unique_ptr<TIniFile> ini_, langTable_, defLangTable_, soundTable_;
+  std::string statePath_;
   int32_t minLayer_ = 0;
   int32_t maxLayer_ = 0;
   std::vector<TQXElement*> handles_;  // handle - 1 -> element; nullptr once freed

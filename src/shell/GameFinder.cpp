@@ -3,44 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "base/Ascii.h"
+#include "scene/IniFile.h"
 
 namespace qx {
 namespace fs = std::filesystem;
-namespace {
-
-std::string Trim(const std::string& s) {
-  const size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  const size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
-// Reads one value of an ini file with the usual rules: section and key match without case.
-std::string ReadIniValue(const std::string& path, const std::string& section, const std::string& key) {
-  std::ifstream in(path);
-  if (!in) return {};
-  std::string line;
-  bool inSection = false;
-  while (std::getline(in, line)) {
-    const std::string t = Trim(line);
-    if (t.empty() || t[0] == ';') continue;
-    if (t.front() == '[') {
-      const size_t close = t.find(']');
-      inSection = close != std::string::npos && LowerAscii(Trim(t.substr(1, close - 1))) == LowerAscii(section);
-      continue;
-    }
-    if (!inSection) continue;
-    const size_t eq = t.find('=');
-    if (eq != std::string::npos && LowerAscii(Trim(t.substr(0, eq))) == LowerAscii(key)) return Trim(t.substr(eq + 1));
-  }
-  return {};
-}
-
-}  // namespace
 
 std::string FindQxfInFolder(const std::string& folder) {
   std::error_code ec;
@@ -69,8 +38,11 @@ std::string FindGameFile(const std::string& programPath, const std::string& iniP
     if (!found.empty()) return found;
   }
   if (!iniPath.empty()) {
-    const std::string path = ReadIniValue(iniPath, "Main", "Path");
-    if (!path.empty()) return path;
+    TIniFile ini;
+    if (ini.Load(iniPath)) {
+      const std::string path = ini.ReadString("Main", "Path", "");
+      if (!path.empty()) return path;
+    }
   }
   return {};
 }

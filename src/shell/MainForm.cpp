@@ -390,7 +390,7 @@ void TFormMain::FormKeyPress(int ch) {
 
 void TFormMain::FlWin() {
   RuntimeState& rt = Runtime();
-  // Writing "Def"/"FS" to the player's ini file arrives with the root's settings.
+  if (root_) root_->WritePlayerSetting("FS", rt.FullScreenWanted ? 1 : 0);
   if (rt.TestMode) rt.FullScreenWanted = false;
   timer_.SetEnabled(false);
   window_.ApplyStyle(device_.Windowed());

@@ -2,8 +2,11 @@
 // and small trees built in code.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,5 +83,36 @@ class SceneFixture {
   std::unique_ptr<TQXDB> root;
   std::unique_ptr<SceneScriptHost> host;
 };
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::random_device rd;
+    path_ = std::filesystem::temp_directory_path() / ("qx-scene-" + std::to_string(rd()) + std::to_string(rd()));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 }  // namespace qx::test
