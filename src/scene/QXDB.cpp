@@ -134,7 +134,7 @@ void TQXDB::FinishLoading() {
   }
   SetCurrentScreen(rt.PendingScreen);
   if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
-  // Fading out the music arrives with the sound cache.
+  if (rt.Parts.FadeOutAllMusic) rt.Parts.FadeOutAllMusic();
   Media().ReleaseUnusedImages();
   if (Shell.resetTimer) Shell.resetTimer();
 }

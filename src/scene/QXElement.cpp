@@ -55,6 +55,15 @@ void TQXElement::ClearChildren() {
   }
 }
 
+bool TQXElement::BringToFront() {
+  if (!parent_) return false;
+  auto& siblings = parent_->children_;
+  auto it = std::find(siblings.begin(), siblings.end(), this);
+  if (it == siblings.end()) return false;
+  std::rotate(it, it + 1, siblings.end());
+  return true;
+}
+
 TQXElement* TQXElement::CreateChild(std::string_view className) {
   const ClassInfo* info = FindClass(className);
   if (!info || !info->AllowsParent(ClassName()) || info->name == "TQXDB") return nullptr;

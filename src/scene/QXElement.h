@@ -103,6 +103,9 @@ class TQXElement {
   void ResetResources();
   // Frees every child.
   void ClearChildren();
+  // Moves this element to the end of its parent's children (drawn above its siblings,
+  // hit before them). False without a parent.
+  bool BringToFront();
 
   // Runs a prepared script on the pool interpreter of the next nesting level.
   void RunEventScript(const std::string& prepared, TVarList* capture);

@@ -133,6 +133,7 @@ void TFormMain::CreateRoot() {
   host_ = std::make_unique<SceneScriptHost>(root_.get());
   SetHost(host_.get());
   root_->Canvas = &canvas_;
+  Runtime().Root = root_.get();
   Runtime().Parts.Files = &root_->Files();
   Media().OnLoadProgress = [this] { root_->LoadProgress(); };
   root_->Shell.renderFrame = [this] { device_.Render(0, true); };
@@ -422,6 +423,7 @@ void TFormMain::FormClose() {
   if (root_) root_->ExitEvent();
   rt.CurrentScreen = nullptr;
   FreeInterpreterPool();
+  rt.Root = nullptr;
   root_.reset();
   rt.MousedElement = nullptr;
   rt.CursorElement = nullptr;

@@ -18,6 +18,7 @@ class TGfxImages;
 class TGfxTimer;
 class TResArchive;
 class TGameFs;
+class TQXDB;
 
 // The main window's components, published for the media cache, the fonts, the root and the
 // built-ins (set at start-up, cleared at close; null in tests that do not need them).
@@ -30,6 +31,11 @@ struct Components {
   TGameFs* Files = nullptr;  // the game folder's files (the root's resolver)
   // Clears the font list and loads every font record of ResDb (after the archive opened).
   std::function<void()> LoadFonts;
+  // The sound cache: a sound effect once, a music stream faded in or re-targeted, and every
+  // music stream faded out (volumes in percent). Silent while not installed.
+  std::function<void(const std::string& name, int volume)> PlaySound;
+  std::function<void(const std::string& name, int volume)> PlayMusic;
+  std::function<void()> FadeOutAllMusic;
 };
 
 struct RuntimeState {
@@ -60,6 +66,8 @@ struct RuntimeState {
   int64_t Tick = 0;
   Trace* EventTrace = nullptr;
   Components Parts;
+  // The one game root, while a game is loaded.
+  TQXDB* Root = nullptr;
 };
 
 // The one instance.
