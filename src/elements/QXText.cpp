@@ -1,10 +1,69 @@
 #include "elements/QXText.h"
 
+#include <algorithm>
+
+#include "base/Log.h"
+#include "elements/GfxFont.h"
+#include "render/GfxCanvas.h"
 #include "scene/QXDB.h"
 
 namespace qx {
 
 TQXText::TQXText(TQXElement* parent) : TQXElement(parent) {}
+
+TQXElement* TQXText::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {
+  const bool eligible = Vis ? MousedVis : MousedNotVis;
+  if (!eligible || layer != Order()) return nullptr;
+  const int64_t left = X(), top = Y();
+  if (x >= left && x <= left + sizeX_ && y >= top && y <= top + sizeY_) return this;
+  return nullptr;
+}
+
+void TQXText::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
+  TQXElement::Render(layer, color, offsetX, offsetY, flag);
+  if (layer != Order()) return;
+  const std::shared_ptr<TGfxFont> font = fontRef_.lock();
+  if (!font || laidOut_.empty()) return;
+  font->Scale = Scale;
+  std::string text = laidOut_;
+  if (text.back() != '\0') text += '\0';
+  // Every line counts as the tallest one for the block's alignment, empty lines included.
+  const double lineHeight = font->TextHeight(text);
+  const auto lines = std::max<std::ptrdiff_t>(1, std::count(text.begin(), text.end(), '\0'));
+  const double block = static_cast<double>(lines) * lineHeight + static_cast<double>(lines - 1) * Interval;
+  double top = 0;
+  if (PosVert == pvCenter) top = (sizeY_ - block) / 2;
+  else if (PosVert == pvBottom) top = sizeY_ - block;
+  TGfxCanvas* canvas = font->Owner() ? font->Owner()->Canvas : nullptr;
+  double down = 0;
+  try {
+    for (size_t start = 0; start < text.size();) {
+      const size_t end = text.find('\0', start);
+      const std::string_view line(text.data() + start, end - start);
+      const TFontExtent extent = font->TextExtent(line);
+      double left = 0;
+      if (PosHor == phCenter) left = (sizeX_ - extent.width) / 2;
+      else if (PosHor == phRight) left = sizeX_ - extent.width;
+      // Glyphs drawn at their own size stay sharp; scaled ones are filtered.
+      if (canvas) canvas->SetAntialias(Scale != 1.0);
+      font->TextOut(line, color1_, RoundHalfEven(offsetX + rX + left), RoundHalfEven(offsetY + rY + down + top),
+                    color2_, hxDrawFx);
+      down += extent.height + Interval;
+      start = end + 1;
+    }
+  } catch (const EFontError& e) {
+    // A font without a canvas cannot draw; say so once rather than every frame.
+    if (!ownerErrorLogged_) LogError("text", Describe() + ": " + e.what());
+    ownerErrorLogged_ = true;
+  }
+}
+
+double TQXText::TextWidth() const {
+  const std::shared_ptr<TGfxFont> font = fontRef_.lock();
+  if (!font) return 0.0;
+  font->Scale = Scale;
+  return font->TextWidth(text_);
+}
 
 void TQXText::SetSizeX(int32_t v) {
   sizeX_ = v;
@@ -13,6 +72,54 @@ void TQXText::SetSizeX(int32_t v) {
 
 void TQXText::SetText(const std::string& text) {
   text_ = (!textId_.empty() && Root()) ? Root()->TranslateText(textId_) : text;
+  const std::shared_ptr<TGfxFont> font = fontRef_.lock();
+  if (!EnEnter || !font) {
+    // One line: break characters are measured and drawn like any other.
+    laidOut_ = text_;
+    return;
+  }
+  font->Scale = Scale;
+  // Hard breaks: CR LF, or a backslash and "n" as typed in game files and language texts.
+  laidOut_.clear();
+  for (size_t pos = 0;;) {
+    const size_t brk = std::min(text_.find("\r\n", pos), text_.find("\\n", pos));
+    if (brk == std::string::npos) {
+      laidOut_.append(text_, pos, std::string::npos);
+      break;
+    }
+    laidOut_.append(text_, pos, brk - pos);
+    laidOut_ += '\0';
+    pos = brk + 2;
+  }
+  if (AutoEnter) Wrap(*font);
+}
+
+void TQXText::Wrap(TGfxFont& font) {
+  const std::string source = std::move(laidOut_);
+  laidOut_.clear();
+  const double space = font.TextWidth(" ");
+  double width = 0;  // of the current line
+  constexpr std::string_view kDelimiters(" \0", 2);
+  for (size_t pos = 0; pos < source.size();) {
+    const size_t end = source.find_first_of(kDelimiters, pos);
+    std::string word = source.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    const bool hardBreak = end != std::string::npos && source[end] == '\0';
+    pos = end == std::string::npos ? source.size() : end + 1;
+    if (width != 0) word.insert(0, 1, ' ');
+    const double wordWidth = font.TextWidth(word);
+    if (width + wordWidth > sizeX_ && width != 0) {
+      word[0] = '\0';  // the space before the word becomes the line break
+      width = wordWidth - space;
+    } else {
+      width += wordWidth;
+    }
+    laidOut_ += word;
+    // A hard break still ends its line when the text wraps.
+    if (hardBreak) {
+      laidOut_ += '\0';
+      width = 0;
+    }
+  }
 }
 
 void TQXText::SetTextId(const std::string& id) {
@@ -24,6 +131,8 @@ void TQXText::SetTextId(const std::string& id) {
 
 void TQXText::SetFont(const std::string& name) {
   font_ = name;
+  fontRef_.reset();
+  if (TGfxFonts* fonts = GameFonts()) fontRef_ = fonts->FindFont(name);
   Relayout();
 }
 

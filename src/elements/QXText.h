@@ -2,10 +2,14 @@
 // the focused one.
 #pragma once
 
+#include <memory>
+
 #include "elements/ColorWord.h"
 #include "scene/QXElement.h"
 
 namespace qx {
+
+class TGfxFont;
 
 class TQXText : public TQXElement {
  public:
@@ -16,17 +20,28 @@ class TQXText : public TQXElement {
   void SetSizeY(int32_t v) override { sizeY_ = v; }
   int32_t GetSizeX() override { return sizeX_; }
   int32_t GetSizeY() override { return sizeY_; }
+  // A hit inside the box, both ends inclusive; children are never asked.
+  TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) override;
+  // Children first, then, in the pass of its layer, the lines over them.
+  void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
 
   const std::string& Text() const { return text_; }
-  // With a TextId the language text replaces the value. Laying the text out in its font
-  // arrives with the bitmap fonts.
+  // Stores the text (the language text instead when TextId is set) and lays it out: with
+  // EnEnter and a font, lines end at CR LF and at backslash-n, and with AutoEnter as well
+  // they wrap at SizeX.
   void SetText(const std::string& text);
+  // The text as drawn: lines separated by character 0.
+  const std::string& LaidOutText() const { return laidOut_; }
   const std::string& TextId() const { return textId_; }
   void SetTextId(const std::string& id);
   const std::string& Font() const { return font_; }
+  // Stores the name and resolves it in the game's font list (none when it is unknown). The
+  // font is looked up only here: after the fonts are reloaded, Font must be written again.
   void SetFont(const std::string& name);
+  // The resolved font, or null.
+  TGfxFont* FontObject() const { return fontRef_.lock().get(); }
   // The width of Text in the font at the text's scale (0 without a font).
-  double TextWidth() const { return 0.0; }
+  double TextWidth() const;
 
   uint32_t hxColor1() const { return ColorPart(color1_); }
   uint8_t hxTrans1() const { return AlphaPart(color1_); }
@@ -49,7 +64,13 @@ class TQXText : public TQXElement {
  private:
   void Relayout() { SetText(text_); }
 
+  // Word wrapping of the laid-out lines at SizeX.
+  void Wrap(TGfxFont& font);
+
   std::string text_, textId_, font_;
+  std::string laidOut_;
+  std::weak_ptr<TGfxFont> fontRef_;
+  bool ownerErrorLogged_ = false;
   int32_t sizeX_ = 100, sizeY_ = 100;
   uint32_t color1_ = 0xFFFFFFFFu;
   uint32_t color2_ = 0x00000000u;

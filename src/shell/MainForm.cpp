@@ -41,6 +41,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       timer_(clock),
       canvas_(gfx),
       images_(gfx),
+      fonts_(gfx),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
       media_(options_.media ? options_.media : &cacheMedia_) {
@@ -61,6 +62,8 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   images_.SetMipMappping(false);
   images_.SetPublisher(&device_);
   images_.OnImageFreed = [](TGfxImage* image) { Media().Forget(image); };
+  fonts_.Canvas = &canvas_;
+  fonts_.SetPublisher(&device_);
   resDb_.SetOpenMode(TResOpenMode::opReadOnly);
   device_.OnInitialize = [this](bool& success) { DeviceInitialize(success); };
   device_.OnRender = [this] { DeviceRender(); };
@@ -148,6 +151,11 @@ void TFormMain::DeviceInitialize(bool& success) {
   rt.Parts.Canvas = &canvas_;
   rt.Parts.Images = &images_;
   rt.Parts.ResDb = &resDb_;
+  rt.Parts.LoadFonts = [this] {
+    fonts_.Clear();
+    fonts_.LoadFromArchive(resDb_);
+  };
+  SetGameFonts(&fonts_);
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
   gamePath_ = options_.gamePath;
@@ -434,6 +442,7 @@ void TFormMain::FormClose() {
   Media().OnLoadProgress = nullptr;
   Media().Clear();
   images_.Clear();
+  SetGameFonts(nullptr);
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "elements/GfxFont.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "render/GfxTimer.h"
@@ -99,6 +100,7 @@ class TFormMain {
   TGfxDevice& Device() { return device_; }
   TGfxCanvas& Canvas() { return canvas_; }
   TGfxImages& Images() { return images_; }
+  TGfxFonts& GfxFonts() { return fonts_; }
   TResArchive& ResDb() { return resDb_; }
   TGfxTimer& Timer() { return timer_; }
   Trace& EventTrace() { return trace_; }
@@ -126,6 +128,7 @@ class TFormMain {
   TGfxTimer timer_;
   TGfxCanvas canvas_;
   TGfxImages images_;
+  TGfxFonts fonts_;
   TResArchive resDb_;
   ShellOptions options_;
   ReplayPlayer replay_;

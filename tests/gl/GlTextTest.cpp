@@ -1,0 +1,144 @@
+// Text drawn through OpenGL with a real font record (DejaVu Sans made by qxtool), checked
+// pixel by pixel against the glyph image (headless, Mesa).
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include "elements/GfxFont.h"
+#include "elements/QXText.h"
+#include "platform/Platform.h"
+#include "render/GfxCanvas.h"
+#include "render/GfxDevice.h"
+#include "resources/ResArchive.h"
+#include "scene/QXDB.h"
+
+namespace qx {
+namespace {
+
+constexpr int kSide = 128;
+
+class GlTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(CreatePlatform(true, kSide, kSide, platform_, error)) << error;
+    device_ = std::make_unique<TGfxDevice>(*platform_.gfx);
+    canvas_ = std::make_unique<TGfxCanvas>(*platform_.gfx);
+    fonts_ = std::make_unique<TGfxFonts>(*platform_.gfx);
+    canvas_->SetAntialias(false);
+    canvas_->SetPublisher(device_.get());
+    fonts_->Canvas = canvas_.get();
+    fonts_->SetPublisher(device_.get());
+    device_->SetWidth(kSide);
+    device_->SetHeight(kSide);
+    ASSERT_TRUE(device_->Initialize());
+    archive_.SetFileName(std::string(QX_TEST_DATA_DIR) + "/elements/dejavu-sans-12.res");
+    ASSERT_TRUE(fonts_->LoadFromArchive(archive_));
+    font_ = fonts_->FindFont("dejavusans12").get();
+    ASSERT_NE(font_, nullptr);
+  }
+  void TearDown() override {
+    SetGameFonts(nullptr);
+    fonts_.reset();
+    canvas_.reset();
+    device_.reset();
+    platform_.Release();
+    SDL_Quit();
+  }
+  template <class F>
+  void Frame(F draw) {
+    device_->OnRender = draw;
+    device_->Render(0xFF000000u, true);
+    ASSERT_TRUE(platform_.gfx->ReadBackBuffer(pixels_, width_, height_));
+  }
+  uint32_t Pixel(int x, int y) const { return pixels_.at(static_cast<size_t>(y) * width_ + x) & 0xFFFFFF; }
+  // The coverage of a glyph frame's pixel, from the font's own image.
+  int Coverage(char c, int x, int y) const {
+    const TGfxImage& img = font_->Image();
+    TFramePlace place;
+    EXPECT_TRUE(img.FramePlace(static_cast<uint8_t>(c) - font_->FirstChar(), place));
+    return static_cast<int>(img.GetPixel(place.left + x, place.top + y, place.texture) >> 24);
+  }
+
+  PlatformSet platform_;
+  std::unique_ptr<TGfxDevice> device_;
+  std::unique_ptr<TGfxCanvas> canvas_;
+  std::unique_ptr<TGfxFonts> fonts_;
+  TResArchive archive_;
+  TGfxFont* font_ = nullptr;
+  std::vector<uint32_t> pixels_;
+  int width_ = 0, height_ = 0;
+};
+
+TEST_F(GlTextTest, GlyphsLandPixelForPixelInTheirColour) {
+  Frame([&] { font_->TextOut("Hg\xC6", 0xFF0000FF, 10, 20, 0xFF0000FF, kFxBlend); });  // red "HgЖ"
+  const int fw = font_->Image().VisibleWidth(), fh = font_->Image().VisibleHeight();
+  int inked = 0;
+  double pen = 10;
+  for (char c : std::string("Hg\xC6")) {
+    const int x0 = static_cast<int>(pen);
+    for (int y = 0; y < fh; ++y) {
+      for (int x = 0; x < fw; ++x) {
+        const int a = Coverage(c, x, y);
+        const uint32_t p = Pixel(x0 + x, 20 + y);
+        // Later glyph frames overlap earlier ones only where both are transparent or blend.
+        if (a == 0) continue;
+        EXPECT_NEAR(static_cast<int>(p >> 16), a, 2) << c << " " << x << "," << y;
+        EXPECT_EQ(p & 0xFFFF, 0u);
+        ++inked;
+      }
+    }
+    pen += font_->GlyphWidth(static_cast<uint8_t>(c) - font_->FirstChar());
+  }
+  EXPECT_GT(inked, 40);
+  EXPECT_EQ(Pixel(5, 5), 0u);
+  EXPECT_EQ(Pixel(static_cast<int>(pen) + fw + 2, 25), 0u);
+}
+
+TEST_F(GlTextTest, TextElementDrawsCentredGradientLines) {
+  SetGameFonts(fonts_.get());
+  TQXDB root;
+  root.Canvas = canvas_.get();
+  TQXText* text = new TQXText(&root);  // owned by the root
+  text->SetSizeX(kSide);
+  text->SetSizeY(kSide);
+  text->SetField(PropField::EnEnter, [] { PropValue v; v.i = 1; return v; }());
+  text->SetFont("DejaVuSans12");
+  text->PosHor = phCenter;
+  text->PosVert = pvCenter;
+  text->SetText("\xDF\\nIII");  // "Я", then a second line
+  // White at the top edge of each glyph, blue at the bottom.
+  text->SetField(PropField::hxColor2, [] { PropValue v; v.i = 0xFF0000; return v; }());
+  text->SetField(PropField::hxTrans2, [] { PropValue v; v.i = 255; return v; }());
+  Frame([&] { text->Render(0, 0xFFFFFFFF, 0, 0, false); });
+  // Ink only in the middle band, none at the edges of the box.
+  int top = kSide, bottom = -1, left = kSide, right = -1;
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      if (Pixel(x, y) == 0) continue;
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+      left = std::min(left, x);
+      right = std::max(right, x);
+    }
+  }
+  ASSERT_GE(bottom, 0);
+  const int lineHeight = static_cast<int>(font_->TextHeight("I"));
+  EXPECT_GE(top, kSide / 2 - lineHeight - 1);
+  EXPECT_LE(bottom, kSide / 2 + lineHeight + 1);
+  EXPECT_NEAR((left + right) / 2.0, kSide / 2.0, 3.0);
+  // The gradient: bluer toward the bottom of a stroke of "I".
+  uint32_t high = 0, low = 0;
+  for (int y = top; y <= bottom; ++y) {
+    for (int x = left; x <= right; ++x) {
+      const uint32_t p = Pixel(x, y);
+      if (p == 0xFFFFFFu || (p & 0xFF) < 0xF0) continue;
+      if (!high) high = p;
+      low = p;
+    }
+  }
+  ASSERT_NE(high, 0u);
+  EXPECT_GT((high >> 16) & 0xFF, (low >> 16) & 0xFF);  // less red further down
+}
+
+}  // namespace
+}  // namespace qx
