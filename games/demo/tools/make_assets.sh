@@ -6,8 +6,6 @@ cd "$(dirname "$0")/.."
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 convert -size 1024x768 gradient:'#1b2a4a'-'#4a1b3a' \
   \( -size 1024x768 xc:none -fill '#ffffff18' -draw 'circle 200,150 200,330' -draw 'circle 860,620 860,860' \) -composite \
-  -font "$font" -pointsize 96 -fill '#f0e6d0' -gravity north -annotate +0+120 'qxrun' \
-  -pointsize 28 -fill '#c8b8a0' -annotate +0+250 'a point-and-click game runtime' \
   pictures/menu_back.jpg
 convert -size 1024x768 gradient:'#2a3b1b'-'#0d1a10' \
   -fill '#3a2a1a' -draw 'rectangle 0,560 1024,768' \
@@ -21,3 +19,12 @@ convert -size 96x96 xc:none -fill '#ffd040' -stroke '#fff8c0' -strokewidth 2 \
 convert -size 1024x768 xc:black -font "$font" -pointsize 72 -fill '#e8e8f0' -gravity center \
   -annotate +0-20 'qxrun' -pointsize 24 -fill '#9090a8' -annotate +0+50 'plays games described by data' \
   logos/logo1.jpg
+
+# Fonts for the text elements, packed into the game's resource archive (needs a built qxtool).
+qxtool=${QXTOOL:-../../build/qxtool}
+tmp=$(mktemp -d)
+"$qxtool" font build /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf --size 36 -o "$tmp/Title.fnt"
+"$qxtool" font build /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf --size 20 -o "$tmp/Body.fnt"
+"$qxtool" archive pack "$tmp" -o data.res
+rm -rf "$tmp"
+cp /usr/share/doc/fonts-dejavu-core/copyright LICENSE-DejaVu.txt 2>/dev/null || true
