@@ -440,3 +440,12 @@ void Register(TScriptEngine& e) {
 void RegisterStandardFunctions(TScriptEngine& engine) { Register(engine); }
 
 }  // namespace qx
+
+namespace qx {
+
+void RegisterBuiltins(TScriptEngine& engine) {
+  RegisterStandardFunctions(engine);
+  RegisterEngineFunctions(engine);
+}
+
+}  // namespace qx

@@ -10,4 +10,11 @@ class TScriptEngine;
 // Decode, Mod, Random), registered by name in their fixed order.
 void RegisterStandardFunctions(TScriptEngine& engine);
 
+// The engine built-ins that act on the running game (screens, events, animations,
+// effects, image lists, sounds, ini, saved state).
+void RegisterEngineFunctions(TScriptEngine& engine);
+
+// Everything a game's interpreter gets: the standard and the engine built-ins.
+void RegisterBuiltins(TScriptEngine& engine);
+
 }  // namespace qx
