@@ -6,17 +6,9 @@
 
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
-#include "script/ScriptValue.h"
+#include "elements/Placement.h"
 
 namespace qx {
-namespace {
-int32_t RoundToInt(double v) {
-  const double r = RoundHalfEven(v);
-  if (!(r > -2147483648.0)) return INT32_MIN;
-  return r > 2147483647.0 ? INT32_MAX : static_cast<int32_t>(r);
-}
-}  // namespace
-
 void DrawPicture(TGfxCanvas& canvas, TGfxImage& picture, const PictureQuad& q) {
   const double vw = picture.VisibleWidth(), vh = picture.VisibleHeight();
   const double w = q.scale * vw * q.scaleX, h = q.scale * vh * q.scaleY;
@@ -24,12 +16,12 @@ void DrawPicture(TGfxCanvas& canvas, TGfxImage& picture, const PictureQuad& q) {
   const double sx = w / 2, sy = h / 2;
   int32_t left = 0, right = 0, top = 0, bottom = 0;
   if (q.scale != 0 && q.scaleX != 0 && std::isfinite(w)) {
-    if (px - sx < -1024) left = std::max(0, RoundToInt((-1024 - (px - sx)) / q.scaleX / q.scale) - 1);
-    if (px + sx > 2048) right = std::max(0, RoundToInt((px + sx - 2048) / q.scaleX / q.scale) + 1);
+    if (px - sx < -1024) left = std::max(0, RoundToInt32((-1024 - (px - sx)) / q.scaleX / q.scale) - 1);
+    if (px + sx > 2048) right = std::max(0, RoundToInt32((px + sx - 2048) / q.scaleX / q.scale) + 1);
   }
   if (q.scale != 0 && q.scaleY != 0 && std::isfinite(h)) {
-    if (py - sy < -1024) top = std::max(0, RoundToInt((-1024 - (py - sy)) / q.scaleY / q.scale) - 1);
-    if (py + sy > 2048) bottom = std::max(0, RoundToInt((py + sy - 2048) / q.scaleY / q.scale) + 1);
+    if (py - sy < -1024) top = std::max(0, RoundToInt32((-1024 - (py - sy)) / q.scaleY / q.scale) - 1);
+    if (py + sy > 2048) bottom = std::max(0, RoundToInt32((py + sy - 2048) / q.scaleY / q.scale) + 1);
   }
   px += q.scale * left * q.scaleX;
   py += q.scale * top * q.scaleY;

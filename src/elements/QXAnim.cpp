@@ -6,6 +6,7 @@
 
 #include "base/Ascii.h"
 #include "elements/PictureDraw.h"
+#include "elements/Placement.h"
 #include "elements/QXAnKey.h"
 #include "elements/QXImage.h"
 #include "elements/Spline.h"
@@ -17,12 +18,6 @@
 
 namespace qx {
 namespace {
-
-int32_t RoundToInt(double v) {
-  const double r = RoundHalfEven(v);
-  if (!(r > -2147483648.0)) return INT32_MIN;
-  return r > 2147483647.0 ? INT32_MAX : static_cast<int32_t>(r);
-}
 
 std::vector<TQXAnKey*> KeysOf(TQXElement& anim) {
   std::vector<TQXAnKey*> keys;
@@ -157,7 +152,7 @@ void TQXAnim::BuildFrames() {
             item.scaleY = track->splines[5](f);
           }
         }
-        const int32_t alpha = RoundToInt((e->hxTrans() - a->hxTrans()) / d * j) + a->hxTrans();
+        const int32_t alpha = RoundToInt32((e->hxTrans() - a->hxTrans()) / d * j) + a->hxTrans();
         item.color = (a->hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(alpha & 0xFF) << 24);
         item.code = a->hxDrawFx;
         auto& frame = frames_[static_cast<size_t>(f)];
@@ -189,7 +184,7 @@ void TQXAnim::BuildFrames() {
             alphaE = e->hxTrans() * ((j - m) * 32 / m + 223) / 255;
           }
         }
-        item.color = (a->ColorWord() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt(alphaA) & 0xFF) << 24);
+        item.color = (a->ColorWord() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt32(alphaA) & 0xFF) << 24);
         AnimItem incoming;
         incoming.picture = e->Entry();
         incoming.frame = e->Anim;
@@ -199,7 +194,7 @@ void TQXAnim::BuildFrames() {
         incoming.angle = e->Angle();
         incoming.scaleX = item.scaleX;
         incoming.scaleY = item.scaleY;
-        incoming.color = (e->hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt(alphaE) & 0xFF) << 24);
+        incoming.color = (e->hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt32(alphaE) & 0xFF) << 24);
         incoming.code = e->hxDrawFx;
         frame.push_back(item);
         frame.push_back(incoming);
@@ -216,7 +211,7 @@ void TQXAnim::BuildFrames() {
       a = std::fmod(a, 360.0);
       if (a < 0) a += 360;
       if (item.frame == -1) {
-        const int32_t g = std::min(15, RoundToInt(a * 10) / 225);
+        const int32_t g = std::min(15, RoundToInt32(a * 10) / 225);
         item.frame = g;
         item.angle = a - g * 22.5;
       }

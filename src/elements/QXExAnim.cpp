@@ -1,6 +1,7 @@
 #include "elements/QXExAnim.h"
 
 #include "elements/QXAnim.h"
+#include "elements/Placement.h"
 #include "scene/QXDB.h"
 
 namespace qx {
@@ -18,12 +19,6 @@ void TQXExAnim::SetPos(int32_t v) {
     pos_ = Rep ? 0 : target->FrameCount() - 1;
   }
 }
-
-namespace {
-int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
-  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
-}
-}  // namespace
 
 int32_t TQXExAnim::GetSizeX() { return Target() ? Target()->GetSizeX() : 0; }
 int32_t TQXExAnim::GetSizeY() { return Target() ? Target()->GetSizeY() : 0; }

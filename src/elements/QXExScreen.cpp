@@ -1,6 +1,7 @@
 #include "elements/QXExScreen.h"
 
 #include "elements/QXScreen.h"
+#include "elements/Placement.h"
 #include "scene/QXDB.h"
 
 namespace qx {
@@ -11,12 +12,6 @@ TQXScreen* TQXExScreen::Target() {
   if (!target_ && Root()) target_ = static_cast<TQXScreen*>(Root()->FindTopLevel(obScreen_, "TQXScreen"));
   return target_;
 }
-
-namespace {
-int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
-  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
-}
-}  // namespace
 
 int32_t TQXExScreen::GetSizeX() { return Target() ? Target()->GetSizeX() : 0; }
 int32_t TQXExScreen::GetSizeY() { return Target() ? Target()->GetSizeY() : 0; }

@@ -1,6 +1,7 @@
 #include "elements/QXImage.h"
 
 #include "elements/PictureDraw.h"
+#include "elements/Placement.h"
 #include <cmath>
 #include <numbers>
 
@@ -13,17 +14,6 @@
 namespace qx {
 namespace {
 
-int32_t RoundToInt(double v) {
-  const double r = RoundHalfEven(v);
-  if (!(r > -2147483648.0)) return INT32_MIN;
-  return r > 2147483647.0 ? INT32_MAX : static_cast<int32_t>(r);
-}
-
-// Where an anchor puts the picture's start along one axis, for a size.
-int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
-  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
-}
-
 // The angle of (dx, dy) as the hit test measures it: +-pi/2 straight up or down (+pi/2 when
 // dy is 0 too), and pi added on the left side.
 double HitAngle(double dx, double dy) {
@@ -33,12 +23,7 @@ double HitAngle(double dx, double dy) {
 
 }  // namespace
 
-int32_t ToThousandths(double v) {
-  const double r = RoundHalfEven(v * 1000.0);
-  if (!(r > -2147483648.0)) return INT32_MIN;  // also NaN
-  if (r > 2147483647.0) return INT32_MAX;
-  return static_cast<int32_t>(r);
-}
+int32_t ToThousandths(double v) { return RoundToInt32(v * 1000.0); }
 
 TQXImage::TQXImage(TQXElement* parent) : TQXElement(parent) {}
 
@@ -60,12 +45,12 @@ TGfxImage* TQXImage::Picture() const { return entry_ ? entry_->Image : nullptr; 
 
 int32_t TQXImage::GetSizeX() {
   const TGfxImage* p = Picture();
-  return p ? RoundToInt(Scale() * p->VisibleWidth() * ScaleX) : 0;
+  return p ? RoundToInt32(Scale() * p->VisibleWidth() * ScaleX) : 0;
 }
 
 int32_t TQXImage::GetSizeY() {
   const TGfxImage* p = Picture();
-  return p ? RoundToInt(Scale() * p->VisibleHeight() * ScaleY) : 0;
+  return p ? RoundToInt32(Scale() * p->VisibleHeight() * ScaleY) : 0;
 }
 
 int32_t TQXImage::GetAbsX() {
@@ -103,7 +88,7 @@ void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offs
       // Point filtering only for an unscaled, right-angled picture on whole pixels.
       const bool rightAngle = angleMilli_ == 0 || angleMilli_ == 90000 || angleMilli_ == 180000 || angleMilli_ == 270000;
       const bool sharp = scaleMilli_ == 1000 && rightAngle && px == std::floor(px) && py == std::floor(py) &&
-                         RoundToInt(ScaleX * 1000) == 1000 && RoundToInt(ScaleY * 1000) == 1000;
+                         RoundToInt32(ScaleX * 1000) == 1000 && RoundToInt32(ScaleY * 1000) == 1000;
       canvas->SetAntialias(!sharp);
       PictureQuad q;
       q.centerX = px;
@@ -139,8 +124,8 @@ TQXElement* TQXImage::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margi
 bool TQXImage::PixelHit(int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
   const TGfxImage* picture = Picture();
   if (!picture || scaleMilli_ == 0) return false;
-  int64_t w = RoundToInt(picture->VisibleWidth() * static_cast<double>(scaleMilli_) / 1000);
-  int64_t h = RoundToInt(picture->VisibleHeight() * static_cast<double>(scaleMilli_) / 1000);
+  int64_t w = RoundToInt32(picture->VisibleWidth() * static_cast<double>(scaleMilli_) / 1000);
+  int64_t h = RoundToInt32(picture->VisibleHeight() * static_cast<double>(scaleMilli_) / 1000);
   if (w == 0 || h == 0) return false;
   w += 2 * int64_t{margin};
   h += 2 * int64_t{margin};
@@ -158,7 +143,7 @@ bool TQXImage::PixelHit(int32_t x, int32_t y, int32_t margin, uint8_t alphaThres
   if (u < 0 || u >= static_cast<double>(w) || v < 0 || v >= static_cast<double>(h)) return false;
   if (picture->AlphaLevel() == TAlphaLevel::alNone) return true;
   // The texel of frame 0, whatever frame is shown.
-  const int32_t tx = RoundToInt(u * 1000 / scaleMilli_), ty = RoundToInt(v * 1000 / scaleMilli_);
+  const int32_t tx = RoundToInt32(u * 1000 / scaleMilli_), ty = RoundToInt32(v * 1000 / scaleMilli_);
   if (tx < 0 || tx >= picture->VisibleWidth() || ty < 0 || ty >= picture->VisibleHeight()) return false;
   TFramePlace place;
   if (!picture->FramePlace(0, place)) return false;
