@@ -100,10 +100,17 @@ inline Mixed MixFrames(AudioMixer& mixer, size_t frames, size_t block = 512) {
 // Frequency of one channel of interleaved frames from its rising zero crossings.
 inline double Frequency(const std::vector<float>& values, int channels, int channel, int rate, size_t from = 0,
                         size_t to = SIZE_MAX) {
+  // A crossing counts once the signal has been clearly below zero, so that coding noise
+  // around zero does not add crossings.
+  constexpr float kHysteresis = 0.05f;
   int crossings = 0;
   size_t first = 0, last = 0;
-  for (size_t f = from + 1; f < values.size() / channels && f < to; ++f) {
-    if (values[(f - 1) * channels + channel] < 0 && values[f * channels + channel] >= 0) {
+  bool armed = false;
+  for (size_t f = from; f < values.size() / channels && f < to; ++f) {
+    const float v = values[f * channels + channel];
+    if (v < -kHysteresis) armed = true;
+    if (armed && v >= 0) {
+      armed = false;
       if (crossings == 0) first = f;
       last = f;
       ++crossings;
@@ -111,6 +118,15 @@ inline double Frequency(const std::vector<float>& values, int channels, int chan
   }
   if (crossings < 2) return 0;
   return (crossings - 1) * static_cast<double>(rate) / static_cast<double>(last - first);
+}
+
+// The first frame whose value in `channel` stands clearly above silence (lossy coders may
+// start with a little).
+inline size_t FirstSound(const std::vector<float>& values, int channels, int channel) {
+  for (size_t f = 0; f < values.size() / channels; ++f) {
+    if (std::fabs(values[f * channels + channel]) > 0.05f) return f;
+  }
+  return values.size() / channels;
 }
 
 inline double Rms(const std::vector<float>& values, int channels, int channel, size_t from = 0, size_t to = SIZE_MAX) {
