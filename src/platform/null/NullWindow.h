@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Audio.h"
+#include "platform/null/NullAudio.h"  // the shell's tests take both
 #include "shell/Window.h"
 
 namespace qx {
@@ -26,25 +26,6 @@ class NullWindow final : public Window {
   std::vector<std::string> errors;
   std::string caption;
   bool minimized = false;
-};
-
-class NullAudio final : public Audio {
- public:
-  bool LibraryAvailable() override { return available; }
-  bool Initialize(int frequency) override {
-    this->frequency = frequency;
-    initialized = initOk;
-    return initOk;
-  }
-  void Shutdown() override { initialized = false; }
-  void PauseAll() override { paused = true; }
-  void ResumeAll() override { paused = false; }
-
-  bool available = true;
-  bool initOk = true;
-  bool initialized = false;
-  bool paused = false;
-  int frequency = 0;
 };
 
 }  // namespace qx

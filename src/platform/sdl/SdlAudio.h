@@ -1,15 +1,17 @@
-// The audio device on SDL2. Until the mixer lands it plays silence; the shell uses it for
-// the start-up checks and for pausing all output while the window is in the background.
+// The audio device on SDL2: our mixer fed to SDL's audio callback, with the platform's
+// decoders. The shell uses the device calls; the media cache plays samples and streams.
 #pragma once
 
 #include <SDL.h>
 
-#include "shell/Audio.h"
+#include "platform/audio/SoundDecoders.h"
+#include "shell/AudioMixer.h"
 
 namespace qx {
 
-class SdlAudio final : public Audio {
+class SdlAudio final : public AudioMixer {
  public:
+  SdlAudio() : AudioMixer(&decoders_) {}
   ~SdlAudio() override;
   bool LibraryAvailable() override;
   bool Initialize(int frequency) override;
@@ -18,7 +20,10 @@ class SdlAudio final : public Audio {
   void ResumeAll() override;
 
  private:
+  // SDL's audio thread: mixes straight into the device's buffer.
   static void Callback(void* self, Uint8* stream, int length);
+  // Built after the mixer base, which only keeps its address until the first sound loads.
+  SoundDecoders decoders_;
   SDL_AudioDeviceID device_ = 0;
   bool subsystem_ = false;
 };

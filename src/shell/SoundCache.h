@@ -1,0 +1,81 @@
+// TSoundCache: the media cache's sounds. Sound effects are samples (three playbacks each),
+// music is looping streams that fade per process tick; both come from the game's "sounds"
+// folder, else from the resource archive, and are kept for the whole run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "resources/GameFs.h"
+#include "shell/Audio.h"
+
+namespace qx {
+
+class TSoundCache {
+ public:
+  // Playbacks of one sample at once; a fourth takes over the oldest.
+  static constexpr int kPlaybacks = 3;
+  // Process ticks of a music fade in (or to a new volume), and of a fade out.
+  static constexpr int kFadeTicks = 60;
+  static constexpr int kFadeOutTicks = 30;
+
+  struct SampleEntry {
+    std::string name;        // upper-cased file name
+    AudioHandle sample = 0;  // 0: it could not be loaded, and is not tried again
+  };
+  struct MusicEntry {
+    std::string name;         // upper-cased file name
+    AudioHandle channel = 0;  // the stream; 0 when none could be created
+    double level = 0;         // current relative volume, 0..1
+    double step = 0;          // change of level per tick; 0 when not fading
+    double target = 0;        // level at which the fade stops
+  };
+
+  // Reads GameFolder, SoundVolume, MusicVolume and the archive and timer components from the
+  // runtime state at every call.
+  explicit TSoundCache(Audio& audio) : audio_(audio) {}
+
+  // Plays a sound effect once at `volume` percent of SoundVolume. A name that cannot be
+  // loaded is tried with the extension "OGG" instead.
+  void PlaySound(const std::string& name, int32_t volume);
+  // Starts the music `name` fading in to `volume` percent over 60 ticks, or fades it to that
+  // volume if it plays already. Other music is not touched. The "OGG" alternative as above.
+  void PlayMusic(const std::string& name, int32_t volume);
+  // Every music fades out over 30 ticks and stops (screen changes, the built-in StopMuz).
+  void FadeOutAllMusic();
+  // One process tick of the music fades.
+  void SoundTick();
+  // After MusicVolume changed: the first playing music takes it at once (the others at the
+  // next SoundTick).
+  void ApplyMusicVolume();
+  // Forgets every entry (program end; the audio back end frees the sounds at its shutdown).
+  void Clear();
+
+  const std::vector<SampleEntry>& Samples() const { return samples_; }
+  const std::vector<MusicEntry>& Music() const { return music_; }
+  // The music entry of a name (upper-cased here), or nullptr.
+  const MusicEntry* FindMusic(const std::string& name) const;
+
+  // The name the cache keeps (1251 letters upper-cased), and its "OGG" alternative.
+  static std::string CacheName(const std::string& name);
+  static std::string OggName(const std::string& cacheName);
+
+ private:
+  enum class Where { None, Disk, Archive };
+  // "sounds\" + name in the game folder (its disk path) or the archive (its bytes).
+  Where Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes);
+  AudioHandle LoadSample(const std::string& name);
+  AudioHandle CreateStream(const std::string& name);
+  void SetVolume(AudioHandle channel, int32_t volume);
+  TGameFs& Files();
+
+  Audio& audio_;
+  std::vector<SampleEntry> samples_;
+  std::vector<MusicEntry> music_;
+  std::optional<TGameFs> files_;
+  std::string filesFolder_;
+};
+
+}  // namespace qx
