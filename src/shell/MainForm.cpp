@@ -44,6 +44,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       fonts_(gfx),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
+      sounds_(audio),
       media_(options_.media ? options_.media : &cacheMedia_) {
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
@@ -72,6 +73,8 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   timer_.SetEnabled(false);
   timer_.OnTimer = [this] { TimerTimer(); };
   timer_.OnProcess = [this] { TimerProcess(); };
+  cacheMedia_.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
+  cacheMedia_.OnSoundTick = [this] { sounds_.SoundTick(); };
 }
 
 TFormMain::~TFormMain() {
@@ -142,6 +145,7 @@ void TFormMain::CreateRoot() {
   root_->Shell.renderFrame = [this] { device_.Render(0, true); };
   root_->Shell.presentFrame = [this] { device_.Present(); };
   root_->Shell.resetTimer = [this] { timer_.Reset(); };
+  root_->Shell.retargetMusic = [this](int32_t) { sounds_.ApplyMusicVolume(); };
 }
 
 void TFormMain::DeviceInitialize(bool& success) {
@@ -151,6 +155,9 @@ void TFormMain::DeviceInitialize(bool& success) {
   rt.Parts.Canvas = &canvas_;
   rt.Parts.Images = &images_;
   rt.Parts.ResDb = &resDb_;
+  rt.Parts.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
+  rt.Parts.PlayMusic = [this](const std::string& name, int volume) { sounds_.PlayMusic(name, volume); };
+  rt.Parts.FadeOutAllMusic = [this] { sounds_.FadeOutAllMusic(); };
   rt.Parts.LoadFonts = [this] {
     fonts_.Clear();
     fonts_.LoadFromArchive(resDb_);
@@ -441,6 +448,7 @@ void TFormMain::FormClose() {
   rt.Parts = Components{};
   Media().OnLoadProgress = nullptr;
   Media().Clear();
+  sounds_.Clear();
   images_.Clear();
   SetGameFonts(nullptr);
   device_.Finalize();

@@ -16,6 +16,7 @@
 #include "resources/ResArchive.h"
 #include "shell/Audio.h"
 #include "shell/MediaCache.h"
+#include "shell/SoundCache.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
 #include "shell/Trace.h"
@@ -136,6 +137,7 @@ class TFormMain {
   Trace trace_;
   std::string gamePath_;
   CacheShellMedia cacheMedia_;
+  TSoundCache sounds_;
   ShellMedia* media_;
   std::unique_ptr<TQXDB> root_;
   std::unique_ptr<SceneScriptHost> host_;
