@@ -28,3 +28,8 @@ tmp=$(mktemp -d)
 "$qxtool" archive pack "$tmp" -o data.res
 rm -rf "$tmp"
 cp /usr/share/doc/fonts-dejavu-core/copyright LICENSE-DejaVu.txt 2>/dev/null || true
+
+# Sounds (sox with Ogg Vorbis support): a click and a quiet looping chord for the menu.
+mkdir -p sounds
+sox -n -r 44100 -c 1 sounds/click.wav synth 0.08 sine 880 fade 0 0.08 0.06 vol 0.5
+sox -n -r 44100 -c 2 sounds/theme.ogg synth 8 sine 220 sine 277.2 sine 329.6 remix - - tremolo 0.25 40 fade 0.5 8 0.5 vol 0.15
