@@ -165,7 +165,10 @@ TEST(TaskMeter, GIProgStopsWithoutALevelScreen) {
 
 TEST(TaskMeter, MapProgSumsTheLevelScreens) {
   Meter m;
+  m.bar->ScaleX = 0.5;
   m.Task(m.level, "Krist", "", false);
+  m.Call("MagicMapProg(QXDB.GI.BAR)");  // no level measured yet (no ENDCN): zero
+  EXPECT_EQ(m.bar->ScaleX, 0);
   m.Task(m.level, "Krist", "");
   TQXScreen* two = m.Screen("Level2");
   m.Task(two, "A", "ACT");
@@ -183,14 +186,6 @@ TEST(TaskMeter, MapProgSumsTheLevelScreens) {
   m.Call("MagicMapProg(QXDB.GI.BAR)");
   EXPECT_DOUBLE_EQ(m.bar->ScaleX, 8.0 / 11);
   EXPECT_EQ(m.bar->hxTrans(), 255);  // nothing but the scale changes
-}
-
-TEST(TaskMeter, MapProgWithoutMeasuredLevelsIsZero) {
-  Meter m;
-  m.bar->ScaleX = 0.5;
-  m.Task(m.level, "Krist", "", false);  // never initialised: no ENDCN
-  m.Call("MagicMapProg(QXDB.GI.BAR)");
-  EXPECT_EQ(m.bar->ScaleX, 0);
 }
 
 // --- falling pieces ---------------------------------------------------------------------
@@ -437,6 +432,11 @@ TEST(DragInField, CircleTakesTheFirstFreeInsidePointTowardsTheMouse) {
   f.Image(f.field, "O", 300, 200);
   f.Call("MagicLev6_3(QXDB.F.P)");
   EXPECT_DOUBLE_EQ(f.piece->rX, 250);  // 1/6: exactly 50 from the other piece
+  f.field->rX = 100;                   // the mouse is measured from the field's corner
+  f.Hold(100 + 250, 200 + 90);
+  f.Call("MagicLev6_3(QXDB.F.P)");
+  EXPECT_DOUBLE_EQ(f.piece->rX, 250);
+  EXPECT_DOUBLE_EQ(f.piece->rY, 290);
 }
 
 TEST(DragInField, OnlyWhileThePieceIsHeld) {
@@ -470,15 +470,6 @@ TEST(DragInField, EllipseKeepsItsOwnDistance) {
   f.piece->rX = 200;
   f.Call("MagicLev4In_3(QXDB.F.P)");
   EXPECT_EQ(f.piece->rX, 200);
-}
-
-TEST(DragInField, MouseIsMeasuredFromTheFieldCorner) {
-  Field f;
-  f.field->rX = 100;  // the mouse is measured from the field's corner
-  f.Hold(100 + 200, 200 + 90);
-  f.Call("MagicLev6_3(QXDB.F.P)");
-  EXPECT_DOUBLE_EQ(f.piece->rY, 290);
-  EXPECT_DOUBLE_EQ(f.piece->rX, 200);
 }
 
 }  // namespace

@@ -668,12 +668,11 @@ void MoveTowerDisc(TQXImage& ctrl, const TowerRules& rules) {
     for (TQXElement* c : pile->Children()) {
       if (c->X() != cx) continue;
       const int32_t cw = c->GetSizeX();
-      if (rules.hanoi) {
-        ty = RoundToInt((static_cast<double>(ty) - 2) - c->GetSizeY() / 1.276);
-        if (cw <= w) remembered = true, w = cw;
-      } else {
-        ty = 227;
-        if (cw >= w) remembered = true, w = cw;
+      if (rules.hanoi) ty = RoundToInt((static_cast<double>(ty) - 2) - c->GetSizeY() / 1.276);
+      else ty = 227;
+      if (rules.hanoi ? cw <= w : cw >= w) {
+        remembered = true;
+        w = cw;
       }
     }
     if (remembered && disc->GetSizeX() == w) {
