@@ -132,8 +132,11 @@ std::vector<Task> LevelTasks(TQXElement& screen) {
   std::vector<Task> tasks;
   int actions = 0, logic = 0;
   auto action = [&](TQXImage& image, bool visible) {
-    if (image.Tag == "ACT") tasks.push_back({TaskKind::Action, &image, 5, visible, "A[" + std::to_string(++actions) + "]"});
-    if (image.Tag == "LOG") tasks.push_back({TaskKind::Action, &image, 10, visible, "LG[" + std::to_string(++logic) + "]"});
+    if (image.Tag == "ACT") {
+      tasks.push_back({TaskKind::Action, &image, 5, visible, "A[" + std::to_string(++actions) + "]"});
+    } else if (image.Tag == "LOG") {
+      tasks.push_back({TaskKind::Action, &image, 10, visible, "LG[" + std::to_string(++logic) + "]"});
+    }
   };
   for (TQXElement* child : screen.Children()) {
     auto* image = dynamic_cast<TQXImage*>(child);
@@ -494,7 +497,9 @@ std::vector<Segment> GraphSegments(TQXElement& graph, const GraphShape& shape) {
     return std::clamp(v, -kLimit, kLimit);
   };
   std::vector<Segment> segments;
-  for (const auto& [a, b] : shape.edges) segments.push_back({centre(a, false), centre(a, true), centre(b, false), centre(b, true)});
+  for (const auto& [a, b] : shape.edges) {
+    segments.push_back({centre(a, false), centre(a, true), centre(b, false), centre(b, true)});
+  }
   return segments;
 }
 
@@ -837,7 +842,9 @@ void MagicLev12Log(TQXImage& board) {
     for (TQXImage* cell : row) {
       if (!cell || IsQuarterTurn(cell->Angle())) continue;
       cell->SetAngle(cell->Angle() + 10);
-      if (IsQuarterTurn(cell->Angle()) && cell->Tag.size() == 4) cell->Tag = cell->Tag.substr(3) + cell->Tag.substr(0, 3);
+      if (IsQuarterTurn(cell->Angle()) && cell->Tag.size() == 4) {
+        cell->Tag = cell->Tag.substr(3) + cell->Tag.substr(0, 3);  // the fourth opening comes first
+      }
     }
   }
 
