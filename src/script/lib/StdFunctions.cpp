@@ -446,6 +446,7 @@ namespace qx {
 void RegisterBuiltins(TScriptEngine& engine) {
   RegisterStandardFunctions(engine);
   RegisterEngineFunctions(engine);
+  RegisterLevelFunctions(engine);
 }
 
 }  // namespace qx

@@ -14,7 +14,11 @@ void RegisterStandardFunctions(TScriptEngine& engine);
 // effects, image lists, sounds, ini, saved state).
 void RegisterEngineFunctions(TScriptEngine& engine);
 
-// Everything a game's interpreter gets: the standard and the engine built-ins.
+// The level natives: task meters, mini-games and logic puzzles acting on the element tree.
+void RegisterLevelFunctions(TScriptEngine& engine);
+
+// Everything a game's interpreter gets: the standard and the engine built-ins and the level
+// natives.
 void RegisterBuiltins(TScriptEngine& engine);
 
 }  // namespace qx
