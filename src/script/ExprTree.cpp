@@ -61,7 +61,7 @@ struct Resolution {
   mutable uint64_t funcGeneration = 0;
   mutable uint64_t procGeneration = 0;
   mutable int funcIndex = -1;
-  mutable bool isProc = false;
+  mutable int procIndex = -1;
 };
 
 // A name followed by neither "(" nor "[": a variable, or a call without arguments.
@@ -69,6 +69,7 @@ struct NameNode : ExprNode {
   NameNode() : ExprNode(NodeKind::Name) {}
   std::string name;
   Resolution resolution;
+  mutable VarSlot slot;  // where the variable was found, while the names stay the same
 };
 
 struct IndexList {
@@ -380,7 +381,7 @@ class TreeEvaluator {
         const auto& n = static_cast<const NameNode&>(node);
         TScriptEngine::CallTarget target;
         if (Callable(n.name, n.resolution, target)) e_.CallByName(n.name, target, {}, out, tree_.stream, 0);
-        else e_.ReadVariableOperand(n.name, nullptr, nullptr, tree_.stream, out);
+        else e_.ReadVariableOperand(n.name, nullptr, nullptr, tree_.stream, out, &n.slot);
         return Flow::Done;
       }
       case NodeKind::IndexedName: {
@@ -419,13 +420,14 @@ class TreeEvaluator {
   bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget& target) {
     if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
       r.funcIndex = e_.funcs_.Find(name);
-      r.isProc = e_.procs_.Find(name) >= 0;
+      r.procIndex = e_.procs_.Find(name);
       r.funcGeneration = e_.funcs_.Generation();
       r.procGeneration = e_.procs_.Generation();
     }
     target.funcIndex = r.funcIndex;
-    target.isProc = r.isProc;
-    return r.funcIndex >= 0 || r.isProc;
+    target.procIndex = r.procIndex;
+    target.isProc = r.procIndex >= 0;
+    return r.funcIndex >= 0 || r.procIndex >= 0;
   }
 
   bool IndexText(const IndexList& list, std::string& text) {
