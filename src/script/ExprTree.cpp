@@ -5,6 +5,8 @@
 // decided at run time.
 #include "script/ExprTree.h"
 
+#include <charconv>
+#include <utility>
 #include <vector>
 
 #include "script/EvalCommon.h"
@@ -83,6 +85,7 @@ struct IndexedNameNode : ExprNode {
   IndexedNameNode() : ExprNode(NodeKind::IndexedName) {}
   std::string name;
   Resolution resolution;
+  mutable VarSlot plainSlot;  // a plain variable of the name (makes the index a string index)
   size_t bracketIndex = 0;  // token index of the "["
   IndexList index1;
   IndexList index2;
@@ -438,7 +441,7 @@ class TreeEvaluator {
     for (size_t i = 0; i < list.parts.size(); ++i) {
       const ExprTree& part = *list.parts[i];
       TVar v;
-      const bool ok = e_.EvaluateTree(part, v);
+      const bool ok = e_.EvaluateValue(part, v);
       int32_t n = 0;
       if (!e_.IndexPart(ok, v, part.stream, tree_.stream, n)) return false;
       if (i > 0) text.push_back(',');
@@ -450,6 +453,147 @@ class TreeEvaluator {
   TScriptEngine& e_;
   const ExprTree& tree_;
 };
+
+// The value of the pure shapes statements evaluate over and over: constants, existing
+// variables and array elements, and operators on them. Anything else (calls, element
+// paths, text keys, whatever would report an error) answers null before any side effect,
+// and the caller then evaluates in full, with the same result. Values are read where they
+// are; only operator results are made.
+class FastEvaluator {
+ public:
+  explicit FastEvaluator(TScriptEngine& engine) : e_(engine) {}
+
+  const ScriptValue* Ref(const ExprNode& node, ScriptValue& scratch) {
+    switch (node.kind) {
+      case NodeKind::Const: return &static_cast<const ConstNode&>(node).value;
+      case NodeKind::Name: {
+        const auto& n = static_cast<const NameNode&>(node);
+        if (Callable(n.name, n.resolution)) return nullptr;
+        bool hasArray = false;
+        const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
+        if (hasArray || i < 0) return nullptr;
+        return &std::as_const(e_.vars_)[i].Value;
+      }
+      case NodeKind::IndexedName: return Element(static_cast<const IndexedNameNode&>(node));
+      case NodeKind::Chain: {
+        const auto& n = static_cast<const ChainNode&>(node);
+        const ScriptValue* left = Ref(*n.first, scratch);
+        if (!left) return nullptr;
+        ScriptValue rightScratch;
+        for (const auto& [op, operand] : n.rest) {
+          const ScriptValue* right = Ref(*operand, rightScratch);
+          if (!right || !Binary(op, *left, *right, scratch)) return nullptr;
+          left = &scratch;
+        }
+        return left;
+      }
+      case NodeKind::Prefix: {
+        const auto& n = static_cast<const PrefixNode&>(node);
+        ScriptValue operandScratch, result;
+        const ScriptValue* operand = Ref(*n.operand, operandScratch);
+        if (!operand || !ApplyPrefix(n.op, *operand, result)) return nullptr;
+        scratch = std::move(result);
+        return &scratch;
+      }
+      case NodeKind::Paren: {
+        const auto& n = static_cast<const ParenNode&>(node);
+        return n.closed ? Ref(*n.inner, scratch) : nullptr;
+      }
+      default: return nullptr;
+    }
+  }
+
+ private:
+  static bool IsTextKey(const ScriptValue& v) {
+    return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
+  }
+
+  // `out` may be where `left` or `right` is.
+  static bool Binary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+    if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
+      const int64_t p = left.Int64Value(), q = right.Int64Value();
+      int64_t r = 0;
+      switch (op) {
+        case tkPlus: r = p + q; break;
+        case tkMinus: r = p - q; break;
+        case tkStar: r = p * q; break;
+        case tkEqual: out.SetBool(p == q); return true;
+        case tkNotEqual: out.SetBool(p != q); return true;
+        case tkGreater: out.SetBool(p > q); return true;
+        case tkLess: out.SetBool(p < q); return true;
+        case tkGreaterEqual: out.SetBool(p >= q); return true;
+        case tkLessEqual: out.SetBool(p <= q); return true;
+        default: return General(op, left, right, out);
+      }
+      if (r < INT32_MIN || r > INT32_MAX) return General(op, left, right, out);
+      out.SetInt(static_cast<int32_t>(r));
+      return true;
+    }
+    return General(op, left, right, out);
+  }
+
+  static bool General(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+    if (IsTextKey(left) || IsTextKey(right)) return false;  // translated by the full path
+    ScriptValue result;
+    if (!ApplyBinary(op, left, right, result)) return false;
+    out = std::move(result);
+    return true;
+  }
+
+  bool Callable(const std::string& name, const Resolution& r) {
+    if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
+      r.funcIndex = e_.funcs_.Find(name);
+      r.procIndex = e_.procs_.Find(name);
+      r.funcGeneration = e_.funcs_.Generation();
+      r.procGeneration = e_.procs_.Generation();
+    }
+    return r.funcIndex >= 0 || r.procIndex >= 0;
+  }
+
+  // An existing array element named by one index list.
+  const ScriptValue* Element(const IndexedNameNode& n) {
+    if (Callable(n.name, n.resolution) || !n.index1.closed || n.hasIndex2) return nullptr;
+    bool hasArray = false;
+    if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
+    std::string full = n.name;
+    full.push_back('[');
+    for (size_t i = 0; i < n.index1.parts.size(); ++i) {
+      const ExprTree& part = *n.index1.parts[i];
+      ScriptValue scratch;
+      const ScriptValue* v = part.tooDeep || !part.root || !part.surplusOk ? nullptr : Ref(*part.root, scratch);
+      int32_t index = 0;
+      if (!v || !v->TryToInt32(index)) return nullptr;
+      if (i > 0) full.push_back(',');
+      char digits[16];
+      const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+      full.append(digits, end);
+    }
+    full.push_back(']');
+    const int i = e_.vars_.Find(full);
+    return i < 0 ? nullptr : &std::as_const(e_.vars_)[i].Value;
+  }
+
+  TScriptEngine& e_;
+};
+
+const ScriptValue* TScriptEngine::EvaluateRef(const ExprTree& tree, ScriptValue& scratch) {
+  if (!Failed() && tree.root && !tree.tooDeep && tree.surplusOk) {
+    if (const ScriptValue* value = FastEvaluator(*this).Ref(*tree.root, scratch)) return value;
+  }
+  TVar var;
+  if (!EvaluateTree(tree, var)) return nullptr;
+  scratch = std::move(var.Value);
+  return &scratch;
+}
+
+bool TScriptEngine::EvaluateValue(const ExprTree& tree, TVar& var) {
+  var.Name.clear();
+  ScriptValue scratch;
+  const ScriptValue* value = EvaluateRef(tree, scratch);
+  if (!value) return false;
+  var.Value = value == &scratch ? std::move(scratch) : *value;
+  return true;
+}
 
 bool TScriptEngine::EvaluateTree(const ExprTree& tree, TVar& var) {
   if (Failed()) return false;

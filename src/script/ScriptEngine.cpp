@@ -227,7 +227,7 @@ bool TScriptEngine::CallNative(const std::string& name, int funcIndex, const std
   for (size_t i = 0; i < args.size(); ++i) {
     const CallArg& a = args[i];
     TVar v;
-    const bool ok = a.tree ? EvaluateTree(*a.tree, v) : EvaluateAt(a.stream, v, depth + 1);
+    const bool ok = a.tree ? EvaluateValue(*a.tree, v) : EvaluateAt(a.stream, v, depth + 1);
     if (!ok) {
       ReportError("Invalid expression in function params: " + TokenText(a.stream, true), stream, 7);
       return false;

@@ -43,6 +43,18 @@ class ScriptValue {
   static ScriptValue DateTime(double days);
   static ScriptValue Element(uint32_t handle);
 
+  // In place, keeping the text buffer: for the interpreter's loops.
+  void SetInt(int32_t v) {
+    kind_ = ValueKind::Integer;
+    i_ = v;
+    s_.clear();
+  }
+  void SetBool(bool v) {
+    kind_ = ValueKind::Boolean;
+    i_ = v ? 1 : 0;
+    s_.clear();
+  }
+
   ValueKind Kind() const { return kind_; }
   bool IsEmpty() const { return kind_ == ValueKind::Empty; }
   bool IsString() const { return kind_ == ValueKind::String; }

@@ -477,7 +477,7 @@ class StatementRunner {
     for (size_t i = 0; i < list.parts.size(); ++i) {
       const ExprTree& part = *list.parts[i];
       TVar v;
-      const bool ok = e_.EvaluateTree(part, v);
+      const bool ok = e_.EvaluateValue(part, v);
       int32_t n = 0;
       if (!e_.IndexPart(ok, v, part.stream, statement, n)) return false;
       if (i > 0) text.push_back(',');
@@ -496,21 +496,33 @@ class StatementRunner {
       e_.ReportError(a.foundMessage, a.tokens, 1);
       return;
     }
-    TVar value;
-    if (!e_.EvaluateTree(*a.expression, value)) {
+    ScriptValue scratch;
+    const ScriptValue* value = e_.EvaluateRef(*a.expression, scratch);
+    if (!value) {
       e_.ReportError("Error in expression", a.tokens, 1);
       return;
     }
     if (a.kind == SKind::Call) return;
-    e_.CompleteAssignment(a.name, a.nameIsIdentifier, a.has1 ? &index1 : nullptr, a.has2 ? &index2 : nullptr,
-                          std::move(value), a.tokens, a.has1 ? nullptr : &a.slot);
+    e_.CompleteAssignment(a.name, a.nameIsIdentifier, a.has1 ? &index1 : nullptr, a.has2 ? &index2 : nullptr, *value,
+                          a.tokens, a.has1 ? nullptr : &a.slot);
+  }
+
+  // The value of a condition, bound or selector (null when it does not evaluate).
+  const ScriptValue* Value(const ExprTree& tree, ScriptValue& scratch) { return e_.EvaluateRef(tree, scratch); }
+  bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
+    ScriptValue scratch;
+    const ScriptValue* value = Value(tree, scratch);
+    return e_.Condition(value != nullptr, value ? *value : scratch, statement, holds);
+  }
+  bool Bound(const ExprTree& tree, std::string_view statement, int32_t& bound) {
+    ScriptValue scratch;
+    const ScriptValue* value = Value(tree, scratch);
+    return e_.LoopBound(value != nullptr, value ? *value : scratch, statement, bound);
   }
 
   void If(const CIf& s) {
-    TVar value;
-    const bool evaluated = e_.EvaluateTree(*s.condition, value);
     bool holds = false;
-    if (!e_.Condition(evaluated, value, s.tokens, holds)) return;
+    if (!Holds(*s.condition, s.tokens, holds)) return;
     if (s.branch.errorCode != 0) {
       e_.ReportError(s.branch.errorMessage, s.branch.tokens, s.branch.errorCode);
       return;
@@ -524,16 +536,13 @@ class StatementRunner {
       e_.ReportError(s.headErrorMessage, s.tokens, s.headErrorCode);
       return;
     }
-    TVar value;
-    bool evaluated = e_.EvaluateTree(*s.start, value);
     int32_t start = 0, end = 0;
-    if (!e_.LoopBound(evaluated, value, s.tokens, start)) return;
+    if (!Bound(*s.start, s.tokens, start)) return;
     if (!s.end) {
       e_.ReportError("DO expected", s.tokens, 14);
       return;
     }
-    evaluated = e_.EvaluateTree(*s.end, value);
-    if (!e_.LoopBound(evaluated, value, s.tokens, end)) return;
+    if (!Bound(*s.end, s.tokens, end)) return;
     VarSlot& slot = s.slot;
     const int64_t step = s.down ? -1 : 1;
     for (int64_t counter = start; s.down ? counter >= end : counter <= end; counter += step) {
@@ -552,10 +561,8 @@ class StatementRunner {
       return;
     }
     while (true) {
-      TVar value;
-      const bool evaluated = e_.EvaluateTree(*s.condition, value);
       bool holds = false;
-      if (!e_.Condition(evaluated, value, s.tokens, holds) || !holds) return;
+      if (!Holds(*s.condition, s.tokens, holds) || !holds) return;
       RunList(*s.body);
       if (e_.Failed() || !e_.LoopPassContinues()) return;
     }
@@ -569,10 +576,8 @@ class StatementRunner {
     while (true) {
       RunList(*s.body);
       if (e_.Failed()) return;
-      TVar value;
-      const bool evaluated = e_.EvaluateTree(*s.condition, value);
       bool holds = false;
-      if (!e_.Condition(evaluated, value, s.tokens, holds)) return;
+      if (!Holds(*s.condition, s.tokens, holds)) return;
       if (holds) return;  // a flag of the last pass stays set
       if (!e_.LoopPassContinues()) return;
     }
@@ -583,11 +588,14 @@ class StatementRunner {
       e_.ReportError("OF expected", s.tokens, 14);
       return;
     }
-    TVar selector;
-    if (!e_.EvaluateTree(*s.selector, selector)) {
+    ScriptValue selectorScratch;
+    const ScriptValue* found = Value(*s.selector, selectorScratch);
+    if (!found) {
       e_.ReportError("Error in expression", s.tokens, 1);
       return;
     }
+    // Kept apart: labels may call what changes the variables.
+    const ScriptValue selector = *found;
     CList* otherwise = nullptr;
     for (const CCaseStep& step : s.steps) {
       if (e_.Failed()) return;
@@ -600,16 +608,16 @@ class StatementRunner {
         case CCaseStep::Branch:
           for (const CCaseLabel& label : step.labels) {
             TVar low, high;
-            if (!e_.EvaluateTree(*label.low, low)) {
+            if (!e_.EvaluateValue(*label.low, low)) {
               e_.ReportError("Error in expression", s.tokens, 1);
               return;
             }
-            if (label.high && !e_.EvaluateTree(*label.high, high)) {
+            if (label.high && !e_.EvaluateValue(*label.high, high)) {
               e_.ReportError("Error in expression", s.tokens, 1);
               return;
             }
             bool match = false;
-            if (!e_.CaseLabelMatches(selector.Value, low.Value, label.high ? high.Value : low.Value, s.tokens, match))
+            if (!e_.CaseLabelMatches(selector, low.Value, label.high ? high.Value : low.Value, s.tokens, match))
               return;
             if (match) {
               RunList(*step.statement);

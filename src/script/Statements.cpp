@@ -41,23 +41,6 @@ size_t TScriptEngine::CachedProgramCount() const { return programs_->Size(); }
 
 // --- steps shared by both executors ------------------------------------------------------------
 
-bool TScriptEngine::EnterList(std::string_view list) {
-  if (listNesting_ >= kMaxListNesting) {
-    ReportError(kListsTooDeep, list, 1);
-    return false;
-  }
-  ++listNesting_;
-  ++blockDepth_;
-  return true;
-}
-
-void TScriptEngine::LeaveList() {
-  --listNesting_;
-  --blockDepth_;
-  if (blockDepth_ < 0 && controlFlag_ == TControlFlag::Goto)
-    ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);
-}
-
 bool TScriptEngine::ReportOutsideLoop(std::string_view statement) {
   if (blockDepth_ != 0) return false;
   if (controlFlag_ == TControlFlag::Break) ReportError("BREAK outside loop", statement, 15);
@@ -66,46 +49,15 @@ bool TScriptEngine::ReportOutsideLoop(std::string_view statement) {
   return true;
 }
 
-bool TScriptEngine::LoopPassContinues() {
-  switch (controlFlag_) {
-    case TControlFlag::None: return true;
-    case TControlFlag::Break: controlFlag_ = TControlFlag::None; return false;
-    case TControlFlag::Continue: controlFlag_ = TControlFlag::None; return true;
-    case TControlFlag::Exit:
-    case TControlFlag::Goto: return false;
-  }
-  return false;
-}
-
-bool TScriptEngine::Condition(bool evaluated, const TVar& value, std::string_view statement, bool& holds) {
+bool TScriptEngine::LoopBound(bool evaluated, const ScriptValue& value, std::string_view statement, int32_t& bound) {
   if (!evaluated) {
     ReportError("Error in expression", statement, 1);
     return false;
   }
-  if (!value.Value.TryToBool(holds)) {
-    ReportError("Invalid condition type", statement, 5);
-    return false;
-  }
-  return true;
-}
-
-bool TScriptEngine::LoopBound(bool evaluated, const TVar& value, std::string_view statement, int32_t& bound) {
-  if (!evaluated) {
-    ReportError("Error in expression", statement, 1);
-    return false;
-  }
-  if (!value.Value.TryToInt32(bound)) {
+  if (!value.TryToInt32(bound)) {
     ReportError("Invalid loop variable value ", statement, 5);
     return false;
   }
-  return true;
-}
-
-bool TScriptEngine::SetLoopVariable(const std::string& name, int64_t counter, VarSlot& slot) {
-  bool hasArray = false;
-  const int i = vars_.FindCached(name, slot, hasArray);
-  if (i < 0) return false;
-  vars_.SetValueAt(i, ScriptValue::Int(static_cast<int32_t>(counter)));
   return true;
 }
 
@@ -152,9 +104,10 @@ bool TScriptEngine::CaseLabelMatches(const ScriptValue& selector, const ScriptVa
   return true;
 }
 
+// `value` may be a variable's own value: it is copied before the variables change.
 void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdentifier, const std::string* index1,
-                                       const std::string* index2, TVar&& value, std::string_view statement,
-                                       VarSlot* slot) {
+                                       const std::string* index2, const ScriptValue& value,
+                                       std::string_view statement, VarSlot* slot) {
   if (!index1) {
     bool hasArray = false;
     const int i = slot ? vars_.FindCached(name, *slot, hasArray) : vars_.FindWithArray(name, hasArray);
@@ -167,11 +120,10 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
       return;
     }
     if (i >= 0) {
-      vars_.SetValueAt(i, std::move(value.Value));  // the existing variable
+      vars_.SetValueAt(i, value);  // the existing variable
       return;
     }
-    value.Name = name;
-    vars_.Assign(value);  // an element path, else a new variable
+    vars_.Assign({name, value});  // an element path, else a new variable
     return;
   }
   std::string target = name;
@@ -191,8 +143,7 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
     return;
   }
   if (!stringIndex) {
-    value.Name = std::move(target);
-    vars_.Assign(value);
+    vars_.Assign({std::move(target), value});
     return;
   }
   // One character of a string variable.
@@ -208,8 +159,8 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
   size_t position = 0;
   if (!StringIndexPosition(current.Value, target, *stringIndex, statement, position)) return;
   char c = 0;
-  if (value.Value.Kind() == ValueKind::String) {
-    const std::string& s = value.Value.StrValue();
+  if (value.Kind() == ValueKind::String) {
+    const std::string& s = value.StrValue();
     if (s.size() != 1) {
       ReportError("Character expected: '" + s + "'", statement, 20);
       return;
@@ -217,7 +168,7 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
     c = s[0];
   } else {
     int32_t code = 0;
-    if (!value.Value.TryToInt32(code)) {
+    if (!value.TryToInt32(code)) {
       ReportError("Invalid variable type: " + target, statement, 5);
       return;
     }
@@ -336,7 +287,7 @@ void TScriptEngine::AssignOrCallDirect(std::string_view statement, size_t headPo
     ReportError("Error in expression", statement, 1);
     return;
   }
-  CompleteAssignment(name, IsIdentifier(name), has1 ? &index1 : nullptr, has2 ? &index2 : nullptr, std::move(value),
+  CompleteAssignment(name, IsIdentifier(name), has1 ? &index1 : nullptr, has2 ? &index2 : nullptr, value.Value,
                      statement, nullptr);
 }
 
@@ -347,7 +298,7 @@ void TScriptEngine::IfDirect(std::string_view statement, size_t pos) {
   TVar value;
   const bool evaluated = Evaluate(condition, value);
   bool holds = false;
-  if (!Condition(evaluated, value, statement, holds)) return;
+  if (!Condition(evaluated, value.Value, statement, holds)) return;
   // The THEN branch ends at the first ELSE outside BEGIN, CASE and REPEAT.
   const SplitResult branch = SplitStatement(statement, pos, true);
   if (branch.errorCode != 0) {
@@ -380,14 +331,14 @@ void TScriptEngine::ForDirect(std::string_view statement, size_t pos) {
   TVar value;
   bool evaluated = Evaluate(head.substr(headPos), value);
   int32_t start = 0, end = 0;
-  if (!LoopBound(evaluated, value, statement, start)) return;
+  if (!LoopBound(evaluated, value.Value, statement, start)) return;
   std::string_view last;
   if (ScanTo(statement, pos, {tkDo}, last) == 0) {
     ReportError("DO expected", statement, 14);
     return;
   }
   evaluated = Evaluate(last, value);
-  if (!LoopBound(evaluated, value, statement, end)) return;
+  if (!LoopBound(evaluated, value.Value, statement, end)) return;
   const std::string_view body = statement.substr(pos);
   const std::string name(variable.Text);
   VarSlot slot;
@@ -415,7 +366,7 @@ void TScriptEngine::WhileDirect(std::string_view statement, size_t pos) {
     TVar value;
     const bool evaluated = Evaluate(condition, value);
     bool holds = false;
-    if (!Condition(evaluated, value, statement, holds) || !holds) return;
+    if (!Condition(evaluated, value.Value, statement, holds) || !holds) return;
     RunBlockDirect(body);
     if (Failed() || !LoopPassContinues()) return;
   }
@@ -435,7 +386,7 @@ void TScriptEngine::RepeatDirect(std::string_view statement, size_t pos) {
     TVar value;
     const bool evaluated = Evaluate(condition, value);
     bool holds = false;
-    if (!Condition(evaluated, value, statement, holds)) return;
+    if (!Condition(evaluated, value.Value, statement, holds)) return;
     if (holds) return;  // a flag of the last pass stays set
     if (!LoopPassContinues()) return;
   }
@@ -544,7 +495,7 @@ std::shared_ptr<PreparedProc> TScriptEngine::ProcAt(int index) {
 }
 
 bool TScriptEngine::EvaluateArg(const CallArg& arg, TVar& value, int depth) {
-  return arg.tree ? EvaluateTree(*arg.tree, value) : EvaluateAt(arg.stream, value, depth + 1);
+  return arg.tree ? EvaluateValue(*arg.tree, value) : EvaluateAt(arg.stream, value, depth + 1);
 }
 
 bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result) {

@@ -12,6 +12,7 @@
 
 #include "script/Registries.h"
 #include "script/Tokeniser.h"
+#include "script/scriptengine.h"
 
 namespace qx {
 
@@ -98,5 +99,61 @@ struct PreparedProc {
   bool isFunction = false;
   std::shared_ptr<CompiledProgram> compiled;
 };
+
+// --- the hot steps both executors share ----------------------------------------------------
+
+inline bool TScriptEngine::EnterList(std::string_view list) {
+  if (listNesting_ >= kMaxListNesting) {
+    ReportError(kListsTooDeep, list, 1);
+    return false;
+  }
+  ++listNesting_;
+  ++blockDepth_;
+  return true;
+}
+
+inline void TScriptEngine::LeaveList() {
+  --listNesting_;
+  --blockDepth_;
+  if (blockDepth_ < 0 && controlFlag_ == TControlFlag::Goto)
+    ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);
+}
+
+// After a loop pass: false ends the loop. BREAK and CONTINUE are consumed here.
+inline bool TScriptEngine::LoopPassContinues() {
+  switch (controlFlag_) {
+    case TControlFlag::None: return true;
+    case TControlFlag::Break: controlFlag_ = TControlFlag::None; return false;
+    case TControlFlag::Continue: controlFlag_ = TControlFlag::None; return true;
+    case TControlFlag::Exit:
+    case TControlFlag::Goto: return false;
+  }
+  return false;
+}
+
+inline bool TScriptEngine::Condition(bool evaluated, const ScriptValue& value, std::string_view statement,
+                                     bool& holds) {
+  if (!evaluated) {
+    ReportError("Error in expression", statement, 1);
+    return false;
+  }
+  if (value.Kind() == ValueKind::Boolean) {
+    holds = value.BoolValue();
+    return true;
+  }
+  if (!value.TryToBool(holds)) {
+    ReportError("Invalid condition type", statement, 5);
+    return false;
+  }
+  return true;
+}
+
+inline bool TScriptEngine::SetLoopVariable(const std::string& name, int64_t counter, VarSlot& slot) {
+  bool hasArray = false;
+  const int i = vars_.FindCached(name, slot, hasArray);
+  if (i < 0) return false;
+  vars_.ValueAt(i).SetInt(static_cast<int32_t>(counter));
+  return true;
+}
 
 }  // namespace qx

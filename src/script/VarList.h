@@ -61,7 +61,10 @@ class TVarList {
   bool Assign(const TVar& var);
   bool SetExisting(std::string_view name, const ScriptValue& value);
   // Replaces the value of entry `i`; its name stays.
-  void SetValueAt(int i, ScriptValue value) { items_[i].Value = std::move(value); }
+  void SetValueAt(int i, ScriptValue&& value) { items_[i].Value = std::move(value); }
+  void SetValueAt(int i, const ScriptValue& value) { items_[i].Value = value; }
+  // The value of entry `i`, writable (the name stays as it is).
+  ScriptValue& ValueAt(int i) { return items_[i].Value; }
   // A copy of the entry, else the element path's value; `var.Name` is set to `name`.
   bool Get(const std::string& name, TVar& var) const;
   bool GetLocal(std::string_view name, TVar& var) const;

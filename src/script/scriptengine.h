@@ -125,6 +125,7 @@ class TScriptEngine {
  private:
   friend class DirectEvaluator;
   friend class TreeEvaluator;
+  friend class FastEvaluator;
   friend class StatementRunner;
 
   // What a called name is: a declared procedure (checked first) or the native at funcIndex.
@@ -136,6 +137,12 @@ class TScriptEngine {
 
   bool EvaluateAt(std::string_view tokens, TVar& var, int depth);  // direct, no cache
   bool EvaluateTree(const ExprTree& tree, TVar& var);
+  // For callers that use only the value: pure expressions over existing variables are
+  // computed without the general machinery. The value, where it already is (a constant, a
+  // variable: read it before changing any variable) or in `scratch`; null on failure.
+  const ScriptValue* EvaluateRef(const ExprTree& tree, ScriptValue& scratch);
+  // The same into a record whose name is left empty.
+  bool EvaluateValue(const ExprTree& tree, TVar& var);
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;
@@ -177,15 +184,16 @@ class TScriptEngine {
   void LeaveList();
   bool ReportOutsideLoop(std::string_view statement);  // BREAK or CONTINUE left at depth 0
   bool LoopPassContinues();          // after a loop pass: consumes BREAK and CONTINUE
-  bool Condition(bool evaluated, const TVar& value, std::string_view statement, bool& holds);
-  bool LoopBound(bool evaluated, const TVar& value, std::string_view statement, int32_t& bound);
+  bool Condition(bool evaluated, const ScriptValue& value, std::string_view statement, bool& holds);
+  bool LoopBound(bool evaluated, const ScriptValue& value, std::string_view statement, int32_t& bound);
   bool SetLoopVariable(const std::string& name, int64_t counter, VarSlot& slot);
   void SetFlag(TControlFlag flag, std::string_view statement, bool surplus);
   void SetGoto(std::string_view statement, size_t pos);
   bool CaseLabelMatches(const ScriptValue& selector, const ScriptValue& low, const ScriptValue& high,
                         std::string_view statement, bool& match);
   void CompleteAssignment(const std::string& name, bool nameIsIdentifier, const std::string* index1,
-                          const std::string* index2, TVar&& value, std::string_view statement, VarSlot* slot);
+                          const std::string* index2, const ScriptValue& value, std::string_view statement,
+                          VarSlot* slot);
 
   TVarList vars_;
   TFuncList funcs_;
