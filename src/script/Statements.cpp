@@ -123,7 +123,7 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
       vars_.SetValueAt(i, value);  // the existing variable
       return;
     }
-    vars_.Assign({name, value});  // an element path, else a new variable
+    vars_.AssignMissing({name, value});  // an element path, else a new variable
     return;
   }
   std::string target = name;
@@ -490,6 +490,8 @@ std::shared_ptr<PreparedProc> TScriptEngine::ProcAt(int index) {
       entry->params.push_back(p.Params.substr(start, end - start));
       start = end + 2;
     }
+    entry->paramSlots.resize(entry->params.size());
+    entry->finalSlots.resize(entry->params.size());
   }
   return entry;
 }
@@ -524,41 +526,50 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     return false;
   }
   const std::shared_ptr<PreparedProc> proc = ProcAt(procIndex);
-  if (args.size() != proc->params.size()) {
+  const size_t count = proc->params.size();
+  if (args.size() != count) {
     ReportError("Wrong parameters amount, procedure " + name, stream, 7);
     return false;
   }
-  TVarList::Snapshot snapshot = vars_.TakeSnapshot();
-  for (size_t i = 0; i < args.size(); ++i) {
+  // One frame per call in progress, its arguments included (they may call procedures too).
+  struct Frame {
+    int& n;
+    explicit Frame(int& nesting) : n(nesting) { ++n; }
+    ~Frame() { --n; }
+  } frame(callNesting_);
+  if (snapshots_.size() < static_cast<size_t>(callNesting_)) snapshots_.push_back(std::make_unique<TVarList::Snapshot>());
+  TVarList::Snapshot& snapshot = *snapshots_[static_cast<size_t>(callNesting_ - 1)];
+  vars_.TakeSnapshot(snapshot);
+  bool hasArray = false;
+  for (size_t i = 0; i < count; ++i) {
     TVar value;
     if (!EvaluateArg(args[i], value, depth)) {
       ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
-      vars_.Restore(std::move(snapshot));
+      vars_.Restore(snapshot);
       return false;
     }
+    // The assignment rule, with the lookup kept from the call before.
+    const int existing = vars_.FindCached(proc->params[i], proc->paramSlots[i], hasArray);
+    if (existing >= 0) {
+      vars_.SetValueAt(existing, std::move(value.Value));
+      continue;
+    }
     value.Name = proc->params[i];
-    if (!vars_.Assign(value)) {
+    if (!vars_.AssignMissing(value)) {
       ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
-      vars_.Restore(std::move(snapshot));
+      vars_.Restore(snapshot);
       return false;
     }
   }
   if (proc->isFunction) {
-    const int r = vars_.Find("RESULT");
+    const int r = vars_.FindCached("RESULT", proc->resultSlot, hasArray);
     if (r >= 0) vars_.RemoveAt(r);
   }
-  {
-    struct Nesting {
-      int& n;
-      explicit Nesting(int& count) : n(count) { ++n; }
-      ~Nesting() { --n; }
-    } nesting(callNesting_);
-    if (statementCache_) {
-      if (!proc->compiled) proc->compiled = programs_->Get(proc->body);
-      RunList(proc->compiled->list);
-    } else {
-      RunBlockDirect(proc->body);
-    }
+  if (statementCache_) {
+    if (!proc->compiled) proc->compiled = programs_->Get(proc->body);
+    RunList(proc->compiled->list);
+  } else {
+    RunBlockDirect(proc->body);
   }
   if (controlFlag_ != TControlFlag::None) {
     // EXIT ends the procedure; other jumps cannot leave it.
@@ -571,39 +582,34 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     gotoText_.clear();
   }
   if (Failed()) {
-    vars_.Restore(std::move(snapshot));
+    vars_.Restore(snapshot);
     return false;
   }
-  // What the body leaves behind: the parameters' final values and RESULT.
-  std::vector<ScriptValue> finals(args.size());
-  std::vector<char> hasFinal(args.size(), 0);
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (!args[i].joinedIsIdentifier) continue;
-    const int j = vars_.Find(proc->params[i]);
-    if (j < 0) continue;
-    finals[i] = std::as_const(vars_)[j].Value;
-    hasFinal[i] = 1;
+  // Where the body leaves the parameters' final values and RESULT; after the restore the
+  // body's variables are in the snapshot.
+  constexpr size_t kInline = 8;
+  int inlineFinals[kInline];
+  std::vector<int> moreFinals;
+  int* finals = inlineFinals;
+  if (count > kInline) {
+    moreFinals.resize(count);
+    finals = moreFinals.data();
   }
-  ScriptValue returned;
-  bool hasResult = false;
-  if (proc->isFunction) {
-    const int j = vars_.Find("RESULT");
-    if (j >= 0) {
-      returned = std::as_const(vars_)[j].Value;
-      hasResult = true;
-    }
-  }
-  vars_.Restore(std::move(snapshot));
-  if (proc->isFunction && !hasResult) {
+  for (size_t i = 0; i < count; ++i)
+    finals[i] = args[i].joinedIsIdentifier ? vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray) : -1;
+  const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
+  vars_.Restore(snapshot);
+  if (proc->isFunction && returned < 0) {
     ReportError("Function must return result : " + name, stream, 26);
     return false;
   }
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (!hasFinal[i]) continue;
-    const int k = vars_.Find(args[i].joined);
-    if (k >= 0) vars_.SetValueAt(k, std::move(finals[i]));
+  const std::vector<TVar>& callee = snapshot.items;
+  for (size_t i = 0; i < count; ++i) {
+    if (finals[i] < 0) continue;
+    const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
+    if (k >= 0) vars_.SetValueAt(k, callee[static_cast<size_t>(finals[i])].Value);
   }
-  if (proc->isFunction) result.Value = std::move(returned);
+  if (proc->isFunction) result.Value = std::move(snapshot.items[static_cast<size_t>(returned)].Value);
   return true;
 }
 

@@ -98,6 +98,9 @@ struct PreparedProc {
   TokenStream body;
   bool isFunction = false;
   std::shared_ptr<CompiledProgram> compiled;
+  // Lookups kept from call to call (the variables' names are mostly the same each time).
+  std::vector<VarSlot> paramSlots, finalSlots;
+  VarSlot resultSlot, returnedSlot;
 };
 
 // --- the hot steps both executors share ----------------------------------------------------

@@ -1,6 +1,7 @@
 #include "script/VarList.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace qx {
@@ -79,6 +80,12 @@ void TVarList::Touch() {
   indexed_ = false;
 }
 
+void TVarList::Restore(Snapshot& snapshot) {
+  items_.swap(snapshot.items);
+  generation_ = snapshot.generation;
+  indexed_ = false;
+}
+
 void TVarList::Restore(Snapshot&& snapshot) {
   items_ = std::move(snapshot.items);
   generation_ = snapshot.generation;
@@ -148,8 +155,18 @@ int TVarList::IndexedFind(std::string_view name) const {
 
 int TVarList::Find(std::string_view name) const {
   if (items_.size() >= kIndexFrom) return IndexedFind(name);
+  const size_t n = name.size();
+  if (n == 0) {
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i].Name.empty()) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  const char first = name[0];
   for (size_t i = 0; i < items_.size(); ++i) {
-    if (items_[i].Name == name) return static_cast<int>(i);
+    const std::string& v = items_[i].Name;
+    if (v.size() == n && v[0] == first && std::memcmp(v.data() + 1, name.data() + 1, n - 1) == 0)
+      return static_cast<int>(i);
   }
   return -1;
 }
@@ -158,7 +175,23 @@ std::string CurrentElementDescription() { return Host().Describe(Host().CurrentE
 
 void TVarList::Append(TVar var) {
   items_.push_back(std::move(var));
-  generation_ = NextNamesGeneration();
+  const std::string& name = items_.back().Name;
+  uint64_t next = 0;
+  for (const Transition& t : transitions_) {
+    if (t.from == generation_ && t.to != 0 && t.name == name) {
+      next = t.to;
+      break;
+    }
+  }
+  if (next == 0) {
+    next = NextNamesGeneration();
+    Transition& t = transitions_[nextTransition_];
+    nextTransition_ = static_cast<uint8_t>((nextTransition_ + 1) % transitions_.size());
+    t.from = generation_;
+    t.to = next;
+    t.name = name;
+  }
+  generation_ = next;
   IndexAppended();
 }
 
@@ -187,8 +220,19 @@ bool TVarList::Assign(const TVar& var) {
     items_[i].Value = var.Value;  // the name is the same
     return true;
   }
+  return AssignMissing(var);
+}
+
+bool TVarList::AssignMissing(const TVar& var) {
   if (WriteElementPath(Host().CurrentElement(), var.Name, var.Value, this)) return true;
-  return Add(var);
+  // Writing an element's property does not touch this list, so the name is still missing.
+  if (!IsIdentifier(var.Name)) return false;
+  if (var.Name.find('.') != std::string::npos) {
+    Host().AppendErrorLog("Add var " + var.Name + " (in " + CurrentElementDescription() + " " +
+                          Host().CurrentEventName());
+  }
+  Append(var);
+  return true;
 }
 
 bool TVarList::SetExisting(std::string_view name, const ScriptValue& value) {

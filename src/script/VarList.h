@@ -3,6 +3,7 @@
 // that is no variable reaches an element's properties.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,6 +60,8 @@ class TVarList {
   // The assignment rule: an existing entry, else an element path from the current
   // element, else a new entry (Add).
   bool Assign(const TVar& var);
+  // Assign for a name just looked up and not found: the element path, else a new entry.
+  bool AssignMissing(const TVar& var);
   bool SetExisting(std::string_view name, const ScriptValue& value);
   // Replaces the value of entry `i`; its name stays.
   void SetValueAt(int i, ScriptValue&& value) { items_[i].Value = std::move(value); }
@@ -101,7 +104,15 @@ class TVarList {
     uint64_t generation = 0;
   };
   Snapshot TakeSnapshot() const { return {items_, generation_}; }
+  // Into a snapshot kept for reuse (its buffers are reused).
+  void TakeSnapshot(Snapshot& into) const {
+    into.items = items_;
+    into.generation = generation_;
+  }
   void Restore(Snapshot&& snapshot);
+  // Takes the snapshot's entries back; the snapshot keeps the list's present ones (buffers
+  // to reuse).
+  void Restore(Snapshot& snapshot);
 
  private:
   void Touch();  // names may change: new stamp, index rebuilt on demand
@@ -111,6 +122,15 @@ class TVarList {
 
   std::vector<TVar> items_;
   uint64_t generation_;
+  // Appending a name to the names of one stamp always gives the same names, so it gives
+  // the same new stamp: a procedure's parameters, added to the caller's variables on every
+  // call, then find the lookups kept from the call before.
+  struct Transition {
+    uint64_t from = 0, to = 0;
+    std::string name;
+  };
+  std::array<Transition, 8> transitions_;
+  uint8_t nextTransition_ = 0;
   // Long lists are looked up through a hash index of names (open addressing, item numbers)
   // and a count of array elements per array name; both are built when first needed.
   mutable std::vector<int32_t> slots_;

@@ -120,6 +120,7 @@ class TScriptEngine {
     std::string_view joined;   // its token texts without blanks
     bool joinedIsIdentifier = false;
     const ExprTree* tree = nullptr;  // parsed form, when the caller has one
+    mutable VarSlot slot;            // where `joined` was found, for the copy-back of calls
   };
 
  private:
@@ -215,7 +216,8 @@ class TScriptEngine {
   std::vector<std::shared_ptr<PreparedProc>> procCache_;  // by Procs index
   uint64_t procCacheGeneration_ = 0;
   int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
-  int callNesting_ = 0;  // declared procedures being run
+  int callNesting_ = 0;  // calls of declared procedures in progress
+  std::vector<std::unique_ptr<TVarList::Snapshot>> snapshots_;  // one per call in progress, reused
   bool statementCache_ = true;
   std::unique_ptr<ProgramCache> programs_;
 
