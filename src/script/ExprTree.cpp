@@ -5,6 +5,7 @@
 // decided at run time.
 #include "script/ExprTree.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 #include <vector>
@@ -455,91 +456,167 @@ class TreeEvaluator {
 };
 
 // The value of the pure shapes statements evaluate over and over: constants, existing
-// variables and array elements, and operators on them. Anything else (calls, element
-// paths, text keys, whatever would report an error) answers null before any side effect,
-// and the caller then evaluates in full, with the same result. Values are read where they
-// are; only operator results are made.
+// variables and array elements, and operators on them. Such a tree is flattened once into
+// a sequence run on a small stack of value pointers; values are read where they are and
+// only operator results are made. Anything else (calls, element paths, text keys, whatever
+// would report an error) answers null before any side effect, and the caller then
+// evaluates in full, with the same result.
+struct FastOp {
+  enum Kind : uint8_t { Const, Var, Element, Binary, Prefix } kind = Const;
+  uint8_t op = 0;                  // Binary, Prefix: the operator's token code
+  uint16_t parts = 0;              // Element: index values on the stack
+  const ExprNode* node = nullptr;  // Const, Var, Element: the node read
+};
+
+struct FastCode {
+  std::vector<FastOp> ops;
+};
+
+namespace {
+constexpr int kFastStack = 32;
+
+// Post-order, as the full evaluator computes: false for a node with no pure form.
+bool Flatten(const ExprNode& node, FastCode& code, int depth, int& maxDepth) {
+  if (depth + 1 > kFastStack) return false;
+  maxDepth = std::max(maxDepth, depth + 1);
+  switch (node.kind) {
+    case NodeKind::Const: code.ops.push_back({FastOp::Const, 0, 0, &node}); return true;
+    case NodeKind::Name: code.ops.push_back({FastOp::Var, 0, 0, &node}); return true;
+    case NodeKind::IndexedName: {
+      const auto& n = static_cast<const IndexedNameNode&>(node);
+      if (!n.index1.closed || n.hasIndex2 || n.index1.parts.size() > kFastStack) return false;
+      int at = depth;
+      for (const auto& part : n.index1.parts) {
+        if (part->tooDeep || !part->root || !part->surplusOk || !Flatten(*part->root, code, at, maxDepth)) return false;
+        ++at;
+      }
+      code.ops.push_back({FastOp::Element, 0, static_cast<uint16_t>(n.index1.parts.size()), &node});
+      return true;
+    }
+    case NodeKind::Chain: {
+      const auto& n = static_cast<const ChainNode&>(node);
+      if (!Flatten(*n.first, code, depth, maxDepth)) return false;
+      for (const auto& [op, operand] : n.rest) {
+        if (!Flatten(*operand, code, depth + 1, maxDepth)) return false;
+        code.ops.push_back({FastOp::Binary, static_cast<uint8_t>(op), 0, nullptr});
+      }
+      return true;
+    }
+    case NodeKind::Prefix: {
+      const auto& n = static_cast<const PrefixNode&>(node);
+      if (!Flatten(*n.operand, code, depth, maxDepth)) return false;
+      code.ops.push_back({FastOp::Prefix, static_cast<uint8_t>(n.op), 0, nullptr});
+      return true;
+    }
+    case NodeKind::Paren: {
+      const auto& n = static_cast<const ParenNode&>(node);
+      return n.closed && Flatten(*n.inner, code, depth, maxDepth);
+    }
+    default: return false;
+  }
+}
+
+bool IsTextKey(const ScriptValue& v) {
+  return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
+}
+
+bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+  if (IsTextKey(left) || IsTextKey(right)) return false;  // translated by the full path
+  ScriptValue result;
+  if (!ApplyBinary(op, left, right, result)) return false;
+  out = std::move(result);
+  return true;
+}
+
+// `out` may be where `left` is.
+inline bool FastBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+  if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
+    const int64_t p = left.Int64Value(), q = right.Int64Value();
+    int64_t r = 0;
+    switch (op) {
+      case tkPlus: r = p + q; break;
+      case tkMinus: r = p - q; break;
+      case tkStar: r = p * q; break;
+      case tkEqual: out.SetBool(p == q); return true;
+      case tkNotEqual: out.SetBool(p != q); return true;
+      case tkGreater: out.SetBool(p > q); return true;
+      case tkLess: out.SetBool(p < q); return true;
+      case tkGreaterEqual: out.SetBool(p >= q); return true;
+      case tkLessEqual: out.SetBool(p <= q); return true;
+      default: return GeneralBinary(op, left, right, out);
+    }
+    if (r < INT32_MIN || r > INT32_MAX) return GeneralBinary(op, left, right, out);
+    out.SetInt(static_cast<int32_t>(r));
+    return true;
+  }
+  return GeneralBinary(op, left, right, out);
+}
+
+}  // namespace
+
 class FastEvaluator {
  public:
   explicit FastEvaluator(TScriptEngine& engine) : e_(engine) {}
 
-  const ScriptValue* Ref(const ExprNode& node, ScriptValue& scratch) {
-    switch (node.kind) {
-      case NodeKind::Const: return &static_cast<const ConstNode&>(node).value;
-      case NodeKind::Name: {
-        const auto& n = static_cast<const NameNode&>(node);
-        if (Callable(n.name, n.resolution)) return nullptr;
-        bool hasArray = false;
-        const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
-        if (hasArray || i < 0) return nullptr;
-        return &std::as_const(e_.vars_)[i].Value;
-      }
-      case NodeKind::IndexedName: return Element(static_cast<const IndexedNameNode&>(node));
-      case NodeKind::Chain: {
-        const auto& n = static_cast<const ChainNode&>(node);
-        const ScriptValue* left = Ref(*n.first, scratch);
-        if (!left) return nullptr;
-        ScriptValue rightScratch;
-        for (const auto& [op, operand] : n.rest) {
-          const ScriptValue* right = Ref(*operand, rightScratch);
-          if (!right || !Binary(op, *left, *right, scratch)) return nullptr;
-          left = &scratch;
-        }
-        return left;
-      }
-      case NodeKind::Prefix: {
-        const auto& n = static_cast<const PrefixNode&>(node);
-        ScriptValue operandScratch, result;
-        const ScriptValue* operand = Ref(*n.operand, operandScratch);
-        if (!operand || !ApplyPrefix(n.op, *operand, result)) return nullptr;
-        scratch = std::move(result);
-        return &scratch;
-      }
-      case NodeKind::Paren: {
-        const auto& n = static_cast<const ParenNode&>(node);
-        return n.closed ? Ref(*n.inner, scratch) : nullptr;
-      }
-      default: return nullptr;
+  // The tree's value, where it is or in `scratch`; null when it has no pure value now.
+  const ScriptValue* Run(const ExprTree& tree, ScriptValue& scratch) {
+    if (tree.fastState == 0) {
+      auto code = std::make_unique<FastCode>();
+      int maxDepth = 0;
+      const bool ok = tree.root && !tree.tooDeep && tree.surplusOk && Flatten(*tree.root, *code, 0, maxDepth);
+      tree.fastState = ok ? 1 : -1;
+      if (ok) tree.fast = std::move(code);
     }
+    if (tree.fastState < 0) return nullptr;
+    std::vector<ScriptValue>& temp = e_.fastScratch_;
+    if (temp.size() < kFastStack) temp.resize(kFastStack);
+    const ScriptValue* refs[kFastStack];
+    int sp = 0;
+    for (const FastOp& o : tree.fast->ops) {
+      switch (o.kind) {
+        case FastOp::Const: refs[sp++] = &static_cast<const ConstNode*>(o.node)->value; break;
+        case FastOp::Var: {
+          const auto& n = *static_cast<const NameNode*>(o.node);
+          if (Callable(n.name, n.resolution)) return nullptr;
+          bool hasArray = false;
+          const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
+          if (hasArray || i < 0) return nullptr;
+          refs[sp++] = &std::as_const(e_.vars_)[i].Value;
+          break;
+        }
+        case FastOp::Element: {
+          sp -= o.parts;
+          const ScriptValue* v = Element(*static_cast<const IndexedNameNode*>(o.node), refs + sp, o.parts);
+          if (!v) return nullptr;
+          refs[sp++] = v;
+          break;
+        }
+        case FastOp::Binary: {
+          const ScriptValue* right = refs[--sp];
+          ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
+          if (!FastBinary(o.op, *refs[sp - 1], *right, out)) return nullptr;
+          refs[sp - 1] = &out;
+          break;
+        }
+        case FastOp::Prefix: {
+          ScriptValue result;
+          if (!ApplyPrefix(o.op, *refs[sp - 1], result)) return nullptr;
+          ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
+          out = std::move(result);
+          refs[sp - 1] = &out;
+          break;
+        }
+      }
+    }
+    const ScriptValue* value = refs[0];
+    if (value == &temp[0]) {
+      scratch = std::move(temp[0]);
+      return &scratch;
+    }
+    return value;
   }
 
  private:
-  static bool IsTextKey(const ScriptValue& v) {
-    return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
-  }
-
-  // `out` may be where `left` or `right` is.
-  static bool Binary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
-    if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
-      const int64_t p = left.Int64Value(), q = right.Int64Value();
-      int64_t r = 0;
-      switch (op) {
-        case tkPlus: r = p + q; break;
-        case tkMinus: r = p - q; break;
-        case tkStar: r = p * q; break;
-        case tkEqual: out.SetBool(p == q); return true;
-        case tkNotEqual: out.SetBool(p != q); return true;
-        case tkGreater: out.SetBool(p > q); return true;
-        case tkLess: out.SetBool(p < q); return true;
-        case tkGreaterEqual: out.SetBool(p >= q); return true;
-        case tkLessEqual: out.SetBool(p <= q); return true;
-        default: return General(op, left, right, out);
-      }
-      if (r < INT32_MIN || r > INT32_MAX) return General(op, left, right, out);
-      out.SetInt(static_cast<int32_t>(r));
-      return true;
-    }
-    return General(op, left, right, out);
-  }
-
-  static bool General(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
-    if (IsTextKey(left) || IsTextKey(right)) return false;  // translated by the full path
-    ScriptValue result;
-    if (!ApplyBinary(op, left, right, result)) return false;
-    out = std::move(result);
-    return true;
-  }
-
   bool Callable(const std::string& name, const Resolution& r) {
     if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
       r.funcIndex = e_.funcs_.Find(name);
@@ -550,19 +627,16 @@ class FastEvaluator {
     return r.funcIndex >= 0 || r.procIndex >= 0;
   }
 
-  // An existing array element named by one index list.
-  const ScriptValue* Element(const IndexedNameNode& n) {
-    if (Callable(n.name, n.resolution) || !n.index1.closed || n.hasIndex2) return nullptr;
+  // An existing array element named by one index list of `count` values.
+  const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count) {
+    if (Callable(n.name, n.resolution)) return nullptr;
     bool hasArray = false;
     if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
     std::string full = n.name;
     full.push_back('[');
-    for (size_t i = 0; i < n.index1.parts.size(); ++i) {
-      const ExprTree& part = *n.index1.parts[i];
-      ScriptValue scratch;
-      const ScriptValue* v = part.tooDeep || !part.root || !part.surplusOk ? nullptr : Ref(*part.root, scratch);
+    for (int i = 0; i < count; ++i) {
       int32_t index = 0;
-      if (!v || !v->TryToInt32(index)) return nullptr;
+      if (!values[i]->TryToInt32(index)) return nullptr;
       if (i > 0) full.push_back(',');
       char digits[16];
       const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
@@ -577,8 +651,8 @@ class FastEvaluator {
 };
 
 const ScriptValue* TScriptEngine::EvaluateRef(const ExprTree& tree, ScriptValue& scratch) {
-  if (!Failed() && tree.root && !tree.tooDeep && tree.surplusOk) {
-    if (const ScriptValue* value = FastEvaluator(*this).Ref(*tree.root, scratch)) return value;
+  if (!Failed()) {
+    if (const ScriptValue* value = FastEvaluator(*this).Run(tree, scratch)) return value;
   }
   TVar var;
   if (!EvaluateTree(tree, var)) return nullptr;

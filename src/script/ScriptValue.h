@@ -33,6 +33,32 @@ class ScriptError : public std::runtime_error {
 class ScriptValue {
  public:
   ScriptValue() = default;
+  // The text is held only by String values, so other kinds copy without touching it.
+  ScriptValue(const ScriptValue& o) : kind_(o.kind_), i_(o.i_), d_(o.d_) {
+    if (o.kind_ == ValueKind::String) s_ = o.s_;
+  }
+  ScriptValue(ScriptValue&& o) noexcept : kind_(o.kind_), i_(o.i_), d_(o.d_) {
+    if (o.kind_ == ValueKind::String) s_ = std::move(o.s_);
+  }
+  ScriptValue& operator=(const ScriptValue& o) {
+    if (this == &o) return *this;
+    kind_ = o.kind_;
+    i_ = o.i_;
+    d_ = o.d_;
+    if (o.kind_ == ValueKind::String) s_ = o.s_;
+    else if (!s_.empty()) s_.clear();
+    return *this;
+  }
+  ScriptValue& operator=(ScriptValue&& o) noexcept {
+    if (this == &o) return *this;
+    kind_ = o.kind_;
+    i_ = o.i_;
+    d_ = o.d_;
+    if (o.kind_ == ValueKind::String) s_ = std::move(o.s_);
+    else if (!s_.empty()) s_.clear();
+    return *this;
+  }
+  ~ScriptValue() = default;
 
   static ScriptValue Int(int32_t v);
   static ScriptValue Word(uint16_t v);

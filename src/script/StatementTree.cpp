@@ -487,10 +487,9 @@ class StatementRunner {
   }
 
   void AssignOrCall(const CAssign& a) {
-    std::string index1, index2;
     if (a.has1) {
-      if (!IndexText(a.index1, a.tokens, index1)) return;
-      if (a.has2 && !IndexText(a.index2, a.tokens, index2)) return;
+      AssignIndexed(a);
+      return;
     }
     if (a.kind == SKind::Found) {
       e_.ReportError(a.foundMessage, a.tokens, 1);
@@ -503,8 +502,32 @@ class StatementRunner {
       return;
     }
     if (a.kind == SKind::Call) return;
-    e_.CompleteAssignment(a.name, a.nameIsIdentifier, a.has1 ? &index1 : nullptr, a.has2 ? &index2 : nullptr, *value,
-                          a.tokens, a.has1 ? nullptr : &a.slot);
+    // The common case, an existing plain variable, without the general steps.
+    bool hasArray = false;
+    const int i = e_.vars_.FindCached(a.name, a.slot, hasArray);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      e_.vars_.SetValueAt(i, *value);
+      return;
+    }
+    e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, *value, a.tokens, &a.slot);
+  }
+
+  void AssignIndexed(const CAssign& a) {
+    std::string index1, index2;
+    if (!IndexText(a.index1, a.tokens, index1)) return;
+    if (a.has2 && !IndexText(a.index2, a.tokens, index2)) return;
+    if (a.kind == SKind::Found) {
+      e_.ReportError(a.foundMessage, a.tokens, 1);
+      return;
+    }
+    ScriptValue scratch;
+    const ScriptValue* value = e_.EvaluateRef(*a.expression, scratch);
+    if (!value) {
+      e_.ReportError("Error in expression", a.tokens, 1);
+      return;
+    }
+    if (a.kind == SKind::Call) return;
+    e_.CompleteAssignment(a.name, a.nameIsIdentifier, &index1, a.has2 ? &index2 : nullptr, *value, a.tokens, nullptr);
   }
 
   // The value of a condition, bound or selector (null when it does not evaluate).

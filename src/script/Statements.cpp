@@ -516,7 +516,8 @@ bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std
 // parameter's final value.
 bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args,
                                  TVar& result, std::string_view stream, int depth) {
-  if (procIndex < 0 || procIndex >= procs_.Count() || procs_[procIndex].Name != name) procIndex = procs_.Find(name);
+  // The index comes from a lookup made against the present Procs.
+  if (procIndex < 0 || procIndex >= procs_.Count()) procIndex = procs_.Find(name);
   if (procIndex < 0) {
     ReportError("Unknown procedure: " + name, stream, 8);
     return false;

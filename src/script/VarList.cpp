@@ -1,7 +1,6 @@
 #include "script/VarList.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
 namespace qx {
@@ -41,6 +40,24 @@ uint64_t NextNamesGeneration() {
 }
 
 size_t HashName(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+// Names are short: a plain loop beats a library call here.
+inline bool SameName(const std::string& a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  for (size_t i = 0, n = b.size(); i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
+}
+
+inline bool HasDot(std::string_view name) {
+  for (char c : name) {
+    if (c == '.') return true;
+  }
+  return false;
+}
 
 // The array name of an element name ("A" of "A[1,2]"), or "" for a plain name.
 std::string_view ArrayBase(std::string_view name) {
@@ -165,8 +182,7 @@ int TVarList::Find(std::string_view name) const {
   const char first = name[0];
   for (size_t i = 0; i < items_.size(); ++i) {
     const std::string& v = items_[i].Name;
-    if (v.size() == n && v[0] == first && std::memcmp(v.data() + 1, name.data() + 1, n - 1) == 0)
-      return static_cast<int>(i);
+    if (v.size() == n && v[0] == first && SameName(v, name)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -178,7 +194,7 @@ void TVarList::Append(TVar var) {
   const std::string& name = items_.back().Name;
   uint64_t next = 0;
   for (const Transition& t : transitions_) {
-    if (t.from == generation_ && t.to != 0 && t.name == name) {
+    if (t.from == generation_ && t.to != 0 && SameName(t.name, name)) {
       next = t.to;
       break;
     }
@@ -224,10 +240,18 @@ bool TVarList::Assign(const TVar& var) {
 }
 
 bool TVarList::AssignMissing(const TVar& var) {
-  if (WriteElementPath(Host().CurrentElement(), var.Name, var.Value, this)) return true;
+  const bool dotted = HasDot(var.Name);
+  if (!dotted) {
+    // A one-segment path: a property of the current element, if there is one.
+    ScriptHost& host = Host();
+    const ElementHandle current = host.CurrentElement();
+    if (current != 0 && host.SetPropValue(current, var.Name, var.Value)) return true;
+  } else if (WriteElementPath(Host().CurrentElement(), var.Name, var.Value, this)) {
+    return true;
+  }
   // Writing an element's property does not touch this list, so the name is still missing.
   if (!IsIdentifier(var.Name)) return false;
-  if (var.Name.find('.') != std::string::npos) {
+  if (dotted) {
     Host().AppendErrorLog("Add var " + var.Name + " (in " + CurrentElementDescription() + " " +
                           Host().CurrentEventName());
   }

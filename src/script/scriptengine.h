@@ -220,6 +220,7 @@ class TScriptEngine {
   std::vector<std::unique_ptr<TVarList::Snapshot>> snapshots_;  // one per call in progress, reused
   bool statementCache_ = true;
   std::unique_ptr<ProgramCache> programs_;
+  std::vector<ScriptValue> fastScratch_;  // operator results of the pure-expression path
 
   bool cacheEnabled_ = true;
   int evaluating_ = 0;  // nesting of Evaluate calls; the cache is trimmed only at 0
