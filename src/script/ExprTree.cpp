@@ -6,6 +6,7 @@
 #include "script/ExprTree.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <utility>
 #include <vector>
@@ -87,6 +88,14 @@ struct IndexedNameNode : ExprNode {
   std::string name;
   Resolution resolution;
   mutable VarSlot plainSlot;  // a plain variable of the name (makes the index a string index)
+  // Array elements found by index values, while the variables' names stay the same.
+  struct CachedElement {
+    uint64_t generation = 0;
+    int32_t first = 0, second = 0;
+    int index = -1;
+  };
+  static constexpr size_t kElementCache = 128;
+  mutable std::unique_ptr<std::array<CachedElement, kElementCache>> elements;
   size_t bracketIndex = 0;  // token index of the "["
   IndexList index1;
   IndexList index2;
@@ -469,6 +478,9 @@ struct FastOp {
 };
 
 struct FastCode {
+  // One leaf (a constant or variable) and two leaves with an operator are the commonest
+  // shapes by far; they run without the general loop.
+  enum Shape : uint8_t { General, Leaf, LeafPair } shape = General;
   std::vector<FastOp> ops;
 };
 
@@ -565,23 +577,36 @@ class FastEvaluator {
       int maxDepth = 0;
       const bool ok = tree.root && !tree.tooDeep && tree.surplusOk && Flatten(*tree.root, *code, 0, maxDepth);
       tree.fastState = ok ? 1 : -1;
-      if (ok) tree.fast = std::move(code);
+      if (ok) {
+        const auto leaf = [](const FastOp& o) { return o.kind == FastOp::Const || o.kind == FastOp::Var; };
+        const auto& ops = code->ops;
+        if (ops.size() == 1 && leaf(ops[0])) code->shape = FastCode::Leaf;
+        else if (ops.size() == 3 && leaf(ops[0]) && leaf(ops[1]) && ops[2].kind == FastOp::Binary)
+          code->shape = FastCode::LeafPair;
+        tree.fast = std::move(code);
+      }
     }
     if (tree.fastState < 0) return nullptr;
+    const FastCode& code = *tree.fast;
+    if (code.shape == FastCode::Leaf) return LeafValue(code.ops[0]);
+    if (code.shape == FastCode::LeafPair) {
+      const ScriptValue* left = LeafValue(code.ops[0]);
+      if (!left) return nullptr;
+      const ScriptValue* right = LeafValue(code.ops[1]);
+      if (!right || !FastBinary(code.ops[2].op, *left, *right, scratch)) return nullptr;
+      return &scratch;
+    }
     std::vector<ScriptValue>& temp = e_.fastScratch_;
     if (temp.size() < kFastStack) temp.resize(kFastStack);
     const ScriptValue* refs[kFastStack];
     int sp = 0;
-    for (const FastOp& o : tree.fast->ops) {
+    for (const FastOp& o : code.ops) {
       switch (o.kind) {
-        case FastOp::Const: refs[sp++] = &static_cast<const ConstNode*>(o.node)->value; break;
+        case FastOp::Const:
         case FastOp::Var: {
-          const auto& n = *static_cast<const NameNode*>(o.node);
-          if (Callable(n.name, n.resolution)) return nullptr;
-          bool hasArray = false;
-          const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
-          if (hasArray || i < 0) return nullptr;
-          refs[sp++] = &std::as_const(e_.vars_)[i].Value;
+          const ScriptValue* v = LeafValue(o);
+          if (!v) return nullptr;
+          refs[sp++] = v;
           break;
         }
         case FastOp::Element: {
@@ -617,6 +642,16 @@ class FastEvaluator {
   }
 
  private:
+  const ScriptValue* LeafValue(const FastOp& o) {
+    if (o.kind == FastOp::Const) return &static_cast<const ConstNode*>(o.node)->value;
+    const auto& n = *static_cast<const NameNode*>(o.node);
+    if (Callable(n.name, n.resolution)) return nullptr;
+    bool hasArray = false;
+    const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
+    if (hasArray || i < 0) return nullptr;
+    return &std::as_const(e_.vars_)[i].Value;
+  }
+
   bool Callable(const std::string& name, const Resolution& r) {
     if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
       r.funcIndex = e_.funcs_.Find(name);
@@ -632,19 +667,33 @@ class FastEvaluator {
     if (Callable(n.name, n.resolution)) return nullptr;
     bool hasArray = false;
     if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
+    int32_t indexes[kFastStack] = {};
+    for (int i = 0; i < count; ++i) {
+      if (!values[i]->TryToInt32(indexes[i])) return nullptr;
+    }
+    // One or two index values: the element may be known from before.
+    IndexedNameNode::CachedElement* cached = nullptr;
+    if (count >= 1 && count <= 2) {
+      if (!n.elements) n.elements = std::make_unique<std::array<IndexedNameNode::CachedElement, IndexedNameNode::kElementCache>>();
+      const int32_t second = count == 2 ? indexes[1] : 0;
+      const uint32_t mix = static_cast<uint32_t>(indexes[0]) * 0x9E3779B1u + static_cast<uint32_t>(second) * 0x85EBCA77u;
+      cached = &(*n.elements)[(mix >> 16) % IndexedNameNode::kElementCache];
+      if (cached->generation == e_.vars_.Generation() && cached->first == indexes[0] && cached->second == second)
+        return &std::as_const(e_.vars_)[cached->index].Value;
+    }
     std::string full = n.name;
     full.push_back('[');
     for (int i = 0; i < count; ++i) {
-      int32_t index = 0;
-      if (!values[i]->TryToInt32(index)) return nullptr;
       if (i > 0) full.push_back(',');
       char digits[16];
-      const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+      const auto end = std::to_chars(digits, digits + sizeof digits, indexes[i]).ptr;
       full.append(digits, end);
     }
     full.push_back(']');
     const int i = e_.vars_.Find(full);
-    return i < 0 ? nullptr : &std::as_const(e_.vars_)[i].Value;
+    if (i < 0) return nullptr;
+    if (cached) *cached = {e_.vars_.Generation(), indexes[0], count == 2 ? indexes[1] : 0, i};
+    return &std::as_const(e_.vars_)[i].Value;
   }
 
   TScriptEngine& e_;

@@ -123,7 +123,7 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
       vars_.SetValueAt(i, value);  // the existing variable
       return;
     }
-    vars_.AssignMissing({name, value});  // an element path, else a new variable
+    vars_.AssignMissing(name, value, nameIsIdentifier);  // an element path, else a new variable
     return;
   }
   std::string target = name;
@@ -543,20 +543,24 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   vars_.TakeSnapshot(snapshot);
   bool hasArray = false;
   for (size_t i = 0; i < count; ++i) {
-    TVar value;
-    if (!EvaluateArg(args[i], value, depth)) {
+    TVar record;
+    ScriptValue scratch;
+    const ScriptValue* value = nullptr;
+    if (args[i].tree) value = EvaluateRef(*args[i].tree, scratch);
+    else if (EvaluateAt(args[i].stream, record, depth + 1)) value = &record.Value;
+    if (!value) {
       ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
       vars_.Restore(snapshot);
       return false;
     }
-    // The assignment rule, with the lookup kept from the call before.
+    // The assignment rule, with the lookup kept from the call before (parameter names are
+    // identifiers).
     const int existing = vars_.FindCached(proc->params[i], proc->paramSlots[i], hasArray);
     if (existing >= 0) {
-      vars_.SetValueAt(existing, std::move(value.Value));
+      vars_.SetValueAt(existing, *value);
       continue;
     }
-    value.Name = proc->params[i];
-    if (!vars_.AssignMissing(value)) {
+    if (!vars_.AssignMissing(proc->params[i], *value, true)) {
       ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
       vars_.Restore(snapshot);
       return false;

@@ -5,10 +5,6 @@
 
 namespace qx {
 
-bool IsIdentChar(unsigned char c) {
-  return c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
-         c == 0xA8 || c == 0xB8 || c >= 0xC0;
-}
 
 bool IsIdentifier(std::string_view name) {
   if (name.empty()) return false;
@@ -189,25 +185,16 @@ int TVarList::Find(std::string_view name) const {
 
 std::string CurrentElementDescription() { return Host().Describe(Host().CurrentElement()); }
 
-void TVarList::Append(TVar var) {
-  items_.push_back(std::move(var));
+void TVarList::Appended() {
   const std::string& name = items_.back().Name;
-  uint64_t next = 0;
-  for (const Transition& t : transitions_) {
-    if (t.from == generation_ && t.to != 0 && SameName(t.name, name)) {
-      next = t.to;
-      break;
-    }
-  }
-  if (next == 0) {
-    next = NextNamesGeneration();
-    Transition& t = transitions_[nextTransition_];
-    nextTransition_ = static_cast<uint8_t>((nextTransition_ + 1) % transitions_.size());
+  Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
+  if (t.from == generation_ && t.to != 0 && SameName(t.name, name)) {
+    generation_ = t.to;
+  } else {
     t.from = generation_;
-    t.to = next;
+    t.to = generation_ = NextNamesGeneration();
     t.name = name;
   }
-  generation_ = next;
   IndexAppended();
 }
 
@@ -239,23 +226,24 @@ bool TVarList::Assign(const TVar& var) {
   return AssignMissing(var);
 }
 
-bool TVarList::AssignMissing(const TVar& var) {
-  const bool dotted = HasDot(var.Name);
+bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, bool identifier) {
+  const bool dotted = HasDot(name);
   if (!dotted) {
     // A one-segment path: a property of the current element, if there is one.
     ScriptHost& host = Host();
     const ElementHandle current = host.CurrentElement();
-    if (current != 0 && host.SetPropValue(current, var.Name, var.Value)) return true;
-  } else if (WriteElementPath(Host().CurrentElement(), var.Name, var.Value, this)) {
+    if (current != 0 && host.SetPropValue(current, name, value)) return true;
+  } else if (WriteElementPath(Host().CurrentElement(), name, value, this)) {
     return true;
   }
   // Writing an element's property does not touch this list, so the name is still missing.
-  if (!IsIdentifier(var.Name)) return false;
+  if (!identifier && !IsIdentifier(name)) return false;
   if (dotted) {
-    Host().AppendErrorLog("Add var " + var.Name + " (in " + CurrentElementDescription() + " " +
+    Host().AppendErrorLog("Add var " + name + " (in " + CurrentElementDescription() + " " +
                           Host().CurrentEventName());
   }
-  Append(var);
+  items_.push_back({name, value});
+  Appended();
   return true;
 }
 

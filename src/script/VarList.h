@@ -21,7 +21,10 @@ struct TVar {
 
 // Bytes that may appear in names: ".", digits, Latin letters, "_", and the 1251 letters
 // (0xA8, 0xB8, 0xC0..0xFF).
-bool IsIdentChar(unsigned char c);
+inline bool IsIdentChar(unsigned char c) {
+  return c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
+         c == 0xA8 || c == 0xB8 || c >= 0xC0;
+}
 
 // The validity test for new variables and function names. After a "[" only digits, "-",
 // "," and a final "]" may follow (array element names such as A[1,2]).
@@ -61,7 +64,9 @@ class TVarList {
   // element, else a new entry (Add).
   bool Assign(const TVar& var);
   // Assign for a name just looked up and not found: the element path, else a new entry.
-  bool AssignMissing(const TVar& var);
+  // `identifier`: the name is known to pass IsIdentifier.
+  bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false);
+  bool AssignMissing(const TVar& var) { return AssignMissing(var.Name, var.Value); }
   bool SetExisting(std::string_view name, const ScriptValue& value);
   // Replaces the value of entry `i`; its name stays.
   void SetValueAt(int i, ScriptValue&& value) { items_[i].Value = std::move(value); }
@@ -90,7 +95,14 @@ class TVarList {
     return slot.index;
   }
   // Appends without any check (parameter lists of native calls: names "VAR"/"VALUE").
-  void Append(TVar var);
+  void Append(TVar&& var) {
+    items_.push_back(std::move(var));
+    Appended();
+  }
+  void Append(const TVar& var) {
+    items_.push_back(var);
+    Appended();
+  }
 
   // A stamp of the names and their order: it changes whenever an entry may have been added,
   // removed or renamed (never for value changes), and no two lists share one. What a
@@ -115,7 +127,8 @@ class TVarList {
   void Restore(Snapshot& snapshot);
 
  private:
-  void Touch();  // names may change: new stamp, index rebuilt on demand
+  void Touch();     // names may change: new stamp, index rebuilt on demand
+  void Appended();  // the last entry is new
   void IndexAppended() const;
   void BuildIndex() const;
   int IndexedFind(std::string_view name) const;
@@ -129,8 +142,7 @@ class TVarList {
     uint64_t from = 0, to = 0;
     std::string name;
   };
-  std::array<Transition, 8> transitions_;
-  uint8_t nextTransition_ = 0;
+  std::array<Transition, 8> transitions_;  // by the stamp appended to
   // Long lists are looked up through a hash index of names (open addressing, item numbers)
   // and a count of array elements per array name; both are built when first needed.
   mutable std::vector<int32_t> slots_;
