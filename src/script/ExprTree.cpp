@@ -480,8 +480,10 @@ struct FastOp {
 struct FastCode {
   // One leaf (a constant or variable) and two leaves with an operator are the commonest
   // shapes by far; they run without the general loop.
-  enum Shape : uint8_t { General, Leaf, LeafPair } shape = General;
+  // A call of its own (F(X, Y) as a whole expression) goes straight to the call.
+  enum Shape : uint8_t { General, Leaf, LeafPair, Call } shape = General;
   std::vector<FastOp> ops;
+  const ExprNode* call = nullptr;
 };
 
 namespace {
@@ -575,12 +577,20 @@ class FastEvaluator {
     if (tree.fastState == 0) {
       auto code = std::make_unique<FastCode>();
       int maxDepth = 0;
-      const bool ok = tree.root && !tree.tooDeep && tree.surplusOk && Flatten(*tree.root, *code, 0, maxDepth);
+      bool ok = tree.root && !tree.tooDeep && tree.surplusOk && Flatten(*tree.root, *code, 0, maxDepth);
+      if (!ok && tree.root && !tree.tooDeep && tree.surplusOk && tree.root->kind == NodeKind::Call &&
+          !static_cast<const CallNode&>(*tree.root).unclosed) {
+        code->ops.clear();
+        code->shape = FastCode::Call;
+        code->call = tree.root.get();
+        ok = true;
+      }
       tree.fastState = ok ? 1 : -1;
       if (ok) {
         const auto leaf = [](const FastOp& o) { return o.kind == FastOp::Const || o.kind == FastOp::Var; };
         const auto& ops = code->ops;
-        if (ops.size() == 1 && leaf(ops[0])) code->shape = FastCode::Leaf;
+        if (code->shape == FastCode::Call) {
+        } else if (ops.size() == 1 && leaf(ops[0])) code->shape = FastCode::Leaf;
         else if (ops.size() == 3 && leaf(ops[0]) && leaf(ops[1]) && ops[2].kind == FastOp::Binary)
           code->shape = FastCode::LeafPair;
         tree.fast = std::move(code);
@@ -588,6 +598,18 @@ class FastEvaluator {
     }
     if (tree.fastState < 0) return nullptr;
     const FastCode& code = *tree.fast;
+    if (code.shape == FastCode::Call) {
+      // What the full evaluator does for a call that is the whole expression. A failed
+      // call has recorded its error, so the caller does not evaluate again.
+      const auto& n = static_cast<const CallNode&>(*code.call);
+      TScriptEngine::CallTarget target;
+      Callable(n.name, n.resolution, &target);
+      TVar out;
+      e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
+      if (e_.Failed()) return nullptr;
+      scratch = std::move(out.Value);
+      return &scratch;
+    }
     if (code.shape == FastCode::Leaf) return LeafValue(code.ops[0]);
     if (code.shape == FastCode::LeafPair) {
       const ScriptValue* left = LeafValue(code.ops[0]);
@@ -652,12 +674,17 @@ class FastEvaluator {
     return &std::as_const(e_.vars_)[i].Value;
   }
 
-  bool Callable(const std::string& name, const Resolution& r) {
+  bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget* target = nullptr) {
     if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
       r.funcIndex = e_.funcs_.Find(name);
       r.procIndex = e_.procs_.Find(name);
       r.funcGeneration = e_.funcs_.Generation();
       r.procGeneration = e_.procs_.Generation();
+    }
+    if (target) {
+      target->funcIndex = r.funcIndex;
+      target->procIndex = r.procIndex;
+      target->isProc = r.procIndex >= 0;
     }
     return r.funcIndex >= 0 || r.procIndex >= 0;
   }

@@ -471,15 +471,19 @@ void TScriptEngine::CaseDirect(std::string_view statement, size_t pos) {
 
 // --- declared procedures and functions ---------------------------------------------------------
 
-std::shared_ptr<PreparedProc> TScriptEngine::ProcAt(int index) {
+PreparedProc* TScriptEngine::ProcAt(int index) {
   if (procCacheGeneration_ != procs_.Generation()) {
-    procCache_.assign(static_cast<size_t>(procs_.Count()), nullptr);
+    for (auto& entry : procCache_) {
+      if (entry && callNesting_ > 0) retiredProcs_.push_back(std::move(entry));
+    }
+    procCache_.clear();
+    procCache_.resize(static_cast<size_t>(procs_.Count()));
     procCacheGeneration_ = procs_.Generation();
   }
-  std::shared_ptr<PreparedProc>& entry = procCache_[static_cast<size_t>(index)];
+  std::unique_ptr<PreparedProc>& entry = procCache_[static_cast<size_t>(index)];
   if (!entry) {
     const TProcedure& p = procs_[index];
-    entry = std::make_shared<PreparedProc>();
+    entry = std::make_unique<PreparedProc>();
     entry->name = p.Name;
     entry->body = p.Body;
     entry->isFunction = p.IsFunction;
@@ -493,7 +497,7 @@ std::shared_ptr<PreparedProc> TScriptEngine::ProcAt(int index) {
     entry->paramSlots.resize(entry->params.size());
     entry->finalSlots.resize(entry->params.size());
   }
-  return entry;
+  return entry.get();
 }
 
 bool TScriptEngine::EvaluateArg(const CallArg& arg, TVar& value, int depth) {
@@ -526,18 +530,21 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     ReportError(StatementMessage(kCallsTooDeep, name), stream, 7);
     return false;
   }
-  const std::shared_ptr<PreparedProc> proc = ProcAt(procIndex);
+  PreparedProc* const proc = ProcAt(procIndex);
   const size_t count = proc->params.size();
   if (args.size() != count) {
     ReportError("Wrong parameters amount, procedure " + name, stream, 7);
     return false;
   }
   // One frame per call in progress, its arguments included (they may call procedures too).
+  // Procedures dropped from Procs meanwhile live on until no call runs.
   struct Frame {
-    int& n;
-    explicit Frame(int& nesting) : n(nesting) { ++n; }
-    ~Frame() { --n; }
-  } frame(callNesting_);
+    TScriptEngine& e;
+    explicit Frame(TScriptEngine& engine) : e(engine) { ++e.callNesting_; }
+    ~Frame() {
+      if (--e.callNesting_ == 0) e.retiredProcs_.clear();
+    }
+  } frame(*this);
   if (snapshots_.size() < static_cast<size_t>(callNesting_)) snapshots_.push_back(std::make_unique<TVarList::Snapshot>());
   TVarList::Snapshot& snapshot = *snapshots_[static_cast<size_t>(callNesting_ - 1)];
   vars_.TakeSnapshot(snapshot);

@@ -242,7 +242,7 @@ bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, 
     Host().AppendErrorLog("Add var " + name + " (in " + CurrentElementDescription() + " " +
                           Host().CurrentEventName());
   }
-  items_.push_back({name, value});
+  items_.emplace_back(name, value);
   Appended();
   return true;
 }

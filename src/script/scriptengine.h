@@ -163,7 +163,7 @@ class TScriptEngine {
                         size_t& listPos);
   bool UseFile(std::string_view statement, size_t pos, bool include, int fileDepth, TokenStream& main);
   void LoadDeclarations(std::string_view header);
-  std::shared_ptr<PreparedProc> ProcAt(int index);
+  PreparedProc* ProcAt(int index);
   bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, TVar& result,
                     std::string_view stream, int depth);
   bool EvaluateArg(const CallArg& arg, TVar& value, int depth);
@@ -213,7 +213,9 @@ class TScriptEngine {
   TokenStream preparedTokens_;        // ... and its TokenStream
   std::string loadedDeclarations_;    // the declarations part Procs was last loaded from ...
   uint64_t loadedProcsGeneration_ = 0;  // ... and Procs' stamp then
-  std::vector<std::shared_ptr<PreparedProc>> procCache_;  // by Procs index
+  std::vector<std::unique_ptr<PreparedProc>> procCache_;  // by Procs index
+  // Entries dropped while calls run: a running call keeps using its entry.
+  std::vector<std::unique_ptr<PreparedProc>> retiredProcs_;
   uint64_t procCacheGeneration_ = 0;
   int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
   int callNesting_ = 0;  // calls of declared procedures in progress
