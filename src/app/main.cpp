@@ -13,6 +13,7 @@
 #include "base/Random.h"
 #include "platform/Platform.h"
 #include "render/GfxTimer.h"
+#include "scene/EngineInterpreter.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
 
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
   options.tracePath = traceFile;
+  options.makeInterpreter = [](int) { return qx::MakeEngineInterpreter(); };
   {
     const auto exeDir = std::filesystem::path(options.programPath).parent_path();
     std::error_code ec;

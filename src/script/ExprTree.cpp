@@ -5,6 +5,10 @@
 // decided at run time.
 #include "script/ExprTree.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <utility>
 #include <vector>
 
 #include "script/EvalCommon.h"
@@ -61,7 +65,7 @@ struct Resolution {
   mutable uint64_t funcGeneration = 0;
   mutable uint64_t procGeneration = 0;
   mutable int funcIndex = -1;
-  mutable bool isProc = false;
+  mutable int procIndex = -1;
 };
 
 // A name followed by neither "(" nor "[": a variable, or a call without arguments.
@@ -69,6 +73,7 @@ struct NameNode : ExprNode {
   NameNode() : ExprNode(NodeKind::Name) {}
   std::string name;
   Resolution resolution;
+  mutable VarSlot slot;  // where the variable was found, while the names stay the same
 };
 
 struct IndexList {
@@ -82,6 +87,15 @@ struct IndexedNameNode : ExprNode {
   IndexedNameNode() : ExprNode(NodeKind::IndexedName) {}
   std::string name;
   Resolution resolution;
+  mutable VarSlot plainSlot;  // a plain variable of the name (makes the index a string index)
+  // Array elements found by index values, while the variables' names stay the same.
+  struct CachedElement {
+    uint64_t generation = 0;
+    int32_t first = 0, second = 0;
+    int index = -1;
+  };
+  static constexpr size_t kElementCache = 128;
+  mutable std::unique_ptr<std::array<CachedElement, kElementCache>> elements;
   size_t bracketIndex = 0;  // token index of the "["
   IndexList index1;
   IndexList index2;
@@ -380,7 +394,7 @@ class TreeEvaluator {
         const auto& n = static_cast<const NameNode&>(node);
         TScriptEngine::CallTarget target;
         if (Callable(n.name, n.resolution, target)) e_.CallByName(n.name, target, {}, out, tree_.stream, 0);
-        else e_.ReadVariableOperand(n.name, nullptr, nullptr, tree_.stream, out);
+        else e_.ReadVariableOperand(n.name, nullptr, nullptr, tree_.stream, out, &n.slot);
         return Flow::Done;
       }
       case NodeKind::IndexedName: {
@@ -419,13 +433,14 @@ class TreeEvaluator {
   bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget& target) {
     if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
       r.funcIndex = e_.funcs_.Find(name);
-      r.isProc = e_.procs_.Find(name) >= 0;
+      r.procIndex = e_.procs_.Find(name);
       r.funcGeneration = e_.funcs_.Generation();
       r.procGeneration = e_.procs_.Generation();
     }
     target.funcIndex = r.funcIndex;
-    target.isProc = r.isProc;
-    return r.funcIndex >= 0 || r.isProc;
+    target.procIndex = r.procIndex;
+    target.isProc = r.procIndex >= 0;
+    return r.funcIndex >= 0 || r.procIndex >= 0;
   }
 
   bool IndexText(const IndexList& list, std::string& text) {
@@ -436,7 +451,7 @@ class TreeEvaluator {
     for (size_t i = 0; i < list.parts.size(); ++i) {
       const ExprTree& part = *list.parts[i];
       TVar v;
-      const bool ok = e_.EvaluateTree(part, v);
+      const bool ok = e_.EvaluateValue(part, v);
       int32_t n = 0;
       if (!e_.IndexPart(ok, v, part.stream, tree_.stream, n)) return false;
       if (i > 0) text.push_back(',');
@@ -448,6 +463,287 @@ class TreeEvaluator {
   TScriptEngine& e_;
   const ExprTree& tree_;
 };
+
+// The value of the pure shapes statements evaluate over and over: constants, existing
+// variables and array elements, and operators on them. Such a tree is flattened once into
+// a sequence run on a small stack of value pointers; values are read where they are and
+// only operator results are made. Anything else (calls, element paths, text keys, whatever
+// would report an error) answers null before any side effect, and the caller then
+// evaluates in full, with the same result.
+struct FastOp {
+  enum Kind : uint8_t { Const, Var, Element, Binary, Prefix } kind = Const;
+  uint8_t op = 0;                  // Binary, Prefix: the operator's token code
+  uint16_t parts = 0;              // Element: index values on the stack
+  const ExprNode* node = nullptr;  // Const, Var, Element: the node read
+};
+
+struct FastCode {
+  // One leaf (a constant or variable) and two leaves with an operator are the commonest
+  // shapes by far; they run without the general loop.
+  // A call of its own (F(X, Y) as a whole expression) goes straight to the call.
+  enum Shape : uint8_t { General, Leaf, LeafPair, Call } shape = General;
+  std::vector<FastOp> ops;
+  const ExprNode* call = nullptr;
+};
+
+namespace {
+constexpr int kFastStack = 32;
+
+// Post-order, as the full evaluator computes: false for a node with no pure form.
+bool Flatten(const ExprNode& node, FastCode& code, int depth, int& maxDepth) {
+  if (depth + 1 > kFastStack) return false;
+  maxDepth = std::max(maxDepth, depth + 1);
+  switch (node.kind) {
+    case NodeKind::Const: code.ops.push_back({FastOp::Const, 0, 0, &node}); return true;
+    case NodeKind::Name: code.ops.push_back({FastOp::Var, 0, 0, &node}); return true;
+    case NodeKind::IndexedName: {
+      const auto& n = static_cast<const IndexedNameNode&>(node);
+      if (!n.index1.closed || n.hasIndex2 || n.index1.parts.size() > kFastStack) return false;
+      int at = depth;
+      for (const auto& part : n.index1.parts) {
+        if (part->tooDeep || !part->root || !part->surplusOk || !Flatten(*part->root, code, at, maxDepth)) return false;
+        ++at;
+      }
+      code.ops.push_back({FastOp::Element, 0, static_cast<uint16_t>(n.index1.parts.size()), &node});
+      return true;
+    }
+    case NodeKind::Chain: {
+      const auto& n = static_cast<const ChainNode&>(node);
+      if (!Flatten(*n.first, code, depth, maxDepth)) return false;
+      for (const auto& [op, operand] : n.rest) {
+        if (!Flatten(*operand, code, depth + 1, maxDepth)) return false;
+        code.ops.push_back({FastOp::Binary, static_cast<uint8_t>(op), 0, nullptr});
+      }
+      return true;
+    }
+    case NodeKind::Prefix: {
+      const auto& n = static_cast<const PrefixNode&>(node);
+      if (!Flatten(*n.operand, code, depth, maxDepth)) return false;
+      code.ops.push_back({FastOp::Prefix, static_cast<uint8_t>(n.op), 0, nullptr});
+      return true;
+    }
+    case NodeKind::Paren: {
+      const auto& n = static_cast<const ParenNode&>(node);
+      return n.closed && Flatten(*n.inner, code, depth, maxDepth);
+    }
+    default: return false;
+  }
+}
+
+bool IsTextKey(const ScriptValue& v) {
+  return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
+}
+
+bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+  if (IsTextKey(left) || IsTextKey(right)) return false;  // translated by the full path
+  ScriptValue result;
+  if (!ApplyBinary(op, left, right, result)) return false;
+  out = std::move(result);
+  return true;
+}
+
+// `out` may be where `left` is.
+inline bool FastBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+  if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
+    const int64_t p = left.Int64Value(), q = right.Int64Value();
+    int64_t r = 0;
+    switch (op) {
+      case tkPlus: r = p + q; break;
+      case tkMinus: r = p - q; break;
+      case tkStar: r = p * q; break;
+      case tkEqual: out.SetBool(p == q); return true;
+      case tkNotEqual: out.SetBool(p != q); return true;
+      case tkGreater: out.SetBool(p > q); return true;
+      case tkLess: out.SetBool(p < q); return true;
+      case tkGreaterEqual: out.SetBool(p >= q); return true;
+      case tkLessEqual: out.SetBool(p <= q); return true;
+      default: return GeneralBinary(op, left, right, out);
+    }
+    if (r < INT32_MIN || r > INT32_MAX) return GeneralBinary(op, left, right, out);
+    out.SetInt(static_cast<int32_t>(r));
+    return true;
+  }
+  return GeneralBinary(op, left, right, out);
+}
+
+}  // namespace
+
+class FastEvaluator {
+ public:
+  explicit FastEvaluator(TScriptEngine& engine) : e_(engine) {}
+
+  // The tree's value, where it is or in `scratch`; null when it has no pure value now.
+  const ScriptValue* Run(const ExprTree& tree, ScriptValue& scratch) {
+    if (tree.fastState == 0) {
+      auto code = std::make_unique<FastCode>();
+      int maxDepth = 0;
+      bool ok = tree.root && !tree.tooDeep && tree.surplusOk && Flatten(*tree.root, *code, 0, maxDepth);
+      if (!ok && tree.root && !tree.tooDeep && tree.surplusOk && tree.root->kind == NodeKind::Call &&
+          !static_cast<const CallNode&>(*tree.root).unclosed) {
+        code->ops.clear();
+        code->shape = FastCode::Call;
+        code->call = tree.root.get();
+        ok = true;
+      }
+      tree.fastState = ok ? 1 : -1;
+      if (ok) {
+        const auto leaf = [](const FastOp& o) { return o.kind == FastOp::Const || o.kind == FastOp::Var; };
+        const auto& ops = code->ops;
+        if (code->shape == FastCode::Call) {
+        } else if (ops.size() == 1 && leaf(ops[0])) code->shape = FastCode::Leaf;
+        else if (ops.size() == 3 && leaf(ops[0]) && leaf(ops[1]) && ops[2].kind == FastOp::Binary)
+          code->shape = FastCode::LeafPair;
+        tree.fast = std::move(code);
+      }
+    }
+    if (tree.fastState < 0) return nullptr;
+    const FastCode& code = *tree.fast;
+    if (code.shape == FastCode::Call) {
+      // What the full evaluator does for a call that is the whole expression. A failed
+      // call has recorded its error, so the caller does not evaluate again.
+      const auto& n = static_cast<const CallNode&>(*code.call);
+      TScriptEngine::CallTarget target;
+      Callable(n.name, n.resolution, &target);
+      TVar out;
+      e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
+      if (e_.Failed()) return nullptr;
+      scratch = std::move(out.Value);
+      return &scratch;
+    }
+    if (code.shape == FastCode::Leaf) return LeafValue(code.ops[0]);
+    if (code.shape == FastCode::LeafPair) {
+      const ScriptValue* left = LeafValue(code.ops[0]);
+      if (!left) return nullptr;
+      const ScriptValue* right = LeafValue(code.ops[1]);
+      if (!right || !FastBinary(code.ops[2].op, *left, *right, scratch)) return nullptr;
+      return &scratch;
+    }
+    std::vector<ScriptValue>& temp = e_.fastScratch_;
+    if (temp.size() < kFastStack) temp.resize(kFastStack);
+    const ScriptValue* refs[kFastStack];
+    int sp = 0;
+    for (const FastOp& o : code.ops) {
+      switch (o.kind) {
+        case FastOp::Const:
+        case FastOp::Var: {
+          const ScriptValue* v = LeafValue(o);
+          if (!v) return nullptr;
+          refs[sp++] = v;
+          break;
+        }
+        case FastOp::Element: {
+          sp -= o.parts;
+          const ScriptValue* v = Element(*static_cast<const IndexedNameNode*>(o.node), refs + sp, o.parts);
+          if (!v) return nullptr;
+          refs[sp++] = v;
+          break;
+        }
+        case FastOp::Binary: {
+          const ScriptValue* right = refs[--sp];
+          ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
+          if (!FastBinary(o.op, *refs[sp - 1], *right, out)) return nullptr;
+          refs[sp - 1] = &out;
+          break;
+        }
+        case FastOp::Prefix: {
+          ScriptValue result;
+          if (!ApplyPrefix(o.op, *refs[sp - 1], result)) return nullptr;
+          ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
+          out = std::move(result);
+          refs[sp - 1] = &out;
+          break;
+        }
+      }
+    }
+    const ScriptValue* value = refs[0];
+    if (value == &temp[0]) {
+      scratch = std::move(temp[0]);
+      return &scratch;
+    }
+    return value;
+  }
+
+ private:
+  const ScriptValue* LeafValue(const FastOp& o) {
+    if (o.kind == FastOp::Const) return &static_cast<const ConstNode*>(o.node)->value;
+    const auto& n = *static_cast<const NameNode*>(o.node);
+    if (Callable(n.name, n.resolution)) return nullptr;
+    bool hasArray = false;
+    const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
+    if (hasArray || i < 0) return nullptr;
+    return &std::as_const(e_.vars_)[i].Value;
+  }
+
+  bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget* target = nullptr) {
+    if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
+      r.funcIndex = e_.funcs_.Find(name);
+      r.procIndex = e_.procs_.Find(name);
+      r.funcGeneration = e_.funcs_.Generation();
+      r.procGeneration = e_.procs_.Generation();
+    }
+    if (target) {
+      target->funcIndex = r.funcIndex;
+      target->procIndex = r.procIndex;
+      target->isProc = r.procIndex >= 0;
+    }
+    return r.funcIndex >= 0 || r.procIndex >= 0;
+  }
+
+  // An existing array element named by one index list of `count` values.
+  const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count) {
+    if (Callable(n.name, n.resolution)) return nullptr;
+    bool hasArray = false;
+    if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
+    int32_t indexes[kFastStack] = {};
+    for (int i = 0; i < count; ++i) {
+      if (!values[i]->TryToInt32(indexes[i])) return nullptr;
+    }
+    // One or two index values: the element may be known from before.
+    IndexedNameNode::CachedElement* cached = nullptr;
+    if (count >= 1 && count <= 2) {
+      if (!n.elements) n.elements = std::make_unique<std::array<IndexedNameNode::CachedElement, IndexedNameNode::kElementCache>>();
+      const int32_t second = count == 2 ? indexes[1] : 0;
+      const uint32_t mix = static_cast<uint32_t>(indexes[0]) * 0x9E3779B1u + static_cast<uint32_t>(second) * 0x85EBCA77u;
+      cached = &(*n.elements)[(mix >> 16) % IndexedNameNode::kElementCache];
+      if (cached->generation == e_.vars_.Generation() && cached->first == indexes[0] && cached->second == second)
+        return &std::as_const(e_.vars_)[cached->index].Value;
+    }
+    std::string full = n.name;
+    full.push_back('[');
+    for (int i = 0; i < count; ++i) {
+      if (i > 0) full.push_back(',');
+      char digits[16];
+      const auto end = std::to_chars(digits, digits + sizeof digits, indexes[i]).ptr;
+      full.append(digits, end);
+    }
+    full.push_back(']');
+    const int i = e_.vars_.Find(full);
+    if (i < 0) return nullptr;
+    if (cached) *cached = {e_.vars_.Generation(), indexes[0], count == 2 ? indexes[1] : 0, i};
+    return &std::as_const(e_.vars_)[i].Value;
+  }
+
+  TScriptEngine& e_;
+};
+
+const ScriptValue* TScriptEngine::EvaluateRef(const ExprTree& tree, ScriptValue& scratch) {
+  if (!Failed()) {
+    if (const ScriptValue* value = FastEvaluator(*this).Run(tree, scratch)) return value;
+  }
+  TVar var;
+  if (!EvaluateTree(tree, var)) return nullptr;
+  scratch = std::move(var.Value);
+  return &scratch;
+}
+
+bool TScriptEngine::EvaluateValue(const ExprTree& tree, TVar& var) {
+  var.Name.clear();
+  ScriptValue scratch;
+  const ScriptValue* value = EvaluateRef(tree, scratch);
+  if (!value) return false;
+  var.Value = value == &scratch ? std::move(scratch) : *value;
+  return true;
+}
 
 bool TScriptEngine::EvaluateTree(const ExprTree& tree, TVar& var) {
   if (Failed()) return false;

@@ -10,6 +10,7 @@
 namespace qx {
 
 struct ExprNode;
+struct FastCode;
 
 // One expression as the direct evaluator would parse it when every name followed by "["
 // is a variable; a name that turns out to be a function there is handled at evaluation
@@ -20,6 +21,9 @@ struct ExprTree {
   size_t tokenCount = 0;
   bool surplusOk = false;          // at most one token follows the complete expression
   bool tooDeep = false;
+  // The pure part of the tree as a flat sequence, made on first use (FastEvaluator).
+  mutable std::unique_ptr<FastCode> fast;
+  mutable int8_t fastState = 0;  // 0 not made yet, 1 made, -1 the tree has no pure form
 
   // A whole expression (keeps a copy of the stream).
   static std::unique_ptr<ExprTree> Build(std::string_view stream);

@@ -1,15 +1,19 @@
 // TScriptEngine: registries, variables, the first-error log, the native-call convention and
 // the operand steps both evaluators share.
 #include <exception>
+#include <utility>
 
 #include "base/CodePage.h"
 #include "base/Log.h"
 #include "script/ExprTree.h"
+#include "script/StatementTree.h"
+#include "script/Statements.h"
 #include "script/scriptengine.h"
 
 namespace qx {
 
-TScriptEngine::TScriptEngine() : cache_(std::make_unique<ExprCache>()) {}
+TScriptEngine::TScriptEngine()
+    : programs_(std::make_unique<ProgramCache>()), cache_(std::make_unique<ExprCache>()) {}
 TScriptEngine::~TScriptEngine() = default;
 
 bool TScriptEngine::RegisterFunction(std::string_view name, NativeFunction handler) {
@@ -64,6 +68,7 @@ void TScriptEngine::ResetErrorState() {
   blockDepth_ = -1;
   controlFlag_ = TControlFlag::None;
   gotoLabel_.clear();
+  gotoText_.clear();
 }
 
 bool TScriptEngine::IsCallable(std::string_view name) const {
@@ -72,7 +77,8 @@ bool TScriptEngine::IsCallable(std::string_view name) const {
 
 TScriptEngine::CallTarget TScriptEngine::ResolveCall(const std::string& name) const {
   CallTarget t;
-  t.isProc = procs_.Find(name) >= 0;
+  t.procIndex = procs_.Find(name);
+  t.isProc = t.procIndex >= 0;
   t.funcIndex = funcs_.Find(name);
   return t;
 }
@@ -94,17 +100,18 @@ bool TScriptEngine::ReadIndexList(std::string_view tokens, size_t& pos, std::str
 }
 
 bool TScriptEngine::ReadVariableOperand(const std::string& name, const std::string* index1,
-                                        const std::string* index2, std::string_view stream, TVar& var) {
+                                        const std::string* index2, std::string_view stream, TVar& var,
+                                        VarSlot* slot) {
   if (!index1) {
-    // The common case, a plain name: one pass finds both the variable and any array.
+    // The common case, a plain name: one lookup finds both the variable and any array.
     bool hasArray = false;
-    const int i = vars_.FindWithArray(name, hasArray);
+    const int i = slot ? vars_.FindCached(name, *slot, hasArray) : vars_.FindWithArray(name, hasArray);
     if (hasArray) {
       ReportError("Array with same name exist : " + name, stream, 24);
       return false;
     }
     if (i >= 0) {
-      var = vars_[i];
+      var = std::as_const(vars_)[i];
       return true;
     }
     var.Name = name;
@@ -194,10 +201,7 @@ bool TScriptEngine::IndexPart(bool evaluated, const TVar& value, std::string_vie
 bool TScriptEngine::CallByName(const std::string& name, const CallTarget& target, const std::vector<CallArg>& args,
                                TVar& result, std::string_view stream, int depth) {
   if (target.isProc) {
-    std::vector<std::string_view> streams;
-    streams.reserve(args.size());
-    for (const CallArg& a : args) streams.push_back(a.stream);
-    if (!CallProcedure(name, streams, result)) {
+    if (!CallDeclared(name, target.procIndex, args, result, stream, depth)) {
       ReportError("Error in procedure: " + name, stream, 7);
       return false;
     }
@@ -223,7 +227,7 @@ bool TScriptEngine::CallNative(const std::string& name, int funcIndex, const std
   for (size_t i = 0; i < args.size(); ++i) {
     const CallArg& a = args[i];
     TVar v;
-    const bool ok = a.tree ? EvaluateTree(*a.tree, v) : EvaluateAt(a.stream, v, depth + 1);
+    const bool ok = a.tree ? EvaluateValue(*a.tree, v) : EvaluateAt(a.stream, v, depth + 1);
     if (!ok) {
       ReportError("Invalid expression in function params: " + TokenText(a.stream, true), stream, 7);
       return false;

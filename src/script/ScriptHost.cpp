@@ -27,6 +27,14 @@ std::string PlainScriptHost::ResolveGameFile(const std::string& name) {
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
+  // Only files inside the folder: no absolute names, drive letters or ".." components.
+  if (path.empty() || path[0] == '/' || path.find(':') != std::string::npos) return {};
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (path.compare(start, end - start, "..") == 0) return {};
+    start = end + 1;
+  }
   std::error_code ec;
   const std::string full = Join(folder_, path);
   return std::filesystem::is_regular_file(full, ec) ? full : std::string();

@@ -33,6 +33,32 @@ class ScriptError : public std::runtime_error {
 class ScriptValue {
  public:
   ScriptValue() = default;
+  // The text is held only by String values, so other kinds copy without touching it.
+  ScriptValue(const ScriptValue& o) : kind_(o.kind_), i_(o.i_), d_(o.d_) {
+    if (o.kind_ == ValueKind::String) s_ = o.s_;
+  }
+  ScriptValue(ScriptValue&& o) noexcept : kind_(o.kind_), i_(o.i_), d_(o.d_) {
+    if (o.kind_ == ValueKind::String) s_ = std::move(o.s_);
+  }
+  ScriptValue& operator=(const ScriptValue& o) {
+    if (this == &o) return *this;
+    kind_ = o.kind_;
+    i_ = o.i_;
+    d_ = o.d_;
+    if (o.kind_ == ValueKind::String) s_ = o.s_;
+    else if (!s_.empty()) s_.clear();
+    return *this;
+  }
+  ScriptValue& operator=(ScriptValue&& o) noexcept {
+    if (this == &o) return *this;
+    kind_ = o.kind_;
+    i_ = o.i_;
+    d_ = o.d_;
+    if (o.kind_ == ValueKind::String) s_ = std::move(o.s_);
+    else if (!s_.empty()) s_.clear();
+    return *this;
+  }
+  ~ScriptValue() = default;
 
   static ScriptValue Int(int32_t v);
   static ScriptValue Word(uint16_t v);
@@ -42,6 +68,18 @@ class ScriptValue {
   static ScriptValue Bool(bool v);
   static ScriptValue DateTime(double days);
   static ScriptValue Element(uint32_t handle);
+
+  // In place, keeping the text buffer: for the interpreter's loops.
+  void SetInt(int32_t v) {
+    kind_ = ValueKind::Integer;
+    i_ = v;
+    s_.clear();
+  }
+  void SetBool(bool v) {
+    kind_ = ValueKind::Boolean;
+    i_ = v ? 1 : 0;
+    s_.clear();
+  }
 
   ValueKind Kind() const { return kind_; }
   bool IsEmpty() const { return kind_ == ValueKind::Empty; }

@@ -1,12 +1,628 @@
-// The statement layer of TScriptEngine (Prepare, Run, the statements and calls of declared
-// procedures) belongs here. Until it exists, a declared procedure cannot be called.
+// Running scripts: Run, the direct statement executor that finds each statement in the
+// text every time it runs (the reference for the parsed executor in StatementTree.cpp),
+// the statement steps both executors share, and calls of declared procedures.
+#include <utility>
+
+#include "script/EvalCommon.h"
+#include "script/StatementTree.h"
+#include "script/Statements.h"
 #include "script/scriptengine.h"
 
 namespace qx {
 
-bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std::string_view>&, TVar&) {
-  if (procs_.Find(name) < 0) ReportError("Unknown procedure: " + name, {}, 8);
-  return false;
+// --- Run ------------------------------------------------------------------------------------
+
+bool TScriptEngine::Run(std::string_view program) {
+  ResetErrorState();
+  std::string_view declarations, main;
+  SplitProgram(program, declarations, main);
+  LoadDeclarations(declarations);
+  if (statementCache_) {
+    const std::shared_ptr<CompiledProgram> compiled = programs_->Get(main);
+    RunList(compiled->list);
+  } else {
+    // A copy: what the script calls may replace the text it was handed (its own property).
+    const TokenStream text(main);
+    RunBlockDirect(text);
+  }
+  // An EXIT at the outermost level just ends the run.
+  controlFlag_ = TControlFlag::None;
+  gotoLabel_.clear();
+  gotoText_.clear();
+  return errorCode_ == 0;
+}
+
+void TScriptEngine::SetStatementCache(bool on) {
+  statementCache_ = on;
+  if (!on) programs_->Clear();
+}
+
+size_t TScriptEngine::CachedProgramCount() const { return programs_->Size(); }
+
+// --- steps shared by both executors ------------------------------------------------------------
+
+bool TScriptEngine::ReportOutsideLoop(std::string_view statement) {
+  if (blockDepth_ != 0) return false;
+  if (controlFlag_ == TControlFlag::Break) ReportError("BREAK outside loop", statement, 15);
+  else if (controlFlag_ == TControlFlag::Continue) ReportError("CONTINUE outside loop", statement, 15);
+  else return false;
+  return true;
+}
+
+bool TScriptEngine::LoopBound(bool evaluated, const ScriptValue& value, std::string_view statement, int32_t& bound) {
+  if (!evaluated) {
+    ReportError("Error in expression", statement, 1);
+    return false;
+  }
+  if (!value.TryToInt32(bound)) {
+    ReportError("Invalid loop variable value ", statement, 5);
+    return false;
+  }
+  return true;
+}
+
+// BREAK | CONTINUE | EXIT
+void TScriptEngine::SetFlag(TControlFlag flag, std::string_view statement, bool surplus) {
+  controlFlag_ = flag;
+  if (!surplus) return;
+  const char* word = flag == TControlFlag::Break ? "BREAK" : flag == TControlFlag::Continue ? "CONTINUE" : "EXIT";
+  ReportError(std::string("Invalid ") + word + " operator", statement, 1);
+}
+
+// GOTO label
+void TScriptEngine::SetGoto(std::string_view statement, size_t pos) {
+  const Token label = ReadToken(statement, pos);
+  if (!IsLabelToken(label)) {
+    ReportError("Invalid label in GOTO", statement, 1);
+    return;
+  }
+  if (PeekToken(statement, pos) != tkEof) {
+    ReportError("Error in GOTO statement", statement, 1);
+    return;
+  }
+  gotoLabel_ = label.Text;
+  gotoText_ = statement;
+  controlFlag_ = TControlFlag::Goto;
+}
+
+bool TScriptEngine::CaseLabelMatches(const ScriptValue& selector, const ScriptValue& low, const ScriptValue& high,
+                                     std::string_view statement, bool& match) {
+  match = false;
+  int order = 0;
+  if (low.IsString() != high.IsString() || !CompareValues(low, high, order) || order == kUnordered) {
+    ReportError("Invalid typecast in CASE range", statement, 1);
+    return false;
+  }
+  const ScriptValue* from = &low;
+  const ScriptValue* to = &high;
+  if (order > 0) std::swap(from, to);
+  if (selector.IsString() != from->IsString()) return true;
+  int below = 0, above = 0;
+  if (!CompareValues(*from, selector, below) || below == kUnordered || below > 0) return true;
+  if (!CompareValues(selector, *to, above) || above == kUnordered || above > 0) return true;
+  match = true;
+  return true;
+}
+
+// `value` may be a variable's own value: it is copied before the variables change.
+void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdentifier, const std::string* index1,
+                                       const std::string* index2, const ScriptValue& value,
+                                       std::string_view statement, VarSlot* slot) {
+  if (!index1) {
+    bool hasArray = false;
+    const int i = slot ? vars_.FindCached(name, *slot, hasArray) : vars_.FindWithArray(name, hasArray);
+    if (hasArray) {
+      ReportError("Array with same name exist : " + name, statement, 24);
+      return;
+    }
+    if (!nameIsIdentifier) {
+      ReportError("Invalid variable name: " + name, statement, 4);
+      return;
+    }
+    if (i >= 0) {
+      vars_.SetValueAt(i, value);  // the existing variable
+      return;
+    }
+    vars_.AssignMissing(name, value, nameIsIdentifier);  // an element path, else a new variable
+    return;
+  }
+  std::string target = name;
+  const std::string* stringIndex = nullptr;
+  const bool exists = vars_.Find(name) >= 0;
+  if (exists && !index2) {
+    stringIndex = index1;
+  } else if (exists) {
+    ReportError("Variable with same name exist : " + name, statement, 24);
+    return;
+  } else {
+    target = name + "[" + *index1 + "]";
+    stringIndex = index2;
+  }
+  if (!IsIdentifier(target)) {
+    ReportError("Invalid variable name: " + target, statement, 4);
+    return;
+  }
+  if (!stringIndex) {
+    vars_.Assign({std::move(target), value});
+    return;
+  }
+  // One character of a string variable.
+  TVar current;
+  if (!vars_.Get(target, current)) {
+    ReportError("Variable not found :" + target, statement, 3);
+    return;
+  }
+  if (current.Value.Kind() != ValueKind::String) {
+    ReportError("Invalid variable type: " + target, statement, 5);
+    return;
+  }
+  size_t position = 0;
+  if (!StringIndexPosition(current.Value, target, *stringIndex, statement, position)) return;
+  char c = 0;
+  if (value.Kind() == ValueKind::String) {
+    const std::string& s = value.StrValue();
+    if (s.size() != 1) {
+      ReportError("Character expected: '" + s + "'", statement, 20);
+      return;
+    }
+    c = s[0];
+  } else {
+    int32_t code = 0;
+    if (!value.TryToInt32(code)) {
+      ReportError("Invalid variable type: " + target, statement, 5);
+      return;
+    }
+    if (code < 0 || code > 255) {
+      ReportError("Character value out of range: " + std::to_string(code), statement, 20);
+      return;
+    }
+    c = static_cast<char>(code);
+  }
+  std::string text = current.Value.StrValue();
+  text[position - 1] = c;
+  vars_.Assign({target, ScriptValue::Str(std::move(text))});
+}
+
+// --- the direct executor ------------------------------------------------------------------------
+
+// list -> [statement] {";" [statement]}
+void TScriptEngine::RunBlockDirect(std::string_view list) {
+  if (!EnterList(list)) return;
+  size_t pos = 0;
+  while (!Failed()) {
+    const SplitResult s = SplitStatement(list, pos, false);
+    if (s.errorCode != 0) {
+      ReportError(s.errorMessage, s.tokens, s.errorCode);
+      break;
+    }
+    if (s.tokens.empty()) break;
+    ExecDirect(s.tokens);
+    if (controlFlag_ == TControlFlag::None) continue;
+    ReportOutsideLoop(s.tokens);
+    if (controlFlag_ != TControlFlag::Goto) break;
+    // A jump to a label of this list, before or after the GOTO.
+    bool found = false;
+    size_t search = 0;
+    while (!Failed()) {
+      const size_t before = search;
+      const SplitResult t = SplitStatement(list, search, false);
+      if (t.errorCode != 0) {
+        ReportError(t.errorMessage, t.tokens, t.errorCode);
+        break;
+      }
+      if (t.tokens.empty()) break;
+      std::string_view label;
+      if (LabelOf(t.tokens, label) && label == gotoLabel_) {
+        found = true;
+        pos = before;
+        break;
+      }
+    }
+    if (!found) break;
+    controlFlag_ = TControlFlag::None;
+    gotoLabel_.clear();
+    gotoText_.clear();
+  }
+  LeaveList();
+}
+
+void TScriptEngine::ExecDirect(std::string_view statement) {
+  const StatementHead h = ReadHead(statement);
+  switch (h.head.Code) {
+    case tkIdent: AssignOrCallDirect(statement, h.headPos, h.operandPos); return;
+    case tkBegin: {
+      // BEGIN statement-list END
+      std::string_view inner;
+      if (!EndsWithEnd(statement.substr(h.operandPos), inner)) {
+        ReportError("END expected", statement, 10);
+        return;
+      }
+      RunBlockDirect(inner);
+      return;
+    }
+    case tkIf: IfDirect(statement, h.operandPos); return;
+    case tkFor: ForDirect(statement, h.operandPos); return;
+    case tkWhile: WhileDirect(statement, h.operandPos); return;
+    case tkRepeat: RepeatDirect(statement, h.operandPos); return;
+    case tkBreak: SetFlag(TControlFlag::Break, statement, PeekToken(statement, h.operandPos) != tkEof); return;
+    case tkContinue: SetFlag(TControlFlag::Continue, statement, PeekToken(statement, h.operandPos) != tkEof); return;
+    case tkExit: SetFlag(TControlFlag::Exit, statement, PeekToken(statement, h.operandPos) != tkEof); return;
+    case tkGoto: SetGoto(statement, h.operandPos); return;
+    case tkCase: CaseDirect(statement, h.operandPos); return;
+    case tkEnd: ReportError("Too many END", statement, 11); return;
+    case tkElse: ReportError("ELSE without IF", statement, 9); return;
+    default: ReportError(StatementMessage("Invalid operator: ", h.head.Text), statement, 9); return;
+  }
+}
+
+// assignment -> name [index-list [index-list]] ":=" expression
+// call       -> name [arguments]     (any expression starting with the name)
+void TScriptEngine::AssignOrCallDirect(std::string_view statement, size_t headPos, size_t operandPos) {
+  size_t namePos = headPos;
+  const std::string name(ReadToken(statement, namePos).Text);
+  size_t pos = operandPos;
+  std::string index1, index2;
+  bool has1 = false, has2 = false;
+  if (PeekToken(statement, pos) == tkOpenBracket) {
+    if (!ReadIndexList(statement, pos, index1)) return;
+    has1 = true;
+    if (PeekToken(statement, pos) == tkOpenBracket) {
+      if (!ReadIndexList(statement, pos, index2)) return;
+      has2 = true;
+    }
+  }
+  const Token next = ReadToken(statement, pos);
+  if (next.Code == tkOpenParen || next.Code == tkOpenBracket || next.Code == tkEof) {
+    TVar ignored;
+    if (!Evaluate(statement.substr(headPos), ignored))
+      ReportError("Error in expression", statement, 1);
+    return;
+  }
+  if (next.Code != tkAssign) {
+    ReportError("Found " + std::string(next.Text) + ", expected :=, (, [ or ;", statement, 1);
+    return;
+  }
+  TVar value;
+  if (!Evaluate(statement.substr(pos), value)) {
+    ReportError("Error in expression", statement, 1);
+    return;
+  }
+  CompleteAssignment(name, IsIdentifier(name), has1 ? &index1 : nullptr, has2 ? &index2 : nullptr, value.Value,
+                     statement, nullptr);
+}
+
+// IF condition THEN statement [ELSE statement-list]
+void TScriptEngine::IfDirect(std::string_view statement, size_t pos) {
+  std::string_view condition;
+  ScanTo(statement, pos, {tkThen}, condition);
+  TVar value;
+  const bool evaluated = Evaluate(condition, value);
+  bool holds = false;
+  if (!Condition(evaluated, value.Value, statement, holds)) return;
+  // The THEN branch ends at the first ELSE outside BEGIN, CASE and REPEAT.
+  const SplitResult branch = SplitStatement(statement, pos, true);
+  if (branch.errorCode != 0) {
+    ReportError(branch.errorMessage, branch.tokens, branch.errorCode);
+    return;
+  }
+  if (holds) RunBlockDirect(branch.tokens);
+  else if (branch.endedBy == tkElse) RunBlockDirect(statement.substr(pos));
+}
+
+// FOR name ":=" expression (TO | DOWNTO) expression DO statement
+void TScriptEngine::ForDirect(std::string_view statement, size_t pos) {
+  std::string_view head;
+  const int direction = ScanTo(statement, pos, {tkTo, tkDownto}, head);
+  if (direction == 0) {
+    ReportError("TO or DOWNTO expected", statement, 12);
+    return;
+  }
+  size_t headPos = 0;
+  const Token variable = ReadToken(head, headPos);
+  if (variable.Code != tkIdent) {
+    ReportError("FOR control variable expected", statement, 13);
+    return;
+  }
+  const Token assign = ReadToken(head, headPos);
+  if (assign.Code != tkAssign) {
+    ReportError(StatementMessage("Invalid \xEE\xF0" "erator: ", assign.Text) + " (':=' expected ", statement, 9);
+    return;
+  }
+  TVar value;
+  bool evaluated = Evaluate(head.substr(headPos), value);
+  int32_t start = 0, end = 0;
+  if (!LoopBound(evaluated, value.Value, statement, start)) return;
+  std::string_view last;
+  if (ScanTo(statement, pos, {tkDo}, last) == 0) {
+    ReportError("DO expected", statement, 14);
+    return;
+  }
+  evaluated = Evaluate(last, value);
+  if (!LoopBound(evaluated, value.Value, statement, end)) return;
+  const std::string_view body = statement.substr(pos);
+  const std::string name(variable.Text);
+  VarSlot slot;
+  const bool down = direction == tkDownto;
+  // A 64-bit counter: a loop up to the largest integer ends instead of wrapping around.
+  for (int64_t counter = start; down ? counter >= end : counter <= end; counter += down ? -1 : 1) {
+    if (!SetLoopVariable(name, counter, slot)) {
+      ReportError("Invalid variable name: " + name, statement, 1);
+      return;
+    }
+    RunBlockDirect(body);
+    if (Failed() || !LoopPassContinues()) return;
+  }
+}
+
+// WHILE condition DO statement
+void TScriptEngine::WhileDirect(std::string_view statement, size_t pos) {
+  std::string_view condition;
+  if (ScanTo(statement, pos, {tkDo}, condition) == 0) {
+    ReportError("DO expected", statement, 14);
+    return;
+  }
+  const std::string_view body = statement.substr(pos);
+  while (true) {
+    TVar value;
+    const bool evaluated = Evaluate(condition, value);
+    bool holds = false;
+    if (!Condition(evaluated, value.Value, statement, holds) || !holds) return;
+    RunBlockDirect(body);
+    if (Failed() || !LoopPassContinues()) return;
+  }
+}
+
+// REPEAT statement-list UNTIL condition
+void TScriptEngine::RepeatDirect(std::string_view statement, size_t pos) {
+  std::string_view body;
+  if (ScanTo(statement, pos, {tkUntil}, body) == 0) {
+    ReportError("UNTIL expected", statement, 16);
+    return;
+  }
+  const std::string_view condition = statement.substr(pos);
+  while (true) {
+    RunBlockDirect(body);
+    if (Failed()) return;
+    TVar value;
+    const bool evaluated = Evaluate(condition, value);
+    bool holds = false;
+    if (!Condition(evaluated, value.Value, statement, holds)) return;
+    if (holds) return;  // a flag of the last pass stays set
+    if (!LoopPassContinues()) return;
+  }
+}
+
+// CASE expression OF {labels ":" statement ";"} [ELSE statement ";"] END
+//   labels -> label {"," label};  label -> expression [".." expression]
+void TScriptEngine::CaseDirect(std::string_view statement, size_t pos) {
+  std::string_view selectorText;
+  if (ScanTo(statement, pos, {tkOf}, selectorText) == 0) {
+    ReportError("OF expected", statement, 14);
+    return;
+  }
+  TVar selector;
+  if (!Evaluate(selectorText, selector)) {
+    ReportError("Error in expression", statement, 1);
+    return;
+  }
+  std::string_view otherwise;
+  bool hasElse = false;
+  while (!Failed()) {
+    const int next = PeekToken(statement, pos);
+    if (next == tkEnd) {
+      if (hasElse) RunBlockDirect(otherwise);
+      return;
+    }
+    if (next == tkEof) {
+      ReportError("Error in CASE statement", statement, 1);
+      return;
+    }
+    if (next == tkElse) {
+      ReadToken(statement, pos);
+      if (hasElse) {
+        ReportError("Too many ELSEin CASE statement", statement, 28);
+        return;
+      }
+      const SplitResult s = SplitStatement(statement, pos, false);
+      if (s.errorCode != 0) {
+        ReportError(s.errorMessage, s.tokens, s.errorCode);
+        return;
+      }
+      otherwise = s.tokens;
+      hasElse = true;
+      continue;
+    }
+    std::string_view labels;
+    if (ScanTo(statement, pos, {tkColon}, labels) == 0) {
+      ReportError(": expected", statement, 29);
+      return;
+    }
+    if (labels.empty()) {
+      ReportError("Range defininition expected", statement, 29);
+      return;
+    }
+    const SplitResult branch = SplitStatement(statement, pos, false);
+    if (branch.errorCode != 0) {
+      ReportError(branch.errorMessage, branch.tokens, branch.errorCode);
+      return;
+    }
+    for (std::string_view label : SplitAtCommas(labels, false)) {
+      size_t labelPos = 0;
+      std::string_view lowText;
+      const bool range = ScanTo(label, labelPos, {tkRange}, lowText) != 0;
+      TVar low, high;
+      if (!Evaluate(lowText, low)) {
+        ReportError("Error in expression", statement, 1);
+        return;
+      }
+      if (range && !Evaluate(label.substr(labelPos), high)) {
+        ReportError("Error in expression", statement, 1);
+        return;
+      }
+      bool match = false;
+      if (!CaseLabelMatches(selector.Value, low.Value, range ? high.Value : low.Value, statement, match)) return;
+      if (match) {
+        RunBlockDirect(branch.tokens);
+        return;
+      }
+    }
+  }
+}
+
+// --- declared procedures and functions ---------------------------------------------------------
+
+PreparedProc* TScriptEngine::ProcAt(int index) {
+  if (procCacheGeneration_ != procs_.Generation()) {
+    for (auto& entry : procCache_) {
+      if (entry && callNesting_ > 0) retiredProcs_.push_back(std::move(entry));
+    }
+    procCache_.clear();
+    procCache_.resize(static_cast<size_t>(procs_.Count()));
+    procCacheGeneration_ = procs_.Generation();
+  }
+  std::unique_ptr<PreparedProc>& entry = procCache_[static_cast<size_t>(index)];
+  if (!entry) {
+    const TProcedure& p = procs_[index];
+    entry = std::make_unique<PreparedProc>();
+    entry->name = p.Name;
+    entry->body = p.Body;
+    entry->isFunction = p.IsFunction;
+    size_t start = 0;
+    while (start < p.Params.size()) {
+      size_t end = p.Params.find("\r\n", start);
+      if (end == std::string::npos) end = p.Params.size();
+      entry->params.push_back(p.Params.substr(start, end - start));
+      start = end + 2;
+    }
+    entry->paramSlots.resize(entry->params.size());
+    entry->finalSlots.resize(entry->params.size());
+  }
+  return entry.get();
+}
+
+bool TScriptEngine::EvaluateArg(const CallArg& arg, TVar& value, int depth) {
+  return arg.tree ? EvaluateValue(*arg.tree, value) : EvaluateAt(arg.stream, value, depth + 1);
+}
+
+bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result) {
+  std::vector<std::string> joined(args.size());
+  std::vector<CallArg> callArgs(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    joined[i] = JoinedName(args[i], callArgs[i].joinedIsIdentifier);
+    callArgs[i].stream = args[i];
+  }
+  for (size_t i = 0; i < args.size(); ++i) callArgs[i].joined = joined[i];
+  return CallDeclared(name, -1, callArgs, result, {}, 0);
+}
+
+// The body runs on the caller's variables with the parameters added; afterwards the
+// variables are as before the call, except that bare variable arguments take back their
+// parameter's final value.
+bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args,
+                                 TVar& result, std::string_view stream, int depth) {
+  // The index comes from a lookup made against the present Procs.
+  if (procIndex < 0 || procIndex >= procs_.Count()) procIndex = procs_.Find(name);
+  if (procIndex < 0) {
+    ReportError("Unknown procedure: " + name, stream, 8);
+    return false;
+  }
+  if (callNesting_ >= kMaxCallNesting) {
+    ReportError(StatementMessage(kCallsTooDeep, name), stream, 7);
+    return false;
+  }
+  PreparedProc* const proc = ProcAt(procIndex);
+  const size_t count = proc->params.size();
+  if (args.size() != count) {
+    ReportError("Wrong parameters amount, procedure " + name, stream, 7);
+    return false;
+  }
+  // One frame per call in progress, its arguments included (they may call procedures too).
+  // Procedures dropped from Procs meanwhile live on until no call runs.
+  struct Frame {
+    TScriptEngine& e;
+    explicit Frame(TScriptEngine& engine) : e(engine) { ++e.callNesting_; }
+    ~Frame() {
+      if (--e.callNesting_ == 0) e.retiredProcs_.clear();
+    }
+  } frame(*this);
+  if (snapshots_.size() < static_cast<size_t>(callNesting_)) snapshots_.push_back(std::make_unique<TVarList::Snapshot>());
+  TVarList::Snapshot& snapshot = *snapshots_[static_cast<size_t>(callNesting_ - 1)];
+  vars_.TakeSnapshot(snapshot);
+  bool hasArray = false;
+  for (size_t i = 0; i < count; ++i) {
+    TVar record;
+    ScriptValue scratch;
+    const ScriptValue* value = nullptr;
+    if (args[i].tree) value = EvaluateRef(*args[i].tree, scratch);
+    else if (EvaluateAt(args[i].stream, record, depth + 1)) value = &record.Value;
+    if (!value) {
+      ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
+      vars_.Restore(snapshot);
+      return false;
+    }
+    // The assignment rule, with the lookup kept from the call before (parameter names are
+    // identifiers).
+    const int existing = vars_.FindCached(proc->params[i], proc->paramSlots[i], hasArray);
+    if (existing >= 0) {
+      vars_.SetValueAt(existing, *value);
+      continue;
+    }
+    if (!vars_.AssignMissing(proc->params[i], *value, true)) {
+      ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
+      vars_.Restore(snapshot);
+      return false;
+    }
+  }
+  if (proc->isFunction) {
+    const int r = vars_.FindCached("RESULT", proc->resultSlot, hasArray);
+    if (r >= 0) vars_.RemoveAt(r);
+  }
+  if (statementCache_) {
+    if (!proc->compiled) proc->compiled = programs_->Get(proc->body);
+    RunList(proc->compiled->list);
+  } else {
+    RunBlockDirect(proc->body);
+  }
+  if (controlFlag_ != TControlFlag::None) {
+    // EXIT ends the procedure; other jumps cannot leave it.
+    if (controlFlag_ == TControlFlag::Break) ReportError("BREAK outside loop", stream, 15);
+    else if (controlFlag_ == TControlFlag::Continue) ReportError("CONTINUE outside loop", stream, 15);
+    else if (controlFlag_ == TControlFlag::Goto)
+      ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);
+    controlFlag_ = TControlFlag::None;
+    gotoLabel_.clear();
+    gotoText_.clear();
+  }
+  if (Failed()) {
+    vars_.Restore(snapshot);
+    return false;
+  }
+  // Where the body leaves the parameters' final values and RESULT; after the restore the
+  // body's variables are in the snapshot.
+  constexpr size_t kInline = 8;
+  int inlineFinals[kInline];
+  std::vector<int> moreFinals;
+  int* finals = inlineFinals;
+  if (count > kInline) {
+    moreFinals.resize(count);
+    finals = moreFinals.data();
+  }
+  for (size_t i = 0; i < count; ++i)
+    finals[i] = args[i].joinedIsIdentifier ? vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray) : -1;
+  const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
+  vars_.Restore(snapshot);
+  if (proc->isFunction && returned < 0) {
+    ReportError("Function must return result : " + name, stream, 26);
+    return false;
+  }
+  const std::vector<TVar>& callee = snapshot.items;
+  for (size_t i = 0; i < count; ++i) {
+    if (finals[i] < 0) continue;
+    const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
+    if (k >= 0) vars_.SetValueAt(k, callee[static_cast<size_t>(finals[i])].Value);
+  }
+  if (proc->isFunction) result.Value = std::move(snapshot.items[static_cast<size_t>(returned)].Value);
+  return true;
 }
 
 }  // namespace qx

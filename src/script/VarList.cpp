@@ -1,11 +1,10 @@
 #include "script/VarList.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace qx {
 
-bool IsIdentChar(unsigned char c) {
-  return c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
-         c == 0xA8 || c == 0xB8 || c >= 0xC0;
-}
 
 bool IsIdentifier(std::string_view name) {
   if (name.empty()) return false;
@@ -26,14 +25,178 @@ bool IsIdentifier(std::string_view name) {
   return true;
 }
 
+namespace {
+
+// Short lists are scanned; from this length on, lookups go through the hash index.
+constexpr size_t kIndexFrom = 12;
+
+uint64_t NextNamesGeneration() {
+  static uint64_t counter = 0;  // the interpreter runs on one thread
+  return ++counter;
+}
+
+size_t HashName(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+// Names are short: a plain loop beats a library call here.
+inline bool SameName(const std::string& a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  for (size_t i = 0, n = b.size(); i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
+}
+
+inline bool HasDot(std::string_view name) {
+  for (char c : name) {
+    if (c == '.') return true;
+  }
+  return false;
+}
+
+// The array name of an element name ("A" of "A[1,2]"), or "" for a plain name.
+std::string_view ArrayBase(std::string_view name) {
+  const size_t bracket = name.find('[');
+  return bracket == std::string_view::npos ? std::string_view() : name.substr(0, bracket);
+}
+
+}  // namespace
+
+TVarList::TVarList() : generation_(NextNamesGeneration()) {}
+TVarList::TVarList(const TVarList& other) : items_(other.items_), generation_(NextNamesGeneration()) {}
+TVarList::TVarList(TVarList&& other) noexcept
+    : items_(std::move(other.items_)), generation_(NextNamesGeneration()) {
+  other.Touch();
+  other.items_.clear();
+}
+TVarList& TVarList::operator=(const TVarList& other) {
+  if (this != &other) {
+    items_ = other.items_;
+    Touch();
+  }
+  return *this;
+}
+TVarList& TVarList::operator=(TVarList&& other) noexcept {
+  if (this != &other) {
+    items_ = std::move(other.items_);
+    other.items_.clear();
+    other.Touch();
+    Touch();
+  }
+  return *this;
+}
+TVarList::~TVarList() = default;
+
+void TVarList::Touch() {
+  generation_ = NextNamesGeneration();
+  indexed_ = false;
+}
+
+void TVarList::Restore(Snapshot& snapshot) {
+  items_.swap(snapshot.items);
+  generation_ = snapshot.generation;
+  indexed_ = false;
+}
+
+void TVarList::Restore(Snapshot&& snapshot) {
+  items_ = std::move(snapshot.items);
+  generation_ = snapshot.generation;
+  indexed_ = false;
+}
+
+void TVarList::BuildIndex() const {
+  size_t size = 32;
+  while (size < items_.size() * 2) size *= 2;
+  slots_.assign(size, -1);
+  arrays_.clear();
+  indexed_ = true;
+  const size_t count = items_.size();
+  for (size_t i = 0; i < count; ++i) {
+    // Registers entry i as if it had just been appended.
+    const std::string& name = items_[i].Name;
+    size_t slot = HashName(name) & (slots_.size() - 1);
+    bool duplicate = false;
+    while (slots_[slot] >= 0) {
+      if (items_[slots_[slot]].Name == name) {
+        duplicate = true;  // unchecked appends may repeat a name: the first one wins
+        break;
+      }
+      slot = (slot + 1) & (slots_.size() - 1);
+    }
+    if (!duplicate) slots_[slot] = static_cast<int32_t>(i);
+    const std::string_view base = ArrayBase(name);
+    if (base.empty()) continue;
+    auto it = std::lower_bound(arrays_.begin(), arrays_.end(), base,
+                               [](const auto& entry, std::string_view b) { return entry.first < b; });
+    if (it != arrays_.end() && it->first == base) ++it->second;
+    else arrays_.insert(it, {std::string(base), 1});
+  }
+}
+
+void TVarList::IndexAppended() const {
+  if (!indexed_) return;
+  if (items_.size() * 2 > slots_.size()) {
+    BuildIndex();
+    return;
+  }
+  const size_t i = items_.size() - 1;
+  const std::string& name = items_[i].Name;
+  size_t slot = HashName(name) & (slots_.size() - 1);
+  while (slots_[slot] >= 0) {
+    if (items_[slots_[slot]].Name == name) break;
+    slot = (slot + 1) & (slots_.size() - 1);
+  }
+  if (slots_[slot] < 0) slots_[slot] = static_cast<int32_t>(i);
+  const std::string_view base = ArrayBase(name);
+  if (base.empty()) return;
+  auto it = std::lower_bound(arrays_.begin(), arrays_.end(), base,
+                             [](const auto& entry, std::string_view b) { return entry.first < b; });
+  if (it != arrays_.end() && it->first == base) ++it->second;
+  else arrays_.insert(it, {std::string(base), 1});
+}
+
+int TVarList::IndexedFind(std::string_view name) const {
+  if (!indexed_) BuildIndex();
+  size_t slot = HashName(name) & (slots_.size() - 1);
+  while (slots_[slot] >= 0) {
+    if (items_[slots_[slot]].Name == name) return slots_[slot];
+    slot = (slot + 1) & (slots_.size() - 1);
+  }
+  return -1;
+}
+
 int TVarList::Find(std::string_view name) const {
+  if (items_.size() >= kIndexFrom) return IndexedFind(name);
+  const size_t n = name.size();
+  if (n == 0) {
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i].Name.empty()) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  const char first = name[0];
   for (size_t i = 0; i < items_.size(); ++i) {
-    if (items_[i].Name == name) return static_cast<int>(i);
+    const std::string& v = items_[i].Name;
+    if (v.size() == n && v[0] == first && SameName(v, name)) return static_cast<int>(i);
   }
   return -1;
 }
 
 std::string CurrentElementDescription() { return Host().Describe(Host().CurrentElement()); }
+
+void TVarList::Appended() {
+  const std::string& name = items_.back().Name;
+  Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
+  if (t.from == generation_ && t.to != 0 && SameName(t.name, name)) {
+    generation_ = t.to;
+  } else {
+    t.from = generation_;
+    t.to = generation_ = NextNamesGeneration();
+    t.name = name;
+  }
+  IndexAppended();
+}
 
 bool TVarList::Add(const TVar& var) {
   if (Find(var.Name) >= 0) return true;
@@ -43,25 +206,45 @@ bool TVarList::Add(const TVar& var) {
     Host().AppendErrorLog("Add var " + var.Name + " (in " + CurrentElementDescription() + " " +
                           Host().CurrentEventName());
   }
-  items_.push_back(var);
+  Append(var);
   return true;
 }
 
 bool TVarList::AddIfMissing(const TVar& var) {
   if (Find(var.Name) >= 0) return true;
   if (!IsIdentifier(var.Name)) return false;
-  items_.push_back(var);
+  Append(var);
   return true;
 }
 
 bool TVarList::Assign(const TVar& var) {
   const int i = Find(var.Name);
   if (i >= 0) {
-    items_[i] = var;
+    items_[i].Value = var.Value;  // the name is the same
     return true;
   }
-  if (WriteElementPath(Host().CurrentElement(), var.Name, var.Value, this)) return true;
-  return Add(var);
+  return AssignMissing(var);
+}
+
+bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, bool identifier) {
+  const bool dotted = HasDot(name);
+  if (!dotted) {
+    // A one-segment path: a property of the current element, if there is one.
+    ScriptHost& host = Host();
+    const ElementHandle current = host.CurrentElement();
+    if (current != 0 && host.SetPropValue(current, name, value)) return true;
+  } else if (WriteElementPath(Host().CurrentElement(), name, value, this)) {
+    return true;
+  }
+  // Writing an element's property does not touch this list, so the name is still missing.
+  if (!identifier && !IsIdentifier(name)) return false;
+  if (dotted) {
+    Host().AppendErrorLog("Add var " + name + " (in " + CurrentElementDescription() + " " +
+                          Host().CurrentEventName());
+  }
+  items_.emplace_back(name, value);
+  Appended();
+  return true;
 }
 
 bool TVarList::SetExisting(std::string_view name, const ScriptValue& value) {
@@ -92,6 +275,16 @@ void TVarList::CopyTo(TVarList& target) const {
   for (const TVar& v : items_) target.Add(v);
 }
 
+void TVarList::Clear() {
+  items_.clear();
+  Touch();
+}
+
+void TVarList::RemoveAt(int i) {
+  items_.erase(items_.begin() + i);
+  Touch();
+}
+
 bool TVarList::AnyStartsWith(std::string_view prefix) const {
   for (const TVar& v : items_) {
     if (v.Name.size() >= prefix.size() && v.Name.compare(0, prefix.size(), prefix) == 0) return true;
@@ -100,6 +293,13 @@ bool TVarList::AnyStartsWith(std::string_view prefix) const {
 }
 
 bool TVarList::HasArray(std::string_view name) const {
+  if (items_.size() >= kIndexFrom && name.find('[') == std::string_view::npos) {
+    // An entry "name[..." has its first "[" right after `name`: its array name is `name`.
+    if (!indexed_) BuildIndex();
+    auto it = std::lower_bound(arrays_.begin(), arrays_.end(), name,
+                               [](const auto& entry, std::string_view b) { return entry.first < b; });
+    return it != arrays_.end() && it->first == name;
+  }
   for (const TVar& v : items_) {
     if (v.Name.size() > name.size() && v.Name[name.size()] == '[' && v.Name.compare(0, name.size(), name) == 0)
       return true;
@@ -108,6 +308,10 @@ bool TVarList::HasArray(std::string_view name) const {
 }
 
 int TVarList::FindWithArray(std::string_view name, bool& hasArray) const {
+  if (items_.size() >= kIndexFrom) {
+    hasArray = HasArray(name);
+    return Find(name);
+  }
   int found = -1;
   hasArray = false;
   const size_t n = name.size();

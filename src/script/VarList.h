@@ -3,6 +3,8 @@
 // that is no variable reaches an element's properties.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,18 +21,40 @@ struct TVar {
 
 // Bytes that may appear in names: ".", digits, Latin letters, "_", and the 1251 letters
 // (0xA8, 0xB8, 0xC0..0xFF).
-bool IsIdentChar(unsigned char c);
+inline bool IsIdentChar(unsigned char c) {
+  return c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
+         c == 0xA8 || c == 0xB8 || c >= 0xC0;
+}
 
 // The validity test for new variables and function names. After a "[" only digits, "-",
 // "," and a final "]" may follow (array element names such as A[1,2]).
 bool IsIdentifier(std::string_view name);
 
+// What a lookup of one name found, kept by the caller until the list's names change.
+struct VarSlot {
+  uint64_t generation = 0;  // the list's Generation when found; 0: nothing kept
+  int index = -1;
+  bool hasArray = false;
+};
+
 class TVarList {
  public:
+  TVarList();
+  TVarList(const TVarList& other);
+  TVarList(TVarList&& other) noexcept;
+  TVarList& operator=(const TVarList& other);
+  TVarList& operator=(TVarList&& other) noexcept;
+  ~TVarList();
+
   int Find(std::string_view name) const;
   int Count() const { return static_cast<int>(items_.size()); }
   const TVar& operator[](int i) const { return items_[i]; }
-  TVar& operator[](int i) { return items_[i]; }
+  // Writable access may rename the entry, so the list re-reads its names before the next
+  // lookup and takes a new Generation. Do not keep the reference across other calls.
+  TVar& operator[](int i) {
+    Touch();
+    return items_[i];
+  }
 
   // Appends a copy unless the name exists (then true, nothing changes). False when the name
   // is not an identifier. A dotted name is added with an "Add var" warning in the log.
@@ -39,23 +63,91 @@ class TVarList {
   // The assignment rule: an existing entry, else an element path from the current
   // element, else a new entry (Add).
   bool Assign(const TVar& var);
+  // Assign for a name just looked up and not found: the element path, else a new entry.
+  // `identifier`: the name is known to pass IsIdentifier.
+  bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false);
+  bool AssignMissing(const TVar& var) { return AssignMissing(var.Name, var.Value); }
   bool SetExisting(std::string_view name, const ScriptValue& value);
+  // Replaces the value of entry `i`; its name stays.
+  void SetValueAt(int i, ScriptValue&& value) { items_[i].Value = std::move(value); }
+  void SetValueAt(int i, const ScriptValue& value) { items_[i].Value = value; }
+  // The value of entry `i`, writable (the name stays as it is).
+  ScriptValue& ValueAt(int i) { return items_[i].Value; }
   // A copy of the entry, else the element path's value; `var.Name` is set to `name`.
   bool Get(const std::string& name, TVar& var) const;
   bool GetLocal(std::string_view name, TVar& var) const;
   void CopyTo(TVarList& target) const;
-  void Clear() { items_.clear(); }
+  void Clear();
+  void RemoveAt(int i);
   // Whether some entry's name starts with `prefix` (array detection).
   bool AnyStartsWith(std::string_view prefix) const;
   // Whether an array named `name` exists: an entry named `name` + "[" ...
   bool HasArray(std::string_view name) const;
-  // Find and HasArray in one pass over the list.
+  // Find and HasArray in one go.
   int FindWithArray(std::string_view name, bool& hasArray) const;
+  // FindWithArray, answered from `slot` while the names are unchanged.
+  int FindCached(std::string_view name, VarSlot& slot, bool& hasArray) const {
+    if (slot.generation != generation_) {
+      slot.index = FindWithArray(name, slot.hasArray);
+      slot.generation = generation_;
+    }
+    hasArray = slot.hasArray;
+    return slot.index;
+  }
   // Appends without any check (parameter lists of native calls: names "VAR"/"VALUE").
-  void Append(TVar var) { items_.push_back(std::move(var)); }
+  void Append(TVar&& var) {
+    items_.push_back(std::move(var));
+    Appended();
+  }
+  void Append(const TVar& var) {
+    items_.push_back(var);
+    Appended();
+  }
+
+  // A stamp of the names and their order: it changes whenever an entry may have been added,
+  // removed or renamed (never for value changes), and no two lists share one. What a
+  // lookup found stays true while the stamp is the same.
+  uint64_t Generation() const { return generation_; }
+
+  // The entries as they are now, and their return: the names and order come back exactly,
+  // so the list takes back the stamp it had.
+  struct Snapshot {
+    std::vector<TVar> items;
+    uint64_t generation = 0;
+  };
+  Snapshot TakeSnapshot() const { return {items_, generation_}; }
+  // Into a snapshot kept for reuse (its buffers are reused).
+  void TakeSnapshot(Snapshot& into) const {
+    into.items = items_;
+    into.generation = generation_;
+  }
+  void Restore(Snapshot&& snapshot);
+  // Takes the snapshot's entries back; the snapshot keeps the list's present ones (buffers
+  // to reuse).
+  void Restore(Snapshot& snapshot);
 
  private:
+  void Touch();     // names may change: new stamp, index rebuilt on demand
+  void Appended();  // the last entry is new
+  void IndexAppended() const;
+  void BuildIndex() const;
+  int IndexedFind(std::string_view name) const;
+
   std::vector<TVar> items_;
+  uint64_t generation_;
+  // Appending a name to the names of one stamp always gives the same names, so it gives
+  // the same new stamp: a procedure's parameters, added to the caller's variables on every
+  // call, then find the lookups kept from the call before.
+  struct Transition {
+    uint64_t from = 0, to = 0;
+    std::string name;
+  };
+  std::array<Transition, 8> transitions_;  // by the stamp appended to
+  // Long lists are looked up through a hash index of names (open addressing, item numbers)
+  // and a count of array elements per array name; both are built when first needed.
+  mutable std::vector<int32_t> slots_;
+  mutable std::vector<std::pair<std::string, int32_t>> arrays_;  // sorted by name
+  mutable bool indexed_ = false;
 };
 
 // Element paths: leading "." steps to the parent; inner segments name element-valued

@@ -1,5 +1,6 @@
 // TScriptEngine, the script interpreter: its variables, native functions and declared
-// procedures, the first-error log, and expression evaluation. Chief header of src/script.
+// procedures, the first-error log, expression evaluation, and preparing and running
+// scripts. Chief header of src/script.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,9 @@ enum class TControlFlag : uint8_t { None, Break, Continue, Exit, Goto };
 
 struct ExprTree;
 class ExprCache;
+class ProgramCache;
+struct PreparedProc;
+struct CList;
 
 class TScriptEngine {
  public:
@@ -64,6 +68,23 @@ class TScriptEngine {
   bool ExpressionCacheEnabled() const { return cacheEnabled_; }
   size_t CachedExpressionCount() const;
 
+  // --- Scripts -----------------------------------------------------------------------------
+  // Gives the main program of `source` (tokenised, or taken as it is when it holds the byte
+  // 127) and reads its PROCEDURE, FUNCTION, USES and INCLUDE declarations into Procs. A
+  // program that declares anything carries the declarations in a leading part only Run
+  // reads, so whichever interpreter runs it can call them; without declarations the main
+  // program is the plain TokenStream.
+  TokenStream Prepare(std::string_view source);
+  // Runs a prepared program with the declarations it carries (Procs becomes exactly those).
+  // True when no error was recorded.
+  bool Run(std::string_view program);
+
+  // Statement lists are split and parsed once per distinct program and kept; running gives
+  // the same values, messages and first error with the cache off. On by default.
+  void SetStatementCache(bool on);
+  bool StatementCacheEnabled() const { return statementCache_; }
+  size_t CachedProgramCount() const;
+
   // --- Errors ----------------------------------------------------------------------------
   // Keeps the first error of a run: code, message and the tokens' text (each token followed
   // by a blank), and appends one line to the error log. Later calls do nothing.
@@ -90,7 +111,7 @@ class TScriptEngine {
   // variable `name`; reports the string-index errors (errors are located at `tokens`).
   bool StringIndexPosition(const ScriptValue& value, const std::string& name, const std::string& index,
                            std::string_view tokens, size_t& position);
-  // Calls a declared procedure or function with the argument TokenStreams (statement layer).
+  // Calls a declared procedure or function with the argument TokenStreams.
   bool CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result);
 
   // One argument of a call, as the two evaluators hand it to the call steps (internal).
@@ -99,25 +120,35 @@ class TScriptEngine {
     std::string_view joined;   // its token texts without blanks
     bool joinedIsIdentifier = false;
     const ExprTree* tree = nullptr;  // parsed form, when the caller has one
+    mutable VarSlot slot;            // where `joined` was found, for the copy-back of calls
   };
 
  private:
   friend class DirectEvaluator;
   friend class TreeEvaluator;
+  friend class FastEvaluator;
+  friend class StatementRunner;
 
   // What a called name is: a declared procedure (checked first) or the native at funcIndex.
   struct CallTarget {
     int funcIndex = -1;
     bool isProc = false;
+    int procIndex = -1;
   };
 
   bool EvaluateAt(std::string_view tokens, TVar& var, int depth);  // direct, no cache
   bool EvaluateTree(const ExprTree& tree, TVar& var);
+  // For callers that use only the value: pure expressions over existing variables are
+  // computed without the general machinery. The value, where it already is (a constant, a
+  // variable: read it before changing any variable) or in `scratch`; null on failure.
+  const ScriptValue* EvaluateRef(const ExprTree& tree, ScriptValue& scratch);
+  // The same into a record whose name is left empty.
+  bool EvaluateValue(const ExprTree& tree, TVar& var);
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;
   bool ReadVariableOperand(const std::string& name, const std::string* index1, const std::string* index2,
-                           std::string_view stream, TVar& var);
+                           std::string_view stream, TVar& var, VarSlot* slot = nullptr);
   bool CallByName(const std::string& name, const CallTarget& target, const std::vector<CallArg>& args,
                   TVar& result, std::string_view stream, int depth);
   bool CallNative(const std::string& name, int funcIndex, const std::vector<CallArg>& args, TVar& result,
@@ -125,6 +156,45 @@ class TScriptEngine {
   bool ApplyOperator(int op, TVar& left, const TVar& right, std::string_view stream);
   bool ApplyPrefixOperator(int op, TVar& value, std::string_view stream);
   bool IndexPart(bool evaluated, const TVar& value, std::string_view part, std::string_view stream, int32_t& index);
+
+  // Preparing and calling (Prepare.cpp, Statements.cpp).
+  TokenStream DeclarationPass(std::string_view tokens, int fileDepth);
+  bool DeclareProcedure(std::string_view statement, size_t pos, bool isFunction, std::string_view list,
+                        size_t& listPos);
+  bool UseFile(std::string_view statement, size_t pos, bool include, int fileDepth, TokenStream& main);
+  void LoadDeclarations(std::string_view header);
+  PreparedProc* ProcAt(int index);
+  bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, TVar& result,
+                    std::string_view stream, int depth);
+  bool EvaluateArg(const CallArg& arg, TVar& value, int depth);
+
+  // The direct executor: finds every statement in the text each time it runs (Statements.cpp).
+  void RunBlockDirect(std::string_view list);
+  void ExecDirect(std::string_view statement);
+  void AssignOrCallDirect(std::string_view statement, size_t headPos, size_t operandPos);
+  void IfDirect(std::string_view statement, size_t pos);
+  void ForDirect(std::string_view statement, size_t pos);
+  void WhileDirect(std::string_view statement, size_t pos);
+  void RepeatDirect(std::string_view statement, size_t pos);
+  void CaseDirect(std::string_view statement, size_t pos);
+  // The parsed executor: statement lists parsed on their first run (StatementTree.cpp).
+  void RunList(CList& list);
+
+  // Statement steps both executors share, so they cannot drift apart.
+  bool EnterList(std::string_view list);  // false when nested too deeply
+  void LeaveList();
+  bool ReportOutsideLoop(std::string_view statement);  // BREAK or CONTINUE left at depth 0
+  bool LoopPassContinues();          // after a loop pass: consumes BREAK and CONTINUE
+  bool Condition(bool evaluated, const ScriptValue& value, std::string_view statement, bool& holds);
+  bool LoopBound(bool evaluated, const ScriptValue& value, std::string_view statement, int32_t& bound);
+  bool SetLoopVariable(const std::string& name, int64_t counter, VarSlot& slot);
+  void SetFlag(TControlFlag flag, std::string_view statement, bool surplus);
+  void SetGoto(std::string_view statement, size_t pos);
+  bool CaseLabelMatches(const ScriptValue& selector, const ScriptValue& low, const ScriptValue& high,
+                        std::string_view statement, bool& match);
+  void CompleteAssignment(const std::string& name, bool nameIsIdentifier, const std::string* index1,
+                          const std::string* index2, const ScriptValue& value, std::string_view statement,
+                          VarSlot* slot);
 
   TVarList vars_;
   TFuncList funcs_;
@@ -138,8 +208,21 @@ class TScriptEngine {
   int blockDepth_ = -1;
   TControlFlag controlFlag_ = TControlFlag::None;
   std::string gotoLabel_;
+  std::string gotoText_;              // the GOTO statement of a pending jump (error text)
   std::string preparedSource_;        // the last source given to Prepare ...
   TokenStream preparedTokens_;        // ... and its TokenStream
+  std::string loadedDeclarations_;    // the declarations part Procs was last loaded from ...
+  uint64_t loadedProcsGeneration_ = 0;  // ... and Procs' stamp then
+  std::vector<std::unique_ptr<PreparedProc>> procCache_;  // by Procs index
+  // Entries dropped while calls run: a running call keeps using its entry.
+  std::vector<std::unique_ptr<PreparedProc>> retiredProcs_;
+  uint64_t procCacheGeneration_ = 0;
+  int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
+  int callNesting_ = 0;  // calls of declared procedures in progress
+  std::vector<std::unique_ptr<TVarList::Snapshot>> snapshots_;  // one per call in progress, reused
+  bool statementCache_ = true;
+  std::unique_ptr<ProgramCache> programs_;
+  std::vector<ScriptValue> fastScratch_;  // operator results of the pure-expression path
 
   bool cacheEnabled_ = true;
   int evaluating_ = 0;  // nesting of Evaluate calls; the cache is trimmed only at 0

@@ -1,6 +1,8 @@
 // Variable lists, the identifier test and element paths through the fake host.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "Fixture.h"
 
 namespace qx::test {
@@ -115,6 +117,78 @@ TEST(ElementPaths, DotsParentsChildrenVariablesAndTheRoot) {
   EXPECT_TRUE(WriteElementPath(scene.image, ".PX", ScriptValue::Int(11), &vars));
   EXPECT_EQ(scene.host.Prop(scene.screen, "PX").IntValue(), 11);
   EXPECT_FALSE(WriteElementPath(scene.image, ".NOPE", ScriptValue::Int(11), &vars));
+}
+
+// Long lists are looked up through an index; it must answer exactly as a scan would.
+TEST(TVarList, LongListsFindWhatAScanFinds) {
+  Scene scene;
+  TVarList vars;
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) names.push_back("V" + std::to_string(i));
+  for (int i = 0; i < 9; ++i) names.push_back("G[" + std::to_string(i % 3) + "," + std::to_string(i / 3) + "]");
+  names.push_back("GRID");
+  for (const std::string& n : names) ASSERT_TRUE(vars.Add({n, ScriptValue::Int(1)}));
+  vars.Append({"V3", ScriptValue::Int(99)});  // an unchecked repeat: the first entry wins
+  auto scan = [&](std::string_view name) {
+    for (int i = 0; i < vars.Count(); ++i) {
+      if (std::as_const(vars)[i].Name == name) return i;
+    }
+    return -1;
+  };
+  for (const char* name : {"V0", "V3", "V39", "G[2,1]", "GRID", "G", "V", "V40", "", "G[1]"}) {
+    EXPECT_EQ(vars.Find(name), scan(name)) << name;
+  }
+  EXPECT_TRUE(vars.HasArray("G"));
+  EXPECT_FALSE(vars.HasArray("GRID"));
+  EXPECT_FALSE(vars.HasArray("V1"));
+  bool hasArray = false;
+  EXPECT_EQ(vars.FindWithArray("G", hasArray), -1);
+  EXPECT_TRUE(hasArray);
+  EXPECT_EQ(vars.FindWithArray("V5", hasArray), 5);
+  EXPECT_FALSE(hasArray);
+  // Writable access may rename: the next lookups see the new name.
+  vars[5].Name = "RENAMED";
+  EXPECT_EQ(vars.Find("V5"), -1);
+  EXPECT_EQ(vars.Find("RENAMED"), 5);
+  vars[0].Name = "H[1]";
+  EXPECT_TRUE(vars.HasArray("H"));
+  vars.RemoveAt(0);
+  EXPECT_FALSE(vars.HasArray("H"));
+  EXPECT_EQ(vars.Find("V1"), 0);
+  vars.Clear();
+  EXPECT_EQ(vars.Find("V1"), -1);
+  EXPECT_FALSE(vars.HasArray("G"));
+}
+
+TEST(TVarList, TheGenerationFollowsTheNamesNotTheValues) {
+  Scene scene;
+  TVarList vars;
+  vars.Add({"A", ScriptValue::Int(1)});
+  const uint64_t g1 = vars.Generation();
+  vars.SetExisting("A", ScriptValue::Int(2));
+  vars.Assign({"A", ScriptValue::Int(3)});
+  vars.SetValueAt(0, ScriptValue::Int(4));
+  EXPECT_EQ(vars.Generation(), g1);
+  TVarList::Snapshot snapshot = vars.TakeSnapshot();
+  vars.Add({"B", ScriptValue::Int(1)});
+  EXPECT_NE(vars.Generation(), g1);
+  vars.Restore(std::move(snapshot));
+  EXPECT_EQ(vars.Generation(), g1);  // the same names in the same order again
+  EXPECT_EQ(vars.Count(), 1);
+  EXPECT_EQ(vars[0].Value.IntValue(), 4);
+  const TVarList copy = vars;
+  EXPECT_NE(copy.Generation(), vars.Generation());
+  (void)vars[0];  // writable access
+  EXPECT_NE(vars.Generation(), g1);
+  // A lookup kept in a slot is redone once the names change.
+  VarSlot slot;
+  bool hasArray = false;
+  EXPECT_EQ(vars.FindCached("B", slot, hasArray), -1);
+  vars.Add({"B", ScriptValue::Int(1)});
+  EXPECT_EQ(vars.FindCached("B", slot, hasArray), 1);
+  vars.Add({"B[1]", ScriptValue::Int(1)});
+  EXPECT_EQ(vars.FindCached("B", slot, hasArray), 1);
+  EXPECT_TRUE(hasArray);
 }
 
 }  // namespace

@@ -1,0 +1,660 @@
+// The parsed statement executor. The parser cuts a list the way the direct executor
+// (Statements.cpp) cuts it while running and keeps every error it would meet at the place
+// it would meet it; the runner then evaluates, checks and reports in the same order through
+// the steps both executors share. Only what depends on the state at run time (values,
+// which names are variables) is decided at run time.
+#include "script/StatementTree.h"
+
+#include "script/ExprTree.h"
+#include "script/Statements.h"
+#include "script/scriptengine.h"
+
+namespace qx {
+
+namespace {
+constexpr size_t kMaxCachedPrograms = 2048;
+}
+
+enum class SKind : uint8_t { Assign, Call, Found, Block, If, For, While, Repeat, Flag, Goto, Case, Fail };
+
+struct CStatement {
+  CStatement(SKind k, std::string_view t) : kind(k), tokens(t) {}
+  virtual ~CStatement() = default;
+  SKind kind;
+  std::string_view tokens;  // the whole statement, label included (the error text)
+  bool hasLabel = false;
+  std::string_view label;
+};
+
+CList::CList(std::string_view tokens) : text(tokens) {}
+CList::~CList() = default;
+
+std::shared_ptr<CompiledProgram> ProgramCache::Get(std::string_view text) {
+  const auto it = map_.find(text);
+  if (it != map_.end()) return it->second;
+  if (map_.size() >= kMaxCachedPrograms) map_.clear();
+  auto program = std::make_shared<CompiledProgram>(text);
+  map_.emplace(program->text, program);
+  return program;
+}
+
+namespace {
+
+using Tree = std::unique_ptr<ExprTree>;
+
+Tree Expression(std::string_view tokens) { return ExprTree::BuildPart(tokens, 0); }
+
+// A statement the runner only reports.
+struct CFail : CStatement {
+  CFail(std::string_view t, std::string m, int c) : CStatement(SKind::Fail, t), message(std::move(m)), code(c) {}
+  std::string message;
+  int code;
+};
+
+struct CIndexList {
+  bool closed = false;
+  std::vector<Tree> parts;
+};
+
+// name [index-list [index-list]] (":=" expression | call)
+struct CAssign : CStatement {
+  using CStatement::CStatement;
+  std::string name;
+  bool nameIsIdentifier = false;
+  bool has1 = false, has2 = false;
+  CIndexList index1, index2;
+  std::string foundMessage;  // SKind::Found
+  Tree expression;           // the value (Assign) or the whole call (Call)
+  mutable VarSlot slot;
+};
+
+// BEGIN statement-list END
+struct CBlock : CStatement {
+  using CStatement::CStatement;
+  std::unique_ptr<CList> inner;  // null: END missing
+};
+
+// IF condition THEN statement [ELSE statement-list]
+struct CIf : CStatement {
+  using CStatement::CStatement;
+  Tree condition;
+  SplitResult branch;
+  std::unique_ptr<CList> thenList, elseList;
+};
+
+// FOR name ":=" expression (TO | DOWNTO) expression DO statement
+struct CFor : CStatement {
+  using CStatement::CStatement;
+  int headErrorCode = 0;
+  std::string headErrorMessage;
+  std::string variable;
+  bool down = false;
+  Tree start;
+  Tree end;  // null: DO missing
+  std::unique_ptr<CList> body;
+  mutable VarSlot slot;
+};
+
+// WHILE condition DO statement
+struct CWhile : CStatement {
+  using CStatement::CStatement;
+  Tree condition;  // null: DO missing
+  std::unique_ptr<CList> body;
+};
+
+// REPEAT statement-list UNTIL condition
+struct CRepeat : CStatement {
+  using CStatement::CStatement;
+  std::unique_ptr<CList> body;  // null: UNTIL missing
+  Tree condition;
+};
+
+// BREAK | CONTINUE | EXIT
+struct CFlag : CStatement {
+  using CStatement::CStatement;
+  TControlFlag flag = TControlFlag::None;
+  bool surplus = false;
+};
+
+// GOTO label
+struct CGoto : CStatement {
+  using CStatement::CStatement;
+  size_t operandPos = 0;
+};
+
+struct CCaseLabel {
+  Tree low, high;  // high null: a single value
+};
+
+struct CCaseStep {
+  enum Kind { Branch, Else, End, Fail } kind = End;
+  std::vector<CCaseLabel> labels;
+  std::unique_ptr<CList> statement;
+  int code = 0;  // Fail
+  std::string_view message;
+  std::string_view errorTokens;
+};
+
+// CASE expression OF {labels ":" statement ";"} [ELSE statement ";"] END
+struct CCase : CStatement {
+  using CStatement::CStatement;
+  Tree selector;  // null: OF missing
+  std::vector<CCaseStep> steps;  // the walk up to its END or first error
+};
+
+// --- parsing -------------------------------------------------------------------------------------
+
+// index-list -> "[" part {"," part} "]"  (as the direct executor reads it before evaluating)
+bool ParseIndexList(std::string_view statement, size_t& pos, CIndexList& list) {
+  ReadToken(statement, pos);  // the "["
+  const size_t start = pos;
+  int nesting = 1;
+  size_t end = start;
+  while (true) {
+    const size_t before = pos;
+    const Token t = ReadToken(statement, pos);
+    if (t.Code == tkEof) return false;  // "] expected" when run
+    if (t.Code == tkOpenBracket) ++nesting;
+    else if (t.Code == tkCloseBracket && --nesting == 0) {
+      end = before;
+      break;
+    }
+  }
+  for (std::string_view part : SplitAtCommas(statement.substr(start, end - start), true))
+    list.parts.push_back(ExprTree::BuildPart(part, 1));
+  list.closed = true;
+  return true;
+}
+
+std::unique_ptr<CStatement> ParseAssign(std::string_view statement, const StatementHead& h) {
+  auto a = std::make_unique<CAssign>(SKind::Assign, statement);
+  a->name = std::string(h.head.Text);
+  a->nameIsIdentifier = IsIdentifier(a->name);
+  size_t pos = h.operandPos;
+  if (PeekToken(statement, pos) == tkOpenBracket) {
+    a->has1 = true;
+    if (!ParseIndexList(statement, pos, a->index1)) return a;
+    if (PeekToken(statement, pos) == tkOpenBracket) {
+      a->has2 = true;
+      if (!ParseIndexList(statement, pos, a->index2)) return a;
+    }
+  }
+  const Token next = ReadToken(statement, pos);
+  if (next.Code == tkOpenParen || next.Code == tkOpenBracket || next.Code == tkEof) {
+    a->kind = SKind::Call;
+    a->expression = Expression(statement.substr(h.headPos));
+  } else if (next.Code != tkAssign) {
+    a->kind = SKind::Found;
+    a->foundMessage = "Found " + std::string(next.Text) + ", expected :=, (, [ or ;";
+  } else {
+    a->expression = Expression(statement.substr(pos));
+  }
+  return a;
+}
+
+std::unique_ptr<CStatement> ParseIf(std::string_view statement, size_t pos) {
+  auto s = std::make_unique<CIf>(SKind::If, statement);
+  std::string_view condition;
+  ScanTo(statement, pos, {tkThen}, condition);
+  s->condition = Expression(condition);
+  s->branch = SplitStatement(statement, pos, true);
+  if (s->branch.errorCode == 0) {
+    s->thenList = std::make_unique<CList>(s->branch.tokens);
+    if (s->branch.endedBy == tkElse) s->elseList = std::make_unique<CList>(statement.substr(pos));
+  }
+  return s;
+}
+
+std::unique_ptr<CStatement> ParseFor(std::string_view statement, size_t pos) {
+  auto s = std::make_unique<CFor>(SKind::For, statement);
+  std::string_view head;
+  const int direction = ScanTo(statement, pos, {tkTo, tkDownto}, head);
+  if (direction == 0) {
+    s->headErrorCode = 12;
+    s->headErrorMessage = "TO or DOWNTO expected";
+    return s;
+  }
+  s->down = direction == tkDownto;
+  size_t headPos = 0;
+  const Token variable = ReadToken(head, headPos);
+  if (variable.Code != tkIdent) {
+    s->headErrorCode = 13;
+    s->headErrorMessage = "FOR control variable expected";
+    return s;
+  }
+  const Token assign = ReadToken(head, headPos);
+  if (assign.Code != tkAssign) {
+    s->headErrorCode = 9;
+    s->headErrorMessage = StatementMessage("Invalid \xEE\xF0" "erator: ", assign.Text) + " (':=' expected ";
+    return s;
+  }
+  s->variable = std::string(variable.Text);
+  s->start = Expression(head.substr(headPos));
+  std::string_view last;
+  if (ScanTo(statement, pos, {tkDo}, last) == 0) return s;
+  s->end = Expression(last);
+  s->body = std::make_unique<CList>(statement.substr(pos));
+  return s;
+}
+
+std::unique_ptr<CStatement> ParseCase(std::string_view statement, size_t pos) {
+  auto s = std::make_unique<CCase>(SKind::Case, statement);
+  std::string_view selector;
+  if (ScanTo(statement, pos, {tkOf}, selector) == 0) return s;
+  s->selector = Expression(selector);
+  auto fail = [&](std::string_view message, int code, std::string_view tokens) {
+    CCaseStep step;
+    step.kind = CCaseStep::Fail;
+    step.message = message;
+    step.code = code;
+    step.errorTokens = tokens;
+    s->steps.push_back(std::move(step));
+  };
+  bool elseSeen = false;
+  while (true) {
+    const int next = PeekToken(statement, pos);
+    if (next == tkEnd) {
+      s->steps.emplace_back();  // End
+      return s;
+    }
+    if (next == tkEof) {
+      fail("Error in CASE statement", 1, statement);
+      return s;
+    }
+    if (next == tkElse) {
+      ReadToken(statement, pos);
+      if (elseSeen) {
+        fail("Too many ELSEin CASE statement", 28, statement);
+        return s;
+      }
+      const SplitResult other = SplitStatement(statement, pos, false);
+      if (other.errorCode != 0) {
+        fail(other.errorMessage, other.errorCode, other.tokens);
+        return s;
+      }
+      CCaseStep step;
+      step.kind = CCaseStep::Else;
+      step.statement = std::make_unique<CList>(other.tokens);
+      s->steps.push_back(std::move(step));
+      elseSeen = true;
+      continue;
+    }
+    std::string_view labels;
+    if (ScanTo(statement, pos, {tkColon}, labels) == 0) {
+      fail(": expected", 29, statement);
+      return s;
+    }
+    if (labels.empty()) {
+      fail("Range defininition expected", 29, statement);
+      return s;
+    }
+    const SplitResult branch = SplitStatement(statement, pos, false);
+    if (branch.errorCode != 0) {
+      fail(branch.errorMessage, branch.errorCode, branch.tokens);
+      return s;
+    }
+    CCaseStep step;
+    step.kind = CCaseStep::Branch;
+    step.statement = std::make_unique<CList>(branch.tokens);
+    for (std::string_view label : SplitAtCommas(labels, false)) {
+      size_t labelPos = 0;
+      std::string_view low;
+      CCaseLabel l;
+      const bool range = ScanTo(label, labelPos, {tkRange}, low) != 0;
+      l.low = Expression(low);
+      if (range) l.high = Expression(label.substr(labelPos));
+      step.labels.push_back(std::move(l));
+    }
+    s->steps.push_back(std::move(step));
+  }
+}
+
+std::unique_ptr<CStatement> ParseStatement(std::string_view statement) {
+  const StatementHead h = ReadHead(statement);
+  std::unique_ptr<CStatement> result;
+  switch (h.head.Code) {
+    case tkIdent: result = ParseAssign(statement, h); break;
+    case tkBegin: {
+      auto s = std::make_unique<CBlock>(SKind::Block, statement);
+      std::string_view inner;
+      if (EndsWithEnd(statement.substr(h.operandPos), inner)) s->inner = std::make_unique<CList>(inner);
+      result = std::move(s);
+      break;
+    }
+    case tkIf: result = ParseIf(statement, h.operandPos); break;
+    case tkFor: result = ParseFor(statement, h.operandPos); break;
+    case tkWhile: {
+      auto s = std::make_unique<CWhile>(SKind::While, statement);
+      size_t pos = h.operandPos;
+      std::string_view condition;
+      if (ScanTo(statement, pos, {tkDo}, condition) != 0) {
+        s->condition = Expression(condition);
+        s->body = std::make_unique<CList>(statement.substr(pos));
+      }
+      result = std::move(s);
+      break;
+    }
+    case tkRepeat: {
+      auto s = std::make_unique<CRepeat>(SKind::Repeat, statement);
+      size_t pos = h.operandPos;
+      std::string_view body;
+      if (ScanTo(statement, pos, {tkUntil}, body) != 0) {
+        s->body = std::make_unique<CList>(body);
+        s->condition = Expression(statement.substr(pos));
+      }
+      result = std::move(s);
+      break;
+    }
+    case tkBreak:
+    case tkContinue:
+    case tkExit: {
+      auto s = std::make_unique<CFlag>(SKind::Flag, statement);
+      s->flag = h.head.Code == tkBreak      ? TControlFlag::Break
+                : h.head.Code == tkContinue ? TControlFlag::Continue
+                                            : TControlFlag::Exit;
+      s->surplus = PeekToken(statement, h.operandPos) != tkEof;
+      result = std::move(s);
+      break;
+    }
+    case tkGoto: {
+      auto s = std::make_unique<CGoto>(SKind::Goto, statement);
+      s->operandPos = h.operandPos;
+      result = std::move(s);
+      break;
+    }
+    case tkCase: result = ParseCase(statement, h.operandPos); break;
+    case tkEnd: result = std::make_unique<CFail>(statement, "Too many END", 11); break;
+    case tkElse: result = std::make_unique<CFail>(statement, "ELSE without IF", 9); break;
+    default: result = std::make_unique<CFail>(statement, StatementMessage("Invalid operator: ", h.head.Text), 9); break;
+  }
+  result->hasLabel = h.hasLabel;
+  result->label = h.label;
+  return result;
+}
+
+void Parse(CList& list) {
+  size_t pos = 0;
+  while (true) {
+    const SplitResult s = SplitStatement(list.text, pos, false);
+    if (s.errorCode != 0) {
+      list.splitErrorCode = s.errorCode;
+      list.splitErrorMessage = s.errorMessage;
+      list.splitErrorTokens = s.tokens;
+      break;
+    }
+    if (s.tokens.empty()) break;
+    list.statements.push_back(ParseStatement(s.tokens));
+  }
+  list.parsed = true;
+}
+
+}  // namespace
+
+// --- running ---------------------------------------------------------------------------------------
+
+class StatementRunner {
+ public:
+  explicit StatementRunner(TScriptEngine& engine) : e_(engine) {}
+
+  // list -> [statement] {";" [statement]}
+  void RunList(CList& list) {
+    if (!e_.EnterList(list.text)) return;
+    if (!list.parsed) Parse(list);
+    const size_t count = list.statements.size();
+    size_t i = 0;
+    while (!e_.Failed()) {
+      if (i >= count) {
+        ReportSplitError(list);
+        break;
+      }
+      const CStatement& s = *list.statements[i++];
+      Exec(s);
+      if (e_.controlFlag_ == TControlFlag::None) continue;
+      e_.ReportOutsideLoop(s.tokens);
+      if (e_.controlFlag_ != TControlFlag::Goto || e_.Failed()) break;
+      // A jump to a label of this list, before or after the GOTO.
+      size_t target = count;
+      for (size_t j = 0; j < count; ++j) {
+        const CStatement& candidate = *list.statements[j];
+        if (candidate.hasLabel && candidate.label == e_.gotoLabel_) {
+          target = j;
+          break;
+        }
+      }
+      if (target == count) {
+        ReportSplitError(list);  // the search, too, reads up to an unbalanced statement
+        break;
+      }
+      e_.controlFlag_ = TControlFlag::None;
+      e_.gotoLabel_.clear();
+      e_.gotoText_.clear();
+      i = target;
+    }
+    e_.LeaveList();
+  }
+
+ private:
+  void ReportSplitError(const CList& list) {
+    if (list.splitErrorCode != 0)
+      e_.ReportError(list.splitErrorMessage, list.splitErrorTokens, list.splitErrorCode);
+  }
+
+  void Exec(const CStatement& s) {
+    switch (s.kind) {
+      case SKind::Assign:
+      case SKind::Call:
+      case SKind::Found: AssignOrCall(static_cast<const CAssign&>(s)); return;
+      case SKind::Block: {
+        const auto& b = static_cast<const CBlock&>(s);
+        if (!b.inner) e_.ReportError("END expected", s.tokens, 10);
+        else RunList(*b.inner);
+        return;
+      }
+      case SKind::If: If(static_cast<const CIf&>(s)); return;
+      case SKind::For: For(static_cast<const CFor&>(s)); return;
+      case SKind::While: While(static_cast<const CWhile&>(s)); return;
+      case SKind::Repeat: Repeat(static_cast<const CRepeat&>(s)); return;
+      case SKind::Flag: {
+        const auto& f = static_cast<const CFlag&>(s);
+        e_.SetFlag(f.flag, s.tokens, f.surplus);
+        return;
+      }
+      case SKind::Goto: e_.SetGoto(s.tokens, static_cast<const CGoto&>(s).operandPos); return;
+      case SKind::Case: Case(static_cast<const CCase&>(s)); return;
+      case SKind::Fail: {
+        const auto& f = static_cast<const CFail&>(s);
+        e_.ReportError(f.message, s.tokens, f.code);
+        return;
+      }
+    }
+  }
+
+  bool IndexText(const CIndexList& list, std::string_view statement, std::string& text) {
+    if (!list.closed) {
+      e_.ReportError("] expected", statement, 21);
+      return false;
+    }
+    for (size_t i = 0; i < list.parts.size(); ++i) {
+      const ExprTree& part = *list.parts[i];
+      TVar v;
+      const bool ok = e_.EvaluateValue(part, v);
+      int32_t n = 0;
+      if (!e_.IndexPart(ok, v, part.stream, statement, n)) return false;
+      if (i > 0) text.push_back(',');
+      text += std::to_string(n);
+    }
+    return true;
+  }
+
+  void AssignOrCall(const CAssign& a) {
+    if (a.has1) {
+      AssignIndexed(a);
+      return;
+    }
+    if (a.kind == SKind::Found) {
+      e_.ReportError(a.foundMessage, a.tokens, 1);
+      return;
+    }
+    ScriptValue scratch;
+    const ScriptValue* value = e_.EvaluateRef(*a.expression, scratch);
+    if (!value) {
+      e_.ReportError("Error in expression", a.tokens, 1);
+      return;
+    }
+    if (a.kind == SKind::Call) return;
+    // The common case, an existing plain variable, without the general steps.
+    bool hasArray = false;
+    const int i = e_.vars_.FindCached(a.name, a.slot, hasArray);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      e_.vars_.SetValueAt(i, *value);
+      return;
+    }
+    e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, *value, a.tokens, &a.slot);
+  }
+
+  void AssignIndexed(const CAssign& a) {
+    std::string index1, index2;
+    if (!IndexText(a.index1, a.tokens, index1)) return;
+    if (a.has2 && !IndexText(a.index2, a.tokens, index2)) return;
+    if (a.kind == SKind::Found) {
+      e_.ReportError(a.foundMessage, a.tokens, 1);
+      return;
+    }
+    ScriptValue scratch;
+    const ScriptValue* value = e_.EvaluateRef(*a.expression, scratch);
+    if (!value) {
+      e_.ReportError("Error in expression", a.tokens, 1);
+      return;
+    }
+    if (a.kind == SKind::Call) return;
+    e_.CompleteAssignment(a.name, a.nameIsIdentifier, &index1, a.has2 ? &index2 : nullptr, *value, a.tokens, nullptr);
+  }
+
+  // The value of a condition, bound or selector (null when it does not evaluate).
+  const ScriptValue* Value(const ExprTree& tree, ScriptValue& scratch) { return e_.EvaluateRef(tree, scratch); }
+  bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
+    ScriptValue scratch;
+    const ScriptValue* value = Value(tree, scratch);
+    return e_.Condition(value != nullptr, value ? *value : scratch, statement, holds);
+  }
+  bool Bound(const ExprTree& tree, std::string_view statement, int32_t& bound) {
+    ScriptValue scratch;
+    const ScriptValue* value = Value(tree, scratch);
+    return e_.LoopBound(value != nullptr, value ? *value : scratch, statement, bound);
+  }
+
+  void If(const CIf& s) {
+    bool holds = false;
+    if (!Holds(*s.condition, s.tokens, holds)) return;
+    if (s.branch.errorCode != 0) {
+      e_.ReportError(s.branch.errorMessage, s.branch.tokens, s.branch.errorCode);
+      return;
+    }
+    if (holds) RunList(*s.thenList);
+    else if (s.elseList) RunList(*s.elseList);
+  }
+
+  void For(const CFor& s) {
+    if (s.headErrorCode != 0) {
+      e_.ReportError(s.headErrorMessage, s.tokens, s.headErrorCode);
+      return;
+    }
+    int32_t start = 0, end = 0;
+    if (!Bound(*s.start, s.tokens, start)) return;
+    if (!s.end) {
+      e_.ReportError("DO expected", s.tokens, 14);
+      return;
+    }
+    if (!Bound(*s.end, s.tokens, end)) return;
+    VarSlot& slot = s.slot;
+    const int64_t step = s.down ? -1 : 1;
+    for (int64_t counter = start; s.down ? counter >= end : counter <= end; counter += step) {
+      if (!e_.SetLoopVariable(s.variable, counter, slot)) {
+        e_.ReportError("Invalid variable name: " + s.variable, s.tokens, 1);
+        return;
+      }
+      RunList(*s.body);
+      if (e_.Failed() || !e_.LoopPassContinues()) return;
+    }
+  }
+
+  void While(const CWhile& s) {
+    if (!s.condition) {
+      e_.ReportError("DO expected", s.tokens, 14);
+      return;
+    }
+    while (true) {
+      bool holds = false;
+      if (!Holds(*s.condition, s.tokens, holds) || !holds) return;
+      RunList(*s.body);
+      if (e_.Failed() || !e_.LoopPassContinues()) return;
+    }
+  }
+
+  void Repeat(const CRepeat& s) {
+    if (!s.body) {
+      e_.ReportError("UNTIL expected", s.tokens, 16);
+      return;
+    }
+    while (true) {
+      RunList(*s.body);
+      if (e_.Failed()) return;
+      bool holds = false;
+      if (!Holds(*s.condition, s.tokens, holds)) return;
+      if (holds) return;  // a flag of the last pass stays set
+      if (!e_.LoopPassContinues()) return;
+    }
+  }
+
+  void Case(const CCase& s) {
+    if (!s.selector) {
+      e_.ReportError("OF expected", s.tokens, 14);
+      return;
+    }
+    ScriptValue selectorScratch;
+    const ScriptValue* found = Value(*s.selector, selectorScratch);
+    if (!found) {
+      e_.ReportError("Error in expression", s.tokens, 1);
+      return;
+    }
+    // Kept apart: labels may call what changes the variables.
+    const ScriptValue selector = *found;
+    CList* otherwise = nullptr;
+    for (const CCaseStep& step : s.steps) {
+      if (e_.Failed()) return;
+      switch (step.kind) {
+        case CCaseStep::End:
+          if (otherwise) RunList(*otherwise);
+          return;
+        case CCaseStep::Fail: e_.ReportError(step.message, step.errorTokens, step.code); return;
+        case CCaseStep::Else: otherwise = step.statement.get(); break;
+        case CCaseStep::Branch:
+          for (const CCaseLabel& label : step.labels) {
+            TVar low, high;
+            if (!e_.EvaluateValue(*label.low, low)) {
+              e_.ReportError("Error in expression", s.tokens, 1);
+              return;
+            }
+            if (label.high && !e_.EvaluateValue(*label.high, high)) {
+              e_.ReportError("Error in expression", s.tokens, 1);
+              return;
+            }
+            bool match = false;
+            if (!e_.CaseLabelMatches(selector, low.Value, label.high ? high.Value : low.Value, s.tokens, match))
+              return;
+            if (match) {
+              RunList(*step.statement);
+              return;
+            }
+          }
+          break;
+      }
+    }
+  }
+
+  TScriptEngine& e_;
+};
+
+void TScriptEngine::RunList(CList& list) { StatementRunner(*this).RunList(list); }
+
+}  // namespace qx

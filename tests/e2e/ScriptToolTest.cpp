@@ -1,0 +1,118 @@
+// qxtool script check and run as authors use them: the statement conformance cases through
+// the built tool, variables given on the command line, the error log beside the script.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "RunCommand.h"
+#include "script/ConformanceCases.h"
+
+namespace qx::test {
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class ScriptTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/qxscriptXXXXXX";
+    dir_ = mkdtemp(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& text) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+  CommandResult Tool(const std::string& args) { return RunCommand(tool_ + " " + args); }
+
+  std::string dir_;
+  const std::string tool_ = std::string(QX_BINARY_DIR) + "/qxtool";
+};
+
+// The error log's line for "error CODE: MESSAGE @ TEXT" when no element is current.
+std::string LogLine(const std::string& expected) {
+  const size_t colon = expected.find(": ");
+  const size_t at = expected.rfind(" @ ");
+  const std::string text = expected.substr(at + 3);
+  return expected.substr(colon + 2, at - colon - 2) + " (" + text + (text.empty() ? "" : " ") + " in ) ";
+}
+
+TEST_F(ScriptTool, RunGivesEveryConformanceCasesVariablesOrError) {
+  for (const auto& entry : std::filesystem::directory_iterator(ConformanceFolder())) {
+    if (entry.path().filename().string().rfind("inc_", 0) == 0)
+      std::filesystem::copy_file(entry.path(), dir_ + "/" + entry.path().filename().string());
+  }
+  const std::vector<ConformanceCase> cases = LoadConformanceCases();
+  ASSERT_GT(cases.size(), 100u);
+  for (const ConformanceCase& c : cases) {
+    const std::string file = Write("case.txt", c.script);
+    const CommandResult r = Tool("script run " + file);
+    const bool fails = !c.expected.empty() && c.expected[0].rfind("error ", 0) == 0;
+    std::string expected;
+    if (fails) expected = LogLine(c.expected[0]) + "\n";
+    else for (const std::string& line : c.expected) expected += line + "\n";
+    EXPECT_EQ(r.output, expected) << c.file << ":" << c.line << " " << c.name;
+    EXPECT_EQ(r.status, fails ? 1 : 0) << c.file << ":" << c.line << " " << c.name;
+  }
+}
+
+TEST_F(ScriptTool, CheckReportsTheFirstPreparationErrorWithItsCode) {
+  const std::string good = Write("good.txt", "PROCEDURE P(); BEGIN END;\nN := 1; P()\n");
+  CommandResult r = Tool("script check " + good);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, good + ": ok\n");
+  const std::string bad = Write("bad.txt", "N := 1;\nBEGIN N := 2\n");
+  r = Tool("script check " + bad);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, bad + ": error 10: END expected (BEGIN N := 2)\n");
+  // Preparation only: a statement that fails when run is no preparation error.
+  r = Tool("script check " + Write("runtime.txt", "N := UNKNOWN"));
+  EXPECT_EQ(r.status, 0);
+  r = Tool("script check " + dir_ + "/missing.txt");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("qxtool: "), std::string::npos);
+}
+
+TEST_F(ScriptTool, RunTakesVariablesFromTheCommandLine) {
+  const std::string file = Write("vars.txt", "M := N * 2; U := S + '!'; IF B THEN C := T");
+  const CommandResult r =
+      Tool("script run " + file + " --var n=5 --var S=hello --var \"T='a b'\" --var B=true --var F=2.5 --var X=-3");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output,
+            "N = 5 (Integer)\nS = 'hello' (String)\nT = 'a b' (String)\nB = TRUE (Boolean)\nF = 2.5 (Float)\n"
+            "X = -3 (Integer)\nM = 10 (Integer)\nU = 'hello!' (String)\nC = 'a b' (String)\n");
+  EXPECT_EQ(Tool("script run " + file + " --var 1X=3").status, 2);
+  EXPECT_EQ(Tool("script run " + file + " --var NOEQUALS").status, 2);
+}
+
+TEST_F(ScriptTool, ErrorsGoToTheLogBesideTheScript) {
+  const std::string file = Write("fails.txt", "N := 1;\nN := N + Q\n");
+  const CommandResult r = Tool("script run " + file);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, "Variable not found: Q (N + Q  in ) \n");
+  EXPECT_EQ(Slurp(dir_ + "/korvane.err"), "Variable not found: Q (N + Q  in ) \n");
+}
+
+TEST_F(ScriptTool, IncludedFilesAreFoundInTheScriptsFolderInAnyLetterCase) {
+  std::filesystem::create_directories(dir_ + "/Lib");
+  Write("Lib/Tools.txt", "FUNCTION HALF(V); RESULT := V / 2;");
+  const std::string file = Write("main.txt", "USES 'lib\\TOOLS.TXT'; N := HALF(5)");
+  const CommandResult r = Tool("script run " + file);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "N = 2.5 (Float)\n");
+  const CommandResult out = Tool("script run " + Write("out.txt", "INCLUDE '../secret.txt'"));
+  EXPECT_EQ(out.status, 1);
+  EXPECT_NE(out.output.find("Can't open file \"../secret.txt\", error code 2"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,250 @@
+// Preparing and running scripts on the interpreter: the main program, the declarations a
+// prepared program carries, the limits on nesting, natives called from statements, and
+// what the statement executor leaves behind.
+#include <gtest/gtest.h>
+
+#include "Fixture.h"
+
+namespace qx::test {
+namespace {
+
+std::string Text(std::string_view tokens) { return TokenText(tokens, true); }
+
+struct Engine {
+  Scene scene;
+  TScriptEngine engine;
+  std::vector<std::string> calls;
+  Engine() { SetUpEngine(engine, scene, calls); }
+  bool Run(const std::string& source) {
+    const TokenStream program = engine.Prepare(source);
+    return !engine.Failed() && engine.Run(program);
+  }
+  ScriptValue Var(const std::string& name) {
+    const int i = engine.FindVar(name);
+    return i >= 0 ? engine.Vars()[i].Value : ScriptValue();
+  }
+};
+
+TEST(Prepare, GivesTheMainProgramWithEveryStatementClosed) {
+  Engine e;
+  const TokenStream program = e.engine.Prepare("a := 1;; B := 'x' // note\n; L1: c := 2");
+  EXPECT_EQ(Text(program), "A := 1 ; B := 'x' ; L1 : C := 2 ; ");
+  EXPECT_FALSE(e.engine.Failed());
+  // A TokenStream is taken as it is, and the same source gives the same program again.
+  EXPECT_EQ(e.engine.Prepare(program), program);
+  EXPECT_EQ(e.engine.Prepare("a := 1;; B := 'x' // note\n; L1: c := 2"), program);
+  EXPECT_EQ(e.engine.Prepare(""), "");
+}
+
+TEST(Prepare, ResetsTheErrorStateAndLogsOnlyItsFirstError) {
+  Engine e;
+  e.engine.Prepare("BEGIN A := 1");
+  EXPECT_EQ(e.engine.ErrorCode(), 10);
+  e.engine.Prepare("A := 1");
+  EXPECT_EQ(e.engine.ErrorCode(), 0);
+  EXPECT_EQ(e.engine.BlockDepth(), -1);
+  e.engine.Prepare("PROCEDURE P(); BEGIN END; PROCEDURE P(); BEGIN END; BEGIN");
+  EXPECT_EQ(e.engine.ErrorCode(), 24);
+  EXPECT_EQ(e.scene.host.Log().size(), 2u);
+}
+
+TEST(Declarations, AProgramWithoutDeclarationsIsAPlainTokenStream) {
+  Engine e;
+  const TokenStream program = e.engine.Prepare("N := 1");
+  EXPECT_EQ(program, Tokenise("N := 1 ;"));
+  EXPECT_EQ(e.engine.Procs().Count(), 0);
+}
+
+TEST(Declarations, APreparedProgramCarriesItsDeclarationsToAnyInterpreter) {
+  Engine preparer, runner;
+  const TokenStream program = preparer.engine.Prepare(
+      "FUNCTION TWICE(V); RESULT := V * 2; PROCEDURE NOTE(A, B); BEGIN END; N := TWICE(21)");
+  ASSERT_FALSE(preparer.engine.Failed());
+  ASSERT_EQ(preparer.engine.Procs().Count(), 2);
+  EXPECT_EQ(preparer.engine.Procs()[1].Params, "A\r\nB");
+  // Readers of TokenStreams see nothing of the declarations' part.
+  EXPECT_EQ(Text(program), "");
+  SetHost(&runner.scene.host);
+  ASSERT_TRUE(runner.engine.Run(program));
+  EXPECT_EQ(runner.Var("N").IntValue(), 42);
+  ASSERT_EQ(runner.engine.Procs().Count(), 2);
+  EXPECT_EQ(runner.engine.Procs()[0].Name, "TWICE");
+  EXPECT_TRUE(runner.engine.Procs()[0].IsFunction);
+  // Runs of the same program keep what Procs learnt; another program replaces it.
+  const uint64_t generation = runner.engine.Procs().Generation();
+  ASSERT_TRUE(runner.engine.Run(program));
+  EXPECT_EQ(runner.engine.Procs().Generation(), generation);
+  ASSERT_TRUE(runner.engine.Run(Tokenise("M := 1;")));
+  EXPECT_EQ(runner.engine.Procs().Count(), 0);
+  // Prepared again, the program stays the same.
+  EXPECT_EQ(preparer.engine.Prepare(program), program);
+  EXPECT_EQ(preparer.engine.Procs().Count(), 2);
+}
+
+TEST(Declarations, ADamagedDeclarationsPartIsNeverRunFrom) {
+  Engine e;
+  TokenStream program = e.engine.Prepare("PROCEDURE P(); Z := 1; P()");
+  for (size_t cut = 2; cut < 12 && cut < program.size(); ++cut) {
+    TokenStream damaged = program;
+    damaged[cut] = 'x';
+    e.engine.Run(damaged);  // runs nothing, or fails to find P
+    EXPECT_EQ(e.engine.FindVar("Z"), -1) << cut;
+  }
+  EXPECT_TRUE(e.engine.Run(program.substr(0, 5)));
+}
+
+TEST(Declarations, CallProcedureCallsADeclaredOneDirectly) {
+  Engine e;
+  e.engine.Prepare("PROCEDURE ADDTO(V, W); V := V + W;");
+  e.engine.Vars().Append({"X", ScriptValue::Int(5)});
+  TVar result;
+  const TokenStream x = Tokenise("X"), three = Tokenise("3");
+  ASSERT_TRUE(e.engine.CallProcedure("ADDTO", {x, three}, result));
+  EXPECT_EQ(e.Var("X").IntValue(), 8);
+  EXPECT_FALSE(e.engine.CallProcedure("NOSUCH", {}, result));
+  EXPECT_EQ(e.engine.ErrorMessage(), "Unknown procedure: NOSUCH");
+  EXPECT_EQ(e.engine.ErrorCode(), 8);
+}
+
+TEST(Run, LeavesNoJumpAndTheIdleDepthBehind) {
+  Engine e;
+  EXPECT_TRUE(e.Run("N := 0; WHILE TRUE DO BEGIN N := N + 1; IF N = 3 THEN EXIT END"));
+  EXPECT_EQ(e.engine.ControlFlag(), TControlFlag::None);
+  EXPECT_EQ(e.engine.BlockDepth(), -1);
+  EXPECT_FALSE(e.Run("GOTO NOWHERE"));
+  EXPECT_EQ(e.engine.ControlFlag(), TControlFlag::None);
+  EXPECT_EQ(e.engine.BlockDepth(), -1);
+  EXPECT_TRUE(e.engine.GotoLabel().empty());
+}
+
+TEST(Run, NativesCalledAsStatementsWriteBackTheirVariables) {
+  Engine e;
+  ASSERT_TRUE(e.Run("INC(N); INC(N, 2); SETFIRST(FL); SETFIRST(FL + 0); NOTHING"));
+  EXPECT_EQ(e.Var("N").IntValue(), 7);
+  EXPECT_EQ(e.Var("FL").IntValue(), 42);
+  EXPECT_EQ(e.calls, (std::vector<std::string>{"INC(4)", "INC(5,2)", "SETFIRST(1.5)", "SETFIRST(42)", "NOTHING()"}));
+  EXPECT_FALSE(e.Run("FAILING(1)"));
+  EXPECT_EQ(e.engine.ErrorMessage(), "Invalid parameters, function FAILING");
+}
+
+TEST(Run, LoopBoundsAndSelectorsAreEvaluatedOnce) {
+  Engine e;
+  ASSERT_TRUE(e.Run("I := 0; C := 0; FOR I := SUM(1) TO SUM(3) DO C := C + 1;"
+                    "CASE SUM(2) OF SUM(1): C := 0; SUM(2) .. SUM(3): C := C + 10; SUM(9): C := 0; END"));
+  EXPECT_EQ(e.Var("C").IntValue(), 13);
+  // Bounds once; the selector once; labels in order up to the match.
+  EXPECT_EQ(e.calls, (std::vector<std::string>{"SUM(1)", "SUM(3)", "SUM(2)", "SUM(1)", "SUM(2)", "SUM(3)"}));
+}
+
+TEST(Run, ConditionsAreEvaluatedOnEveryPass) {
+  Engine e;
+  ASSERT_TRUE(e.Run("N := 0; WHILE SUM(N) < 3 DO N := N + 1; REPEAT N := N - 1 UNTIL SUM(N) = 1"));
+  EXPECT_EQ(e.calls.size(), 4u + 2u);
+}
+
+TEST(Run, ElementPropertiesAreAssignedWhenNoVariableHasTheName) {
+  Engine e;
+  ASSERT_TRUE(e.Run("PX := 77; .PX := 1; QXDB.PX := PX + 1; PY := PY * 2"));
+  EXPECT_EQ(e.scene.host.Prop(e.scene.image, "PX").IntValue(), 77);
+  EXPECT_EQ(e.scene.host.Prop(e.scene.screen, "PX").IntValue(), 1);
+  EXPECT_EQ(e.scene.host.Prop(e.scene.root, "PX").IntValue(), 78);
+  EXPECT_EQ(e.scene.host.Prop(e.scene.image, "PY").IntValue(), 12);
+  EXPECT_EQ(e.engine.FindVar("PX"), -1);
+  // A FOR loop needs a variable: a property of that name does not do.
+  EXPECT_FALSE(e.Run("FOR PX := 1 TO 2 DO N := 1"));
+  EXPECT_EQ(e.engine.ErrorMessage(), "Invalid variable name: PX");
+}
+
+TEST(Run, ErrorTextsAndLogLinesNameTheStatement) {
+  Engine e;
+  EXPECT_FALSE(e.Run("N := 1; IF N THEN BREAK"));
+  ASSERT_FALSE(e.scene.host.Log().empty());
+  EXPECT_EQ(e.scene.host.Log().back(), "BREAK outside loop (IF N THEN BREAK  in IMG1 <TQXImage>) ms_Down");
+}
+
+// Text nested deeper than any script needs is refused, not run into a stack overflow.
+TEST(Limits, DeeplyNestedStatementsAreRefused) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    std::string begins, ends, ifs;
+    for (int i = 0; i < 2000; ++i) {
+      begins += "BEGIN ";
+      ends += " END";
+      ifs += "IF TRUE THEN ";
+    }
+    EXPECT_FALSE(e.Run(begins + "N := 1" + ends));
+    EXPECT_EQ(e.engine.ErrorMessage(), "Statements nested too deeply");
+    EXPECT_FALSE(e.Run(ifs + "N := 1"));
+    EXPECT_EQ(e.engine.ErrorMessage(), "Statements nested too deeply");
+    // Within the limit it runs.
+    std::string some, close;
+    for (int i = 0; i < 100; ++i) {
+      some += "BEGIN ";
+      close += " END";
+    }
+    EXPECT_TRUE(e.Run(some + "N := 1" + close));
+  }
+}
+
+TEST(Limits, RecursionIsStoppedWithAMessage) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    EXPECT_FALSE(e.Run("FUNCTION F(K); RESULT := F(K + 1) + 1; N := F(0)"));
+    EXPECT_EQ(e.engine.ErrorMessage(), "Procedure calls nested too deeply: F");
+    // Recursion that ends within the limit.
+    EXPECT_TRUE(e.Run("FUNCTION F(K); BEGIN IF K = 0 THEN RESULT := 0 ELSE RESULT := F(K - 1) + 1 END; N := F(90)"));
+    EXPECT_EQ(e.Var("N").IntValue(), 90);
+  }
+}
+
+TEST(Limits, IncludedFilesNestedTooDeeplyAreRefused) {
+  class FileHost : public FakeHost {
+   public:
+    std::string ResolveGameFile(const std::string& name) override {
+      return std::string(QX_TEST_DATA_DIR) + "/script/statements/" + name;
+    }
+  } host;
+  TScriptEngine engine;
+  engine.Prepare("INCLUDE 'inc_self.txt'");
+  EXPECT_EQ(engine.ErrorMessage(), "Can't open file \"inc_self.txt\", files nested too deeply");
+  EXPECT_EQ(engine.ErrorCode(), 25);
+}
+
+// What a native does to the interpreter while a script runs on it must not pull the
+// running text away.
+TEST(Reentry, ANativeThatPreparesOrEvaluatesOnTheRunningInterpreter) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    e.engine.RegisterFunction("REPREPARE", [](TScriptEngine& engine, TVarList&, TVar& r) {
+      engine.Prepare("PROCEDURE OTHER(); BEGIN END; Y := 2");
+      r.Value = ScriptValue::Int(1);
+      return true;
+    });
+    e.engine.RegisterFunction("EVAL", [](TScriptEngine& engine, TVarList& p, TVar& r) {
+      return p.Count() == 1 && engine.Evaluate(Tokenise(p[0].Value.ToText()), r);
+    });
+    EXPECT_TRUE(e.Run("FUNCTION F(); BEGIN Z := REPREPARE(); RESULT := Z + 1 END; R1 := F(); R2 := EVAL('R1 * 10')"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.Var("R1").IntValue(), 2);
+    EXPECT_EQ(e.Var("R2").IntValue(), 20);
+    EXPECT_EQ(e.engine.FindVar("Z"), -1);
+  }
+}
+
+TEST(Caches, ProgramsAreParsedOncePerText) {
+  Engine e;
+  EXPECT_EQ(e.engine.CachedProgramCount(), 0u);
+  ASSERT_TRUE(e.Run("FUNCTION F(V); RESULT := V; N := F(1)"));
+  ASSERT_TRUE(e.Run("FUNCTION F(V); RESULT := V; N := F(1)"));
+  EXPECT_EQ(e.engine.CachedProgramCount(), 2u);  // the main program and F's body
+  e.engine.SetStatementCache(false);
+  EXPECT_EQ(e.engine.CachedProgramCount(), 0u);
+  ASSERT_TRUE(e.Run("N := 2"));
+  EXPECT_EQ(e.engine.CachedProgramCount(), 0u);
+}
+
+}  // namespace
+}  // namespace qx::test
