@@ -6,7 +6,7 @@ namespace qx {
 
 std::unique_ptr<EventInterpreter> MakeEngineInterpreter(const std::function<void(TScriptEngine&)>& more) {
   auto interpreter = std::make_unique<EngineInterpreter>();
-  RegisterStandardFunctions(interpreter->Engine());
+  RegisterBuiltins(interpreter->Engine());
   if (more) more(interpreter->Engine());
   return interpreter;
 }

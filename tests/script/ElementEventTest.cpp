@@ -30,11 +30,11 @@ class EventScene {
       if (entry.path().filename().string().rfind("inc_", 0) == 0)
         std::filesystem::copy_file(entry.path(), folder_ / entry.path().filename());
     }
-    Runtime().GameFolder = folder_.string() + "/";
     CreateInterpreterPool([this](int index) {
       return MakeEngineInterpreter([this, index](TScriptEngine& engine) { engines[static_cast<size_t>(index)] = &engine; });
     });
     root = std::make_unique<TQXDB>();
+    root->SetGameFolder(folder_.string());
     host = std::make_unique<SceneScriptHost>(root.get());
     SetHost(host.get());
     screen = new TQXScreen(root.get());
