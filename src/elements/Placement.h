@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/WrapInt.h"
 #include "script/ScriptValue.h"
 
 namespace qx {
@@ -18,7 +19,7 @@ inline int32_t RoundToInt32(double v) {
 // Where an anchor (left/top 0, centre 1, right/bottom 2) puts the start of something of
 // `size` whose anchor point is at `position`; halving truncates toward zero.
 inline int32_t AnchorStart(int32_t position, int32_t size, int anchor) {
-  return anchor == 1 ? position - size / 2 : anchor == 2 ? position - size : position;
+  return anchor == 1 ? WrapSub(position, size / 2) : anchor == 2 ? WrapSub(position, size) : position;
 }
 
 }  // namespace qx

@@ -1,5 +1,6 @@
 #include "elements/QXExScreen.h"
 
+#include "base/WrapInt.h"
 #include "elements/QXScreen.h"
 #include "elements/Placement.h"
 #include "scene/QXDB.h"
@@ -35,7 +36,7 @@ TQXElement* TQXExScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t ma
   if (!Vis && !MousedNotVis) return nullptr;
   TQXElement* hit = nullptr;
   // The point is made relative to the plain X/Y (the drawing anchors are not applied).
-  if (TQXScreen* target = Target()) hit = target->HitTest(layer, x - X(), y - Y(), margin, alphaThreshold);
+  if (TQXScreen* target = Target()) hit = target->HitTest(layer, WrapSub(x, X()), WrapSub(y, Y()), margin, alphaThreshold);
   if (!hit && layer == Order() && Modal) return this;
   return hit;
 }

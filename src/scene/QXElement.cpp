@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/WrapInt.h"
 #include "base/Log.h"
 #include "elements/QXText.h"
 #include "scene/EventScripts.h"
@@ -140,12 +141,12 @@ void TQXElement::SetSizeX(int32_t) {}
 void TQXElement::SetSizeY(int32_t) {}
 int32_t TQXElement::GetSizeX() { return 0; }
 int32_t TQXElement::GetSizeY() { return 0; }
-int32_t TQXElement::GetAbsX() { return X() + (parent_ ? parent_->GetAbsX() : 0); }
-int32_t TQXElement::GetAbsY() { return Y() + (parent_ ? parent_->GetAbsY() : 0); }
+int32_t TQXElement::GetAbsX() { return WrapAdd(X(), parent_ ? parent_->GetAbsX() : 0); }
+int32_t TQXElement::GetAbsY() { return WrapAdd(Y(), parent_ ? parent_->GetAbsY() : 0); }
 
 TQXElement* TQXElement::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
   if ((!Vis && !MousedNotVis) || (Vis && !MousedVis)) return nullptr;
-  const int32_t cx = x - X(), cy = y - Y();
+  const int32_t cx = WrapSub(x, X()), cy = WrapSub(y, Y());
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
     if (TQXElement* hit = (*it)->HitTest(layer, cx, cy, margin, alphaThreshold)) return hit;
   }

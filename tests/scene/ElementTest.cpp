@@ -139,6 +139,18 @@ TEST(HitTest, ShapeBoundsAreInclusiveAndChildPointsAreRelative) {
   EXPECT_EQ(s->HitTest(0, 5, 50, 0, 0), nullptr);
 }
 
+
+TEST(HitTest, PositionsAtTheEndsOfTheIntegerRangeWrapInsteadOfOverflowing) {
+  SceneFixture f;
+  auto* s = f.Add<TQXScreen>(f.root.get(), "S", 1);
+  auto* box = f.Add<TQXShape>(s, "BOX", 2);
+  s->SetX(INT32_MAX);
+  box->SetX(10);
+  EXPECT_EQ(box->GetAbsX(), INT32_MIN + 9);
+  EXPECT_EQ(s->HitTest(0, INT32_MIN, 0, 0, 0), nullptr);
+  s->SetX(INT32_MIN);
+  EXPECT_EQ(s->HitTest(0, INT32_MAX, 0, 0, 0), nullptr);
+}
 TEST(HitTest, ModalScreenSwallowsClicksOnItsLayer) {
   SceneFixture f;
   auto* s = f.Add<TQXScreen>(f.root.get(), "S", 1);
