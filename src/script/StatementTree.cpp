@@ -5,6 +5,7 @@
 // which names are variables) is decided at run time.
 #include "script/StatementTree.h"
 
+#include "script/ExprFast.h"
 #include "script/ExprTree.h"
 #include "script/Statements.h"
 #include "script/scriptengine.h"
@@ -486,11 +487,12 @@ class StatementRunner {
     return true;
   }
 
-  void AssignOrCall(const CAssign& a) {
+  [[gnu::noinline]] void AssignOrCall(const CAssign& a) {
     if (a.has1) {
       AssignIndexed(a);
       return;
     }
+    if (a.kind == SKind::Assign && QuickAssign(a)) return;
     if (a.kind == SKind::Found) {
       e_.ReportError(a.foundMessage, a.tokens, 1);
       return;
@@ -512,7 +514,51 @@ class StatementRunner {
     e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, *value, a.tokens, &a.slot);
   }
 
-  void AssignIndexed(const CAssign& a) {
+  // The flat code of `tree` when its names are known to be no functions now.
+  const FastCode* Ready(const ExprTree& tree) {
+    if (tree.fastState != 1) return nullptr;  // not made yet (EvaluateRef makes it), or none
+    const FastCode& c = *tree.fast;
+    if (!c.namesPlain || c.funcGeneration != e_.funcs_.Generation() || c.procGeneration != e_.procs_.Generation())
+      return nullptr;
+    return &c;
+  }
+
+  // name := leaf, or name := leaf op leaf, on an existing variable: computed into its place.
+  // False, having changed nothing, when the statement needs the general steps.
+  bool QuickAssign(const CAssign& a) {
+    const FastCode* c = Ready(*a.expression);
+    if (!c || (c->shape != FastCode::Leaf && c->shape != FastCode::LeafPair)) return false;
+    TVarList& vars = e_.vars_;
+    const ScriptValue* left = FastLeafValue(vars, c->ops[0]);
+    if (!left) return false;
+    const ScriptValue* right = nullptr;
+    if (c->shape == FastCode::LeafPair && !(right = FastLeafValue(vars, c->ops[1]))) return false;
+    bool hasArray = false;
+    const int i = vars.FindCached(a.name, a.slot, hasArray);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      if (!right) {
+        vars.SetValueAt(i, *left);
+        return true;
+      }
+      return FastBinary(c->ops[2].op, *left, *right, vars.ValueAt(i));
+    }
+    // A new variable, an element's property or an error: the value, then the general steps.
+    ScriptValue scratch;
+    if (right && !FastBinary(c->ops[2].op, *left, *right, scratch)) return false;
+    e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, right ? scratch : *left, a.tokens, &a.slot);
+    return true;
+  }
+
+  // A condition leaf op leaf comparing two Integers.
+  bool QuickHolds(const ExprTree& tree, bool& holds) {
+    const FastCode* c = Ready(tree);
+    if (!c || c->shape != FastCode::LeafPair) return false;
+    const ScriptValue* left = FastLeafValue(e_.vars_, c->ops[0]);
+    const ScriptValue* right = left ? FastLeafValue(e_.vars_, c->ops[1]) : nullptr;
+    return right && FastCompare(c->ops[2].op, *left, *right, holds);
+  }
+
+  [[gnu::noinline]] void AssignIndexed(const CAssign& a) {
     std::string index1, index2;
     if (!IndexText(a.index1, a.tokens, index1)) return;
     if (a.has2 && !IndexText(a.index2, a.tokens, index2)) return;
@@ -533,6 +579,7 @@ class StatementRunner {
   // The value of a condition, bound or selector (null when it does not evaluate).
   const ScriptValue* Value(const ExprTree& tree, ScriptValue& scratch) { return e_.EvaluateRef(tree, scratch); }
   bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
+    if (QuickHolds(tree, holds)) return true;
     ScriptValue scratch;
     const ScriptValue* value = Value(tree, scratch);
     return e_.Condition(value != nullptr, value ? *value : scratch, statement, holds);
@@ -543,7 +590,7 @@ class StatementRunner {
     return e_.LoopBound(value != nullptr, value ? *value : scratch, statement, bound);
   }
 
-  void If(const CIf& s) {
+  [[gnu::noinline]] void If(const CIf& s) {
     bool holds = false;
     if (!Holds(*s.condition, s.tokens, holds)) return;
     if (s.branch.errorCode != 0) {
@@ -554,7 +601,7 @@ class StatementRunner {
     else if (s.elseList) RunList(*s.elseList);
   }
 
-  void For(const CFor& s) {
+  [[gnu::noinline]] void For(const CFor& s) {
     if (s.headErrorCode != 0) {
       e_.ReportError(s.headErrorMessage, s.tokens, s.headErrorCode);
       return;
@@ -578,7 +625,7 @@ class StatementRunner {
     }
   }
 
-  void While(const CWhile& s) {
+  [[gnu::noinline]] void While(const CWhile& s) {
     if (!s.condition) {
       e_.ReportError("DO expected", s.tokens, 14);
       return;
@@ -591,7 +638,7 @@ class StatementRunner {
     }
   }
 
-  void Repeat(const CRepeat& s) {
+  [[gnu::noinline]] void Repeat(const CRepeat& s) {
     if (!s.body) {
       e_.ReportError("UNTIL expected", s.tokens, 16);
       return;
@@ -606,7 +653,7 @@ class StatementRunner {
     }
   }
 
-  void Case(const CCase& s) {
+  [[gnu::noinline]] void Case(const CCase& s) {
     if (!s.selector) {
       e_.ReportError("OF expected", s.tokens, 14);
       return;
