@@ -545,9 +545,8 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
       if (--e.callNesting_ == 0) e.retiredProcs_.clear();
     }
   } frame(*this);
-  if (snapshots_.size() < static_cast<size_t>(callNesting_)) snapshots_.push_back(std::make_unique<TVarList::Snapshot>());
-  TVarList::Snapshot& snapshot = *snapshots_[static_cast<size_t>(callNesting_ - 1)];
-  vars_.TakeSnapshot(snapshot);
+  // Everything the call changes in the variables is undone when it returns.
+  vars_.PushMark();
   bool hasArray = false;
   for (size_t i = 0; i < count; ++i) {
     TVar record;
@@ -557,7 +556,7 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     else if (EvaluateAt(args[i].stream, record, depth + 1)) value = &record.Value;
     if (!value) {
       ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
-      vars_.Restore(snapshot);
+      vars_.PopMark();
       return false;
     }
     // The assignment rule, with the lookup kept from the call before (parameter names are
@@ -569,7 +568,7 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     }
     if (!vars_.AssignMissing(proc->params[i], *value, true)) {
       ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
-      vars_.Restore(snapshot);
+      vars_.PopMark();
       return false;
     }
   }
@@ -594,34 +593,45 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     gotoText_.clear();
   }
   if (Failed()) {
-    vars_.Restore(snapshot);
+    vars_.PopMark();
     return false;
   }
-  // Where the body leaves the parameters' final values and RESULT; after the restore the
-  // body's variables are in the snapshot.
-  constexpr size_t kInline = 8;
-  int inlineFinals[kInline];
-  std::vector<int> moreFinals;
-  int* finals = inlineFinals;
+  // The parameters' final values for the copy-back, and RESULT, before the undo.
+  constexpr size_t kInline = 4;
+  ScriptValue inlineFinals[kInline];
+  bool inlineHas[kInline] = {};
+  std::vector<ScriptValue> moreFinals;
+  std::vector<char> moreHas;
+  ScriptValue* finals = inlineFinals;
+  bool* has = inlineHas;
   if (count > kInline) {
     moreFinals.resize(count);
+    moreHas.assign(count, 0);
     finals = moreFinals.data();
+    has = reinterpret_cast<bool*>(moreHas.data());
   }
-  for (size_t i = 0; i < count; ++i)
-    finals[i] = args[i].joinedIsIdentifier ? vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray) : -1;
+  bool anyFinal = false;
+  for (size_t i = 0; i < count; ++i) {
+    if (!args[i].joinedIsIdentifier) continue;
+    const int j = vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray);
+    if (j < 0) continue;
+    finals[i] = std::as_const(vars_)[j].Value;
+    has[i] = anyFinal = true;
+  }
   const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
-  vars_.Restore(snapshot);
+  if (returned >= 0) result.Value = std::as_const(vars_)[returned].Value;
+  vars_.PopMark();
   if (proc->isFunction && returned < 0) {
     ReportError("Function must return result : " + name, stream, 26);
     return false;
   }
-  const std::vector<TVar>& callee = snapshot.items;
-  for (size_t i = 0; i < count; ++i) {
-    if (finals[i] < 0) continue;
-    const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
-    if (k >= 0) vars_.SetValueAt(k, callee[static_cast<size_t>(finals[i])].Value);
+  if (anyFinal) {
+    for (size_t i = 0; i < count; ++i) {
+      if (!has[i]) continue;
+      const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
+      if (k >= 0) vars_.SetValueAt(k, std::move(finals[i]));
+    }
   }
-  if (proc->isFunction) result.Value = std::move(snapshot.items[static_cast<size_t>(returned)].Value);
   return true;
 }
 

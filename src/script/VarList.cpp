@@ -72,6 +72,7 @@ TVarList::TVarList(TVarList&& other) noexcept
 }
 TVarList& TVarList::operator=(const TVarList& other) {
   if (this != &other) {
+    if (!marks_.empty()) SaveAll();
     items_ = other.items_;
     Touch();
   }
@@ -79,6 +80,7 @@ TVarList& TVarList::operator=(const TVarList& other) {
 }
 TVarList& TVarList::operator=(TVarList&& other) noexcept {
   if (this != &other) {
+    if (!marks_.empty()) SaveAll();
     items_ = std::move(other.items_);
     other.items_.clear();
     other.Touch();
@@ -94,12 +96,14 @@ void TVarList::Touch() {
 }
 
 void TVarList::Restore(Snapshot& snapshot) {
+  if (!marks_.empty()) SaveAll();
   items_.swap(snapshot.items);
   generation_ = snapshot.generation;
   indexed_ = false;
 }
 
 void TVarList::Restore(Snapshot&& snapshot) {
+  if (!marks_.empty()) SaveAll();
   items_ = std::move(snapshot.items);
   generation_ = snapshot.generation;
   indexed_ = false;
@@ -220,7 +224,7 @@ bool TVarList::AddIfMissing(const TVar& var) {
 bool TVarList::Assign(const TVar& var) {
   const int i = Find(var.Name);
   if (i >= 0) {
-    items_[i].Value = var.Value;  // the name is the same
+    SetValueAt(i, var.Value);  // the name is the same
     return true;
   }
   return AssignMissing(var);
@@ -250,7 +254,7 @@ bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, 
 bool TVarList::SetExisting(std::string_view name, const ScriptValue& value) {
   const int i = Find(name);
   if (i < 0) return false;
-  items_[i].Value = value;
+  SetValueAt(i, value);
   return true;
 }
 
@@ -276,13 +280,89 @@ void TVarList::CopyTo(TVarList& target) const {
 }
 
 void TVarList::Clear() {
+  if (!marks_.empty()) SaveAll();
   items_.clear();
+  saved_.clear();
   Touch();
 }
 
 void TVarList::RemoveAt(int i) {
+  const auto at = static_cast<size_t>(i);
+  if (!marks_.empty() && at < marks_.back().count) {
+    Undo u;
+    u.kind = Undo::Removed;
+    u.index = i;
+    u.entry = std::move(items_[at]);
+    undo_.push_back(std::move(u));
+  }
   items_.erase(items_.begin() + i);
+  if (at < saved_.size()) saved_.erase(saved_.begin() + i);
   Touch();
+}
+
+// --- marks ------------------------------------------------------------------------------------
+
+void TVarList::PushMark() { marks_.push_back({items_.size(), generation_, undo_.size(), ++nextMarkId_}); }
+
+void TVarList::PopMark() {
+  const Mark m = marks_.back();
+  // Newest first: every recorded index is right for the entries as they were then.
+  while (undo_.size() > m.undoStart) {
+    Undo& u = undo_.back();
+    const auto at = static_cast<size_t>(u.index);
+    switch (u.kind) {
+      case Undo::Value: items_[at].Value = std::move(u.entry.Value); break;
+      case Undo::Entry: items_[at] = std::move(u.entry); break;
+      case Undo::Removed:
+        items_.insert(items_.begin() + u.index, std::move(u.entry));
+        if (at <= saved_.size()) saved_.insert(saved_.begin() + u.index, 0);
+        break;
+      case Undo::Replaced:
+        items_ = std::move(u.all);
+        saved_.clear();
+        break;
+    }
+    undo_.pop_back();
+  }
+  if (items_.size() > m.count) items_.erase(items_.begin() + static_cast<long>(m.count), items_.end());
+  if (saved_.size() > items_.size()) saved_.resize(items_.size());
+  marks_.pop_back();
+  generation_ = m.generation;  // the same entries as then
+  indexed_ = false;
+}
+
+void TVarList::SaveValue(int i) {
+  const Mark& m = marks_.back();
+  const auto at = static_cast<size_t>(i);
+  if (at >= m.count) return;  // new since the mark: dropped anyway
+  if (saved_.size() < items_.size()) saved_.resize(items_.size(), 0);
+  if (saved_[at] == m.id) return;  // the value at the mark is kept already
+  saved_[at] = m.id;
+  Undo u;
+  u.kind = Undo::Value;
+  u.index = i;
+  u.entry.Value = items_[at].Value;
+  undo_.push_back(std::move(u));
+}
+
+void TVarList::SaveEntry(int i) {
+  const Mark& m = marks_.back();
+  const auto at = static_cast<size_t>(i);
+  if (at >= m.count) return;
+  if (saved_.size() < items_.size()) saved_.resize(items_.size(), 0);
+  saved_[at] = m.id;
+  Undo u;
+  u.kind = Undo::Entry;
+  u.index = i;
+  u.entry = items_[at];
+  undo_.push_back(std::move(u));
+}
+
+void TVarList::SaveAll() {
+  Undo u;
+  u.kind = Undo::Replaced;
+  u.all = items_;
+  undo_.push_back(std::move(u));
 }
 
 bool TVarList::AnyStartsWith(std::string_view prefix) const {

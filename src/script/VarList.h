@@ -52,6 +52,7 @@ class TVarList {
   // Writable access may rename the entry, so the list re-reads its names before the next
   // lookup and takes a new Generation. Do not keep the reference across other calls.
   TVar& operator[](int i) {
+    if (!marks_.empty()) SaveEntry(i);
     Touch();
     return items_[i];
   }
@@ -69,10 +70,19 @@ class TVarList {
   bool AssignMissing(const TVar& var) { return AssignMissing(var.Name, var.Value); }
   bool SetExisting(std::string_view name, const ScriptValue& value);
   // Replaces the value of entry `i`; its name stays.
-  void SetValueAt(int i, ScriptValue&& value) { items_[i].Value = std::move(value); }
-  void SetValueAt(int i, const ScriptValue& value) { items_[i].Value = value; }
+  void SetValueAt(int i, ScriptValue&& value) {
+    if (!marks_.empty()) SaveValue(i);
+    items_[i].Value = std::move(value);
+  }
+  void SetValueAt(int i, const ScriptValue& value) {
+    if (!marks_.empty()) SaveValue(i);
+    items_[i].Value = value;
+  }
   // The value of entry `i`, writable (the name stays as it is).
-  ScriptValue& ValueAt(int i) { return items_[i].Value; }
+  ScriptValue& ValueAt(int i) {
+    if (!marks_.empty()) SaveValue(i);
+    return items_[i].Value;
+  }
   // A copy of the entry, else the element path's value; `var.Name` is set to `name`.
   bool Get(const std::string& name, TVar& var) const;
   bool GetLocal(std::string_view name, TVar& var) const;
@@ -126,7 +136,29 @@ class TVarList {
   // to reuse).
   void Restore(Snapshot& snapshot);
 
+  // Marks: every change made after PushMark (values, new, removed or renamed entries, even
+  // Clear) is undone by the matching PopMark, which brings back the entries exactly and so
+  // the stamp too. Marks nest. A call of a declared procedure runs between the two, at the
+  // cost of what it changes rather than of a copy of all variables.
+  void PushMark();
+  void PopMark();
+
  private:
+  struct Mark {
+    size_t count;         // entries then; later ones are new
+    uint64_t generation;  // the stamp then
+    size_t undoStart;     // this mark's part of the journal
+    uint32_t id;
+  };
+  struct Undo {
+    enum Kind : uint8_t { Value, Entry, Removed, Replaced } kind = Value;
+    int index = 0;
+    TVar entry;              // Value: the old value; Entry, Removed: the old entry
+    std::vector<TVar> all;   // Replaced: every old entry
+  };
+  void SaveValue(int i);  // before entry i's value changes under a mark
+  void SaveEntry(int i);  // before entry i may be renamed under a mark
+  void SaveAll();         // before all entries are replaced under a mark
   void Touch();     // names may change: new stamp, index rebuilt on demand
   void Appended();  // the last entry is new
   void IndexAppended() const;
@@ -143,6 +175,10 @@ class TVarList {
     std::string name;
   };
   std::array<Transition, 8> transitions_;  // by the stamp appended to
+  std::vector<Mark> marks_;
+  std::vector<Undo> undo_;
+  std::vector<uint32_t> saved_;  // per entry: the mark its value was last saved for
+  uint32_t nextMarkId_ = 0;
   // Long lists are looked up through a hash index of names (open addressing, item numbers)
   // and a count of array elements per array name; both are built when first needed.
   mutable std::vector<int32_t> slots_;

@@ -219,7 +219,6 @@ class TScriptEngine {
   uint64_t procCacheGeneration_ = 0;
   int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
   int callNesting_ = 0;  // calls of declared procedures in progress
-  std::vector<std::unique_ptr<TVarList::Snapshot>> snapshots_;  // one per call in progress, reused
   bool statementCache_ = true;
   std::unique_ptr<ProgramCache> programs_;
   std::vector<ScriptValue> fastScratch_;  // operator results of the pure-expression path
