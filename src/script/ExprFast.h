@@ -10,7 +10,9 @@
 
 #include "script/Operators.h"
 #include "script/Tokeniser.h"
+#include "script/ExprTree.h"
 #include "script/VarList.h"
+#include "script/scriptengine.h"
 
 namespace qx {
 
@@ -86,6 +88,15 @@ inline bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& ri
     return true;
   }
   return GeneralBinary(op, left, right, out);
+}
+
+inline const ScriptValue* TScriptEngine::QuickLeaf(const ExprTree& tree) {
+  if (tree.fastState != 1) return nullptr;
+  const FastCode& c = *tree.fast;
+  if (c.shape != FastCode::Leaf || !c.namesPlain || c.funcGeneration != funcs_.Generation() ||
+      c.procGeneration != procs_.Generation())
+    return nullptr;
+  return FastLeafValue(vars_, c.ops[0]);
 }
 
 // A comparison of two Integers straight to its truth; false when the pair is anything else.

@@ -1,9 +1,11 @@
 // Running scripts: Run, the direct statement executor that finds each statement in the
 // text every time it runs (the reference for the parsed executor in StatementTree.cpp),
 // the statement steps both executors share, and calls of declared procedures.
+#include <optional>
 #include <utility>
 
 #include "script/EvalCommon.h"
+#include "script/ExprFast.h"
 #include "script/StatementTree.h"
 #include "script/Statements.h"
 #include "script/scriptengine.h"
@@ -549,11 +551,18 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   vars_.PushMark();
   bool hasArray = false;
   for (size_t i = 0; i < count; ++i) {
-    TVar record;
     ScriptValue scratch;
     const ScriptValue* value = nullptr;
-    if (args[i].tree) value = EvaluateRef(*args[i].tree, scratch);
-    else if (EvaluateAt(args[i].stream, record, depth + 1)) value = &record.Value;
+    if (args[i].tree) {
+      value = QuickLeaf(*args[i].tree);
+      if (!value) value = EvaluateRef(*args[i].tree, scratch);
+    } else {
+      TVar record;
+      if (EvaluateAt(args[i].stream, record, depth + 1)) {
+        scratch = std::move(record.Value);
+        value = &scratch;
+      }
+    }
     if (!value) {
       ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
       vars_.PopMark();
@@ -597,26 +606,20 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     return false;
   }
   // The parameters' final values for the copy-back, and RESULT, before the undo.
-  constexpr size_t kInline = 4;
-  ScriptValue inlineFinals[kInline];
-  bool inlineHas[kInline] = {};
-  std::vector<ScriptValue> moreFinals;
-  std::vector<char> moreHas;
-  ScriptValue* finals = inlineFinals;
-  bool* has = inlineHas;
-  if (count > kInline) {
-    moreFinals.resize(count);
-    moreHas.assign(count, 0);
-    finals = moreFinals.data();
-    has = reinterpret_cast<bool*>(moreHas.data());
+  // (Kept in the engine: nothing runs between here and the copy-back.)
+  if (finals_.size() < count) {
+    finals_.resize(count);
+    hasFinal_.resize(count);
   }
   bool anyFinal = false;
   for (size_t i = 0; i < count; ++i) {
+    hasFinal_[i] = 0;
     if (!args[i].joinedIsIdentifier) continue;
     const int j = vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray);
     if (j < 0) continue;
-    finals[i] = std::as_const(vars_)[j].Value;
-    has[i] = anyFinal = true;
+    finals_[i] = std::as_const(vars_)[j].Value;
+    hasFinal_[i] = 1;
+    anyFinal = true;
   }
   const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
   if (returned >= 0) result.Value = std::as_const(vars_)[returned].Value;
@@ -627,9 +630,9 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   }
   if (anyFinal) {
     for (size_t i = 0; i < count; ++i) {
-      if (!has[i]) continue;
+      if (!hasFinal_[i]) continue;
       const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
-      if (k >= 0) vars_.SetValueAt(k, std::move(finals[i]));
+      if (k >= 0) vars_.SetValueAt(k, std::move(finals_[i]));
     }
   }
   return true;

@@ -306,6 +306,15 @@ void TVarList::PushMark() { marks_.push_back({items_.size(), generation_, undo_.
 
 void TVarList::PopMark() {
   const Mark m = marks_.back();
+  if (undo_.size() == m.undoStart) {
+    // Nothing but new entries: drop them.
+    if (items_.size() > m.count) items_.erase(items_.begin() + static_cast<long>(m.count), items_.end());
+    if (saved_.size() > items_.size()) saved_.resize(items_.size());
+    marks_.pop_back();
+    generation_ = m.generation;
+    indexed_ = false;
+    return;
+  }
   // Newest first: every recorded index is right for the entries as they were then.
   while (undo_.size() > m.undoStart) {
     Undo& u = undo_.back();

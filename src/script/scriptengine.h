@@ -144,6 +144,9 @@ class TScriptEngine {
   const ScriptValue* EvaluateRef(const ExprTree& tree, ScriptValue& scratch);
   // The same into a record whose name is left empty.
   bool EvaluateValue(const ExprTree& tree, TVar& var);
+  // A constant or plain variable that is the whole expression, when known to be one now
+  // (ExprFast.h); null otherwise.
+  const ScriptValue* QuickLeaf(const ExprTree& tree);
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;
@@ -219,6 +222,8 @@ class TScriptEngine {
   uint64_t procCacheGeneration_ = 0;
   int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
   int callNesting_ = 0;  // calls of declared procedures in progress
+  std::vector<ScriptValue> finals_;  // parameters' final values on their way back
+  std::vector<char> hasFinal_;
   bool statementCache_ = true;
   std::unique_ptr<ProgramCache> programs_;
   std::vector<ScriptValue> fastScratch_;  // operator results of the pure-expression path
