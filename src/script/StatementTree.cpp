@@ -62,6 +62,7 @@ struct CAssign : CStatement {
   using CStatement::CStatement;
   std::string name;
   bool nameIsIdentifier = false;
+  bool plainName = false;  // an identifier without "."
   bool has1 = false, has2 = false;
   CIndexList index1, index2;
   std::string foundMessage;  // SKind::Found
@@ -171,6 +172,7 @@ std::unique_ptr<CStatement> ParseAssign(std::string_view statement, const Statem
   auto a = std::make_unique<CAssign>(SKind::Assign, statement);
   a->name = std::string(h.head.Text);
   a->nameIsIdentifier = IsIdentifier(a->name);
+  a->plainName = a->nameIsIdentifier && a->name.find('.') == std::string::npos;
   size_t pos = h.operandPos;
   if (PeekToken(statement, pos) == tkOpenBracket) {
     a->has1 = true;
@@ -545,7 +547,8 @@ class StatementRunner {
     // A new variable, an element's property or an error: the value, then the general steps.
     ScriptValue scratch;
     if (right && !FastBinary(c->ops[2].op, *left, *right, scratch)) return false;
-    e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, right ? scratch : *left, a.tokens, &a.slot);
+    if (i < 0 && !hasArray && a.plainName) vars.AssignMissing(a.name, right ? scratch : *left, true);
+    else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, right ? scratch : *left, a.tokens, &a.slot);
     return true;
   }
 

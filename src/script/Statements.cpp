@@ -125,7 +125,8 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
       vars_.SetValueAt(i, value);  // the existing variable
       return;
     }
-    vars_.AssignMissing(name, value, nameIsIdentifier);  // an element path, else a new variable
+    // An element path, else a new variable.
+    vars_.AssignMissing(name, value, name.find('.') == std::string::npos);
     return;
   }
   std::string target = name;
@@ -497,6 +498,7 @@ PreparedProc* TScriptEngine::ProcAt(int index) {
       start = end + 2;
     }
     entry->paramSlots.resize(entry->params.size());
+    for (const std::string& param : entry->params) entry->plainParams.push_back(param.find('.') == std::string::npos);
     entry->finalSlots.resize(entry->params.size());
   }
   return entry.get();
@@ -575,7 +577,7 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
       vars_.SetValueAt(existing, *value);
       continue;
     }
-    if (!vars_.AssignMissing(proc->params[i], *value, true)) {
+    if (!vars_.AssignMissing(proc->params[i], *value, proc->plainParams[i] != 0)) {
       ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
       vars_.PopMark();
       return false;

@@ -231,7 +231,7 @@ bool TVarList::Assign(const TVar& var) {
 }
 
 bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, bool identifier) {
-  const bool dotted = HasDot(name);
+  const bool dotted = !identifier && HasDot(name);
   if (!dotted) {
     // A one-segment path: a property of the current element, if there is one.
     ScriptHost& host = Host();

@@ -65,7 +65,8 @@ class TVarList {
   // element, else a new entry (Add).
   bool Assign(const TVar& var);
   // Assign for a name just looked up and not found: the element path, else a new entry.
-  // `identifier`: the name is known to pass IsIdentifier.
+  // `identifier`: the name is known to pass IsIdentifier and to hold no "." (a one-segment
+  // path).
   bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false);
   bool AssignMissing(const TVar& var) { return AssignMissing(var.Name, var.Value); }
   bool SetExisting(std::string_view name, const ScriptValue& value);
