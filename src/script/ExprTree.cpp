@@ -559,15 +559,8 @@ class FastEvaluator {
     if (tree.fastState < 0) return nullptr;
     const FastCode& code = *tree.fast;
     if (code.shape == FastCode::Call) {
-      // What the full evaluator does for a call that is the whole expression. A failed
-      // call has recorded its error, so the caller does not evaluate again.
-      const auto& n = static_cast<const CallNode&>(*code.call);
-      TScriptEngine::CallTarget target;
-      Callable(n.name, n.resolution, &target);
-      TVar out;
-      e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
-      if (e_.Failed()) return nullptr;
-      scratch = std::move(out.Value);
+      // A failed call has recorded its error, so the caller does not evaluate again.
+      if (!Call(tree, code, scratch)) return nullptr;
       return &scratch;
     }
     if (code.funcGeneration != e_.funcs_.Generation() || code.procGeneration != e_.procs_.Generation()) {
@@ -638,6 +631,18 @@ class FastEvaluator {
     return value;
   }
 
+  // What the full evaluator does for a call that is the whole expression.
+  bool Call(const ExprTree& tree, const FastCode& code, ScriptValue& value) {
+    const auto& n = static_cast<const CallNode&>(*code.call);
+    TScriptEngine::CallTarget target;
+    Callable(n.name, n.resolution, &target);
+    TVar out;
+    e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
+    if (e_.Failed()) return false;
+    value = std::move(out.Value);
+    return true;
+  }
+
  private:
   const ScriptValue* LeafValue(const FastOp& o) { return FastLeafValue(e_.vars_, o); }
 
@@ -693,6 +698,10 @@ class FastEvaluator {
 
   TScriptEngine& e_;
 };
+
+bool TScriptEngine::EvaluateCall(const ExprTree& tree, ScriptValue& value) {
+  return FastEvaluator(*this).Call(tree, *tree.fast, value);
+}
 
 const ScriptValue* TScriptEngine::EvaluateRef(const ExprTree& tree, ScriptValue& scratch) {
   if (!Failed()) {

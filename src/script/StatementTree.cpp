@@ -407,37 +407,39 @@ class StatementRunner {
     size_t i = 0;
     while (!e_.Failed()) {
       if (i >= count) {
-        ReportSplitError(list);
+        if (list.splitErrorCode != 0) ReportSplitError(list);
         break;
       }
       const CStatement& s = *list.statements[i++];
       Exec(s);
-      if (e_.controlFlag_ == TControlFlag::None) continue;
-      e_.ReportOutsideLoop(s.tokens);
-      if (e_.controlFlag_ != TControlFlag::Goto || e_.Failed()) break;
-      // A jump to a label of this list, before or after the GOTO.
-      size_t target = count;
-      for (size_t j = 0; j < count; ++j) {
-        const CStatement& candidate = *list.statements[j];
-        if (candidate.hasLabel && candidate.label == e_.gotoLabel_) {
-          target = j;
-          break;
-        }
-      }
-      if (target == count) {
-        ReportSplitError(list);  // the search, too, reads up to an unbalanced statement
-        break;
-      }
-      e_.controlFlag_ = TControlFlag::None;
-      e_.gotoLabel_.clear();
-      e_.gotoText_.clear();
-      i = target;
+      if (e_.controlFlag_ != TControlFlag::None && !AfterJump(list, s, i)) break;
     }
     e_.LeaveList();
   }
 
  private:
-  void ReportSplitError(const CList& list) {
+  // After a statement that left a jump pending: true to go on at `next` (a label of this
+  // list was found), false to end the list.
+  [[gnu::noinline]] bool AfterJump(const CList& list, const CStatement& s, size_t& next) {
+    e_.ReportOutsideLoop(s.tokens);
+    if (e_.controlFlag_ != TControlFlag::Goto || e_.Failed()) return false;
+    // A jump to a label of this list, before or after the GOTO.
+    const size_t count = list.statements.size();
+    for (size_t j = 0; j < count; ++j) {
+      const CStatement& candidate = *list.statements[j];
+      if (candidate.hasLabel && candidate.label == e_.gotoLabel_) {
+        e_.controlFlag_ = TControlFlag::None;
+        e_.gotoLabel_.clear();
+        e_.gotoText_.clear();
+        next = j;
+        return true;
+      }
+    }
+    ReportSplitError(list);  // the search, too, reads up to an unbalanced statement
+    return false;
+  }
+
+  [[gnu::noinline]] void ReportSplitError(const CList& list) {
     if (list.splitErrorCode != 0)
       e_.ReportError(list.splitErrorMessage, list.splitErrorTokens, list.splitErrorCode);
   }
@@ -525,10 +527,24 @@ class StatementRunner {
     return &c;
   }
 
-  // name := leaf, or name := leaf op leaf, on an existing variable: computed into its place.
-  // False, having changed nothing, when the statement needs the general steps.
+  // name := leaf, or name := leaf op leaf, on an existing variable: computed into its place;
+  // name := F(...): the call's value. False, having changed nothing, when the statement
+  // needs the general steps.
   bool QuickAssign(const CAssign& a) {
-    const FastCode* c = Ready(*a.expression);
+    const ExprTree& tree = *a.expression;
+    if (tree.fastState == 1 && tree.fast->shape == FastCode::Call && !e_.Failed()) {
+      ScriptValue value;
+      if (!e_.EvaluateCall(tree, value)) {
+        e_.ReportError("Error in expression", a.tokens, 1);  // (the call's own error came first)
+        return true;
+      }
+      bool hasArray = false;
+      const int i = e_.vars_.FindCached(a.name, a.slot, hasArray);
+      if (i >= 0 && !hasArray && a.nameIsIdentifier) e_.vars_.SetValueAt(i, std::move(value));
+      else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, value, a.tokens, &a.slot);
+      return true;
+    }
+    const FastCode* c = Ready(tree);
     if (!c || (c->shape != FastCode::Leaf && c->shape != FastCode::LeafPair)) return false;
     TVarList& vars = e_.vars_;
     const ScriptValue* left = FastLeafValue(vars, c->ops[0]);

@@ -552,8 +552,8 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   // Everything the call changes in the variables is undone when it returns.
   vars_.PushMark();
   bool hasArray = false;
+  ScriptValue scratch;  // an argument's value when it is made (used before the next one)
   for (size_t i = 0; i < count; ++i) {
-    ScriptValue scratch;
     const ScriptValue* value = nullptr;
     if (args[i].tree) {
       value = QuickLeaf(*args[i].tree);

@@ -189,17 +189,10 @@ int TVarList::Find(std::string_view name) const {
 
 std::string CurrentElementDescription() { return Host().Describe(Host().CurrentElement()); }
 
-void TVarList::Appended() {
-  const std::string& name = items_.back().Name;
-  Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
-  if (t.from == generation_ && t.to != 0 && SameName(t.name, name)) {
-    generation_ = t.to;
-  } else {
-    t.from = generation_;
-    t.to = generation_ = NextNamesGeneration();
-    t.name = name;
-  }
-  IndexAppended();
+void TVarList::NewTransition(Transition& t) {
+  t.from = generation_;
+  t.to = generation_ = NextNamesGeneration();
+  t.name = items_.back().Name;
 }
 
 bool TVarList::Add(const TVar& var) {

@@ -161,7 +161,17 @@ class TVarList {
   void SaveEntry(int i);  // before entry i may be renamed under a mark
   void SaveAll();         // before all entries are replaced under a mark
   void Touch();     // names may change: new stamp, index rebuilt on demand
-  void Appended();  // the last entry is new
+  // The last entry is new: the stamp moves on (to the stamp this append gave before).
+  void Appended() {
+    const std::string& name = items_.back().Name;
+    Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
+    if (t.from == generation_ && t.to != 0 && t.name.size() == name.size() &&
+        std::char_traits<char>::compare(t.name.data(), name.data(), name.size()) == 0)
+      generation_ = t.to;
+    else
+      NewTransition(t);
+    if (indexed_) IndexAppended();
+  }
   void IndexAppended() const;
   void BuildIndex() const;
   int IndexedFind(std::string_view name) const;
@@ -176,6 +186,7 @@ class TVarList {
     std::string name;
   };
   std::array<Transition, 8> transitions_;  // by the stamp appended to
+  void NewTransition(Transition& t);
   std::vector<Mark> marks_;
   std::vector<Undo> undo_;
   std::vector<uint32_t> saved_;  // per entry: the mark its value was last saved for

@@ -147,6 +147,9 @@ class TScriptEngine {
   // A constant or plain variable that is the whole expression, when known to be one now
   // (ExprFast.h); null otherwise.
   const ScriptValue* QuickLeaf(const ExprTree& tree);
+  // A tree whose flat code is a call of its own (FastCode::Call): the call's value; false
+  // with the error recorded when it fails.
+  bool EvaluateCall(const ExprTree& tree, ScriptValue& value);
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;
