@@ -491,6 +491,7 @@ class StatementRunner {
     return true;
   }
 
+  // name [index-list [index-list]] ":=" expression | name [arguments]
   [[gnu::noinline]] void AssignOrCall(const CAssign& a) {
     if (a.has1) {
       AssignIndexed(a);
@@ -577,6 +578,7 @@ class StatementRunner {
     return right && FastCompare(c->ops[2].op, *left, *right, holds);
   }
 
+  // name index-list [index-list] ":=" expression
   [[gnu::noinline]] void AssignIndexed(const CAssign& a) {
     std::string index1, index2;
     if (!IndexText(a.index1, a.tokens, index1)) return;
@@ -609,6 +611,7 @@ class StatementRunner {
     return e_.LoopBound(value != nullptr, value ? *value : scratch, statement, bound);
   }
 
+  // IF condition THEN statement [ELSE statement-list]
   [[gnu::noinline]] void If(const CIf& s) {
     bool holds = false;
     if (!Holds(*s.condition, s.tokens, holds)) return;
@@ -620,6 +623,7 @@ class StatementRunner {
     else if (s.elseList) RunList(*s.elseList);
   }
 
+  // FOR name ":=" expression (TO | DOWNTO) expression DO statement
   [[gnu::noinline]] void For(const CFor& s) {
     if (s.headErrorCode != 0) {
       e_.ReportError(s.headErrorMessage, s.tokens, s.headErrorCode);
@@ -644,6 +648,7 @@ class StatementRunner {
     }
   }
 
+  // WHILE condition DO statement
   [[gnu::noinline]] void While(const CWhile& s) {
     if (!s.condition) {
       e_.ReportError("DO expected", s.tokens, 14);
@@ -657,6 +662,7 @@ class StatementRunner {
     }
   }
 
+  // REPEAT statement-list UNTIL condition
   [[gnu::noinline]] void Repeat(const CRepeat& s) {
     if (!s.body) {
       e_.ReportError("UNTIL expected", s.tokens, 16);
@@ -672,6 +678,7 @@ class StatementRunner {
     }
   }
 
+  // CASE expression OF {labels ":" statement ";"} [ELSE statement ";"] END
   [[gnu::noinline]] void Case(const CCase& s) {
     if (!s.selector) {
       e_.ReportError("OF expected", s.tokens, 14);
