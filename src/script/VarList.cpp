@@ -301,7 +301,7 @@ void TVarList::PopMark() {
   const Mark m = marks_.back();
   if (undo_.size() == m.undoStart) {
     // Nothing but new entries: drop them.
-    if (items_.size() > m.count) items_.erase(items_.begin() + static_cast<long>(m.count), items_.end());
+    while (items_.size() > m.count) items_.pop_back();
     if (saved_.size() > items_.size()) saved_.resize(items_.size());
     marks_.pop_back();
     generation_ = m.generation;

@@ -165,11 +165,10 @@ class TVarList {
   void Appended() {
     const std::string& name = items_.back().Name;
     Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
-    if (t.from == generation_ && t.to != 0 && t.name.size() == name.size() &&
-        std::char_traits<char>::compare(t.name.data(), name.data(), name.size()) == 0)
-      generation_ = t.to;
-    else
-      NewTransition(t);
+    bool same = t.from == generation_ && t.to != 0 && t.name.size() == name.size();
+    for (size_t i = 0; same && i < name.size(); ++i) same = t.name[i] == name[i];
+    if (same) generation_ = t.to;
+    else NewTransition(t);
     if (indexed_) IndexAppended();
   }
   void IndexAppended() const;
