@@ -1,7 +1,6 @@
 // Running scripts: Run, the direct statement executor that finds each statement in the
 // text every time it runs (the reference for the parsed executor in StatementTree.cpp),
 // the statement steps both executors share, and calls of declared procedures.
-#include <optional>
 #include <utility>
 
 #include "script/EvalCommon.h"
@@ -502,10 +501,6 @@ PreparedProc* TScriptEngine::ProcAt(int index) {
     entry->finalSlots.resize(entry->params.size());
   }
   return entry.get();
-}
-
-bool TScriptEngine::EvaluateArg(const CallArg& arg, TVar& value, int depth) {
-  return arg.tree ? EvaluateValue(*arg.tree, value) : EvaluateAt(arg.stream, value, depth + 1);
 }
 
 bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result) {

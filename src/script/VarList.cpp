@@ -95,20 +95,6 @@ void TVarList::Touch() {
   indexed_ = false;
 }
 
-void TVarList::Restore(Snapshot& snapshot) {
-  if (!marks_.empty()) SaveAll();
-  items_.swap(snapshot.items);
-  generation_ = snapshot.generation;
-  indexed_ = false;
-}
-
-void TVarList::Restore(Snapshot&& snapshot) {
-  if (!marks_.empty()) SaveAll();
-  items_ = std::move(snapshot.items);
-  generation_ = snapshot.generation;
-  indexed_ = false;
-}
-
 void TVarList::BuildIndex() const {
   size_t size = 32;
   while (size < items_.size() * 2) size *= 2;

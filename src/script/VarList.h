@@ -120,23 +120,6 @@ class TVarList {
   // lookup found stays true while the stamp is the same.
   uint64_t Generation() const { return generation_; }
 
-  // The entries as they are now, and their return: the names and order come back exactly,
-  // so the list takes back the stamp it had.
-  struct Snapshot {
-    std::vector<TVar> items;
-    uint64_t generation = 0;
-  };
-  Snapshot TakeSnapshot() const { return {items_, generation_}; }
-  // Into a snapshot kept for reuse (its buffers are reused).
-  void TakeSnapshot(Snapshot& into) const {
-    into.items = items_;
-    into.generation = generation_;
-  }
-  void Restore(Snapshot&& snapshot);
-  // Takes the snapshot's entries back; the snapshot keeps the list's present ones (buffers
-  // to reuse).
-  void Restore(Snapshot& snapshot);
-
   // Marks: every change made after PushMark (values, new, removed or renamed entries, even
   // Clear) is undone by the matching PopMark, which brings back the entries exactly and so
   // the stamp too. Marks nest. A call of a declared procedure runs between the two, at the

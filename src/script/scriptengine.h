@@ -172,7 +172,6 @@ class TScriptEngine {
   PreparedProc* ProcAt(int index);
   bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, TVar& result,
                     std::string_view stream, int depth);
-  bool EvaluateArg(const CallArg& arg, TVar& value, int depth);
 
   // The direct executor: finds every statement in the text each time it runs (Statements.cpp).
   void RunBlockDirect(std::string_view list);

@@ -170,10 +170,10 @@ TEST(TVarList, TheGenerationFollowsTheNamesNotTheValues) {
   vars.Assign({"A", ScriptValue::Int(3)});
   vars.SetValueAt(0, ScriptValue::Int(4));
   EXPECT_EQ(vars.Generation(), g1);
-  TVarList::Snapshot snapshot = vars.TakeSnapshot();
+  vars.PushMark();
   vars.Add({"B", ScriptValue::Int(1)});
   EXPECT_NE(vars.Generation(), g1);
-  vars.Restore(std::move(snapshot));
+  vars.PopMark();
   EXPECT_EQ(vars.Generation(), g1);  // the same names in the same order again
   EXPECT_EQ(vars.Count(), 1);
   EXPECT_EQ(vars[0].Value.IntValue(), 4);
