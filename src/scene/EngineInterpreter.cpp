@@ -1,3 +1,4 @@
+// The pool's interpreters: TScriptEngine with the built-ins registered.
 #include "scene/EngineInterpreter.h"
 
 #include "script/lib/scriptfuncs.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "script/EvalCommon.h"
+#include "script/ExprFast.h"
 #include "script/scriptengine.h"
 
 namespace qx {
@@ -470,32 +471,27 @@ class TreeEvaluator {
 // only operator results are made. Anything else (calls, element paths, text keys, whatever
 // would report an error) answers null before any side effect, and the caller then
 // evaluates in full, with the same result.
-struct FastOp {
-  enum Kind : uint8_t { Const, Var, Element, Binary, Prefix } kind = Const;
-  uint8_t op = 0;                  // Binary, Prefix: the operator's token code
-  uint16_t parts = 0;              // Element: index values on the stack
-  const ExprNode* node = nullptr;  // Const, Var, Element: the node read
-};
-
-struct FastCode {
-  // One leaf (a constant or variable) and two leaves with an operator are the commonest
-  // shapes by far; they run without the general loop.
-  // A call of its own (F(X, Y) as a whole expression) goes straight to the call.
-  enum Shape : uint8_t { General, Leaf, LeafPair, Call } shape = General;
-  std::vector<FastOp> ops;
-  const ExprNode* call = nullptr;
-};
-
 namespace {
-constexpr int kFastStack = 32;
 
 // Post-order, as the full evaluator computes: false for a node with no pure form.
 bool Flatten(const ExprNode& node, FastCode& code, int depth, int& maxDepth) {
   if (depth + 1 > kFastStack) return false;
   maxDepth = std::max(maxDepth, depth + 1);
   switch (node.kind) {
-    case NodeKind::Const: code.ops.push_back({FastOp::Const, 0, 0, &node}); return true;
-    case NodeKind::Name: code.ops.push_back({FastOp::Var, 0, 0, &node}); return true;
+    case NodeKind::Const: {
+      FastOp o{FastOp::Const, 0, 0, &node};
+      o.constant = &static_cast<const ConstNode&>(node).value;
+      code.ops.push_back(o);
+      return true;
+    }
+    case NodeKind::Name: {
+      const auto& n = static_cast<const NameNode&>(node);
+      FastOp o{FastOp::Var, 0, 0, &node};
+      o.name = &n.name;
+      o.slot = &n.slot;
+      code.ops.push_back(o);
+      return true;
+    }
     case NodeKind::IndexedName: {
       const auto& n = static_cast<const IndexedNameNode&>(node);
       if (!n.index1.closed || n.hasIndex2 || n.index1.parts.size() > kFastStack) return false;
@@ -528,42 +524,6 @@ bool Flatten(const ExprNode& node, FastCode& code, int depth, int& maxDepth) {
     }
     default: return false;
   }
-}
-
-bool IsTextKey(const ScriptValue& v) {
-  return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
-}
-
-bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
-  if (IsTextKey(left) || IsTextKey(right)) return false;  // translated by the full path
-  ScriptValue result;
-  if (!ApplyBinary(op, left, right, result)) return false;
-  out = std::move(result);
-  return true;
-}
-
-// `out` may be where `left` is.
-inline bool FastBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
-  if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
-    const int64_t p = left.Int64Value(), q = right.Int64Value();
-    int64_t r = 0;
-    switch (op) {
-      case tkPlus: r = p + q; break;
-      case tkMinus: r = p - q; break;
-      case tkStar: r = p * q; break;
-      case tkEqual: out.SetBool(p == q); return true;
-      case tkNotEqual: out.SetBool(p != q); return true;
-      case tkGreater: out.SetBool(p > q); return true;
-      case tkLess: out.SetBool(p < q); return true;
-      case tkGreaterEqual: out.SetBool(p >= q); return true;
-      case tkLessEqual: out.SetBool(p <= q); return true;
-      default: return GeneralBinary(op, left, right, out);
-    }
-    if (r < INT32_MIN || r > INT32_MAX) return GeneralBinary(op, left, right, out);
-    out.SetInt(static_cast<int32_t>(r));
-    return true;
-  }
-  return GeneralBinary(op, left, right, out);
 }
 
 }  // namespace
@@ -599,17 +559,25 @@ class FastEvaluator {
     if (tree.fastState < 0) return nullptr;
     const FastCode& code = *tree.fast;
     if (code.shape == FastCode::Call) {
-      // What the full evaluator does for a call that is the whole expression. A failed
-      // call has recorded its error, so the caller does not evaluate again.
-      const auto& n = static_cast<const CallNode&>(*code.call);
-      TScriptEngine::CallTarget target;
-      Callable(n.name, n.resolution, &target);
-      TVar out;
-      e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
-      if (e_.Failed()) return nullptr;
-      scratch = std::move(out.Value);
+      // A failed call has recorded its error, so the caller does not evaluate again.
+      if (!Call(tree, code, scratch)) return nullptr;
       return &scratch;
     }
+    if (code.funcGeneration != e_.funcs_.Generation() || code.procGeneration != e_.procs_.Generation()) {
+      FastCode& c = *tree.fast;
+      c.namesPlain = true;
+      for (const FastOp& o : c.ops) {
+        if (o.kind == FastOp::Var && Callable(static_cast<const NameNode*>(o.node)->name,
+                                              static_cast<const NameNode*>(o.node)->resolution))
+          c.namesPlain = false;
+        if (o.kind == FastOp::Element && Callable(static_cast<const IndexedNameNode*>(o.node)->name,
+                                                  static_cast<const IndexedNameNode*>(o.node)->resolution))
+          c.namesPlain = false;
+      }
+      c.funcGeneration = e_.funcs_.Generation();
+      c.procGeneration = e_.procs_.Generation();
+    }
+    if (!code.namesPlain) return nullptr;
     if (code.shape == FastCode::Leaf) return LeafValue(code.ops[0]);
     if (code.shape == FastCode::LeafPair) {
       const ScriptValue* left = LeafValue(code.ops[0]);
@@ -663,16 +631,20 @@ class FastEvaluator {
     return value;
   }
 
- private:
-  const ScriptValue* LeafValue(const FastOp& o) {
-    if (o.kind == FastOp::Const) return &static_cast<const ConstNode*>(o.node)->value;
-    const auto& n = *static_cast<const NameNode*>(o.node);
-    if (Callable(n.name, n.resolution)) return nullptr;
-    bool hasArray = false;
-    const int i = e_.vars_.FindCached(n.name, n.slot, hasArray);
-    if (hasArray || i < 0) return nullptr;
-    return &std::as_const(e_.vars_)[i].Value;
+  // What the full evaluator does for a call that is the whole expression.
+  bool Call(const ExprTree& tree, const FastCode& code, ScriptValue& value) {
+    const auto& n = static_cast<const CallNode&>(*code.call);
+    TScriptEngine::CallTarget target;
+    Callable(n.name, n.resolution, &target);
+    TVar out;
+    e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
+    if (e_.Failed()) return false;
+    value = std::move(out.Value);
+    return true;
   }
+
+ private:
+  const ScriptValue* LeafValue(const FastOp& o) { return FastLeafValue(e_.vars_, o); }
 
   bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget* target = nullptr) {
     if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
@@ -691,12 +663,13 @@ class FastEvaluator {
 
   // An existing array element named by one index list of `count` values.
   const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count) {
-    if (Callable(n.name, n.resolution)) return nullptr;
     bool hasArray = false;
     if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
-    int32_t indexes[kFastStack] = {};
+    int32_t indexes[kFastStack];
     for (int i = 0; i < count; ++i) {
-      if (!values[i]->TryToInt32(indexes[i])) return nullptr;
+      const ScriptValue& v = *values[i];
+      if (v.Kind() == ValueKind::Integer) indexes[i] = v.IntValue();
+      else if (!v.TryToInt32(indexes[i])) return nullptr;
     }
     // One or two index values: the element may be known from before.
     IndexedNameNode::CachedElement* cached = nullptr;
@@ -725,6 +698,10 @@ class FastEvaluator {
 
   TScriptEngine& e_;
 };
+
+bool TScriptEngine::EvaluateCall(const ExprTree& tree, ScriptValue& value) {
+  return FastEvaluator(*this).Call(tree, *tree.fast, value);
+}
 
 const ScriptValue* TScriptEngine::EvaluateRef(const ExprTree& tree, ScriptValue& scratch) {
   if (!Failed()) {

@@ -6,7 +6,6 @@
 namespace qx {
 namespace {
 PlainScriptHost gPlainHost;
-ScriptHost* gHost = &gPlainHost;
 
 std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
@@ -40,7 +39,9 @@ std::string PlainScriptHost::ResolveGameFile(const std::string& name) {
   return std::filesystem::is_regular_file(full, ec) ? full : std::string();
 }
 
-ScriptHost& Host() { return *gHost; }
-void SetHost(ScriptHost* host) { gHost = host ? host : &gPlainHost; }
+namespace detail {
+ScriptHost* gScriptHost = &gPlainHost;
+}
+void SetHost(ScriptHost* host) { detail::gScriptHost = host ? host : &gPlainHost; }
 
 }  // namespace qx

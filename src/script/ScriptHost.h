@@ -56,7 +56,10 @@ class PlainScriptHost : public ScriptHost {
 };
 
 // The process-wide host; never null (a PlainScriptHost until the game sets its own).
-ScriptHost& Host();
+namespace detail {
+extern ScriptHost* gScriptHost;  // set through SetHost only
+}
+inline ScriptHost& Host() { return *detail::gScriptHost; }
 // Installs a host (nullptr restores the plain one). The caller keeps ownership.
 void SetHost(ScriptHost* host);
 

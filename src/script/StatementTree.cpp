@@ -5,6 +5,7 @@
 // which names are variables) is decided at run time.
 #include "script/StatementTree.h"
 
+#include "script/ExprFast.h"
 #include "script/ExprTree.h"
 #include "script/Statements.h"
 #include "script/scriptengine.h"
@@ -61,6 +62,7 @@ struct CAssign : CStatement {
   using CStatement::CStatement;
   std::string name;
   bool nameIsIdentifier = false;
+  bool plainName = false;  // an identifier without "."
   bool has1 = false, has2 = false;
   CIndexList index1, index2;
   std::string foundMessage;  // SKind::Found
@@ -170,6 +172,7 @@ std::unique_ptr<CStatement> ParseAssign(std::string_view statement, const Statem
   auto a = std::make_unique<CAssign>(SKind::Assign, statement);
   a->name = std::string(h.head.Text);
   a->nameIsIdentifier = IsIdentifier(a->name);
+  a->plainName = a->nameIsIdentifier && a->name.find('.') == std::string::npos;
   size_t pos = h.operandPos;
   if (PeekToken(statement, pos) == tkOpenBracket) {
     a->has1 = true;
@@ -404,37 +407,39 @@ class StatementRunner {
     size_t i = 0;
     while (!e_.Failed()) {
       if (i >= count) {
-        ReportSplitError(list);
+        if (list.splitErrorCode != 0) ReportSplitError(list);
         break;
       }
       const CStatement& s = *list.statements[i++];
       Exec(s);
-      if (e_.controlFlag_ == TControlFlag::None) continue;
-      e_.ReportOutsideLoop(s.tokens);
-      if (e_.controlFlag_ != TControlFlag::Goto || e_.Failed()) break;
-      // A jump to a label of this list, before or after the GOTO.
-      size_t target = count;
-      for (size_t j = 0; j < count; ++j) {
-        const CStatement& candidate = *list.statements[j];
-        if (candidate.hasLabel && candidate.label == e_.gotoLabel_) {
-          target = j;
-          break;
-        }
-      }
-      if (target == count) {
-        ReportSplitError(list);  // the search, too, reads up to an unbalanced statement
-        break;
-      }
-      e_.controlFlag_ = TControlFlag::None;
-      e_.gotoLabel_.clear();
-      e_.gotoText_.clear();
-      i = target;
+      if (e_.controlFlag_ != TControlFlag::None && !AfterJump(list, s, i)) break;
     }
     e_.LeaveList();
   }
 
  private:
-  void ReportSplitError(const CList& list) {
+  // After a statement that left a jump pending: true to go on at `next` (a label of this
+  // list was found), false to end the list.
+  [[gnu::noinline]] bool AfterJump(const CList& list, const CStatement& s, size_t& next) {
+    e_.ReportOutsideLoop(s.tokens);
+    if (e_.controlFlag_ != TControlFlag::Goto || e_.Failed()) return false;
+    // A jump to a label of this list, before or after the GOTO.
+    const size_t count = list.statements.size();
+    for (size_t j = 0; j < count; ++j) {
+      const CStatement& candidate = *list.statements[j];
+      if (candidate.hasLabel && candidate.label == e_.gotoLabel_) {
+        e_.controlFlag_ = TControlFlag::None;
+        e_.gotoLabel_.clear();
+        e_.gotoText_.clear();
+        next = j;
+        return true;
+      }
+    }
+    ReportSplitError(list);  // the search, too, reads up to an unbalanced statement
+    return false;
+  }
+
+  [[gnu::noinline]] void ReportSplitError(const CList& list) {
     if (list.splitErrorCode != 0)
       e_.ReportError(list.splitErrorMessage, list.splitErrorTokens, list.splitErrorCode);
   }
@@ -486,11 +491,13 @@ class StatementRunner {
     return true;
   }
 
-  void AssignOrCall(const CAssign& a) {
+  // name [index-list [index-list]] ":=" expression | name [arguments]
+  [[gnu::noinline]] void AssignOrCall(const CAssign& a) {
     if (a.has1) {
       AssignIndexed(a);
       return;
     }
+    if (a.kind == SKind::Assign && QuickAssign(a)) return;
     if (a.kind == SKind::Found) {
       e_.ReportError(a.foundMessage, a.tokens, 1);
       return;
@@ -512,7 +519,67 @@ class StatementRunner {
     e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, *value, a.tokens, &a.slot);
   }
 
-  void AssignIndexed(const CAssign& a) {
+  // The flat code of `tree` when its names are known to be no functions now.
+  const FastCode* Ready(const ExprTree& tree) {
+    if (tree.fastState != 1) return nullptr;  // not made yet (EvaluateRef makes it), or none
+    const FastCode& c = *tree.fast;
+    if (!c.namesPlain || c.funcGeneration != e_.funcs_.Generation() || c.procGeneration != e_.procs_.Generation())
+      return nullptr;
+    return &c;
+  }
+
+  // name := leaf, or name := leaf op leaf, on an existing variable: computed into its place;
+  // name := F(...): the call's value. False, having changed nothing, when the statement
+  // needs the general steps.
+  bool QuickAssign(const CAssign& a) {
+    const ExprTree& tree = *a.expression;
+    if (tree.fastState == 1 && tree.fast->shape == FastCode::Call && !e_.Failed()) {
+      ScriptValue value;
+      if (!e_.EvaluateCall(tree, value)) {
+        e_.ReportError("Error in expression", a.tokens, 1);  // (the call's own error came first)
+        return true;
+      }
+      bool hasArray = false;
+      const int i = e_.vars_.FindCached(a.name, a.slot, hasArray);
+      if (i >= 0 && !hasArray && a.nameIsIdentifier) e_.vars_.SetValueAt(i, std::move(value));
+      else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, value, a.tokens, &a.slot);
+      return true;
+    }
+    const FastCode* c = Ready(tree);
+    if (!c || (c->shape != FastCode::Leaf && c->shape != FastCode::LeafPair)) return false;
+    TVarList& vars = e_.vars_;
+    const ScriptValue* left = FastLeafValue(vars, c->ops[0]);
+    if (!left) return false;
+    const ScriptValue* right = nullptr;
+    if (c->shape == FastCode::LeafPair && !(right = FastLeafValue(vars, c->ops[1]))) return false;
+    bool hasArray = false;
+    const int i = vars.FindCached(a.name, a.slot, hasArray);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      if (!right) {
+        vars.SetValueAt(i, *left);
+        return true;
+      }
+      return FastBinary(c->ops[2].op, *left, *right, vars.ValueAt(i));
+    }
+    // A new variable, an element's property or an error: the value, then the general steps.
+    ScriptValue scratch;
+    if (right && !FastBinary(c->ops[2].op, *left, *right, scratch)) return false;
+    if (i < 0 && !hasArray && a.plainName) vars.AssignMissing(a.name, right ? scratch : *left, true);
+    else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, right ? scratch : *left, a.tokens, &a.slot);
+    return true;
+  }
+
+  // A condition leaf op leaf comparing two Integers.
+  bool QuickHolds(const ExprTree& tree, bool& holds) {
+    const FastCode* c = Ready(tree);
+    if (!c || c->shape != FastCode::LeafPair) return false;
+    const ScriptValue* left = FastLeafValue(e_.vars_, c->ops[0]);
+    const ScriptValue* right = left ? FastLeafValue(e_.vars_, c->ops[1]) : nullptr;
+    return right && FastCompare(c->ops[2].op, *left, *right, holds);
+  }
+
+  // name index-list [index-list] ":=" expression
+  [[gnu::noinline]] void AssignIndexed(const CAssign& a) {
     std::string index1, index2;
     if (!IndexText(a.index1, a.tokens, index1)) return;
     if (a.has2 && !IndexText(a.index2, a.tokens, index2)) return;
@@ -533,6 +600,7 @@ class StatementRunner {
   // The value of a condition, bound or selector (null when it does not evaluate).
   const ScriptValue* Value(const ExprTree& tree, ScriptValue& scratch) { return e_.EvaluateRef(tree, scratch); }
   bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
+    if (QuickHolds(tree, holds)) return true;
     ScriptValue scratch;
     const ScriptValue* value = Value(tree, scratch);
     return e_.Condition(value != nullptr, value ? *value : scratch, statement, holds);
@@ -543,7 +611,8 @@ class StatementRunner {
     return e_.LoopBound(value != nullptr, value ? *value : scratch, statement, bound);
   }
 
-  void If(const CIf& s) {
+  // IF condition THEN statement [ELSE statement-list]
+  [[gnu::noinline]] void If(const CIf& s) {
     bool holds = false;
     if (!Holds(*s.condition, s.tokens, holds)) return;
     if (s.branch.errorCode != 0) {
@@ -554,7 +623,8 @@ class StatementRunner {
     else if (s.elseList) RunList(*s.elseList);
   }
 
-  void For(const CFor& s) {
+  // FOR name ":=" expression (TO | DOWNTO) expression DO statement
+  [[gnu::noinline]] void For(const CFor& s) {
     if (s.headErrorCode != 0) {
       e_.ReportError(s.headErrorMessage, s.tokens, s.headErrorCode);
       return;
@@ -578,7 +648,8 @@ class StatementRunner {
     }
   }
 
-  void While(const CWhile& s) {
+  // WHILE condition DO statement
+  [[gnu::noinline]] void While(const CWhile& s) {
     if (!s.condition) {
       e_.ReportError("DO expected", s.tokens, 14);
       return;
@@ -591,7 +662,8 @@ class StatementRunner {
     }
   }
 
-  void Repeat(const CRepeat& s) {
+  // REPEAT statement-list UNTIL condition
+  [[gnu::noinline]] void Repeat(const CRepeat& s) {
     if (!s.body) {
       e_.ReportError("UNTIL expected", s.tokens, 16);
       return;
@@ -606,7 +678,8 @@ class StatementRunner {
     }
   }
 
-  void Case(const CCase& s) {
+  // CASE expression OF {labels ":" statement ";"} [ELSE statement ";"] END
+  [[gnu::noinline]] void Case(const CCase& s) {
     if (!s.selector) {
       e_.ReportError("OF expected", s.tokens, 14);
       return;

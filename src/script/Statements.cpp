@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "script/EvalCommon.h"
+#include "script/ExprFast.h"
 #include "script/StatementTree.h"
 #include "script/Statements.h"
 #include "script/scriptengine.h"
@@ -123,7 +124,8 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
       vars_.SetValueAt(i, value);  // the existing variable
       return;
     }
-    vars_.AssignMissing(name, value, nameIsIdentifier);  // an element path, else a new variable
+    // An element path, else a new variable.
+    vars_.AssignMissing(name, value, name.find('.') == std::string::npos);
     return;
   }
   std::string target = name;
@@ -495,13 +497,10 @@ PreparedProc* TScriptEngine::ProcAt(int index) {
       start = end + 2;
     }
     entry->paramSlots.resize(entry->params.size());
+    for (const std::string& param : entry->params) entry->plainParams.push_back(param.find('.') == std::string::npos);
     entry->finalSlots.resize(entry->params.size());
   }
   return entry.get();
-}
-
-bool TScriptEngine::EvaluateArg(const CallArg& arg, TVar& value, int depth) {
-  return arg.tree ? EvaluateValue(*arg.tree, value) : EvaluateAt(arg.stream, value, depth + 1);
 }
 
 bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std::string_view>& args, TVar& result) {
@@ -545,19 +544,25 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
       if (--e.callNesting_ == 0) e.retiredProcs_.clear();
     }
   } frame(*this);
-  if (snapshots_.size() < static_cast<size_t>(callNesting_)) snapshots_.push_back(std::make_unique<TVarList::Snapshot>());
-  TVarList::Snapshot& snapshot = *snapshots_[static_cast<size_t>(callNesting_ - 1)];
-  vars_.TakeSnapshot(snapshot);
+  // Everything the call changes in the variables is undone when it returns.
+  vars_.PushMark();
   bool hasArray = false;
+  ScriptValue scratch;  // an argument's value when it is made (used before the next one)
   for (size_t i = 0; i < count; ++i) {
-    TVar record;
-    ScriptValue scratch;
     const ScriptValue* value = nullptr;
-    if (args[i].tree) value = EvaluateRef(*args[i].tree, scratch);
-    else if (EvaluateAt(args[i].stream, record, depth + 1)) value = &record.Value;
+    if (args[i].tree) {
+      value = QuickLeaf(*args[i].tree);
+      if (!value) value = EvaluateRef(*args[i].tree, scratch);
+    } else {
+      TVar record;
+      if (EvaluateAt(args[i].stream, record, depth + 1)) {
+        scratch = std::move(record.Value);
+        value = &scratch;
+      }
+    }
     if (!value) {
       ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
-      vars_.Restore(snapshot);
+      vars_.PopMark();
       return false;
     }
     // The assignment rule, with the lookup kept from the call before (parameter names are
@@ -567,9 +572,9 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
       vars_.SetValueAt(existing, *value);
       continue;
     }
-    if (!vars_.AssignMissing(proc->params[i], *value, true)) {
+    if (!vars_.AssignMissing(proc->params[i], *value, proc->plainParams[i] != 0)) {
       ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
-      vars_.Restore(snapshot);
+      vars_.PopMark();
       return false;
     }
   }
@@ -594,34 +599,39 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     gotoText_.clear();
   }
   if (Failed()) {
-    vars_.Restore(snapshot);
+    vars_.PopMark();
     return false;
   }
-  // Where the body leaves the parameters' final values and RESULT; after the restore the
-  // body's variables are in the snapshot.
-  constexpr size_t kInline = 8;
-  int inlineFinals[kInline];
-  std::vector<int> moreFinals;
-  int* finals = inlineFinals;
-  if (count > kInline) {
-    moreFinals.resize(count);
-    finals = moreFinals.data();
+  // The parameters' final values for the copy-back, and RESULT, before the undo.
+  // (Kept in the engine: nothing runs between here and the copy-back.)
+  if (finals_.size() < count) {
+    finals_.resize(count);
+    hasFinal_.resize(count);
   }
-  for (size_t i = 0; i < count; ++i)
-    finals[i] = args[i].joinedIsIdentifier ? vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray) : -1;
+  bool anyFinal = false;
+  for (size_t i = 0; i < count; ++i) {
+    hasFinal_[i] = 0;
+    if (!args[i].joinedIsIdentifier) continue;
+    const int j = vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray);
+    if (j < 0) continue;
+    finals_[i] = std::as_const(vars_)[j].Value;
+    hasFinal_[i] = 1;
+    anyFinal = true;
+  }
   const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
-  vars_.Restore(snapshot);
+  if (returned >= 0) result.Value = std::as_const(vars_)[returned].Value;
+  vars_.PopMark();
   if (proc->isFunction && returned < 0) {
     ReportError("Function must return result : " + name, stream, 26);
     return false;
   }
-  const std::vector<TVar>& callee = snapshot.items;
-  for (size_t i = 0; i < count; ++i) {
-    if (finals[i] < 0) continue;
-    const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
-    if (k >= 0) vars_.SetValueAt(k, callee[static_cast<size_t>(finals[i])].Value);
+  if (anyFinal) {
+    for (size_t i = 0; i < count; ++i) {
+      if (!hasFinal_[i]) continue;
+      const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
+      if (k >= 0) vars_.SetValueAt(k, std::move(finals_[i]));
+    }
   }
-  if (proc->isFunction) result.Value = std::move(snapshot.items[static_cast<size_t>(returned)].Value);
   return true;
 }
 

@@ -100,6 +100,7 @@ struct PreparedProc {
   std::shared_ptr<CompiledProgram> compiled;
   // Lookups kept from call to call (the variables' names are mostly the same each time).
   std::vector<VarSlot> paramSlots, finalSlots;
+  std::vector<char> plainParams;  // the parameter name holds no "."
   VarSlot resultSlot, returnedSlot;
 };
 

@@ -72,6 +72,7 @@ TVarList::TVarList(TVarList&& other) noexcept
 }
 TVarList& TVarList::operator=(const TVarList& other) {
   if (this != &other) {
+    if (!marks_.empty()) SaveAll();
     items_ = other.items_;
     Touch();
   }
@@ -79,6 +80,7 @@ TVarList& TVarList::operator=(const TVarList& other) {
 }
 TVarList& TVarList::operator=(TVarList&& other) noexcept {
   if (this != &other) {
+    if (!marks_.empty()) SaveAll();
     items_ = std::move(other.items_);
     other.items_.clear();
     other.Touch();
@@ -90,18 +92,6 @@ TVarList::~TVarList() = default;
 
 void TVarList::Touch() {
   generation_ = NextNamesGeneration();
-  indexed_ = false;
-}
-
-void TVarList::Restore(Snapshot& snapshot) {
-  items_.swap(snapshot.items);
-  generation_ = snapshot.generation;
-  indexed_ = false;
-}
-
-void TVarList::Restore(Snapshot&& snapshot) {
-  items_ = std::move(snapshot.items);
-  generation_ = snapshot.generation;
   indexed_ = false;
 }
 
@@ -185,17 +175,10 @@ int TVarList::Find(std::string_view name) const {
 
 std::string CurrentElementDescription() { return Host().Describe(Host().CurrentElement()); }
 
-void TVarList::Appended() {
-  const std::string& name = items_.back().Name;
-  Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
-  if (t.from == generation_ && t.to != 0 && SameName(t.name, name)) {
-    generation_ = t.to;
-  } else {
-    t.from = generation_;
-    t.to = generation_ = NextNamesGeneration();
-    t.name = name;
-  }
-  IndexAppended();
+void TVarList::NewTransition(Transition& t) {
+  t.from = generation_;
+  t.to = generation_ = NextNamesGeneration();
+  t.name = items_.back().Name;
 }
 
 bool TVarList::Add(const TVar& var) {
@@ -220,14 +203,14 @@ bool TVarList::AddIfMissing(const TVar& var) {
 bool TVarList::Assign(const TVar& var) {
   const int i = Find(var.Name);
   if (i >= 0) {
-    items_[i].Value = var.Value;  // the name is the same
+    SetValueAt(i, var.Value);  // the name is the same
     return true;
   }
   return AssignMissing(var);
 }
 
 bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, bool identifier) {
-  const bool dotted = HasDot(name);
+  const bool dotted = !identifier && HasDot(name);
   if (!dotted) {
     // A one-segment path: a property of the current element, if there is one.
     ScriptHost& host = Host();
@@ -250,7 +233,7 @@ bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, 
 bool TVarList::SetExisting(std::string_view name, const ScriptValue& value) {
   const int i = Find(name);
   if (i < 0) return false;
-  items_[i].Value = value;
+  SetValueAt(i, value);
   return true;
 }
 
@@ -276,13 +259,98 @@ void TVarList::CopyTo(TVarList& target) const {
 }
 
 void TVarList::Clear() {
+  if (!marks_.empty()) SaveAll();
   items_.clear();
+  saved_.clear();
   Touch();
 }
 
 void TVarList::RemoveAt(int i) {
+  const auto at = static_cast<size_t>(i);
+  if (!marks_.empty() && at < marks_.back().count) {
+    Undo u;
+    u.kind = Undo::Removed;
+    u.index = i;
+    u.entry = std::move(items_[at]);
+    undo_.push_back(std::move(u));
+  }
   items_.erase(items_.begin() + i);
+  if (at < saved_.size()) saved_.erase(saved_.begin() + i);
   Touch();
+}
+
+// --- marks ------------------------------------------------------------------------------------
+
+void TVarList::PushMark() { marks_.push_back({items_.size(), generation_, undo_.size(), ++nextMarkId_}); }
+
+void TVarList::PopMark() {
+  const Mark m = marks_.back();
+  if (undo_.size() == m.undoStart) {
+    // Nothing but new entries: drop them.
+    while (items_.size() > m.count) items_.pop_back();
+    if (saved_.size() > items_.size()) saved_.resize(items_.size());
+    marks_.pop_back();
+    generation_ = m.generation;
+    indexed_ = false;
+    return;
+  }
+  // Newest first: every recorded index is right for the entries as they were then.
+  while (undo_.size() > m.undoStart) {
+    Undo& u = undo_.back();
+    const auto at = static_cast<size_t>(u.index);
+    switch (u.kind) {
+      case Undo::Value: items_[at].Value = std::move(u.entry.Value); break;
+      case Undo::Entry: items_[at] = std::move(u.entry); break;
+      case Undo::Removed:
+        items_.insert(items_.begin() + u.index, std::move(u.entry));
+        if (at <= saved_.size()) saved_.insert(saved_.begin() + u.index, 0);
+        break;
+      case Undo::Replaced:
+        items_ = std::move(u.all);
+        saved_.clear();
+        break;
+    }
+    undo_.pop_back();
+  }
+  if (items_.size() > m.count) items_.erase(items_.begin() + static_cast<long>(m.count), items_.end());
+  if (saved_.size() > items_.size()) saved_.resize(items_.size());
+  marks_.pop_back();
+  generation_ = m.generation;  // the same entries as then
+  indexed_ = false;
+}
+
+void TVarList::SaveValue(int i) {
+  const Mark& m = marks_.back();
+  const auto at = static_cast<size_t>(i);
+  if (at >= m.count) return;  // new since the mark: dropped anyway
+  if (saved_.size() < items_.size()) saved_.resize(items_.size(), 0);
+  if (saved_[at] == m.id) return;  // the value at the mark is kept already
+  saved_[at] = m.id;
+  Undo u;
+  u.kind = Undo::Value;
+  u.index = i;
+  u.entry.Value = items_[at].Value;
+  undo_.push_back(std::move(u));
+}
+
+void TVarList::SaveEntry(int i) {
+  const Mark& m = marks_.back();
+  const auto at = static_cast<size_t>(i);
+  if (at >= m.count) return;
+  if (saved_.size() < items_.size()) saved_.resize(items_.size(), 0);
+  saved_[at] = m.id;
+  Undo u;
+  u.kind = Undo::Entry;
+  u.index = i;
+  u.entry = items_[at];
+  undo_.push_back(std::move(u));
+}
+
+void TVarList::SaveAll() {
+  Undo u;
+  u.kind = Undo::Replaced;
+  u.all = items_;
+  undo_.push_back(std::move(u));
 }
 
 bool TVarList::AnyStartsWith(std::string_view prefix) const {

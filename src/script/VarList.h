@@ -52,6 +52,7 @@ class TVarList {
   // Writable access may rename the entry, so the list re-reads its names before the next
   // lookup and takes a new Generation. Do not keep the reference across other calls.
   TVar& operator[](int i) {
+    if (!marks_.empty()) SaveEntry(i);
     Touch();
     return items_[i];
   }
@@ -64,15 +65,25 @@ class TVarList {
   // element, else a new entry (Add).
   bool Assign(const TVar& var);
   // Assign for a name just looked up and not found: the element path, else a new entry.
-  // `identifier`: the name is known to pass IsIdentifier.
+  // `identifier`: the name is known to pass IsIdentifier and to hold no "." (a one-segment
+  // path).
   bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false);
   bool AssignMissing(const TVar& var) { return AssignMissing(var.Name, var.Value); }
   bool SetExisting(std::string_view name, const ScriptValue& value);
   // Replaces the value of entry `i`; its name stays.
-  void SetValueAt(int i, ScriptValue&& value) { items_[i].Value = std::move(value); }
-  void SetValueAt(int i, const ScriptValue& value) { items_[i].Value = value; }
+  void SetValueAt(int i, ScriptValue&& value) {
+    if (!marks_.empty()) SaveValue(i);
+    items_[i].Value = std::move(value);
+  }
+  void SetValueAt(int i, const ScriptValue& value) {
+    if (!marks_.empty()) SaveValue(i);
+    items_[i].Value = value;
+  }
   // The value of entry `i`, writable (the name stays as it is).
-  ScriptValue& ValueAt(int i) { return items_[i].Value; }
+  ScriptValue& ValueAt(int i) {
+    if (!marks_.empty()) SaveValue(i);
+    return items_[i].Value;
+  }
   // A copy of the entry, else the element path's value; `var.Name` is set to `name`.
   bool Get(const std::string& name, TVar& var) const;
   bool GetLocal(std::string_view name, TVar& var) const;
@@ -109,26 +120,40 @@ class TVarList {
   // lookup found stays true while the stamp is the same.
   uint64_t Generation() const { return generation_; }
 
-  // The entries as they are now, and their return: the names and order come back exactly,
-  // so the list takes back the stamp it had.
-  struct Snapshot {
-    std::vector<TVar> items;
-    uint64_t generation = 0;
-  };
-  Snapshot TakeSnapshot() const { return {items_, generation_}; }
-  // Into a snapshot kept for reuse (its buffers are reused).
-  void TakeSnapshot(Snapshot& into) const {
-    into.items = items_;
-    into.generation = generation_;
-  }
-  void Restore(Snapshot&& snapshot);
-  // Takes the snapshot's entries back; the snapshot keeps the list's present ones (buffers
-  // to reuse).
-  void Restore(Snapshot& snapshot);
+  // Marks: every change made after PushMark (values, new, removed or renamed entries, even
+  // Clear) is undone by the matching PopMark, which brings back the entries exactly and so
+  // the stamp too. Marks nest. A call of a declared procedure runs between the two, at the
+  // cost of what it changes rather than of a copy of all variables.
+  void PushMark();
+  void PopMark();
 
  private:
+  struct Mark {
+    size_t count;         // entries then; later ones are new
+    uint64_t generation;  // the stamp then
+    size_t undoStart;     // this mark's part of the journal
+    uint32_t id;
+  };
+  struct Undo {
+    enum Kind : uint8_t { Value, Entry, Removed, Replaced } kind = Value;
+    int index = 0;
+    TVar entry;              // Value: the old value; Entry, Removed: the old entry
+    std::vector<TVar> all;   // Replaced: every old entry
+  };
+  void SaveValue(int i);  // before entry i's value changes under a mark
+  void SaveEntry(int i);  // before entry i may be renamed under a mark
+  void SaveAll();         // before all entries are replaced under a mark
   void Touch();     // names may change: new stamp, index rebuilt on demand
-  void Appended();  // the last entry is new
+  // The last entry is new: the stamp moves on (to the stamp this append gave before).
+  void Appended() {
+    const std::string& name = items_.back().Name;
+    Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
+    bool same = t.from == generation_ && t.to != 0 && t.name.size() == name.size();
+    for (size_t i = 0; same && i < name.size(); ++i) same = t.name[i] == name[i];
+    if (same) generation_ = t.to;
+    else NewTransition(t);
+    if (indexed_) IndexAppended();
+  }
   void IndexAppended() const;
   void BuildIndex() const;
   int IndexedFind(std::string_view name) const;
@@ -143,6 +168,11 @@ class TVarList {
     std::string name;
   };
   std::array<Transition, 8> transitions_;  // by the stamp appended to
+  void NewTransition(Transition& t);
+  std::vector<Mark> marks_;
+  std::vector<Undo> undo_;
+  std::vector<uint32_t> saved_;  // per entry: the mark its value was last saved for
+  uint32_t nextMarkId_ = 0;
   // Long lists are looked up through a hash index of names (open addressing, item numbers)
   // and a count of array elements per array name; both are built when first needed.
   mutable std::vector<int32_t> slots_;

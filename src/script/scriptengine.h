@@ -144,6 +144,12 @@ class TScriptEngine {
   const ScriptValue* EvaluateRef(const ExprTree& tree, ScriptValue& scratch);
   // The same into a record whose name is left empty.
   bool EvaluateValue(const ExprTree& tree, TVar& var);
+  // A constant or plain variable that is the whole expression, when known to be one now
+  // (ExprFast.h); null otherwise.
+  const ScriptValue* QuickLeaf(const ExprTree& tree);
+  // A tree whose flat code is a call of its own (FastCode::Call): the call's value; false
+  // with the error recorded when it fails.
+  bool EvaluateCall(const ExprTree& tree, ScriptValue& value);
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;
@@ -166,7 +172,6 @@ class TScriptEngine {
   PreparedProc* ProcAt(int index);
   bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, TVar& result,
                     std::string_view stream, int depth);
-  bool EvaluateArg(const CallArg& arg, TVar& value, int depth);
 
   // The direct executor: finds every statement in the text each time it runs (Statements.cpp).
   void RunBlockDirect(std::string_view list);
@@ -219,7 +224,8 @@ class TScriptEngine {
   uint64_t procCacheGeneration_ = 0;
   int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
   int callNesting_ = 0;  // calls of declared procedures in progress
-  std::vector<std::unique_ptr<TVarList::Snapshot>> snapshots_;  // one per call in progress, reused
+  std::vector<ScriptValue> finals_;  // parameters' final values on their way back
+  std::vector<char> hasFinal_;
   bool statementCache_ = true;
   std::unique_ptr<ProgramCache> programs_;
   std::vector<ScriptValue> fastScratch_;  // operator results of the pure-expression path

@@ -1,6 +1,7 @@
 // Variable lists, the identifier test and element paths through the fake host.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <utility>
 
 #include "Fixture.h"
@@ -169,10 +170,10 @@ TEST(TVarList, TheGenerationFollowsTheNamesNotTheValues) {
   vars.Assign({"A", ScriptValue::Int(3)});
   vars.SetValueAt(0, ScriptValue::Int(4));
   EXPECT_EQ(vars.Generation(), g1);
-  TVarList::Snapshot snapshot = vars.TakeSnapshot();
+  vars.PushMark();
   vars.Add({"B", ScriptValue::Int(1)});
   EXPECT_NE(vars.Generation(), g1);
-  vars.Restore(std::move(snapshot));
+  vars.PopMark();
   EXPECT_EQ(vars.Generation(), g1);  // the same names in the same order again
   EXPECT_EQ(vars.Count(), 1);
   EXPECT_EQ(vars[0].Value.IntValue(), 4);
@@ -189,6 +190,60 @@ TEST(TVarList, TheGenerationFollowsTheNamesNotTheValues) {
   vars.Add({"B[1]", ScriptValue::Int(1)});
   EXPECT_EQ(vars.FindCached("B", slot, hasArray), 1);
   EXPECT_TRUE(hasArray);
+}
+
+// Marks must bring back exactly what a full copy taken at the mark holds, whatever happened
+// in between (nested marks, renames, removals, Clear, whole-list assignment).
+TEST(TVarList, MarksUndoEverythingAFullCopyWouldRestore) {
+  Scene scene;
+  std::mt19937 rng(424242);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  auto text = [](const TVarList& l) {
+    std::string s;
+    for (int i = 0; i < l.Count(); ++i) s += std::as_const(l)[i].Name + "=" + Describe(std::as_const(l)[i].Value) + ";";
+    return s;
+  };
+  for (int round = 0; round < 200; ++round) {
+    TVarList vars;
+    for (int i = 0; i < pick(15); ++i) vars.Add({"V" + std::to_string(i), ScriptValue::Int(i)});
+    std::vector<std::pair<std::string, uint64_t>> copies;  // what each open mark must bring back
+    for (int step = 0; step < 120; ++step) {
+      const int n = vars.Count();
+      switch (pick(11)) {
+        case 0:
+          copies.emplace_back(text(vars), vars.Generation());
+          vars.PushMark();
+          break;
+        case 1:
+          if (copies.empty()) break;
+          vars.PopMark();
+          ASSERT_EQ(text(vars), copies.back().first) << round << ":" << step;
+          ASSERT_EQ(vars.Generation(), copies.back().second);
+          copies.pop_back();
+          break;
+        case 2: vars.Add({"N" + std::to_string(pick(30)), ScriptValue::Int(step)}); break;
+        case 3: if (n) vars.SetValueAt(pick(n), ScriptValue::Str("s" + std::to_string(step))); break;
+        case 4: if (n) vars.ValueAt(pick(n)).SetInt(step); break;
+        case 5: vars.SetExisting("V" + std::to_string(pick(15)), ScriptValue::Float(step + 0.5)); break;
+        case 6: vars.Assign({"V" + std::to_string(pick(20)), ScriptValue::Bool(step % 2)}); break;
+        case 7: if (n) vars.RemoveAt(pick(n)); break;
+        case 8: if (n) vars[pick(n)].Name = "R" + std::to_string(step); break;
+        case 9:
+          if (pick(8) == 0) vars.Clear();
+          else if (pick(8) == 0) vars = TVarList();
+          else vars.Append({"V1", ScriptValue::Int(-1)});  // a repeated name
+          break;
+        default: if (n) vars.AssignMissing("M" + std::to_string(pick(5)), ScriptValue::Int(step)); break;
+      }
+    }
+    while (!copies.empty()) {
+      vars.PopMark();
+      ASSERT_EQ(text(vars), copies.back().first) << round;
+      copies.pop_back();
+    }
+    // Lookups after all that agree with a scan.
+    for (int i = 0; i < vars.Count(); ++i) EXPECT_LE(vars.Find(std::as_const(vars)[i].Name), i);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+// The flat form of a pure expression (constants, existing variables and array elements, and
+// operators on them), made once per parsed tree by ExprTree.cpp, and the inline steps the
+// statement runner uses to evaluate the commonest shapes without a call. Internal header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "script/Operators.h"
+#include "script/Tokeniser.h"
+#include "script/ExprTree.h"
+#include "script/VarList.h"
+#include "script/scriptengine.h"
+
+namespace qx {
+
+struct ExprNode;
+
+inline constexpr int kFastStack = 32;
+
+struct FastOp {
+  enum Kind : uint8_t { Const, Var, Element, Binary, Prefix } kind = Const;
+  uint8_t op = 0;                  // Binary, Prefix: the operator's token code
+  uint16_t parts = 0;              // Element: index values on the stack
+  const ExprNode* node = nullptr;  // Const, Var, Element: the node read
+  const ScriptValue* constant = nullptr;  // Const: its value
+  const std::string* name = nullptr;      // Var: the name ...
+  VarSlot* slot = nullptr;                // ... and where it was found last
+};
+
+struct FastCode {
+  // One leaf (a constant or variable) and two leaves with an operator are the commonest
+  // shapes by far; they run without the general loop. A call of its own (F(X, Y) as a whole
+  // expression) goes straight to the call.
+  enum Shape : uint8_t { General, Leaf, LeafPair, Call } shape = General;
+  std::vector<FastOp> ops;
+  const ExprNode* call = nullptr;
+  // Whether no name read by the sequence is a function or procedure, as of these stamps of
+  // the two registries.
+  uint64_t funcGeneration = 0, procGeneration = 0;
+  bool namesPlain = false;
+};
+
+// A constant, or an existing variable that is no array; null otherwise. The names of the
+// code must be known to be no functions (FastCode::namesPlain).
+[[gnu::always_inline]] inline const ScriptValue* FastLeafValue(const TVarList& vars, const FastOp& o) {
+  if (o.kind == FastOp::Const) return o.constant;
+  bool hasArray = false;
+  const int i = vars.FindCached(*o.name, *o.slot, hasArray);
+  if (hasArray || i < 0) return nullptr;
+  return &vars[i].Value;
+}
+
+inline bool IsTextKeyValue(const ScriptValue& v) {
+  return v.Kind() == ValueKind::String && !v.StrValue().empty() && v.StrValue()[0] == '"';
+}
+
+// The operator as the full evaluator applies it, except that text keys (translated there)
+// answer false. `out` may be where `left` or `right` is.
+inline bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+  if (IsTextKeyValue(left) || IsTextKeyValue(right)) return false;
+  ScriptValue result;
+  if (!ApplyBinary(op, left, right, result)) return false;
+  out = std::move(result);
+  return true;
+}
+
+[[gnu::always_inline]] inline bool FastBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
+  if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
+    const int64_t p = left.Int64Value(), q = right.Int64Value();
+    int64_t r = 0;
+    switch (op) {
+      case tkPlus: r = p + q; break;
+      case tkMinus: r = p - q; break;
+      case tkStar: r = p * q; break;
+      case tkEqual: out.SetBool(p == q); return true;
+      case tkNotEqual: out.SetBool(p != q); return true;
+      case tkGreater: out.SetBool(p > q); return true;
+      case tkLess: out.SetBool(p < q); return true;
+      case tkGreaterEqual: out.SetBool(p >= q); return true;
+      case tkLessEqual: out.SetBool(p <= q); return true;
+      default: return GeneralBinary(op, left, right, out);
+    }
+    if (r < INT32_MIN || r > INT32_MAX) return GeneralBinary(op, left, right, out);
+    out.SetInt(static_cast<int32_t>(r));
+    return true;
+  }
+  return GeneralBinary(op, left, right, out);
+}
+
+inline const ScriptValue* TScriptEngine::QuickLeaf(const ExprTree& tree) {
+  if (tree.fastState != 1) return nullptr;
+  const FastCode& c = *tree.fast;
+  if (c.shape != FastCode::Leaf || !c.namesPlain || c.funcGeneration != funcs_.Generation() ||
+      c.procGeneration != procs_.Generation())
+    return nullptr;
+  return FastLeafValue(vars_, c.ops[0]);
+}
+
+// A comparison of two Integers straight to its truth; false when the pair is anything else.
+inline bool FastCompare(int op, const ScriptValue& left, const ScriptValue& right, bool& holds) {
+  if (left.Kind() != ValueKind::Integer || right.Kind() != ValueKind::Integer) return false;
+  const int64_t p = left.Int64Value(), q = right.Int64Value();
+  switch (op) {
+    case tkEqual: holds = p == q; return true;
+    case tkNotEqual: holds = p != q; return true;
+    case tkGreater: holds = p > q; return true;
+    case tkLess: holds = p < q; return true;
+    case tkGreaterEqual: holds = p >= q; return true;
+    case tkLessEqual: holds = p <= q; return true;
+    default: return false;
+  }
+}
+
+}  // namespace qx
