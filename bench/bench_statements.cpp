@@ -64,19 +64,7 @@ const Workload kWorkloads[] = {
      "C"},
 };
 
-void SetUp(TScriptEngine& engine) {
-  RegisterStandardFunctions(engine);
-  // Until the standard library has it: IntToStr as the scripts know it.
-  if (engine.Funcs().Find("INTTOSTR") < 0) {
-    engine.RegisterFunction("IntToStr", [](TScriptEngine&, TVarList& p, TVar& r) {
-      if (p.Count() != 1) return false;
-      int64_t v = 0;
-      if (!p[0].Value.TryToInt64(v)) return false;
-      r.Value = ScriptValue::Str(std::to_string(v));
-      return true;
-    });
-  }
-}
+void SetUp(TScriptEngine& engine) { RegisterStandardFunctions(engine); }
 
 // Best time in ms of `reps` runs (prepare and run), and the result's text.
 double RunOurs(const Workload& w, bool statementCache, int reps, std::string& result) {

@@ -52,7 +52,7 @@ void Dump() {
 }
 
 const CommandRegistration kGame("game", [](CLI::App& app) {
-  CLI::App* game = app.add_subcommand("game", "build, dump and describe game files");
+  CLI::App* game = app.add_subcommand("game", "Build, dump and describe game files");
   game->require_subcommand(1);
 
   CLI::App* build = game->add_subcommand("build", "build a .qxf game file from a YAML source");

@@ -151,7 +151,7 @@ void RunScript() {
 }
 
 const CommandRegistration kScript("script", [](CLI::App& app) {
-  CLI::App* script = app.add_subcommand("script", "check or run a script file");
+  CLI::App* script = app.add_subcommand("script", "Check or run a script file");
   script->require_subcommand(1);
 
   CLI::App* check = script->add_subcommand("check", "prepare a script and report its first error with the error code");
