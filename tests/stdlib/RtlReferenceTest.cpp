@@ -65,8 +65,8 @@ TEST(RtlReference, EveryLineMatches) {
     const std::string& name = f[0];
     const std::string& expect = f.back();
     std::string got;
-    if (name == "Copy") got = PascalCopy(Text(f[1]), std::stoll(f[2]), std::stoll(f[3]));
-    else if (name == "Pos") got = std::to_string(PascalPos(Text(f[1]), Text(f[2])));
+    if (name == "Copy") got = CopyChars(Text(f[1]), std::stoll(f[2]), std::stoll(f[3]));
+    else if (name == "Pos") got = std::to_string(PositionOf(Text(f[1]), Text(f[2])));
     else if (name == "Trim") got = TrimText(Text(f[1]));
     else if (name == "TrimLeft") got = TrimLeftText(Text(f[1]));
     else if (name == "TrimRight") got = TrimRightText(Text(f[1]));
@@ -79,7 +79,7 @@ TEST(RtlReference, EveryLineMatches) {
     else if (name == "IntPower") got = Hex(IntPowerLike(Dbl(f[1]), std::stoi(f[2])));
     else if (name == "IntToStr") got = std::to_string(std::stoll(f[1]));
     else if (name == "StrToInt") {
-      const auto v = StrToIntStrict(Text(f[1]));
+      const auto v = ParseInt32Text(Text(f[1]));
       got = v ? std::to_string(*v) : "ERR";
     } else if (name == "EncodeDate") {
       const auto v = EncodeDate(std::stoi(f[1]), std::stoi(f[2]), std::stoi(f[3]));

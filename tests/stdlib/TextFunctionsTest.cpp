@@ -15,13 +15,13 @@ std::string Fmt(const std::string& pattern, std::vector<ScriptValue> values, boo
 }
 
 TEST(TextFunctions, CopyPosAndTrims) {
-  EXPECT_EQ(PascalCopy("abcdef", 2, 3), "bcd");
-  EXPECT_EQ(PascalCopy("abc", 5, 1), "");
-  EXPECT_EQ(PascalCopy("abc", -4, 2), "ab");
-  EXPECT_EQ(PascalCopy("abc", 2, 100), "bc");
-  EXPECT_EQ(PascalPos("c", "abcabc"), 3);
-  EXPECT_EQ(PascalPos("x", "abc"), 0);
-  EXPECT_EQ(PascalPos("", "abc"), 0);
+  EXPECT_EQ(CopyChars("abcdef", 2, 3), "bcd");
+  EXPECT_EQ(CopyChars("abc", 5, 1), "");
+  EXPECT_EQ(CopyChars("abc", -4, 2), "ab");
+  EXPECT_EQ(CopyChars("abc", 2, 100), "bc");
+  EXPECT_EQ(PositionOf("c", "abcabc"), 3);
+  EXPECT_EQ(PositionOf("x", "abc"), 0);
+  EXPECT_EQ(PositionOf("", "abc"), 0);
   EXPECT_EQ(TrimText(std::string("\t a b \x01\0", 7)), "a b");
 }
 
@@ -45,12 +45,12 @@ TEST(TextFunctions, NumberTexts) {
   EXPECT_EQ(FloatToStrFixed(-2.25), "-2.25");
   EXPECT_EQ(FloatToStrFixed(1e20), "100000000000000000000");
   EXPECT_EQ(FloatToStrFixed(-1e-20), "0");
-  EXPECT_EQ(*StrToIntStrict("12"), 12);
-  EXPECT_EQ(*StrToIntStrict("-7"), -7);
-  EXPECT_FALSE(StrToIntStrict("1.5"));
-  EXPECT_FALSE(StrToIntStrict("abc"));
-  EXPECT_FALSE(StrToIntStrict("3000000000"));
-  EXPECT_FALSE(StrToIntStrict(""));
+  EXPECT_EQ(*ParseInt32Text("12"), 12);
+  EXPECT_EQ(*ParseInt32Text("-7"), -7);
+  EXPECT_FALSE(ParseInt32Text("1.5"));
+  EXPECT_FALSE(ParseInt32Text("abc"));
+  EXPECT_FALSE(ParseInt32Text("3000000000"));
+  EXPECT_FALSE(ParseInt32Text(""));
 }
 
 TEST(Format, OneSpecifierAtATime) {

@@ -56,7 +56,7 @@ ScriptValue DateResult(std::optional<double> v, const char* error) {
   return ScriptValue::DateTime(*v);
 }
 
-// Repeated squaring, as the Pascal run-time library computes it.
+// Repeated squaring, so results match the usual run-time library bit for bit.
 double IntPower(double base, int64_t exponent) {
   double result = 1.0, b = base;
   uint64_t e = exponent < 0 ? -static_cast<uint64_t>(exponent) : static_cast<uint64_t>(exponent);
@@ -154,7 +154,7 @@ void Register(TScriptEngine& e) {
   add("StrToInt", [](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 1) return false;
     const std::string text = Text(p, 0);
-    const std::optional<int32_t> v = StrToIntStrict(text);
+    const std::optional<int32_t> v = ParseInt32Text(text);
     if (!v) throw ScriptError("'" + text + "' is not a valid integer value");
     r.Value = ScriptValue::Int(*v);
     return true;
@@ -175,12 +175,12 @@ void Register(TScriptEngine& e) {
   });
   add("Copy", [](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 3) return false;
-    r.Value = ScriptValue::Str(PascalCopy(Text(p, 0), Truncated(p, 1), Truncated(p, 2)));
+    r.Value = ScriptValue::Str(CopyChars(Text(p, 0), Truncated(p, 1), Truncated(p, 2)));
     return true;
   });
   add("Poss", [](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 2) return false;
-    r.Value = ScriptValue::Int(PascalPos(Text(p, 0), Text(p, 1)));
+    r.Value = ScriptValue::Int(PositionOf(Text(p, 0), Text(p, 1)));
     return true;
   });
   add("Length", [](TScriptEngine&, Params& p, TVar& r) {

@@ -9,13 +9,13 @@
 
 namespace qx {
 
-std::string PascalCopy(std::string_view s, int64_t index, int64_t count) {
+std::string CopyChars(std::string_view s, int64_t index, int64_t count) {
   if (index < 1) index = 1;
   if (count < 1 || index > static_cast<int64_t>(s.size())) return {};
   return std::string(s.substr(static_cast<size_t>(index - 1), static_cast<size_t>(count)));
 }
 
-int PascalPos(std::string_view sub, std::string_view s) {
+int PositionOf(std::string_view sub, std::string_view s) {
   if (sub.empty()) return 0;
   const size_t at = s.find(sub);
   return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
@@ -49,7 +49,7 @@ std::string FloatToStrFixed(double v) {
   return s;
 }
 
-std::optional<int32_t> StrToIntStrict(std::string_view s) {
+std::optional<int32_t> ParseInt32Text(std::string_view s) {
   const char* first = s.data();
   const char* last = first + s.size();
   if (first != last && *first == '+') ++first;

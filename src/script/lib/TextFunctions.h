@@ -1,4 +1,4 @@
-// The text helpers behind the standard built-ins: Pascal-style copying, searching and
+// The text helpers behind the standard built-ins: 1-based copying and searching,
 // trimming, number text, the code page 1251 letter case, and Format.
 #pragma once
 
@@ -13,9 +13,9 @@
 namespace qx {
 
 // Count characters from Index (1-based); Index below 1 counts as 1.
-std::string PascalCopy(std::string_view s, int64_t index, int64_t count);
+std::string CopyChars(std::string_view s, int64_t index, int64_t count);
 // 1-based position of the first occurrence; 0 when absent or when `sub` is empty.
-int PascalPos(std::string_view sub, std::string_view s);
+int PositionOf(std::string_view sub, std::string_view s);
 // Without characters at or below the blank (code 32) at the ends.
 std::string TrimText(std::string_view s);
 std::string TrimLeftText(std::string_view s);
@@ -24,7 +24,7 @@ std::string TrimRightText(std::string_view s);
 // Fixed notation with 15 decimals, trailing zeros and a trailing point removed.
 std::string FloatToStrFixed(double v);
 // Optional sign and decimal digits, inside the 32-bit range.
-std::optional<int32_t> StrToIntStrict(std::string_view s);
+std::optional<int32_t> ParseInt32Text(std::string_view s);
 
 // Widths and precisions in Format specifiers are capped here; larger ones fail.
 inline constexpr int kMaxFormatWidth = 4096;
