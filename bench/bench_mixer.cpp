@@ -21,41 +21,22 @@ constexpr int kRounds = 7;
 
 // A looping stereo tone read from a table, so that producing the sound costs next to nothing
 // and the figure is the mixer's own.
-class TableSource final : public qx::AudioSource {
- public:
-  TableSource(int rate, double hz) : rate_(rate) {
-    table_.resize(static_cast<size_t>(rate) * 2);
-    for (size_t f = 0; f < table_.size() / 2; ++f) {
-      const auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * hz * static_cast<double>(f) / rate));
-      table_[2 * f] = v;
-      table_[2 * f + 1] = static_cast<int16_t>(-v);
-    }
+std::unique_ptr<qx::AudioSource> ToneSource(int rate, double hz) {
+  std::vector<int16_t> table(static_cast<size_t>(rate) * 2);
+  for (size_t f = 0; f < table.size() / 2; ++f) {
+    const auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * hz * static_cast<double>(f) / rate));
+    table[2 * f] = v;
+    table[2 * f + 1] = static_cast<int16_t>(-v);
   }
-  int Rate() const override { return rate_; }
-  int Channels() const override { return 2; }
-  size_t Read(int16_t* out, size_t frames) override {
-    const size_t n = std::min(frames, table_.size() / 2 - position_);
-    std::memcpy(out, table_.data() + position_ * 2, n * 2 * sizeof(int16_t));
-    position_ += n;
-    return n;
-  }
-  bool Rewind() override {
-    position_ = 0;
-    return true;
-  }
-
- private:
-  int rate_;
-  std::vector<int16_t> table_;
-  size_t position_ = 0;
-};
+  return std::make_unique<qx::PcmSource>(std::move(table), rate, 2);
+}
 
 double MsPerSecondOfSound(int sourceRate) {
   std::vector<double> times;
   for (int round = 0; round < kRounds; ++round) {
     qx::AudioMixer mixer(nullptr, kOutputRate);
     for (int s = 0; s < kStreams; ++s) {
-      const qx::AudioHandle h = mixer.StreamFromSource(std::make_unique<TableSource>(sourceRate, 220.0 + 55 * s), true);
+      const qx::AudioHandle h = mixer.StreamFromSource(ToneSource(sourceRate, 220.0 + 55 * s), true);
       qx::ChannelAttributes a;
       mixer.ChannelGetAttributes(h, a);
       a.volume = 50 + s;

@@ -70,22 +70,16 @@ inline bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& ri
 [[gnu::always_inline]] inline bool FastBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& out) {
   if (left.Kind() == ValueKind::Integer && right.Kind() == ValueKind::Integer) {
     const int64_t p = left.Int64Value(), q = right.Int64Value();
+    bool holds = false;
     int64_t r = 0;
-    switch (op) {
-      case tkPlus: r = p + q; break;
-      case tkMinus: r = p - q; break;
-      case tkStar: r = p * q; break;
-      case tkEqual: out.SetBool(p == q); return true;
-      case tkNotEqual: out.SetBool(p != q); return true;
-      case tkGreater: out.SetBool(p > q); return true;
-      case tkLess: out.SetBool(p < q); return true;
-      case tkGreaterEqual: out.SetBool(p >= q); return true;
-      case tkLessEqual: out.SetBool(p <= q); return true;
-      default: return GeneralBinary(op, left, right, out);
+    if (CompareIntegers(op, p, q, holds)) {
+      out.SetBool(holds);
+      return true;
     }
-    if (r < INT32_MIN || r > INT32_MAX) return GeneralBinary(op, left, right, out);
-    out.SetInt(static_cast<int32_t>(r));
-    return true;
+    if (ArithmeticOnIntegers(op, p, q, r) && r >= INT32_MIN && r <= INT32_MAX) {
+      out.SetInt(static_cast<int32_t>(r));
+      return true;
+    }
   }
   return GeneralBinary(op, left, right, out);
 }
@@ -102,16 +96,7 @@ inline const ScriptValue* TScriptEngine::QuickLeaf(const ExprTree& tree) {
 // A comparison of two Integers straight to its truth; false when the pair is anything else.
 inline bool FastCompare(int op, const ScriptValue& left, const ScriptValue& right, bool& holds) {
   if (left.Kind() != ValueKind::Integer || right.Kind() != ValueKind::Integer) return false;
-  const int64_t p = left.Int64Value(), q = right.Int64Value();
-  switch (op) {
-    case tkEqual: holds = p == q; return true;
-    case tkNotEqual: holds = p != q; return true;
-    case tkGreater: holds = p > q; return true;
-    case tkLess: holds = p < q; return true;
-    case tkGreaterEqual: holds = p >= q; return true;
-    case tkLessEqual: holds = p <= q; return true;
-    default: return false;
-  }
+  return CompareIntegers(op, left.Int64Value(), right.Int64Value(), holds);
 }
 
 }  // namespace qx

@@ -77,11 +77,6 @@ struct NameNode : ExprNode {
   mutable VarSlot slot;  // where the variable was found, while the names stay the same
 };
 
-struct IndexList {
-  bool closed = false;
-  std::vector<std::unique_ptr<ExprTree>> parts;
-};
-
 // A name followed by "[": index lists of a variable, or a call without arguments after
 // which the expression ends at that "[".
 struct IndexedNameNode : ExprNode {
@@ -408,8 +403,8 @@ class TreeEvaluator {
           return Flow::Truncated;
         }
         std::string index1, index2;
-        if (!IndexText(n.index1, index1)) return Flow::Done;
-        if (n.hasIndex2 && !IndexText(n.index2, index2)) return Flow::Done;
+        if (!e_.IndexListText(n.index1, tree_.stream, index1)) return Flow::Done;
+        if (n.hasIndex2 && !e_.IndexListText(n.index2, tree_.stream, index2)) return Flow::Done;
         e_.ReadVariableOperand(n.name, &index1, n.hasIndex2 ? &index2 : nullptr, tree_.stream, out);
         return Flow::Done;
       }
@@ -442,23 +437,6 @@ class TreeEvaluator {
     target.procIndex = r.procIndex;
     target.isProc = r.procIndex >= 0;
     return r.funcIndex >= 0 || r.procIndex >= 0;
-  }
-
-  bool IndexText(const IndexList& list, std::string& text) {
-    if (!list.closed) {
-      e_.ReportError("] expected", tree_.stream, 21);
-      return false;
-    }
-    for (size_t i = 0; i < list.parts.size(); ++i) {
-      const ExprTree& part = *list.parts[i];
-      TVar v;
-      const bool ok = e_.EvaluateValue(part, v);
-      int32_t n = 0;
-      if (!e_.IndexPart(ok, v, part.stream, tree_.stream, n)) return false;
-      if (i > 0) text.push_back(',');
-      text += std::to_string(n);
-    }
-    return true;
   }
 
   TScriptEngine& e_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace qx {
 
@@ -36,6 +37,13 @@ struct ExprTree {
 
  private:
   std::string ownedStream;
+};
+
+// The parts of one "[" part {"," part} "]" after an array name. `closed` is false when the
+// "]" is missing ("] expected" when evaluated).
+struct IndexList {
+  bool closed = false;
+  std::vector<std::unique_ptr<ExprTree>> parts;
 };
 
 class ExprCache {

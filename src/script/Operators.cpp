@@ -157,26 +157,19 @@ bool Power(const ScriptValue& a, const ScriptValue& b, ScriptValue& out) {
 
 bool ApplyBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& result) {
   if (left.Kind() == K::Integer && right.Kind() == K::Integer) {
-    // The commonest pair, without the general machinery; same results as the IntInt row.
     const int64_t p = left.Int64Value(), q = right.Int64Value();
+    bool holds = false;
     int64_t r = 0;
-    switch (op) {
-      case tkPlus: r = p + q; break;
-      case tkMinus: r = p - q; break;
-      case tkStar: r = p * q; break;
-      case tkEqual: result = ScriptValue::Bool(p == q); return true;
-      case tkNotEqual: result = ScriptValue::Bool(p != q); return true;
-      case tkGreater: result = ScriptValue::Bool(p > q); return true;
-      case tkLess: result = ScriptValue::Bool(p < q); return true;
-      case tkGreaterEqual: result = ScriptValue::Bool(p >= q); return true;
-      case tkLessEqual: result = ScriptValue::Bool(p <= q); return true;
-      default: goto general;
+    if (CompareIntegers(op, p, q, holds)) {
+      result = ScriptValue::Bool(holds);
+      return true;
     }
-    if (FitsInt32(r)) result = ScriptValue::Int(static_cast<int32_t>(r));
-    else result = ScriptValue::Float(static_cast<double>(r));
-    return true;
+    if (ArithmeticOnIntegers(op, p, q, r)) {
+      if (FitsInt32(r)) result = ScriptValue::Int(static_cast<int32_t>(r));
+      else result = ScriptValue::Float(static_cast<double>(r));
+      return true;
+    }
   }
-general:
   switch (op) {
     case tkEqual:
     case tkNotEqual:

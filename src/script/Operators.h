@@ -3,7 +3,10 @@
 // and by native functions that follow the operators' rules (Inc, Dec, Min, Max, Decode).
 #pragma once
 
+#include <cstdint>
+
 #include "script/ScriptValue.h"
+#include "script/Tokeniser.h"
 
 namespace qx {
 
@@ -12,6 +15,30 @@ namespace qx {
 // division divides by zero, and when a Float result would be infinite or not a number.
 // Text keys must be translated by the caller first.
 bool ApplyBinary(int op, const ScriptValue& left, const ScriptValue& right, ScriptValue& result);
+
+// The commonest operand pair, two Integers, without the general machinery (same results as
+// ApplyBinary's row for them). The comparisons: true, with `holds`, when `op` is one.
+inline bool CompareIntegers(int op, int64_t p, int64_t q, bool& holds) {
+  switch (op) {
+    case tkEqual: holds = p == q; return true;
+    case tkNotEqual: holds = p != q; return true;
+    case tkGreater: holds = p > q; return true;
+    case tkLess: holds = p < q; return true;
+    case tkGreaterEqual: holds = p >= q; return true;
+    case tkLessEqual: holds = p <= q; return true;
+    default: return false;
+  }
+}
+
+// "+", "-" and "*" on two Integers: true, with the exact 64-bit result, when `op` is one.
+inline bool ArithmeticOnIntegers(int op, int64_t p, int64_t q, int64_t& r) {
+  switch (op) {
+    case tkPlus: r = p + q; return true;
+    case tkMinus: r = p - q; return true;
+    case tkStar: r = p * q; return true;
+    default: return false;
+  }
+}
 
 // Prefix "-", NOT and "+".
 bool ApplyPrefix(int op, const ScriptValue& value, ScriptValue& result);

@@ -198,6 +198,23 @@ bool TScriptEngine::IndexPart(bool evaluated, const TVar& value, std::string_vie
   return true;
 }
 
+bool TScriptEngine::IndexListText(const IndexList& list, std::string_view stream, std::string& text) {
+  if (!list.closed) {
+    ReportError("] expected", stream, 21);
+    return false;
+  }
+  for (size_t i = 0; i < list.parts.size(); ++i) {
+    const ExprTree& part = *list.parts[i];
+    TVar v;
+    const bool ok = EvaluateValue(part, v);
+    int32_t n = 0;
+    if (!IndexPart(ok, v, part.stream, stream, n)) return false;
+    if (i > 0) text.push_back(',');
+    text += std::to_string(n);
+  }
+  return true;
+}
+
 bool TScriptEngine::CallByName(const std::string& name, const CallTarget& target, const std::vector<CallArg>& args,
                                TVar& result, std::string_view stream, int depth) {
   if (target.isProc) {

@@ -52,11 +52,6 @@ struct CFail : CStatement {
   int code;
 };
 
-struct CIndexList {
-  bool closed = false;
-  std::vector<Tree> parts;
-};
-
 // name [index-list [index-list]] (":=" expression | call)
 struct CAssign : CStatement {
   using CStatement::CStatement;
@@ -64,7 +59,7 @@ struct CAssign : CStatement {
   bool nameIsIdentifier = false;
   bool plainName = false;  // an identifier without "."
   bool has1 = false, has2 = false;
-  CIndexList index1, index2;
+  IndexList index1, index2;
   std::string foundMessage;  // SKind::Found
   Tree expression;           // the value (Assign) or the whole call (Call)
   mutable VarSlot slot;
@@ -147,7 +142,7 @@ struct CCase : CStatement {
 // --- parsing -------------------------------------------------------------------------------------
 
 // index-list -> "[" part {"," part} "]"  (as the direct executor reads it before evaluating)
-bool ParseIndexList(std::string_view statement, size_t& pos, CIndexList& list) {
+bool ParseIndexList(std::string_view statement, size_t& pos, IndexList& list) {
   ReadToken(statement, pos);  // the "["
   const size_t start = pos;
   int nesting = 1;
@@ -474,23 +469,6 @@ class StatementRunner {
     }
   }
 
-  bool IndexText(const CIndexList& list, std::string_view statement, std::string& text) {
-    if (!list.closed) {
-      e_.ReportError("] expected", statement, 21);
-      return false;
-    }
-    for (size_t i = 0; i < list.parts.size(); ++i) {
-      const ExprTree& part = *list.parts[i];
-      TVar v;
-      const bool ok = e_.EvaluateValue(part, v);
-      int32_t n = 0;
-      if (!e_.IndexPart(ok, v, part.stream, statement, n)) return false;
-      if (i > 0) text.push_back(',');
-      text += std::to_string(n);
-    }
-    return true;
-  }
-
   // name [index-list [index-list]] ":=" expression | name [arguments]
   [[gnu::noinline]] void AssignOrCall(const CAssign& a) {
     if (a.has1) {
@@ -581,8 +559,8 @@ class StatementRunner {
   // name index-list [index-list] ":=" expression
   [[gnu::noinline]] void AssignIndexed(const CAssign& a) {
     std::string index1, index2;
-    if (!IndexText(a.index1, a.tokens, index1)) return;
-    if (a.has2 && !IndexText(a.index2, a.tokens, index2)) return;
+    if (!e_.IndexListText(a.index1, a.tokens, index1)) return;
+    if (a.has2 && !e_.IndexListText(a.index2, a.tokens, index2)) return;
     if (a.kind == SKind::Found) {
       e_.ReportError(a.foundMessage, a.tokens, 1);
       return;

@@ -22,6 +22,7 @@ namespace qx {
 enum class TControlFlag : uint8_t { None, Break, Continue, Exit, Goto };
 
 struct ExprTree;
+struct IndexList;
 class ExprCache;
 class ProgramCache;
 struct PreparedProc;
@@ -162,6 +163,8 @@ class TScriptEngine {
   bool ApplyOperator(int op, TVar& left, const TVar& right, std::string_view stream);
   bool ApplyPrefixOperator(int op, TVar& value, std::string_view stream);
   bool IndexPart(bool evaluated, const TVar& value, std::string_view part, std::string_view stream, int32_t& index);
+  // The index list's parts evaluated and joined with commas ("1,2"); errors name `stream`.
+  bool IndexListText(const IndexList& list, std::string_view stream, std::string& text);
 
   // Preparing and calling (Prepare.cpp, Statements.cpp).
   TokenStream DeclarationPass(std::string_view tokens, int fileDepth);

@@ -45,36 +45,19 @@ struct AudioMixer::SampleData {
   std::vector<int16_t> values;
 };
 
-namespace {
+PcmSource::PcmSource(std::vector<int16_t> values, int rate, int channels) : rate_(rate), channels_(channels) {
+  auto owned = std::make_shared<std::vector<int16_t>>(std::move(values));
+  values_ = owned->data();
+  frames_ = channels > 0 ? owned->size() / static_cast<size_t>(channels) : 0;
+  owner_ = std::move(owned);
+}
 
-// One playback's reading position in a sample.
-class PcmSource final : public AudioSource {
- public:
-  explicit PcmSource(std::shared_ptr<const void> owner, const int16_t* values, size_t frames, int rate,
-                     int channels)
-      : owner_(std::move(owner)), values_(values), frames_(frames), rate_(rate), channels_(channels) {}
-  int Rate() const override { return rate_; }
-  int Channels() const override { return channels_; }
-  size_t Read(int16_t* out, size_t frames) override {
-    const size_t n = std::min(frames, frames_ - position_);
-    std::memcpy(out, values_ + position_ * channels_, n * channels_ * sizeof(int16_t));
-    position_ += n;
-    return n;
-  }
-  bool Rewind() override {
-    position_ = 0;
-    return true;
-  }
-
- private:
-  std::shared_ptr<const void> owner_;
-  const int16_t* values_;
-  size_t frames_;
-  size_t position_ = 0;
-  int rate_, channels_;
-};
-
-}  // namespace
+size_t PcmSource::Read(int16_t* out, size_t frames) {
+  const size_t n = std::min(frames, frames_ - position_);
+  std::memcpy(out, values_ + position_ * channels_, n * channels_ * sizeof(int16_t));
+  position_ += n;
+  return n;
+}
 
 // A channel as the output side sees it. Created on the game thread, handed over with an Add
 // command, and from then on touched only by Mix (but for `finished`).

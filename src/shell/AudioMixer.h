@@ -27,6 +27,30 @@ class AudioSource {
   virtual bool Rewind() = 0;
 };
 
+// Frames already in memory, read from the start. `owner` keeps them alive (a sample's data
+// shared by its playbacks, or a vector of the source's own).
+class PcmSource final : public AudioSource {
+ public:
+  PcmSource(std::shared_ptr<const void> owner, const int16_t* values, size_t frames, int rate, int channels)
+      : owner_(std::move(owner)), values_(values), frames_(frames), rate_(rate), channels_(channels) {}
+  // Owns `values` (interleaved; a partial last frame is dropped).
+  PcmSource(std::vector<int16_t> values, int rate, int channels);
+  int Rate() const override { return rate_; }
+  int Channels() const override { return channels_; }
+  size_t Read(int16_t* out, size_t frames) override;
+  bool Rewind() override {
+    position_ = 0;
+    return true;
+  }
+
+ private:
+  std::shared_ptr<const void> owner_;
+  const int16_t* values_;
+  size_t frames_;
+  size_t position_ = 0;
+  int rate_, channels_;
+};
+
 // Opens sound files and bytes as sources. The platform's decoders (Ogg Vorbis, MP3, WAV)
 // implement it; tests may hand the mixer sources of their own instead.
 class AudioDecoders {

@@ -140,30 +140,6 @@ class WavSource final : public AudioSource {
   std::vector<uint8_t> buffer_;
 };
 
-// A sound SDL decoded whole, converted to 16 bits.
-class DecodedSource final : public AudioSource {
- public:
-  DecodedSource(std::vector<int16_t> values, int rate, int channels)
-      : values_(std::move(values)), rate_(rate), channels_(channels) {}
-  int Rate() const override { return rate_; }
-  int Channels() const override { return channels_; }
-  size_t Read(int16_t* out, size_t frames) override {
-    const size_t n = std::min(frames, values_.size() / channels_ - position_);
-    std::memcpy(out, values_.data() + position_ * channels_, n * channels_ * sizeof(int16_t));
-    position_ += n;
-    return n;
-  }
-  bool Rewind() override {
-    position_ = 0;
-    return true;
-  }
-
- private:
-  std::vector<int16_t> values_;
-  int rate_, channels_;
-  size_t position_ = 0;
-};
-
 std::unique_ptr<AudioSource> DecodeWithSdl(ByteReader& in) {
   if (in.Size() > kMaxCompressedBytes || !in.Seek(0, SEEK_SET)) return nullptr;
   std::vector<uint8_t> bytes(static_cast<size_t>(in.Size()));
@@ -191,8 +167,7 @@ std::unique_ptr<AudioSource> DecodeWithSdl(ByteReader& in) {
     if (SDL_ConvertAudio(&cvt) == 0) {
       std::vector<int16_t> values(static_cast<size_t>(cvt.len_cvt) / sizeof(int16_t));
       std::memcpy(values.data(), work.data(), values.size() * sizeof(int16_t));
-      values.resize(values.size() / channels * channels);
-      result = std::make_unique<DecodedSource>(std::move(values), spec.freq, channels);
+      result = std::make_unique<PcmSource>(std::move(values), spec.freq, channels);
     }
   }
   SDL_FreeWAV(buffer);
