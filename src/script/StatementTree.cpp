@@ -542,7 +542,7 @@ class StatementRunner {
     // A new variable, an element's property or an error: the value, then the general steps.
     ScriptValue scratch;
     if (right && !FastBinary(c->ops[2].op, *left, *right, scratch)) return false;
-    if (i < 0 && !hasArray && a.plainName) vars.AssignMissing(a.name, right ? scratch : *left, true);
+    if (i < 0 && !hasArray && a.plainName) vars.AssignMissing(a.name, right ? scratch : *left, true, &a.slot);
     else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, right ? scratch : *left, a.tokens, &a.slot);
     return true;
   }

@@ -125,7 +125,7 @@ void TScriptEngine::CompleteAssignment(const std::string& name, bool nameIsIdent
       return;
     }
     // An element path, else a new variable.
-    vars_.AssignMissing(name, value, name.find('.') == std::string::npos);
+    vars_.AssignMissing(name, value, name.find('.') == std::string::npos, slot);
     return;
   }
   std::string target = name;
@@ -520,19 +520,21 @@ bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std
 bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args,
                                  TVar& result, std::string_view stream, int depth) {
   // The index comes from a lookup made against the present Procs.
-  if (procIndex < 0 || procIndex >= procs_.Count()) procIndex = procs_.Find(name);
-  if (procIndex < 0) {
-    ReportError("Unknown procedure: " + name, stream, 8);
-    return false;
+  if (procIndex < 0 || procIndex >= procs_.Count()) [[unlikely]] {
+    procIndex = procs_.Find(name);
+    if (procIndex < 0) {
+      ReportError(StatementMessage("Unknown procedure: ", name), stream, 8);
+      return false;
+    }
   }
-  if (callNesting_ >= kMaxCallNesting) {
+  if (callNesting_ >= kMaxCallNesting) [[unlikely]] {
     ReportError(StatementMessage(kCallsTooDeep, name), stream, 7);
     return false;
   }
   PreparedProc* const proc = ProcAt(procIndex);
   const size_t count = proc->params.size();
-  if (args.size() != count) {
-    ReportError("Wrong parameters amount, procedure " + name, stream, 7);
+  if (args.size() != count) [[unlikely]] {
+    ReportError(StatementMessage("Wrong parameters amount, procedure ", name), stream, 7);
     return false;
   }
   // One frame per call in progress, its arguments included (they may call procedures too).
@@ -541,64 +543,28 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     TScriptEngine& e;
     explicit Frame(TScriptEngine& engine) : e(engine) { ++e.callNesting_; }
     ~Frame() {
-      if (--e.callNesting_ == 0) e.retiredProcs_.clear();
+      if (--e.callNesting_ == 0 && !e.retiredProcs_.empty()) e.retiredProcs_.clear();
     }
   } frame(*this);
   // Everything the call changes in the variables is undone when it returns.
   vars_.PushMark();
-  bool hasArray = false;
-  ScriptValue scratch;  // an argument's value when it is made (used before the next one)
-  for (size_t i = 0; i < count; ++i) {
-    const ScriptValue* value = nullptr;
-    if (args[i].tree) {
-      value = QuickLeaf(*args[i].tree);
-      if (!value) value = EvaluateRef(*args[i].tree, scratch);
-    } else {
-      TVar record;
-      if (EvaluateAt(args[i].stream, record, depth + 1)) {
-        scratch = std::move(record.Value);
-        value = &scratch;
-      }
-    }
-    if (!value) {
-      ReportError("Invalid expression in function params: " + TokenText(args[i].stream, true), stream, 7);
-      vars_.PopMark();
-      return false;
-    }
-    // The assignment rule, with the lookup kept from the call before (parameter names are
-    // identifiers).
-    const int existing = vars_.FindCached(proc->params[i], proc->paramSlots[i], hasArray);
-    if (existing >= 0) {
-      vars_.SetValueAt(existing, *value);
-      continue;
-    }
-    if (!vars_.AssignMissing(proc->params[i], *value, proc->plainParams[i] != 0)) {
-      ReportError("Duplicate variable name: " + proc->params[i], stream, 24);
-      vars_.PopMark();
-      return false;
-    }
+  if (!BindParameters(*proc, args, stream, depth)) [[unlikely]] {
+    vars_.PopMark();
+    return false;
   }
+  bool hasArray = false;
   if (proc->isFunction) {
     const int r = vars_.FindCached("RESULT", proc->resultSlot, hasArray);
     if (r >= 0) vars_.RemoveAt(r);
   }
-  if (statementCache_) {
+  if (statementCache_) [[likely]] {
     if (!proc->compiled) proc->compiled = programs_->Get(proc->body);
     RunList(proc->compiled->list);
   } else {
     RunBlockDirect(proc->body);
   }
-  if (controlFlag_ != TControlFlag::None) {
-    // EXIT ends the procedure; other jumps cannot leave it.
-    if (controlFlag_ == TControlFlag::Break) ReportError("BREAK outside loop", stream, 15);
-    else if (controlFlag_ == TControlFlag::Continue) ReportError("CONTINUE outside loop", stream, 15);
-    else if (controlFlag_ == TControlFlag::Goto)
-      ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);
-    controlFlag_ = TControlFlag::None;
-    gotoLabel_.clear();
-    gotoText_.clear();
-  }
-  if (Failed()) {
+  if (controlFlag_ != TControlFlag::None) [[unlikely]] EndJumpInCall(stream);
+  if (Failed()) [[unlikely]] {
     vars_.PopMark();
     return false;
   }
@@ -621,8 +587,8 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
   if (returned >= 0) result.Value = std::as_const(vars_)[returned].Value;
   vars_.PopMark();
-  if (proc->isFunction && returned < 0) {
-    ReportError("Function must return result : " + name, stream, 26);
+  if (proc->isFunction && returned < 0) [[unlikely]] {
+    ReportError(StatementMessage("Function must return result : ", name), stream, 26);
     return false;
   }
   if (anyFinal) {
@@ -633,6 +599,56 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     }
   }
   return true;
+}
+
+// Each argument in turn, evaluated and assigned under its parameter's name (an argument
+// sees the parameters before it).
+bool TScriptEngine::BindParameters(PreparedProc& proc, const std::vector<CallArg>& args, std::string_view stream,
+                                   int depth) {
+  bool hasArray = false;
+  ScriptValue scratch;  // an argument's value when it is made (used before the next one)
+  const size_t count = proc.params.size();
+  for (size_t i = 0; i < count; ++i) {
+    const CallArg& arg = args[i];
+    const ScriptValue* value = nullptr;
+    if (arg.tree) [[likely]] {
+      value = QuickLeaf(*arg.tree);
+      if (!value) value = EvaluateRef(*arg.tree, scratch);
+    } else {
+      TVar record;
+      if (EvaluateAt(arg.stream, record, depth + 1)) {
+        scratch = std::move(record.Value);
+        value = &scratch;
+      }
+    }
+    if (!value) [[unlikely]] {
+      ReportError(StatementMessage("Invalid expression in function params: ", TokenText(arg.stream, true)), stream, 7);
+      return false;
+    }
+    // The assignment rule, with the lookup kept from the call before (parameter names are
+    // identifiers).
+    const int existing = vars_.FindCached(proc.params[i], proc.paramSlots[i], hasArray);
+    if (existing >= 0) {
+      vars_.SetValueAt(existing, *value);
+      continue;
+    }
+    if (!vars_.AssignMissing(proc.params[i], *value, proc.plainParams[i] != 0, &proc.paramSlots[i])) [[unlikely]] {
+      ReportError(StatementMessage("Duplicate variable name: ", proc.params[i]), stream, 24);
+      return false;
+    }
+  }
+  return true;
+}
+
+// A jump still pending when the body ends: EXIT ends the procedure; the others cannot leave it.
+void TScriptEngine::EndJumpInCall(std::string_view stream) {
+  if (controlFlag_ == TControlFlag::Break) ReportError("BREAK outside loop", stream, 15);
+  else if (controlFlag_ == TControlFlag::Continue) ReportError("CONTINUE outside loop", stream, 15);
+  else if (controlFlag_ == TControlFlag::Goto)
+    ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);
+  controlFlag_ = TControlFlag::None;
+  gotoLabel_.clear();
+  gotoText_.clear();
 }
 
 }  // namespace qx

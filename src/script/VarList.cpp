@@ -209,7 +209,8 @@ bool TVarList::Assign(const TVar& var) {
   return AssignMissing(var);
 }
 
-bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, bool identifier) {
+bool TVarList::AssignMissingSlow(const std::string& name, const ScriptValue& value, bool identifier,
+                                 VarSlot* slot) {
   const bool dotted = !identifier && HasDot(name);
   if (!dotted) {
     // A one-segment path: a property of the current element, if there is one.
@@ -225,8 +226,7 @@ bool TVarList::AssignMissing(const std::string& name, const ScriptValue& value, 
     Host().AppendErrorLog("Add var " + name + " (in " + CurrentElementDescription() + " " +
                           Host().CurrentEventName());
   }
-  items_.emplace_back(name, value);
-  Appended();
+  AppendNamed(name, value, slot);
   return true;
 }
 
@@ -281,19 +281,8 @@ void TVarList::RemoveAt(int i) {
 
 // --- marks ------------------------------------------------------------------------------------
 
-void TVarList::PushMark() { marks_.push_back({items_.size(), generation_, undo_.size(), ++nextMarkId_}); }
-
-void TVarList::PopMark() {
+void TVarList::PopMarkUndoing() {
   const Mark m = marks_.back();
-  if (undo_.size() == m.undoStart) {
-    // Nothing but new entries: drop them.
-    while (items_.size() > m.count) items_.pop_back();
-    if (saved_.size() > items_.size()) saved_.resize(items_.size());
-    marks_.pop_back();
-    generation_ = m.generation;
-    indexed_ = false;
-    return;
-  }
   // Newest first: every recorded index is right for the entries as they were then.
   while (undo_.size() > m.undoStart) {
     Undo& u = undo_.back();

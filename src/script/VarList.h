@@ -35,6 +35,9 @@ struct VarSlot {
   uint64_t generation = 0;  // the list's Generation when found; 0: nothing kept
   int index = -1;
   bool hasArray = false;
+  // The stamp that appending this name to the names of stamp `appendFrom` gave (stamps are
+  // never shared between lists, so this holds for whichever list is at `appendFrom`).
+  uint64_t appendFrom = 0, appendTo = 0;
 };
 
 class TVarList {
@@ -66,8 +69,17 @@ class TVarList {
   bool Assign(const TVar& var);
   // Assign for a name just looked up and not found: the element path, else a new entry.
   // `identifier`: the name is known to pass IsIdentifier and to hold no "." (a one-segment
-  // path).
-  bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false);
+  // path). `slot`, kept by the caller for this one name, remembers the new stamp so that the
+  // same append next time need not compare names.
+  bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false,
+                     VarSlot* slot = nullptr) {
+    // A plain name with no current element to take it is simply a new entry.
+    if (identifier && Host().CurrentElement() == 0) {
+      AppendNamed(name, value, slot);
+      return true;
+    }
+    return AssignMissingSlow(name, value, identifier, slot);
+  }
   bool AssignMissing(const TVar& var) { return AssignMissing(var.Name, var.Value); }
   bool SetExisting(std::string_view name, const ScriptValue& value);
   // Replaces the value of entry `i`; its name stays.
@@ -124,8 +136,20 @@ class TVarList {
   // Clear) is undone by the matching PopMark, which brings back the entries exactly and so
   // the stamp too. Marks nest. A call of a declared procedure runs between the two, at the
   // cost of what it changes rather than of a copy of all variables.
-  void PushMark();
-  void PopMark();
+  void PushMark() { marks_.push_back({items_.size(), generation_, undo_.size(), ++nextMarkId_}); }
+  void PopMark() {
+    const Mark& m = marks_.back();
+    if (undo_.size() != m.undoStart) {
+      PopMarkUndoing();
+      return;
+    }
+    // Nothing but new entries: drop them.
+    while (items_.size() > m.count) items_.pop_back();
+    if (saved_.size() > items_.size()) saved_.resize(items_.size());
+    generation_ = m.generation;
+    indexed_ = false;
+    marks_.pop_back();
+  }
 
  private:
   struct Mark {
@@ -140,6 +164,7 @@ class TVarList {
     TVar entry;              // Value: the old value; Entry, Removed: the old entry
     std::vector<TVar> all;   // Replaced: every old entry
   };
+  void PopMarkUndoing();
   void SaveValue(int i);  // before entry i's value changes under a mark
   void SaveEntry(int i);  // before entry i may be renamed under a mark
   void SaveAll();         // before all entries are replaced under a mark
@@ -148,11 +173,24 @@ class TVarList {
   void Appended() {
     const std::string& name = items_.back().Name;
     Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
-    bool same = t.from == generation_ && t.to != 0 && t.name.size() == name.size();
-    for (size_t i = 0; same && i < name.size(); ++i) same = t.name[i] == name[i];
-    if (same) generation_ = t.to;
+    if (t.from == generation_ && t.to != 0 && t.name == name) generation_ = t.to;
     else NewTransition(t);
     if (indexed_) IndexAppended();
+  }
+  bool AssignMissingSlow(const std::string& name, const ScriptValue& value, bool identifier, VarSlot* slot);
+  void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
+    items_.emplace_back(name, value);
+    if (slot && slot->appendFrom == generation_ && slot->appendTo != 0) {
+      generation_ = slot->appendTo;
+      if (indexed_) IndexAppended();
+      return;
+    }
+    const uint64_t from = generation_;
+    Appended();
+    if (slot) {
+      slot->appendFrom = from;
+      slot->appendTo = generation_;
+    }
   }
   void IndexAppended() const;
   void BuildIndex() const;

@@ -173,6 +173,8 @@ class TScriptEngine {
   bool UseFile(std::string_view statement, size_t pos, bool include, int fileDepth, TokenStream& main);
   void LoadDeclarations(std::string_view header);
   PreparedProc* ProcAt(int index);
+  bool BindParameters(PreparedProc& proc, const std::vector<CallArg>& args, std::string_view stream, int depth);
+  [[gnu::cold, gnu::noinline]] void EndJumpInCall(std::string_view stream);
   bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, TVar& result,
                     std::string_view stream, int depth);
 

@@ -246,5 +246,53 @@ TEST(TVarList, MarksUndoEverythingAFullCopyWouldRestore) {
   }
 }
 
+// Lookups kept in slots, appends that reuse the stamp a slot remembers, marks and renames in
+// any order: every kept lookup must answer what a fresh one does.
+TEST(TVarList, KeptLookupsAndRememberedAppendsAgreeWithAFreshLookup) {
+  Scene scene;
+  std::mt19937 rng(77);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  const std::vector<std::string> names = {"A", "B", "RESULT", "C", "B[1]", "D"};
+  for (int round = 0; round < 100; ++round) {
+    TVarList vars, other;
+    std::vector<VarSlot> slots(names.size());  // shared by both lists, as call sites are
+    int marks = 0;
+    for (int step = 0; step < 150; ++step) {
+      TVarList& list = pick(4) == 0 ? other : vars;
+      const size_t k = static_cast<size_t>(pick(static_cast<int>(names.size())));
+      bool hasArray = false;
+      switch (pick(7)) {
+        case 0:
+          vars.PushMark();
+          ++marks;
+          break;
+        case 1:
+          if (marks > 0) {
+            vars.PopMark();
+            --marks;
+          }
+          break;
+        case 2:
+        case 3:
+          if (list.FindCached(names[k], slots[k], hasArray) < 0)
+            list.AssignMissing(names[k], ScriptValue::Int(step), true, &slots[k]);
+          break;
+        case 4: if (list.Count()) list.RemoveAt(pick(list.Count())); break;
+        case 5: if (list.Count()) list[pick(list.Count())].Name = names[k]; break;
+        default: list.Append({names[k], ScriptValue::Int(step)}); break;
+      }
+      for (TVarList* l : {&vars, &other}) {
+        for (size_t j = 0; j < names.size(); ++j) {
+          bool fresh = false, kept = false;
+          const int expected = l->FindWithArray(names[j], fresh);
+          VarSlot copy = slots[j];  // asking must not disturb the other list's kept answer
+          ASSERT_EQ(l->FindCached(names[j], copy, kept), expected) << round << ":" << step << " " << names[j];
+          ASSERT_EQ(kept, fresh);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qx::test
