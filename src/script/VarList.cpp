@@ -95,6 +95,11 @@ void TVarList::Touch() {
   indexed_ = false;
 }
 
+TVarList::ArrayCounts::iterator TVarList::ArrayEntry(std::string_view base) const {
+  return std::lower_bound(arrays_.begin(), arrays_.end(), base,
+                          [](const auto& entry, std::string_view b) { return entry.first < b; });
+}
+
 void TVarList::BuildIndex() const {
   size_t size = 32;
   while (size < items_.size() * 2) size *= 2;
@@ -117,8 +122,7 @@ void TVarList::BuildIndex() const {
     if (!duplicate) slots_[slot] = static_cast<int32_t>(i);
     const std::string_view base = ArrayBase(name);
     if (base.empty()) continue;
-    auto it = std::lower_bound(arrays_.begin(), arrays_.end(), base,
-                               [](const auto& entry, std::string_view b) { return entry.first < b; });
+    auto it = ArrayEntry(base);
     if (it != arrays_.end() && it->first == base) ++it->second;
     else arrays_.insert(it, {std::string(base), 1});
   }
@@ -140,10 +144,28 @@ void TVarList::IndexAppended() const {
   if (slots_[slot] < 0) slots_[slot] = static_cast<int32_t>(i);
   const std::string_view base = ArrayBase(name);
   if (base.empty()) return;
-  auto it = std::lower_bound(arrays_.begin(), arrays_.end(), base,
-                             [](const auto& entry, std::string_view b) { return entry.first < b; });
+  auto it = ArrayEntry(base);
   if (it != arrays_.end() && it->first == base) ++it->second;
   else arrays_.insert(it, {std::string(base), 1});
+}
+
+// The last entry is about to be dropped. The index holds the entries as if appended one by
+// one, so no probe run passes through the newest one's place: emptying it is enough.
+void TVarList::IndexRemovingLast() const {
+  const auto last = static_cast<int32_t>(items_.size() - 1);
+  const std::string& name = items_[static_cast<size_t>(last)].Name;
+  size_t slot = HashName(name) & (slots_.size() - 1);
+  while (slots_[slot] >= 0) {
+    if (items_[slots_[slot]].Name == name) {
+      if (slots_[slot] == last) slots_[slot] = -1;  // else an older entry of that name stays
+      break;
+    }
+    slot = (slot + 1) & (slots_.size() - 1);
+  }
+  const std::string_view base = ArrayBase(name);
+  if (base.empty()) return;
+  auto it = ArrayEntry(base);
+  if (it != arrays_.end() && it->first == base && --it->second == 0) arrays_.erase(it);
 }
 
 int TVarList::IndexedFind(std::string_view name) const {
@@ -283,29 +305,34 @@ void TVarList::RemoveAt(int i) {
 
 void TVarList::PopMarkUndoing() {
   const Mark m = marks_.back();
+  bool namesKept = true;  // only values were saved: the entries before the mark kept their names
   // Newest first: every recorded index is right for the entries as they were then.
   while (undo_.size() > m.undoStart) {
     Undo& u = undo_.back();
     const auto at = static_cast<size_t>(u.index);
     switch (u.kind) {
       case Undo::Value: items_[at].Value = std::move(u.entry.Value); break;
-      case Undo::Entry: items_[at] = std::move(u.entry); break;
+      case Undo::Entry:
+        items_[at] = std::move(u.entry);
+        namesKept = false;
+        break;
       case Undo::Removed:
         items_.insert(items_.begin() + u.index, std::move(u.entry));
         if (at <= saved_.size()) saved_.insert(saved_.begin() + u.index, 0);
+        namesKept = false;
         break;
       case Undo::Replaced:
         items_ = std::move(u.all);
         saved_.clear();
+        namesKept = false;
         break;
     }
     undo_.pop_back();
   }
-  if (items_.size() > m.count) items_.erase(items_.begin() + static_cast<long>(m.count), items_.end());
-  if (saved_.size() > items_.size()) saved_.resize(items_.size());
+  if (!namesKept) indexed_ = false;
+  DropNewEntries(m.count);
   marks_.pop_back();
   generation_ = m.generation;  // the same entries as then
-  indexed_ = false;
 }
 
 void TVarList::SaveValue(int i) {
@@ -353,8 +380,7 @@ bool TVarList::HasArray(std::string_view name) const {
   if (items_.size() >= kIndexFrom && name.find('[') == std::string_view::npos) {
     // An entry "name[..." has its first "[" right after `name`: its array name is `name`.
     if (!indexed_) BuildIndex();
-    auto it = std::lower_bound(arrays_.begin(), arrays_.end(), name,
-                               [](const auto& entry, std::string_view b) { return entry.first < b; });
+    auto it = ArrayEntry(name);
     return it != arrays_.end() && it->first == name;
   }
   for (const TVar& v : items_) {

@@ -144,10 +144,8 @@ class TVarList {
       return;
     }
     // Nothing but new entries: drop them.
-    while (items_.size() > m.count) items_.pop_back();
-    if (saved_.size() > items_.size()) saved_.resize(items_.size());
+    DropNewEntries(m.count);
     generation_ = m.generation;
-    indexed_ = false;
     marks_.pop_back();
   }
 
@@ -165,6 +163,15 @@ class TVarList {
     std::vector<TVar> all;   // Replaced: every old entry
   };
   void PopMarkUndoing();
+  // Drops the entries from `count` on, newest first; the name index, if built, loses them
+  // too (it is only kept while every name since it was built was appended).
+  void DropNewEntries(size_t count) {
+    while (items_.size() > count) {
+      if (indexed_) IndexRemovingLast();
+      items_.pop_back();
+    }
+    if (saved_.size() > items_.size()) saved_.resize(items_.size());
+  }
   void SaveValue(int i);  // before entry i's value changes under a mark
   void SaveEntry(int i);  // before entry i may be renamed under a mark
   void SaveAll();         // before all entries are replaced under a mark
@@ -193,6 +200,7 @@ class TVarList {
     }
   }
   void IndexAppended() const;
+  void IndexRemovingLast() const;
   void BuildIndex() const;
   int IndexedFind(std::string_view name) const;
 
@@ -214,7 +222,9 @@ class TVarList {
   // Long lists are looked up through a hash index of names (open addressing, item numbers)
   // and a count of array elements per array name; both are built when first needed.
   mutable std::vector<int32_t> slots_;
-  mutable std::vector<std::pair<std::string, int32_t>> arrays_;  // sorted by name
+  using ArrayCounts = std::vector<std::pair<std::string, int32_t>>;
+  mutable ArrayCounts arrays_;  // sorted by name
+  ArrayCounts::iterator ArrayEntry(std::string_view base) const;  // where `base` is or would go
   mutable bool indexed_ = false;
 };
 

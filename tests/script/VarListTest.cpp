@@ -192,6 +192,63 @@ TEST(TVarList, TheGenerationFollowsTheNamesNotTheValues) {
   EXPECT_TRUE(hasArray);
 }
 
+// A call's mark on a long list drops the call's entries from the name index instead of
+// rebuilding it; lookups must still answer what a scan answers, arrays and repeats included.
+TEST(TVarList, LongListsKeepTheirIndexAcrossMarks) {
+  Scene scene;
+  std::mt19937 rng(9001);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  auto nameOf = [&](int k) {
+    switch (k % 3) {
+      case 0: return "P" + std::to_string(k % 17);
+      case 1: return "A[" + std::to_string(k % 5) + "]";
+      default: return "B" + std::to_string(k % 7) + "[1,2]";
+    }
+  };
+  for (int round = 0; round < 60; ++round) {
+    TVarList vars;
+    for (int i = 0; i < 14 + pick(30); ++i) vars.Add({"G" + std::to_string(i), ScriptValue::Int(i)});
+    int marks = 0;
+    for (int step = 0; step < 200; ++step) {
+      switch (pick(8)) {
+        case 0:
+          vars.PushMark();
+          ++marks;
+          break;
+        case 1:
+          if (marks > 0) {
+            vars.PopMark();
+            --marks;
+          }
+          break;
+        case 2: vars.Append({nameOf(pick(60)), ScriptValue::Int(step)}); break;  // repeats allowed
+        case 3: vars.SetValueAt(pick(vars.Count()), ScriptValue::Int(-step)); break;  // a value saved
+        case 4:
+          if (pick(6) == 0) vars.RemoveAt(pick(vars.Count()));
+          else if (pick(6) == 0) vars[pick(vars.Count())].Name = nameOf(pick(60));
+          break;
+        default: vars.AssignMissing(nameOf(pick(60)), ScriptValue::Int(step), true); break;
+      }
+      for (int k = 0; k < 60; k += 7) {
+        const std::string name = nameOf(k);
+        int expected = -1;
+        for (int i = vars.Count() - 1; i >= 0; --i) {
+          if (std::as_const(vars)[i].Name == name) expected = i;
+        }
+        ASSERT_EQ(vars.Find(name), expected) << round << ":" << step << " " << name;
+      }
+      for (const char* array : {"A", "B0", "B3", "P1"}) {
+        bool expected = false;
+        for (int i = 0; i < vars.Count(); ++i) {
+          const std::string& n = std::as_const(vars)[i].Name;
+          expected = expected || (n.rfind(std::string(array) + "[", 0) == 0);
+        }
+        ASSERT_EQ(vars.HasArray(array), expected) << round << ":" << step << " " << array;
+      }
+    }
+  }
+}
+
 // Marks must bring back exactly what a full copy taken at the mark holds, whatever happened
 // in between (nested marks, renames, removals, Clear, whole-list assignment).
 TEST(TVarList, MarksUndoEverythingAFullCopyWouldRestore) {
