@@ -217,18 +217,19 @@ bool TScriptEngine::IndexListText(const IndexList& list, std::string_view stream
 
 bool TScriptEngine::CallByName(const std::string& name, const CallTarget& target, const std::vector<CallArg>& args,
                                TVar& result, std::string_view stream, int depth) {
-  if (target.isProc) {
-    if (!CallDeclared(name, target.procIndex, args, result, stream, depth)) {
-      ReportError("Error in procedure: " + name, stream, 7);
-      return false;
-    }
-    return true;
-  }
+  if (target.isProc) return CallProc(name, target.procIndex, args, result.Value, stream, depth);
   if (!CallNative(name, target.funcIndex, args, result, stream, depth)) {
     ReportError("Error in function: " + name, stream, 7);
     return false;
   }
   return true;
+}
+
+bool TScriptEngine::CallProc(const std::string& name, int procIndex, const std::vector<CallArg>& args,
+                             ScriptValue& result, std::string_view stream, int depth) {
+  if (CallDeclared(name, procIndex, args, result, stream, depth)) return true;
+  ReportError("Error in procedure: " + name, stream, 7);
+  return false;
 }
 
 bool TScriptEngine::CallNative(const std::string& name, int funcIndex, const std::vector<CallArg>& args,

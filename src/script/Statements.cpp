@@ -511,14 +511,14 @@ bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std
     callArgs[i].stream = args[i];
   }
   for (size_t i = 0; i < args.size(); ++i) callArgs[i].joined = joined[i];
-  return CallDeclared(name, -1, callArgs, result, {}, 0);
+  return CallDeclared(name, -1, callArgs, result.Value, {}, 0);
 }
 
 // The body runs on the caller's variables with the parameters added; afterwards the
 // variables are as before the call, except that bare variable arguments take back their
 // parameter's final value.
 bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args,
-                                 TVar& result, std::string_view stream, int depth) {
+                                 ScriptValue& result, std::string_view stream, int depth) {
   // The index comes from a lookup made against the present Procs.
   if (procIndex < 0 || procIndex >= procs_.Count()) [[unlikely]] {
     procIndex = procs_.Find(name);
@@ -585,7 +585,7 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     anyFinal = true;
   }
   const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
-  if (returned >= 0) result.Value = std::as_const(vars_)[returned].Value;
+  if (returned >= 0) result = std::as_const(vars_)[returned].Value;
   vars_.PopMark();
   if (proc->isFunction && returned < 0) [[unlikely]] {
     ReportError(StatementMessage("Function must return result : ", name), stream, 26);

@@ -175,7 +175,10 @@ class TScriptEngine {
   PreparedProc* ProcAt(int index);
   bool BindParameters(PreparedProc& proc, const std::vector<CallArg>& args, std::string_view stream, int depth);
   [[gnu::cold, gnu::noinline]] void EndJumpInCall(std::string_view stream);
-  bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, TVar& result,
+  // A declared procedure's call; a failed one reports "Error in procedure: " after its own error.
+  bool CallProc(const std::string& name, int procIndex, const std::vector<CallArg>& args, ScriptValue& result,
+                std::string_view stream, int depth);
+  bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, ScriptValue& result,
                     std::string_view stream, int depth);
 
   // The direct executor: finds every statement in the text each time it runs (Statements.cpp).
