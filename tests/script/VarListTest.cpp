@@ -192,6 +192,17 @@ TEST(TVarList, TheGenerationFollowsTheNamesNotTheValues) {
   EXPECT_TRUE(hasArray);
 }
 
+// Opens a mark, or closes the newest open one (if any): a call's frame, at random.
+void OpenOrCloseMark(TVarList& vars, int& marks, bool open) {
+  if (open) {
+    vars.PushMark();
+    ++marks;
+  } else if (marks > 0) {
+    vars.PopMark();
+    --marks;
+  }
+}
+
 // A call's mark on a long list drops the call's entries from the name index instead of
 // rebuilding it; lookups must still answer what a scan answers, arrays and repeats included.
 TEST(TVarList, LongListsKeepTheirIndexAcrossMarks) {
@@ -210,17 +221,10 @@ TEST(TVarList, LongListsKeepTheirIndexAcrossMarks) {
     for (int i = 0; i < 14 + pick(30); ++i) vars.Add({"G" + std::to_string(i), ScriptValue::Int(i)});
     int marks = 0;
     for (int step = 0; step < 200; ++step) {
-      switch (pick(8)) {
+      const int what = pick(8);
+      switch (what) {
         case 0:
-          vars.PushMark();
-          ++marks;
-          break;
-        case 1:
-          if (marks > 0) {
-            vars.PopMark();
-            --marks;
-          }
-          break;
+        case 1: OpenOrCloseMark(vars, marks, what == 0); break;
         case 2: vars.Append({nameOf(pick(60)), ScriptValue::Int(step)}); break;  // repeats allowed
         case 3: vars.SetValueAt(pick(vars.Count()), ScriptValue::Int(-step)); break;  // a value saved
         case 4:
@@ -318,17 +322,10 @@ TEST(TVarList, KeptLookupsAndRememberedAppendsAgreeWithAFreshLookup) {
       TVarList& list = pick(4) == 0 ? other : vars;
       const size_t k = static_cast<size_t>(pick(static_cast<int>(names.size())));
       bool hasArray = false;
-      switch (pick(7)) {
+      const int what = pick(7);
+      switch (what) {
         case 0:
-          vars.PushMark();
-          ++marks;
-          break;
-        case 1:
-          if (marks > 0) {
-            vars.PopMark();
-            --marks;
-          }
-          break;
+        case 1: OpenOrCloseMark(vars, marks, what == 0); break;
         case 2:
         case 3:
           if (list.FindCached(names[k], slots[k], hasArray) < 0)
