@@ -105,6 +105,7 @@ ClassInfo Entry(std::string name, const std::vector<PropField>& fields, std::vec
   c.name = std::move(name);
   c.displayName = (c.name.size() >= 3 && UpperAscii(c.name.substr(0, 3)) == "TQX") ? c.name.substr(3) : c.name;
   c.props = Props(fields);
+  for (size_t i = 0; i < c.props.size(); ++i) c.propIndex.emplace(UpperAscii(c.props[i].name), static_cast<int>(i));
   c.allowedParents = std::move(parents);
   c.create = create;
   return c;
@@ -173,10 +174,11 @@ ScriptSlot ScriptSlotOf(PropField field) {
 }
 
 int ClassInfo::FindProp(std::string_view propName) const {
-  for (size_t i = 0; i < props.size(); ++i) {
-    if (EqualsNoCaseAscii(props[i].name, propName)) return static_cast<int>(i);
-  }
-  return -1;
+  char upper[64];
+  if (propName.size() > sizeof upper) return -1;  // longer than any property name
+  for (size_t i = 0; i < propName.size(); ++i) upper[i] = UpperAscii(propName[i]);
+  const auto it = propIndex.find(std::string_view(upper, propName.size()));
+  return it == propIndex.end() ? -1 : it->second;
 }
 
 int ClassInfo::FindField(PropField field) const {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qx {
@@ -89,6 +90,12 @@ struct ClassInfo {
 
   // Index of a property by name, letter case ignored; -1 when the class has none.
   int FindProp(std::string_view propName) const;
+  // Upper-cased property name -> its first index (scripts look properties up by name often).
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, int, NameHash, std::equal_to<>> propIndex;
   int FindField(PropField field) const;
   bool AllowsParent(std::string_view parentClass) const;
 };

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "SceneTestSupport.h"
+#include "base/Ascii.h"
 
 namespace qx {
 namespace {
@@ -60,6 +61,25 @@ TEST(ClassTable, PropertyListsInIndexOrder) {
     std::string names;
     for (const PropInfo& p : c.props) names += (names.empty() ? "" : " ") + std::string(p.name);
     EXPECT_EQ(names, kExpected.at(c.name)) << c.name;
+  }
+}
+
+// The name index answers what comparing with every property name answers.
+TEST(ClassTable, PropertyLookupAgreesWithAScanInAnyLetterCase) {
+  auto scan = [](const ClassInfo& c, std::string_view name) {
+    for (size_t i = 0; i < c.props.size(); ++i) {
+      if (EqualsNoCaseAscii(c.props[i].name, name)) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  for (const ClassInfo& c : ClassTable()) {
+    for (const PropInfo& p : c.props) {
+      for (const std::string& name : {std::string(p.name), UpperAscii(p.name), LowerAscii(p.name)})
+        EXPECT_EQ(c.FindProp(name), scan(c, name)) << c.name << " " << name;
+    }
+    for (const std::string& name : {std::string(), std::string("NOSUCH"), std::string(200, 'X'),
+                                    std::string("R\xD5"), std::string("rx ")})
+      EXPECT_EQ(c.FindProp(name), -1) << c.name << " " << name;
   }
 }
 
