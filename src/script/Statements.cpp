@@ -565,7 +565,9 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   }
   if (controlFlag_ != TControlFlag::None) [[unlikely]] EndJumpInCall(stream);
   if (Failed()) [[unlikely]] {
-    vars_.PopMark();
+    // The run stops here: the variables stay as they were at the error, the call's own
+    // included, and nothing is copied back.
+    vars_.KeepMark();
     return false;
   }
   // The parameters' final values for the copy-back, and RESULT, before the undo.

@@ -335,6 +335,16 @@ void TVarList::PopMarkUndoing() {
   generation_ = m.generation;  // the same entries as then
 }
 
+void TVarList::KeepMark() {
+  marks_.pop_back();
+  // The journal since the mark now belongs to the enclosing mark: undoing it all from the
+  // newest still brings back what that mark saw. With no mark left it is not needed.
+  if (marks_.empty()) {
+    undo_.clear();
+    saved_.clear();
+  }
+}
+
 void TVarList::SaveValue(int i) {
   const Mark& m = marks_.back();
   const auto at = static_cast<size_t>(i);

@@ -135,7 +135,10 @@ class TVarList {
   // Marks: every change made after PushMark (values, new, removed or renamed entries, even
   // Clear) is undone by the matching PopMark, which brings back the entries exactly and so
   // the stamp too. Marks nest. A call of a declared procedure runs between the two, at the
-  // cost of what it changes rather than of a copy of all variables.
+  // cost of what it changes rather than of a copy of all variables. KeepMark ends the newest
+  // mark keeping every change (a failed call leaves the variables as they were at the
+  // error); an enclosing mark still undoes them.
+  void KeepMark();
   void PushMark() { marks_.push_back({items_.size(), generation_, undo_.size(), ++nextMarkId_}); }
   void PopMark() {
     const Mark& m = marks_.back();

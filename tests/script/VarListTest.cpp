@@ -254,7 +254,7 @@ TEST(TVarList, LongListsKeepTheirIndexAcrossMarks) {
 }
 
 // Marks must bring back exactly what a full copy taken at the mark holds, whatever happened
-// in between (nested marks, renames, removals, Clear, whole-list assignment).
+// in between (nested marks, kept ones, renames, removals, Clear, whole-list assignment).
 TEST(TVarList, MarksUndoEverythingAFullCopyWouldRestore) {
   Scene scene;
   std::mt19937 rng(424242);
@@ -277,6 +277,12 @@ TEST(TVarList, MarksUndoEverythingAFullCopyWouldRestore) {
           break;
         case 1:
           if (copies.empty()) break;
+          if (pick(3) == 0) {
+            // Kept: the changes stay, and the enclosing mark must still undo them.
+            vars.KeepMark();
+            copies.pop_back();
+            break;
+          }
           vars.PopMark();
           ASSERT_EQ(text(vars), copies.back().first) << round << ":" << step;
           ASSERT_EQ(vars.Generation(), copies.back().second);
