@@ -93,7 +93,11 @@ struct ClassInfo {
   // Upper-cased property name -> its first index (scripts look properties up by name often).
   struct NameHash {
     using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    size_t operator()(std::string_view s) const {
+      uint64_t h = 14695981039346656037ull;  // FNV-1a: names are short, this is cheaper than murmur
+      for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+      return static_cast<size_t>(h);
+    }
   };
   std::unordered_map<std::string, int, NameHash, std::equal_to<>> propIndex;
   int FindField(PropField field) const;
