@@ -53,12 +53,36 @@ class FakeInterpreter final : public EventInterpreter {
 };
 
 // Installs the fake pool and a script host for one test, and cleans up the process-wide state.
+// A fresh folder under the system's temporary folder, removed with the object.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::random_device rd;
+    path_ = std::filesystem::temp_directory_path() / ("qx-scene-" + std::to_string(rd()) + std::to_string(rd()));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
 class SceneFixture {
  public:
   SceneFixture() {
     ResetRuntime();
     CreateInterpreterPool([this](int i) { return std::make_unique<FakeInterpreter>(scripts, i); });
     root = std::make_unique<TQXDB>();
+    // Files the tree names (a state file, an ini) land in a scratch game folder, not in
+    // whatever folder the tests run in.
+    root->SetGameFolder(folder.path().string());
     host = std::make_unique<SceneScriptHost>(root.get());
     SetHost(host.get());
   }
@@ -82,27 +106,7 @@ class SceneFixture {
   FakeScripts scripts;
   std::unique_ptr<TQXDB> root;
   std::unique_ptr<SceneScriptHost> host;
-};
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("qx-scene-" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
+  ScratchDir folder;  // the root's game folder
 };
 
 inline void WriteText(const std::string& path, const std::string& text) {
