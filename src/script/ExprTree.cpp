@@ -614,7 +614,10 @@ class FastEvaluator {
     const auto& n = static_cast<const CallNode&>(*code.call);
     TScriptEngine::CallTarget target;
     Callable(n.name, n.resolution, &target);
-    if (target.isProc) return e_.CallProc(n.name, target.procIndex, n.args, value, tree.stream, 0) && !e_.Failed();
+    if (target.isProc) {
+      value = ScriptValue();  // a PROCEDURE gives no value: Empty, whatever `value` held
+      return e_.CallProc(n.name, target.procIndex, n.args, value, tree.stream, 0) && !e_.Failed();
+    }
     TVar out;
     e_.CallByName(n.name, target, n.args, out, tree.stream, 0);
     if (e_.Failed()) return false;

@@ -336,13 +336,22 @@ void TVarList::PopMarkUndoing() {
 }
 
 void TVarList::KeepMark() {
+  const size_t keptFrom = marks_.back().undoStart;
   marks_.pop_back();
-  // The journal since the mark now belongs to the enclosing mark: undoing it all from the
-  // newest still brings back what that mark saw. With no mark left it is not needed.
   if (marks_.empty()) {
-    undo_.clear();
+    undo_.clear();  // nothing left to undo to
     saved_.clear();
+    return;
   }
+  // The journal since the mark passes to the enclosing one, less the records about entries
+  // that one did not have: it drops those entries anyway, and such an entry may later go
+  // without a record, which would leave the older records pointing at the wrong place.
+  const size_t count = marks_.back().count;
+  undo_.erase(std::remove_if(undo_.begin() + static_cast<long>(keptFrom), undo_.end(),
+                             [count](const Undo& u) {
+                               return u.kind != Undo::Replaced && static_cast<size_t>(u.index) >= count;
+                             }),
+              undo_.end());
 }
 
 void TVarList::SaveValue(int i) {
