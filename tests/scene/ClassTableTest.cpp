@@ -83,6 +83,28 @@ TEST(ClassTable, PropertyLookupAgreesWithAScanInAnyLetterCase) {
   }
 }
 
+// The lookup folds the asked name into a fixed buffer: every property name must fit it,
+// and a name that differs from one only beyond ASCII letters (bytes of 0x80 and up, an
+// extra byte) is no match.
+TEST(ClassTable, PropertyLookupCoversEveryNameLengthAndOnlyFoldsAsciiLetters) {
+  for (const ClassInfo& c : ClassTable()) {
+    for (size_t i = 0; i < c.props.size(); ++i) {
+      const std::string name(c.props[i].name);
+      EXPECT_LE(name.size(), 64u) << c.name << " " << name;
+      std::string mixed = name;
+      for (size_t k = 0; k < mixed.size(); k += 2) mixed[k] = LowerAscii(mixed[k]);
+      const int found = c.FindProp(mixed);
+      ASSERT_GE(found, 0) << c.name << " " << mixed;
+      EXPECT_TRUE(EqualsNoCaseAscii(c.props[static_cast<size_t>(found)].name, name));
+      EXPECT_LE(found, static_cast<int>(i));  // the first of equal names wins
+      EXPECT_EQ(c.FindProp(name + "\xE0"), -1) << c.name << " " << name;
+      std::string high = name;
+      high[0] = static_cast<char>(static_cast<unsigned char>(high[0]) | 0x80);
+      EXPECT_EQ(c.FindProp(high), -1) << c.name << " " << name;
+    }
+  }
+}
+
 TEST(ClassTable, TypeKindsAndEnumerationNames) {
   const ClassInfo& image = *FindClass("TQXImage");
   auto type = [&](const char* n) { return image.props[image.FindProp(n)].type; };
