@@ -2,8 +2,6 @@
 // interpreter pool, where every new name is first offered to the element as a property.
 // Prints each workload's best processor time beside the same script on a bare engine.
 //   build/bench/bench_events [--reps N]
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "CpuClock.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
 #include "scene/EngineInterpreter.h"
@@ -25,12 +24,7 @@
 namespace {
 
 using namespace qx;
-
-double CpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
+using bench::CpuMs;
 
 struct Workload {
   const char* title;

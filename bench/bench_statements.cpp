@@ -4,8 +4,6 @@
 // for contrast.
 //   bench/run_script_bench.sh [BUILD_DIR] [REPS]        (installs lua5.4 when missing)
 //   build/bench/bench_statements [--lua PATH] [--reps N] [--no-direct]
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,19 +11,14 @@
 #include <filesystem>
 #include <string>
 
+#include "CpuClock.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
 namespace {
 
 using namespace qx;
-
-// Processor time of this process, as Lua's os.clock measures it.
-double CpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
+using bench::CpuMs;
 
 struct Workload {
   const char* title;
