@@ -12,22 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFiles.h"
 #include "shell/AudioMixer.h"
 
 namespace qx::test {
 
 inline std::string AudioData(const std::string& name) { return std::string(QX_TEST_DATA_DIR) + "/audio/" + name; }
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& data) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
 
 // Frames computed by a function of the frame number and channel, as 16-bit values.
 class FunctionSource : public AudioSource {
@@ -138,24 +128,5 @@ inline double Rms(const std::vector<float>& values, int channels, int channel, s
   }
   return n ? std::sqrt(sum / n) : 0;
 }
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("qx-audio-" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string Path() const { return path_.string(); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace qx::test

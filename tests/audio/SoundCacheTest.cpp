@@ -35,7 +35,7 @@ struct CacheRig {
 
   CacheRig() {
     ResetRuntime();
-    Runtime().GameFolder = dir.Path() + "/";
+    Runtime().GameFolder = dir.path().string() + "/";
     Runtime().Parts.Timer = &timer;
     clock.reads = 0;
   }
@@ -145,7 +145,7 @@ TEST(SoundCache, NamesStayInsideTheGameFolder) {
   CacheRig rig;
   rig.File("sounds/Voice/Hello.WAV");
   rig.File("outside.wav");
-  Runtime().GameFolder = rig.dir.Path() + "/sounds/";  // a game whose folder holds "Voice"
+  Runtime().GameFolder = rig.dir.path().string() + "/sounds/";  // a game whose folder holds "Voice"
   rig.File("sounds/sounds/voice/hello.wav");
   rig.cache.PlaySound("voice\\hello.wav", 100);
   EXPECT_EQ(rig.audio.Count("SampleLoad(3) " + (rig.dir / "sounds/sounds/voice/hello.wav")), 1);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "ScratchFiles.h"
 #include "elements/FontTestSupport.h"
 #include "resources/ResArchive.h"
 
@@ -105,26 +106,9 @@ TEST(GfxFontList, DefaultNamesAndLookupWithoutCase) {
   EXPECT_EQ(rig.fonts.Count(), 0);
 }
 
-class ArchiveDir {
- public:
-  ArchiveDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("qx-font-" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ArchiveDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 TEST(GfxFontList, LoadsEveryFontRecordOfAnArchive) {
   FontRig rig;
-  ArchiveDir dir;
+  test::ScratchDir dir;
   std::vector<TResPackEntry> entries(5);
   entries[0] = {"Title", 3, 0, MakeFontRecord(FontSpec{.glyphWidth = 9})};
   entries[1] = {"images\\door.jpg", 0, 0, {1, 2, 3}};
@@ -132,9 +116,9 @@ TEST(GfxFontList, LoadsEveryFontRecordOfAnArchive) {
   entries[3] = {"body.fnt", 3, 0, MakeFontRecord(FontSpec{.glyphWidth = 5})};
   entries[4] = {"NotAFont", 0, 0, MakeFontRecord(FontSpec{})};
   std::string error;
-  ASSERT_TRUE(WriteResArchive(dir.File("game.res"), entries, error)) << error;
+  ASSERT_TRUE(WriteResArchive(dir / "game.res", entries, error)) << error;
   TResArchive archive;
-  archive.SetFileName(dir.File("game.res"));
+  archive.SetFileName(dir / "game.res");
   // A damaged record costs only its own font.
   EXPECT_FALSE(rig.fonts.LoadFromArchive(archive));
   EXPECT_TRUE(archive.Opened());
@@ -152,7 +136,7 @@ TEST(GfxFontList, LoadsEveryFontRecordOfAnArchive) {
   EXPECT_FALSE(f.LoadFromArchive("title", archive, TGfxQuality::aqHigh, TAlphaLevel::alFull));
 
   TResArchive missing;
-  missing.SetFileName(dir.File("none.res"));
+  missing.SetFileName(dir / "none.res");
   EXPECT_FALSE(rig.fonts.LoadFromArchive(missing));
   EXPECT_EQ(rig.fonts.Count(), 2);
 }

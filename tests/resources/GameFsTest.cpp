@@ -19,7 +19,7 @@ using test::WriteText;
 // A game folder: Images/Door.JPG, "Фон/Дверь.png" (UTF-8 on disk), sounds/click.wav.
 struct Game {
   ScratchDir dir;
-  TGameFs files{dir.Path()};
+  TGameFs files{dir.path().string()};
   Game() {
     fs::create_directories(dir / "Images");
     fs::create_directories(dir / "\xD0\xA4\xD0\xBE\xD0\xBD");  // Фон

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFiles.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
@@ -53,27 +54,6 @@ class FakeInterpreter final : public EventInterpreter {
 };
 
 // Installs the fake pool and a script host for one test, and cleans up the process-wide state.
-// A fresh folder under the system's temporary folder, removed with the object.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("qx-scene-" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 class SceneFixture {
  public:
   SceneFixture() {
@@ -108,15 +88,5 @@ class SceneFixture {
   std::unique_ptr<SceneScriptHost> host;
   ScratchDir folder;  // the root's game folder
 };
-
-inline void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 }  // namespace qx::test

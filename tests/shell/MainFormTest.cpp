@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ScratchFiles.h"
 #include "platform/null/NullGfx.h"
 #include "platform/null/NullWindow.h"
 #include "shell/RuntimeState.h"
@@ -191,47 +192,34 @@ TEST(MainFormInput, CloseEventEndsTheLoop) {
   EXPECT_EQ(rig.form->Frames(), 0);
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/qxtestXXXXXX";
-    path_ = mkdtemp(name);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 TEST(MainFormReplay, EventsArriveAtTheirTicksAndQuitEndsTheRun) {
-  TempDir dir;
+  test::ScratchDir dir;
   std::vector<ReplayEvent> events;
   std::string error;
-  ASSERT_TRUE(ParseReplay("0 move 10 20\n3 move 30 40\n3 shot " + dir.File("a.png") + "\n5 quit\n",
+  ASSERT_TRUE(ParseReplay("0 move 10 20\n3 move 30 40\n3 shot " + (dir / "a.png") + "\n5 quit\n",
                           events, error))
       << error;
   ShellOptions options;
   options.replay = events;
-  options.recordPath = dir.File("rec.txt");
-  options.screenshotPath = dir.File("end.png");
+  options.recordPath = dir / "rec.txt";
+  options.screenshotPath = dir / "end.png";
   ShellRig rig(std::move(options));
   EXPECT_EQ(rig.form->Run(), 0);
   EXPECT_EQ(rig.form->ProcessTicks(), 5);
   EXPECT_EQ(Runtime().MouseX, 30);
   EXPECT_EQ(Runtime().MouseDX, 20);
-  EXPECT_TRUE(std::filesystem::exists(dir.File("a.png")));
-  EXPECT_TRUE(std::filesystem::exists(dir.File("end.png")));
-  std::ifstream rec(dir.File("rec.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.png"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "end.png"));
+  std::ifstream rec(dir / "rec.txt");
   std::string line;
   std::getline(rec, line);
   EXPECT_EQ(line, "5 quit");  // replayed input is not recorded again
 }
 
 TEST(MainFormReplay, WindowInputIsRecordedInReplayFormat) {
-  TempDir dir;
+  test::ScratchDir dir;
   ShellOptions options;
-  options.recordPath = dir.File("rec.txt");
+  options.recordPath = dir / "rec.txt";
   options.frameLimit = 2;
   ShellRig rig(std::move(options));
   WindowEvent down;
@@ -245,7 +233,7 @@ TEST(MainFormReplay, WindowInputIsRecordedInReplayFormat) {
   key.ctrl = true;
   rig.window.Push(key);
   EXPECT_EQ(rig.form->Run(), 0);
-  std::ifstream in(dir.File("rec.txt"));
+  std::ifstream in(dir / "rec.txt");
   std::stringstream ss;
   ss << in.rdbuf();
   EXPECT_EQ(ss.str(), "0 down 7 8\n0 key 65 ctrl\n1 quit\n");
