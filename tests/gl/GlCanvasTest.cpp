@@ -1,46 +1,16 @@
 // The canvas drawing through OpenGL, checked pixel by pixel (headless, Mesa).
-#include <SDL.h>
-#include <gtest/gtest.h>
-
-#include "platform/Platform.h"
-#include "render/GfxCanvas.h"
-#include "render/GfxDevice.h"
+#include "gl/GlCanvasFixture.h"
 #include "resources/GfxImage.h"
 
 namespace qx {
 namespace {
 
-class GlCanvasTest : public ::testing::Test {
+class GlCanvasTest : public GlCanvasFixture {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(CreatePlatform(true, 64, 64, platform_, error)) << error;
-    device_ = std::make_unique<TGfxDevice>(*platform_.gfx);
-    canvas_ = std::make_unique<TGfxCanvas>(*platform_.gfx);
-    canvas_->SetAntialias(false);
-    canvas_->SetPublisher(device_.get());
-    device_->SetWidth(64);
-    device_->SetHeight(64);
-    ASSERT_TRUE(device_->Initialize());
-  }
+  void SetUp() override { StartCanvas(64); }
   void TearDown() override {
     image_.reset();
-    canvas_.reset();
-    device_.reset();
-    platform_.Release();
-    SDL_Quit();
-  }
-  // Renders one frame drawing `draw` over black.
-  template <class F>
-  void Frame(F draw) {
-    device_->OnRender = draw;
-    device_->Render(0xFF000000u, true);
-  }
-  uint32_t Pixel(int x, int y) {
-    std::vector<uint32_t> px;
-    int w = 0, h = 0;
-    EXPECT_TRUE(platform_.gfx->ReadBackBuffer(px, w, h));
-    return px.at(static_cast<size_t>(y) * w + x) & 0xFFFFFF;  // device order, no alpha
+    StopCanvas();
   }
   // A 2 x 2 picture: opaque red, half-transparent green, invisible blue, opaque white.
   TGfxImage* Picture() {
@@ -56,9 +26,6 @@ class GlCanvasTest : public ::testing::Test {
     return image_.get();
   }
 
-  PlatformSet platform_;
-  std::unique_ptr<TGfxDevice> device_;
-  std::unique_ptr<TGfxCanvas> canvas_;
   std::unique_ptr<TGfxImage> image_;
 };
 

@@ -1,13 +1,8 @@
 // Text drawn through OpenGL with a real font record (DejaVu Sans made by qxtool), checked
 // pixel by pixel against the glyph image (headless, Mesa).
-#include <SDL.h>
-#include <gtest/gtest.h>
-
 #include "elements/GfxFont.h"
 #include "elements/QXText.h"
-#include "platform/Platform.h"
-#include "render/GfxCanvas.h"
-#include "render/GfxDevice.h"
+#include "gl/GlCanvasFixture.h"
 #include "resources/ResArchive.h"
 #include "scene/QXDB.h"
 
@@ -16,21 +11,14 @@ namespace {
 
 constexpr int kSide = 128;
 
-class GlTextTest : public ::testing::Test {
+class GlTextTest : public GlCanvasFixture {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(CreatePlatform(true, kSide, kSide, platform_, error)) << error;
-    device_ = std::make_unique<TGfxDevice>(*platform_.gfx);
-    canvas_ = std::make_unique<TGfxCanvas>(*platform_.gfx);
+    StartCanvas(kSide);
+    if (HasFatalFailure()) return;
     fonts_ = std::make_unique<TGfxFonts>(*platform_.gfx);
-    canvas_->SetAntialias(false);
-    canvas_->SetPublisher(device_.get());
     fonts_->Canvas = canvas_.get();
     fonts_->SetPublisher(device_.get());
-    device_->SetWidth(kSide);
-    device_->SetHeight(kSide);
-    ASSERT_TRUE(device_->Initialize());
     archive_.SetFileName(std::string(QX_TEST_DATA_DIR) + "/elements/dejavu-sans-12.res");
     ASSERT_TRUE(fonts_->LoadFromArchive(archive_));
     font_ = fonts_->FindFont("dejavusans12").get();
@@ -39,18 +27,8 @@ class GlTextTest : public ::testing::Test {
   void TearDown() override {
     SetGameFonts(nullptr);
     fonts_.reset();
-    canvas_.reset();
-    device_.reset();
-    platform_.Release();
-    SDL_Quit();
+    StopCanvas();
   }
-  template <class F>
-  void Frame(F draw) {
-    device_->OnRender = draw;
-    device_->Render(0xFF000000u, true);
-    ASSERT_TRUE(platform_.gfx->ReadBackBuffer(pixels_, width_, height_));
-  }
-  uint32_t Pixel(int x, int y) const { return pixels_.at(static_cast<size_t>(y) * width_ + x) & 0xFFFFFF; }
   // The coverage of a glyph frame's pixel, from the font's own image.
   int Coverage(char c, int x, int y) const {
     const TGfxImage& img = font_->Image();
@@ -59,14 +37,9 @@ class GlTextTest : public ::testing::Test {
     return static_cast<int>(img.GetPixel(place.left + x, place.top + y, place.texture) >> 24);
   }
 
-  PlatformSet platform_;
-  std::unique_ptr<TGfxDevice> device_;
-  std::unique_ptr<TGfxCanvas> canvas_;
   std::unique_ptr<TGfxFonts> fonts_;
   TResArchive archive_;
   TGfxFont* font_ = nullptr;
-  std::vector<uint32_t> pixels_;
-  int width_ = 0, height_ = 0;
 };
 
 TEST_F(GlTextTest, GlyphsLandPixelForPixelInTheirColour) {
