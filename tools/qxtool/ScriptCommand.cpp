@@ -48,6 +48,21 @@ std::string FolderOf(const std::string& file) {
   return folder.empty() ? std::string(".") : folder;
 }
 
+// An engine with the standard built-ins on a host whose files and error log are those of
+// the script's folder, installed for as long as the session lasts.
+struct ScriptSession {
+  explicit ScriptSession(const std::string& file) : host(FolderOf(file)) {
+    qx::SetHost(&host);
+    qx::RegisterStandardFunctions(engine);
+  }
+  ~ScriptSession() { qx::SetHost(nullptr); }
+  ScriptSession(const ScriptSession&) = delete;
+  ScriptSession& operator=(const ScriptSession&) = delete;
+
+  ToolHost host;
+  qx::TScriptEngine engine;
+};
+
 // NAME = VALUE (KIND): strings in apostrophes, numbers in their shortest text.
 std::string VarLine(const qx::TVar& var) {
   const qx::ScriptValue& v = var.Value;
@@ -104,10 +119,8 @@ bool ReadScript(std::string& text) {
 void Check() {
   std::string text;
   if (!ReadScript(text)) return;
-  ToolHost host(FolderOf(gOpt.file));
-  qx::SetHost(&host);
-  qx::TScriptEngine engine;
-  qx::RegisterStandardFunctions(engine);
+  ScriptSession session(gOpt.file);
+  qx::TScriptEngine& engine = session.engine;
   engine.Prepare(text);
   if (engine.Failed()) {
     std::string where = engine.ErrorText();
@@ -118,7 +131,6 @@ void Check() {
   } else {
     std::printf("%s: ok\n", gOpt.file.c_str());
   }
-  qx::SetHost(nullptr);
 }
 
 void RunScript() {
@@ -130,24 +142,19 @@ void RunScript() {
   }
   std::string text;
   if (!ReadScript(text)) return;
-  ToolHost host(FolderOf(gOpt.file));
-  qx::SetHost(&host);
-  {
-    qx::TScriptEngine engine;
-    qx::RegisterStandardFunctions(engine);
-    for (const qx::TVar& var : given) engine.Vars().Assign(var);
-    const qx::TokenStream program = engine.Prepare(text);
-    const bool ok = !engine.Failed() && engine.Run(program);
-    if (!ok) {
-      const std::string line = host.lines.empty() ? engine.ErrorMessage() : host.lines.back();
-      std::fprintf(stderr, "%s\n", qx::Cp1251ToUtf8(line).c_str());
-      SetExitStatus(1);
-    } else {
-      const qx::TVarList& vars = engine.Vars();
-      for (int i = 0; i < vars.Count(); ++i) std::printf("%s\n", VarLine(vars[i]).c_str());
-    }
+  ScriptSession session(gOpt.file);
+  qx::TScriptEngine& engine = session.engine;
+  for (const qx::TVar& var : given) engine.Vars().Assign(var);
+  const qx::TokenStream program = engine.Prepare(text);
+  const bool ok = !engine.Failed() && engine.Run(program);
+  if (!ok) {
+    const std::string line = session.host.lines.empty() ? engine.ErrorMessage() : session.host.lines.back();
+    std::fprintf(stderr, "%s\n", qx::Cp1251ToUtf8(line).c_str());
+    SetExitStatus(1);
+  } else {
+    const qx::TVarList& vars = engine.Vars();
+    for (int i = 0; i < vars.Count(); ++i) std::printf("%s\n", VarLine(vars[i]).c_str());
   }
-  qx::SetHost(nullptr);
 }
 
 const CommandRegistration kScript("script", [](CLI::App& app) {

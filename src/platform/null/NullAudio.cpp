@@ -70,21 +70,8 @@ AudioHandle NullAudio::SampleGetChannel(AudioHandle sample) {
   return h;
 }
 
-AudioHandle NullAudio::StreamCreateFile(const std::string& path, bool loop) {
-  const AudioHandle h = Load(loop ? "StreamCreate(loop)" : "StreamCreate", path, nullptr);
-  if (h) {
-    Channel c;
-    c.source = path;
-    c.loop = loop;
-    c.attributes.frequency = 44100;
-    channels[h] = c;
-  }
-  return h;
-}
-
-AudioHandle NullAudio::StreamCreateMemory(std::vector<uint8_t> data, bool loop) {
-  const std::string source = "memory:" + std::to_string(data.size());
-  const AudioHandle h = Load(loop ? "StreamCreate(loop)" : "StreamCreate", source, &data);
+AudioHandle NullAudio::StreamCreate(const std::string& source, const std::vector<uint8_t>* bytes, bool loop) {
+  const AudioHandle h = Load(loop ? "StreamCreate(loop)" : "StreamCreate", source, bytes);
   if (h) {
     Channel c;
     c.source = source;
@@ -93,6 +80,12 @@ AudioHandle NullAudio::StreamCreateMemory(std::vector<uint8_t> data, bool loop) 
     channels[h] = c;
   }
   return h;
+}
+
+AudioHandle NullAudio::StreamCreateFile(const std::string& path, bool loop) { return StreamCreate(path, nullptr, loop); }
+
+AudioHandle NullAudio::StreamCreateMemory(std::vector<uint8_t> data, bool loop) {
+  return StreamCreate("memory:" + std::to_string(data.size()), &data, loop);
 }
 
 bool NullAudio::ChannelPlay(AudioHandle channel, bool restart) {

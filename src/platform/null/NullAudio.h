@@ -60,6 +60,8 @@ class NullAudio final : public Audio {
 
  private:
   AudioHandle Load(const std::string& call, const std::string& source, const std::vector<uint8_t>* bytes);
+  // A stream channel over `source` (file name or "memory:SIZE").
+  AudioHandle StreamCreate(const std::string& source, const std::vector<uint8_t>* bytes, bool loop);
   AudioHandle next_ = 1;
 };
 
