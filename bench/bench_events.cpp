@@ -11,6 +11,7 @@
 #include <string>
 
 #include "CpuClock.h"
+#include "ScriptWorkloads.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
 #include "scene/EngineInterpreter.h"
@@ -32,17 +33,8 @@ struct Workload {
 };
 
 const Workload kWorkloads[] = {
-    {"FOR loop, 1,000,000 passes: add and IF",
-     "I := 0; S := 0;\n"
-     "FOR I := 1 TO 1000000 DO BEGIN\n"
-     "  S := S + 7;\n"
-     "  IF S > 1000 THEN S := S - 1000\n"
-     "END"},
-    {"200,000 calls of a declared FUNCTION",
-     "FUNCTION ADD(A, B);\n"
-     "  RESULT := A + B;\n"
-     "I := 0; S := 0;\n"
-     "FOR I := 1 TO 200000 DO S := ADD(S, 1)"},
+    {"FOR loop, 1,000,000 passes: add and IF", bench::kLoopScript},
+    {"200,000 calls of a declared FUNCTION", bench::kCallScript},
     {"100,000 element property reads and writes",
      "I := 0;\n"
      "FOR I := 1 TO 100000 DO rX := rX + 1"},

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "CpuClock.h"
+#include "ScriptWorkloads.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
@@ -35,23 +36,12 @@ std::string ManyVariables() {
 }
 
 const Workload kWorkloads[] = {
-    {"(a) FOR loop, 1,000,000 passes: add and IF", "workload_loop.lua",
-     "I := 0; S := 0;\n"
-     "FOR I := 1 TO 1000000 DO BEGIN\n"
-     "  S := S + 7;\n"
-     "  IF S > 1000 THEN S := S - 1000\n"
-     "END",
-     "S"},
+    {"(a) FOR loop, 1,000,000 passes: add and IF", "workload_loop.lua", bench::kLoopScript, "S"},
     {"(b) 100,000 concatenations with IntToStr", "workload_concat.lua",
      "I := 0; S := '';\n"
      "FOR I := 1 TO 100000 DO S := 'item ' + IntToStr(I)",
      "S"},
-    {"(c) 200,000 calls of a declared FUNCTION", "workload_call.lua",
-     "FUNCTION ADD(A, B);\n"
-     "  RESULT := A + B;\n"
-     "I := 0; S := 0;\n"
-     "FOR I := 1 TO 200000 DO S := ADD(S, 1)",
-     "S"},
+    {"(c) 200,000 calls of a declared FUNCTION", "workload_call.lua", bench::kCallScript, "S"},
     {"(d) 9 x 9 array grid scanned 10,000 times", "workload_grid.lua",
      "X := 0; Y := 0; K := 0; C := 0;\n"
      "FOR X := 1 TO 9 DO FOR Y := 1 TO 9 DO G[X, Y] := (X * Y) AND 3;\n"
