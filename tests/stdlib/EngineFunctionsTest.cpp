@@ -54,10 +54,15 @@ TEST(EngineScreens, SetScreenThenLoadImSwitchesAndShows) {
   EXPECT_TRUE(extra->LoadMark);
   EXPECT_TRUE(rt.LoadNow);
   EXPECT_EQ(rt.CurrentScreen, e.menu);  // not yet
+  // The music fades after the new screen became current and before it is shown.
+  Runtime().Parts.FadeOutAllMusic = [&e, &rt] {
+    e.sounds.push_back(std::string("fade at ") + (rt.CurrentScreen ? rt.CurrentScreen->Id : "none") + " after " +
+                       std::to_string(e.scripts.runs.size()) + " runs");
+  };
   e.Call("LoadIm");
   EXPECT_EQ(rt.CurrentScreen, e.room);
-  EXPECT_EQ(e.scripts.runs.back(), "Show:ROOM:roomshow");
-  EXPECT_EQ(e.sounds, std::vector<std::string>{"fade"});  // music fades at every change
+  EXPECT_EQ(e.scripts.runs, std::vector<std::string>{"Show:ROOM:roomshow"});
+  EXPECT_EQ(e.sounds, std::vector<std::string>{"fade at ROOM after 0 runs"});  // music fades at every change
   EXPECT_TRUE(rt.LoadingPhase);  // until EndLoadIm
   e.Call("EndLoadIm");
   EXPECT_FALSE(rt.LoadingPhase);
