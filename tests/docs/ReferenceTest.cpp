@@ -4,6 +4,8 @@
 // at the top of that page, so the docs cannot fall behind the code.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -232,6 +234,50 @@ TEST(Reference, PagesStateTheirRuleAndTheReadmeLinksThem) {
                            "game-folder.md"}) {
     EXPECT_NE(readme.str().find(std::string("(docs/") + name + ")"), std::string::npos) << "README.md links " << name;
   }
+}
+
+// Links between the pages, anchors included, lead somewhere (anchors as the usual Markdown
+// renderers make them: lower case, blanks to hyphens, other punctuation dropped).
+std::string Anchor(const std::string& heading) {
+  std::string text = heading.substr(heading.find(' ') + 1), slug;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (std::isalnum(u)) slug += static_cast<char>(std::tolower(u));
+    else if (c == ' ' || c == '-') slug += '-';
+    else if (c == '_') slug += '_';
+  }
+  return slug;
+}
+
+TEST(Reference, LinksBetweenPagesLeadSomewhere) {
+  const std::string docs = std::string(QX_SOURCE_DIR) + "/docs/";
+  int links = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(docs)) {
+    if (entry.path().extension() != ".md") continue;
+    const std::string from = entry.path().filename().string();
+    const Page source = ReadPage(from);
+    for (const std::string& line : source.lines) {
+      for (size_t pos = line.find("]("); pos != std::string::npos; pos = line.find("](", pos + 2)) {
+        const size_t close = line.find(')', pos);
+        if (close == std::string::npos) continue;
+        const std::string target = line.substr(pos + 2, close - pos - 2);
+        if (target.rfind("http", 0) == 0) continue;
+        const size_t hash = target.find('#');
+        const std::string file = hash == std::string::npos ? target : target.substr(0, hash);
+        const bool page = file.empty() || (file.find('/') == std::string::npos && file.ends_with(".md"));
+        if (!page) continue;  // links out of docs/ are not checked here
+        const std::string page2 = file.empty() ? from : file;
+        ++links;
+        ASSERT_TRUE(std::filesystem::exists(docs + page2)) << from << " links " << target;
+        if (hash == std::string::npos) continue;
+        const std::string anchor = target.substr(hash + 1);
+        bool found = false;
+        for (const std::string& l : ReadPage(page2).lines) found |= HeadingLevel(l) > 0 && Anchor(l) == anchor;
+        EXPECT_TRUE(found) << from << " links " << target << ", a heading " << page2 << " does not have";
+      }
+    }
+  }
+  EXPECT_GT(links, 20);
 }
 
 // --- the rules themselves -------------------------------------------------------------------
