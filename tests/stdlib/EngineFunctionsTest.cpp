@@ -378,6 +378,23 @@ TEST(EngineLists, AddAndDelete) {
   EXPECT_TRUE(list->Items().empty());
 }
 
+TEST(EngineLists, DeletingTheLastItemOfAScrolledListShowsTheRest) {
+  Engine e;
+  auto* list = e.Add<TQXImList>(e.menu, "LIST", 30);
+  list->SetSizeX(300);
+  list->SetSizeY(100);
+  list->SetRowCount(1);
+  list->SetColCount(3);
+  for (int k = 0; k < 4; ++k) e.Add<TQXImage>(e.menu, "GEM" + std::to_string(k), 40 + k);
+  e.Call("ListAdd(QXDB.MENU.LIST, QXDB.MENU.GEM0)");
+  e.Call("ListAdd(QXDB.MENU.LIST, QXDB.MENU.GEM1)");
+  e.Call("ListAdd(QXDB.MENU.LIST, QXDB.MENU.GEM2)");
+  e.Call("ListAdd(QXDB.MENU.LIST, QXDB.MENU.GEM3)");
+  EXPECT_EQ(e.Call("QXDB.MENU.LIST.ScrollPos"), "3");
+  e.Call("ListDel(QXDB.MENU.LIST, QXDB.MENU.GEM3)");
+  EXPECT_EQ(e.Call("QXDB.MENU.LIST.ScrollPos"), "0");
+}
+
 TEST(EngineSounds, IdsThroughTheSoundTable) {
   Engine e;
   e.Text("sounds.ini", "[Default]\nclick=70:click.wav\n[Music]\ntheme=theme.ogg\n");
