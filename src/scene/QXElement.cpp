@@ -102,14 +102,15 @@ std::string TQXElement::Describe() const { return Id + " <" + ClassName() + ">";
 
 // --- position, layer, scripts ---------------------------------------------------------
 
+// A position beyond the 32-bit range is held at its end; NaN (a damaged file) is the lowest.
 int32_t TQXElement::X() const {
   const double r = RoundHalfEven(rX);
-  return r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(r);
+  return r >= 2147483647.0 ? INT32_MAX : !(r > -2147483648.0) ? INT32_MIN : static_cast<int32_t>(r);
 }
 
 int32_t TQXElement::Y() const {
   const double r = RoundHalfEven(rY);
-  return r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(r);
+  return r >= 2147483647.0 ? INT32_MAX : !(r > -2147483648.0) ? INT32_MIN : static_cast<int32_t>(r);
 }
 
 void TQXElement::SetOrder(int32_t v) {
