@@ -6,6 +6,7 @@
 #include "scene/ClassTable.h"
 #include "scene/GameFile.h"
 #include "scene/QXDB.h"
+#include "shell/MediaCache.h"
 #include "shell/RuntimeState.h"
 
 using namespace qx;
@@ -35,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ElementRecord reread;
     QX_FUZZ_CHECK(ParseElementBlob(live, *rootClass, reread));
   }
+  Media().Clear();  // the picture entries the tree asked for
   ResetRuntime();
   return 0;
 }

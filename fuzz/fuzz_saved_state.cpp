@@ -8,6 +8,7 @@
 #include "scene/ClassTable.h"
 #include "scene/QXDB.h"
 #include "scene/SavedState.h"
+#include "shell/MediaCache.h"
 #include "shell/RuntimeState.h"
 
 using namespace qx;
@@ -72,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QX_FUZZ_CHECK(applied.assigned + applied.skipped == records.size());
     WriteStateData(root);
   }
+  Media().Clear();  // the picture entries the tree asked for
   ResetRuntime();
   return 0;
 }
