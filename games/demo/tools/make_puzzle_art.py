@@ -556,6 +556,141 @@ def pipes_backdrop():
     return img
 
 
+
+# --- tower stacking ----------------------------------------------------------------------
+
+def wood(w, h, base, seed, grain=0.35):
+    """Wood: a base colour with stretched noise for the grain."""
+    img = Image.new('RGBA', (w, h), base)
+    a = np.asarray(img, np.float64).copy()
+    rng = np.random.RandomState(seed)
+    small = rng.rand(max(2, h // 6), 3)
+    g = np.asarray(Image.fromarray((small * 255).astype(np.uint8), 'L').resize((w, h), Image.BICUBIC), np.float64) / 255
+    fine = noise(w, h, 3, 0.5, seed + 1)
+    streak = np.sin(g * 18 + fine * 2) * grain
+    a[:, :, :3] *= (1 + streak * 0.35)[:, :, None]
+    return Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def hanoi_disc(w, h, colour):
+    """A disc seen slightly from above: a cylinder slab with a top ellipse and a hole."""
+    img = canvas(w, h)
+    s = SS
+    top_h = h * 0.42
+    W, H = w * s, h * s
+    side = mask_of(img.size, lambda d: (d.rectangle((2 * s, top_h * s / 2, W - 2 * s, H - top_h * s / 2 - 2 * s), fill=255),
+                                        d.ellipse((2 * s, H - top_h * s - 2 * s, W - 2 * s, H - 2 * s), fill=255)))
+    fill_mask(img, side, Image.fromarray(np.tile(np.interp(np.arange(W), [0, W * 0.3, W * 0.7, W], [0.45, 1.0, 0.75, 0.35])[None, :, None] *
+                                                 np.array(colour[:3])[None, None, :], (H, 1, 1)).clip(0, 255).astype(np.uint8), 'RGB').convert('RGBA'))
+    topm = mask_of(img.size, lambda d: d.ellipse((2 * s, 2 * s, W - 2 * s, top_h * s), fill=255))
+    fill_mask(img, topm, radial(img.width, img.height, W * 0.4, top_h * s * 0.3, W * 0.6, lighter(colour, 0.5), colour))
+    hole = mask_of(img.size, lambda d: d.ellipse((W / 2 - 9 * s, top_h * s / 2 - 4 * s, W / 2 + 9 * s, top_h * s / 2 + 4 * s), fill=255))
+    fill_mask(img, hole, darker(colour, 0.7))
+    rim = mask_of(img.size, lambda d: d.ellipse((2 * s, 2 * s, W - 2 * s, top_h * s), outline=255, width=2 * s))
+    fill_mask(img, rim, lighter(colour, 0.6)[:3] + (160,))
+    whole = Image.fromarray(np.maximum(np.asarray(side), np.asarray(topm)), 'L')
+    outline(img, whole, s, darker(colour, 0.7))
+    return down(img)
+
+
+def glass_cup(w, h, colour):
+    """An upside-down glass cup: translucent body, bright rims and a long highlight."""
+    img = canvas(w, h)
+    s = SS
+    W, H = w * s, h * s
+    body = mask_of(img.size, lambda d: (d.polygon([(W * 0.14, H * 0.16), (W * 0.86, H * 0.16), (W - 3 * s, H - 8 * s), (3 * s, H - 8 * s)], fill=255),
+                                        d.ellipse((W * 0.14, 2 * s, W * 0.86, H * 0.3), fill=255),
+                                        d.ellipse((3 * s, H - 16 * s, W - 3 * s, H - 2 * s), fill=255)))
+    tint = vgradient(img.width, img.height, [(0, colour[:3] + (150,)), (1, darker(colour, 0.3)[:3] + (95,))])
+    fill_mask(img, body, tint)
+    edge = Image.fromarray(np.clip(np.asarray(body, np.int32) - np.asarray(body.filter(ImageFilter.MinFilter(9)), np.int32), 0, 255).astype(np.uint8), 'L')
+    fill_mask(img, edge, lighter(colour, 0.6)[:3] + (220,))
+    hl = mask_of(img.size, lambda d: d.polygon([(W * 0.26, H * 0.2), (W * 0.34, H * 0.2), (W * 0.22, H * 0.88), (W * 0.13, H * 0.88)], fill=255))
+    hl = hl.filter(ImageFilter.GaussianBlur(3 * s))
+    fill_mask(img, hl, (255, 255, 255, 150))
+    rim = mask_of(img.size, lambda d: d.ellipse((3 * s, H - 16 * s, W - 3 * s, H - 2 * s), outline=255, width=3 * s))
+    fill_mask(img, rim, lighter(colour, 0.7)[:3] + (235,))
+    knob = mask_of(img.size, lambda d: d.ellipse((W * 0.4, 0, W * 0.6, H * 0.1), fill=255))
+    fill_mask(img, knob, lighter(colour, 0.4)[:3] + (230,))
+    return down(img)
+
+
+@room
+def tower():
+    for n, (w, c) in enumerate(((150, rgb('#d2453a')), (115, rgb('#e0a12e')), (80, rgb('#4aa05a')))):
+        save(hanoi_disc(w, 44, c), 'pz_tower_disc%d.png' % (n + 1))
+    for n, (w, h, c) in enumerate(((80, 90, rgb('#7fd0ff')), (110, 120, rgb('#c58cff')), (140, 150, rgb('#ff9f6a')))):
+        save(glass_cup(w, h, c), 'pz_tower_cup%d.png' % (n + 1))
+    # the stand: three pegs on a wooden base; disc columns at 80, 240, 400 across its 480 px
+    W, H = 480, 210
+    st = canvas(W, H)
+    s = SS
+    base = mask_of(st.size, lambda d: d.rounded_rectangle((6 * s, 182 * s, (W - 6) * s, 208 * s), radius=9 * s, fill=255))
+    shadow(st, base, (0, 6 * s), 6 * s, 170)
+    fill_mask(st, base, wood(st.width, st.height, rgb('#8a5a30'), 3))
+    topface = mask_of(st.size, lambda d: d.rounded_rectangle((6 * s, 182 * s, (W - 6) * s, 194 * s), radius=6 * s, fill=255))
+    fill_mask(st, topface, (255, 230, 190, 60))
+    st = bevel(st, base, 3 * s, 0.5)
+    outline(st, base, s, rgb('#3a2210'))
+    for cx in (80, 240, 400):
+        peg, pm = tube(st.width, st.height, [((cx * s, 64 * s), (cx * s, 190 * s))], 6 * s, rgb('#c9a66b'))
+        shadow(st, pm, (4 * s, 0), 3 * s, 120)
+        st.alpha_composite(peg)
+        knob, _ = tube(st.width, st.height, [((cx * s, 62 * s), (cx * s, 62 * s))], 8 * s, rgb('#e2c48a'))
+        st.alpha_composite(knob)
+    save(down(st), 'pz_tower_stand.png')
+    # the glow shown round the finished stand, and the column marker under the pointer
+    g = canvas(200, 90)
+    m = mask_of(g.size, lambda d: d.ellipse((20 * s, 20 * s, 180 * s, 70 * s), fill=255))
+    glow(g, m, 14 * s, (255, 220, 120), 230)
+    save(down(g), 'pz_tower_glow.png')
+    mk = canvas(40, 30)
+    m = mask_of(mk.size, lambda d: d.polygon([(4 * s, 4 * s), (36 * s, 4 * s), (20 * s, 26 * s)], fill=255))
+    glow(mk, m, 3 * s, (255, 240, 180), 200)
+    fill_mask(mk, m, vgradient(mk.width, mk.height, [(0, rgb('#fff4c0')), (1, rgb('#e0a030'))]))
+    outline(mk, m, s, rgb('#6a4510'))
+    save(down(mk), 'pz_tower_arrow.png')
+    save(tower_backdrop(), 'pz_tower_back.jpg', quality=86)
+
+
+def tower_backdrop():
+    W, H = 1024, 768
+    img = wood(W, H, rgb('#5a3a22'), 11, 0.25)
+    img = Image.alpha_composite(img, vgradient(W, H, [(0, (20, 10, 5, 150)), (0.5, (0, 0, 0, 40)), (1, (10, 5, 0, 190))]))
+    # vertical panels
+    layer_lines(img, [(x, 0, x, 560) for x in range(0, W, 128)], (0, 0, 0, 70), 3)
+    layer_lines(img, [(x + 3, 0, x + 3, 560) for x in range(0, W, 128)], (255, 220, 180, 18), 1)
+    title_bar(img, W, (255, 230, 200, 30))
+    # warm light from a lamp over each stand
+    for cx, cy in ((250, 330), (760, 400)):
+        img.alpha_composite(radial(W, H, cx, cy, 330, (255, 200, 140, 60), (255, 200, 140, 0), 1.4))
+    for lx in (250, 760):
+        lp = piece(120, 110)
+        arm, am = tube(lp.width, lp.height, [((60 * SS, 0), (60 * SS, 40 * SS))], 3 * SS, rgb('#b08a50'))
+        lp.alpha_composite(arm)
+        shade = mask_of(lp.size, lambda d: d.polygon([(38 * SS, 40 * SS), (82 * SS, 40 * SS), (104 * SS, 84 * SS), (16 * SS, 84 * SS)], fill=255))
+        shadow(lp, shade, (3 * SS, 5 * SS), 4 * SS, 150)
+        fill_mask(lp, shade, vgradient(lp.width, lp.height, [(0.35, rgb('#3c6b4a')), (0.8, rgb('#1f3d2a'))]))
+        lp = bevel(lp, shade, 3 * SS, 0.5)
+        bulb = mask_of(lp.size, lambda d: d.ellipse((44 * SS, 74 * SS, 76 * SS, 100 * SS), fill=255))
+        glow(lp, bulb, 8 * SS, (255, 230, 160), 255)
+        fill_mask(lp, bulb, (255, 246, 210, 255))
+        outline(lp, shade, SS, (20, 30, 20, 255))
+        put(img, lp, (lx - 60, 96))
+    # the table the stand sits on and the shelf of the cups
+    tb = piece(W, 230)
+    top = mask_of(tb.size, lambda d: d.rectangle((0, 0, W * SS, 30 * SS), fill=255))
+    fill_mask(tb, top, wood(tb.width, tb.height, rgb('#9a6638'), 21))
+    front = mask_of(tb.size, lambda d: d.rectangle((0, 30 * SS, W * SS, 230 * SS), fill=255))
+    fill_mask(tb, front, wood(tb.width, tb.height, rgb('#6e4524'), 22))
+    tb = bevel(tb, top, 3 * SS, 0.4)
+    layer_lines(tb, [(0, 30 * SS, W * SS, 30 * SS)], (0, 0, 0, 160), 2 * SS)
+    put(img, tb, (0, 538))
+    # the help band at the bottom
+    paste_card(img, panel(700, 170, rgb('#3a2616'), rgb('#22150b'), border=(255, 220, 170, 70)), (10, 586))
+    return img
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:
