@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 181, 606, 0x9D612E, "the first pipe is dry copper"},
               {"solved.png", 660, 320, 0x3B6B94, "water pours from the spout"},
               {"solved.png", 181, 606, 0x618CAB, "the first pipe holds water"},
-              {"solved.png", 380, 45, 0xF2C74B, "the Solved ribbon"}}},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
         // Both towers stand at the right: the small green disc on top of the right peg, the
         // nested cups on the right of the shelf.
         Room{"PZTOWER", 1600, "tower.replay",
@@ -166,7 +166,14 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 920, 440, 0x5D4129, "no cups on the right"},
               {"solved.png", 410, 440, 0x63A36E, "the green disc tops the right peg"},
               {"solved.png", 920, 440, 0xBC7B7A, "the cups stand on the right"},
-              {"solved.png", 380, 45, 0xD5A430, "the Solved ribbon"}}}),
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // Every planet sits on its ring of the chart, every bead in its hole of the tray.
+        Room{"PZFIELD", 1400, "field.replay",
+             {{"start.png", 268, 436, 0x060A18, "the blue planet's ring is empty"},
+              {"start.png", 626, 272, 0x0A1A10, "the red bead's hole is empty"},
+              {"solved.png", 268, 436, 0x5A88BD, "the blue planet on its ring"},
+              {"solved.png", 626, 272, 0xA22C2C, "the red bead in its hole"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 
 }  // namespace

@@ -691,6 +691,152 @@ def tower_backdrop():
     return img
 
 
+
+# --- field dragging ----------------------------------------------------------------------
+
+def sphere(size, colour, ring=None, bands=False, seed=0):
+    """A lit ball: diffuse and specular light from the top left, a rim of reflected light, an
+    optional planet ring and surface bands."""
+    S = size * SS
+    yy, xx = np.mgrid[0:S, 0:S].astype(np.float64)
+    c = S / 2
+    r = S / 2 - 2 * SS
+    dx, dy = (xx - c) / r, (yy - c) / r
+    d2 = dx * dx + dy * dy
+    inside = np.clip((1 - np.sqrt(d2)) * r / 1.5, 0, 1)
+    z = np.sqrt(np.clip(1 - d2, 0, 1))
+    lx, ly, lz = -0.5, -0.6, 0.62
+    diff = np.clip(dx * lx + dy * ly + z * lz, 0, 1)
+    spec = np.clip(dx * -0.35 + dy * -0.45 + z * 0.82, 0, 1) ** 40
+    rim = np.clip(1 - z, 0, 1) ** 3 * np.clip(dx * 0.6 + dy * 0.7, 0, 1)
+    base = np.array(colour[:3], np.float64)
+    tone = 0.18 + 0.95 * diff
+    if bands:
+        rng = np.random.RandomState(seed)
+        wave = np.sin((dy + 0.15 * np.sin(dx * 3 + seed)) * (7 + rng.rand() * 4)) * 0.12
+        tone = tone * (1 + wave)
+    rgbv = base[None, None, :] * tone[:, :, None] + 255 * 0.7 * spec[:, :, None] + 120 * rim[:, :, None]
+    out = np.zeros((S, S, 4))
+    out[:, :, :3] = rgbv
+    out[:, :, 3] = inside * 255
+    img = Image.fromarray(out.clip(0, 255).astype(np.uint8), 'RGBA')
+    if ring:
+        back = canvas(size, size)
+        rm = mask_of(back.size, lambda d: d.ellipse((1 * SS, c - S * 0.16, S - 1 * SS, c + S * 0.16), outline=255, width=int(S * 0.06)))
+        fill_mask(back, rm, ring)
+        front = Image.fromarray((np.asarray(rm, np.float64) * (yy > c)).astype(np.uint8), 'L')
+        behind = Image.fromarray((np.asarray(rm, np.float64) * (yy <= c)).astype(np.uint8), 'L')
+        out2 = canvas(size, size)
+        fill_mask(out2, behind, ring)
+        out2.alpha_composite(img)
+        fill_mask(out2, front, ring)
+        img = out2
+    return down(img)
+
+
+@room
+def field():
+    planets = [('#e0533a', None, True), ('#f0a53a', (230, 210, 160, 230), True), ('#3ac0b0', None, False),
+               ('#9a6ae0', None, True), ('#7ab8ff', (200, 230, 255, 220), False)]
+    for n, (c, ring, bands) in enumerate(planets):
+        save(sphere(46, rgb(c), ring, bands, n), 'pz_field_planet%d.png' % (n + 1))
+    rainbow = ['#e23b3b', '#f08a2a', '#f2d23a', '#4cc24c', '#3aa8e8', '#4a5ae0', '#a64ae0']
+    for n, c in enumerate(rainbow):
+        save(sphere(26, rgb(c)), 'pz_field_bead%d.png' % (n + 1))
+    save(round_dish(), 'pz_field_round.png')
+    save(oval_dish(rainbow), 'pz_field_oval.png')
+    save(field_backdrop(), 'pz_field_back.jpg', quality=86)
+
+
+# sockets of the round dish (centre offsets) and the oval tray (as the room places them)
+FIELD_SOCKETS = [(-105, -55), (-30, -112), (62, -68), (112, 34), (18, 104)]
+BEAD_SOCKETS = [(x, round(20 - 50 * (1 - (x / 150.0) ** 2))) for x in range(-150, 151, 50)]
+
+
+def round_dish():
+    D = 440
+    img = canvas(D, D)
+    s = SS
+    c = D * s / 2
+    outer = mask_of(img.size, lambda d: d.ellipse((4 * s, 4 * s, (D - 4) * s, (D - 4) * s), fill=255))
+    shadow(img, outer, (0, 8 * s), 10 * s, 200)
+    fill_mask(img, outer, vgradient(img.width, img.height, [(0, rgb('#f0c878')), (0.5, rgb('#b7853d')), (1, rgb('#6a4316'))]))
+    img = bevel(img, outer, 5 * s, 0.6)
+    inner = mask_of(img.size, lambda d: d.ellipse((26 * s, 26 * s, (D - 26) * s, (D - 26) * s), fill=255))
+    sky = radial(img.width, img.height, c * 0.8, c * 0.7, c * 1.1, rgb('#1f3468'), rgb('#070c1e'))
+    fill_mask(img, inner, sky)
+    rnd = random.Random(9)
+    dots = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(dots)
+    for _ in range(260):
+        a = rnd.uniform(0, 2 * math.pi)
+        rr = math.sqrt(rnd.random()) * (D / 2 - 30) * s
+        x, y = c + rr * math.cos(a), c + rr * math.sin(a)
+        q = rnd.uniform(0.6, 2.2) * s
+        d.ellipse((x - q, y - q, x + q, y + q), fill=(255, 255, 255, rnd.randint(60, 200)))
+    img.alpha_composite(dots)
+    # the engraved rings of the chart and the constellation to rebuild
+    lines = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(lines)
+    for rr in (60, 120, 170):
+        d.ellipse((c - rr * s, c - rr * s, c + rr * s, c + rr * s), outline=(150, 180, 255, 50), width=s)
+    pts = [(c + x * s, c + y * s) for x, y in FIELD_SOCKETS]
+    for a, b in zip(pts, pts[1:]):
+        d.line((a, b), fill=(160, 200, 255, 110), width=2 * s)
+    img.alpha_composite(lines)
+    colours = ['#e0533a', '#f0a53a', '#3ac0b0', '#9a6ae0', '#7ab8ff']
+    for (x, y), col in zip(FIELD_SOCKETS, colours):
+        px, py = c + x * s, c + y * s
+        hole = mask_of(img.size, lambda dd: dd.ellipse((px - 26 * s, py - 26 * s, px + 26 * s, py + 26 * s), fill=255))
+        glow(img, hole, 6 * s, rgb(col), 200)
+        fill_mask(img, hole, (6, 10, 24, 255))
+        img = bevel(img, hole, 3 * s, 0.6, light=(1, 1))
+        ring = mask_of(img.size, lambda dd: dd.ellipse((px - 26 * s, py - 26 * s, px + 26 * s, py + 26 * s), outline=255, width=2 * s))
+        fill_mask(img, ring, rgb(col)[:3] + (200,))
+    outline(img, outer, s, rgb('#3b260c'))
+    return down(img)
+
+
+def oval_dish(rainbow):
+    W, H = 440, 280
+    img = canvas(W, H)
+    s = SS
+    cx, cy = W * s / 2, H * s / 2
+    outer = mask_of(img.size, lambda d: d.ellipse((4 * s, 4 * s, (W - 4) * s, (H - 4) * s), fill=255))
+    shadow(img, outer, (0, 8 * s), 10 * s, 200)
+    fill_mask(img, outer, wood(img.width, img.height, rgb('#8a5a30'), 5))
+    img = bevel(img, outer, 5 * s, 0.6)
+    inner = mask_of(img.size, lambda d: d.ellipse((22 * s, 20 * s, (W - 22) * s, (H - 20) * s), fill=255))
+    felt = add_noise(radial(img.width, img.height, cx * 0.9, cy * 0.8, cx, rgb('#2f7a52'), rgb('#123a26')), ((6, 8),), 4)
+    fill_mask(img, inner, felt)
+    img = bevel(img, inner, 4 * s, 0.5, light=(1, 1))
+    for (x, y), col in zip(BEAD_SOCKETS, rainbow):
+        px, py = cx + x * s, cy + y * s
+        hole = mask_of(img.size, lambda dd: dd.ellipse((px - 15 * s, py - 15 * s, px + 15 * s, py + 15 * s), fill=255))
+        fill_mask(img, hole, (10, 26, 16, 255))
+        img = bevel(img, hole, 2 * s, 0.7, light=(1, 1))
+        ring = mask_of(img.size, lambda dd: dd.ellipse((px - 15 * s, py - 15 * s, px + 15 * s, py + 15 * s), outline=255, width=2 * s))
+        fill_mask(img, ring, rgb(col)[:3] + (230,))
+    outline(img, outer, s, rgb('#3a2210'))
+    return down(img)
+
+
+def field_backdrop():
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#14203e'), rgb('#05070f'), 41, 0.5, ((80, 6), (10, 3)))
+    rnd = random.Random(3)
+    dots = Image.new('RGBA', (W, H), (0, 0, 0, 0))
+    d = ImageDraw.Draw(dots)
+    for _ in range(420):
+        x, y = rnd.uniform(0, W), rnd.uniform(0, H)
+        q = rnd.uniform(0.4, 1.5)
+        d.ellipse((x - q, y - q, x + q, y + q), fill=(255, 255, 255, rnd.randint(40, 170)))
+    img.alpha_composite(dots)
+    title_bar(img, W, (180, 200, 255, 30))
+    paste_card(img, panel(470, 250, rgb('#1c2a4c'), rgb('#0e1628'), border=(170, 190, 255, 70)), (536, 412))
+    return img
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:

@@ -11,7 +11,7 @@ for st, start in (('h', 46), ('c', 48)):
             ev.append((t + dt, f'down {x} {y}'))
             ev.append((t + dt + 1, f'up {x} {y}'))
         t += dur[st][n] + 5
-end = t + 4
+end = t + 36
 ev.sort(key=lambda e: e[0])
 lines = ['# Tower stacking solved: both stands are played at once, seven moves each in the classic',
          '# order (each click pair lifts a piece and names its column; the next lift waits for the landing).',
