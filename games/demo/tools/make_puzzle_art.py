@@ -1,0 +1,844 @@
+#!/usr/bin/python3
+"""Draws the pictures of the demo's puzzle rooms (games/demo/pictures/puzzles/).
+
+Run by make_puzzle_assets.sh with Debian's python3 and its python3-pil and python3-numpy
+packages. Everything is drawn at four times the size and scaled down, so edges are smooth;
+shading comes from gradients, soft shadows and a light from the top left. A picture with
+several frames gets a ".an" file beside it (columns, then rows), as the runtime expects.
+"""
+import math
+import os
+import random
+import sys
+
+import numpy as np
+from PIL import Image, ImageDraw, ImageFilter, ImageFont
+
+OUT = sys.argv[1] if len(sys.argv) > 1 else 'pictures/puzzles'
+FONT_DIR = '/usr/share/fonts/truetype/dejavu/'
+SS = 4  # supersampling factor
+
+os.makedirs(OUT, exist_ok=True)
+random.seed(15)
+
+
+# --- small helpers -----------------------------------------------------------------------
+
+def rgb(hexstr, a=255):
+    h = hexstr.lstrip('#')
+    return (int(h[0:2], 16), int(h[2:4], 16), int(h[4:6], 16), a)
+
+
+def mix(c1, c2, t):
+    return tuple(int(round(a + (b - a) * t)) for a, b in zip(c1, c2))
+
+
+def lighter(c, t):
+    return mix(c, (255, 255, 255, c[3]), t)
+
+
+def darker(c, t):
+    return mix(c, (0, 0, 0, c[3]), t)
+
+
+def canvas(w, h, colour=(0, 0, 0, 0)):
+    return Image.new('RGBA', (w * SS, h * SS), colour)
+
+
+def down(img, w=None, h=None):
+    """The supersampled picture at its final size."""
+    if w is None:
+        w, h = img.width // SS, img.height // SS
+    return img.resize((w, h), Image.LANCZOS)
+
+
+def save(img, name, frames=None, quality=88):
+    path = os.path.join(OUT, name)
+    if name.endswith('.jpg'):
+        img.convert('RGB').save(path, quality=quality, optimize=True, progressive=True)
+    else:
+        img.save(path, optimize=True)
+    an = path[:-4] + '.an'
+    if frames:
+        with open(an, 'w') as f:
+            f.write('%d\n%d\n' % frames)
+    elif os.path.exists(an):
+        os.remove(an)
+
+
+def font(size, bold=True, serif=False):
+    name = ('DejaVuSerif' if serif else 'DejaVuSans') + ('-Bold' if bold else '') + '.ttf'
+    return ImageFont.truetype(FONT_DIR + name, size)
+
+
+def vgradient(w, h, stops):
+    """A vertical gradient through (position 0..1, colour) stops, as an RGBA image."""
+    ys = np.linspace(0, 1, h)[:, None]
+    out = np.zeros((h, w, 4), np.float64)
+    pos = [p for p, _ in stops]
+    for ch in range(4):
+        vals = [c[ch] for _, c in stops]
+        out[:, :, ch] = np.interp(ys, pos, vals)
+    return Image.fromarray(out.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def radial(w, h, cx, cy, r, inner, outer, power=1.0):
+    yy, xx = np.mgrid[0:h, 0:w]
+    d = np.sqrt((xx - cx) ** 2 + (yy - cy) ** 2) / max(r, 1e-6)
+    t = np.clip(d, 0, 1) ** power
+    out = np.zeros((h, w, 4))
+    for ch in range(4):
+        out[:, :, ch] = inner[ch] + (outer[ch] - inner[ch]) * t
+    return Image.fromarray(out.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def noise(w, h, scale, amount, seed=1):
+    """Soft value noise in -amount..amount, for stone and wood grain."""
+    rng = np.random.RandomState(seed)
+    small = rng.rand(max(2, h // scale + 2), max(2, w // scale + 2))
+    img = Image.fromarray((small * 255).astype(np.uint8), 'L').resize((w, h), Image.BICUBIC)
+    return (np.asarray(img, np.float64) / 255 - 0.5) * 2 * amount
+
+
+def add_noise(img, layers, seed=1):
+    a = np.asarray(img, np.float64).copy()
+    n = np.zeros(a.shape[:2])
+    for i, (scale, amount) in enumerate(layers):
+        n += noise(img.width, img.height, scale, amount, seed + i)
+    a[:, :, :3] += n[:, :, None]
+    return Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def mask_of(size, draw_fn):
+    m = Image.new('L', size, 0)
+    draw_fn(ImageDraw.Draw(m))
+    return m
+
+
+def fill_mask(img, mask, fill):
+    """Paints `fill` (a colour or an image of img's size) through `mask`."""
+    if isinstance(fill, tuple):
+        layer = Image.new('RGBA', img.size, fill)
+    else:
+        layer = fill
+    img.alpha_composite(Image.composite(layer, Image.new('RGBA', img.size, (0, 0, 0, 0)), mask))
+
+
+def shadow(img, mask, offset, blur, alpha=140, colour=(0, 0, 0)):
+    m = mask.filter(ImageFilter.GaussianBlur(blur))
+    m = m.point(lambda v: v * alpha // 255)
+    sh = Image.new('RGBA', img.size, colour + (0,))
+    sh.putalpha(m)
+    shifted = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    shifted.paste(sh, offset)
+    img.alpha_composite(shifted)
+
+
+def glow(img, mask, blur, colour, alpha=200):
+    m = mask.filter(ImageFilter.GaussianBlur(blur)).point(lambda v: min(255, v * alpha // 255))
+    g = Image.new('RGBA', img.size, colour[:3] + (0,))
+    g.putalpha(m)
+    img.alpha_composite(g)
+
+
+def bevel(img, mask, depth, strength=0.55, light=(-1, -1)):
+    """Light and shade along a shape's edges, as if it were raised (light from the top left)."""
+    h = np.asarray(mask.filter(ImageFilter.GaussianBlur(depth)), np.float64) / 255
+    gy, gx = np.gradient(h)
+    lx, ly = light
+    n = math.hypot(lx, ly)
+    shade = -(gx * lx + gy * ly) / n * depth * 2.2
+    shade = np.clip(shade, -1, 1) * strength
+    m = np.asarray(mask, np.float64) / 255
+    a = np.asarray(img, np.float64).copy()
+    hi = np.clip(shade, 0, 1)[:, :, None]
+    lo = np.clip(-shade, 0, 1)[:, :, None]
+    a[:, :, :3] = a[:, :, :3] + (255 - a[:, :, :3]) * hi * m[:, :, None] - a[:, :, :3] * lo * m[:, :, None]
+    return Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def gloss(img, box, alpha=90, clip=None):
+    """A soft white highlight ellipse in the upper part of a box (inside `clip` when given)."""
+    x0, y0, x1, y1 = box
+    m = mask_of(img.size, lambda d: d.ellipse(box, fill=255))
+    m = m.filter(ImageFilter.GaussianBlur((x1 - x0) / 10))
+    if clip is not None:
+        m = Image.fromarray((np.asarray(m, np.float64) * np.asarray(clip, np.float64) / 255).astype(np.uint8), 'L')
+    grad = vgradient(img.width, img.height, [(0, (255, 255, 255, alpha)), (y1 / img.height, (255, 255, 255, 0)), (1, (255, 255, 255, 0))])
+    fill_mask(img, m, grad)
+
+
+def outline(img, mask, width, colour):
+    grown = mask.filter(ImageFilter.MaxFilter(width * 2 + 1))
+    ring = Image.fromarray(np.clip(np.asarray(grown, np.int32) - np.asarray(mask, np.int32), 0, 255).astype(np.uint8), 'L')
+    fill_mask(img, ring, colour)
+
+
+def text_centered(img, xy, text, fnt, fill, stroke=0, stroke_fill=None):
+    d = ImageDraw.Draw(img)
+    d.text(xy, text, font=fnt, fill=fill, anchor='mm', stroke_width=stroke, stroke_fill=stroke_fill)
+
+
+def sheet(frames, cols):
+    """Frames of equal size laid out left to right, top to bottom."""
+    w, h = frames[0].size
+    rows = (len(frames) + cols - 1) // cols
+    out = Image.new('RGBA', (w * cols, h * rows), (0, 0, 0, 0))
+    for i, f in enumerate(frames):
+        out.paste(f, ((i % cols) * w, (i // cols) * h))
+    return out, (cols, rows)
+
+
+def gem(size, colour, shape='round', glow_ring=False):
+    """A cut gem seen from the front: body gradient, facets, bevel, gloss and outline."""
+    s = size * SS
+    img = canvas(size, size)
+    pad = s * 0.08
+    box = (pad, pad, s - pad, s - pad)
+    cx = cy = s / 2
+    r = s / 2 - pad
+
+    def poly(n, rot, rr):
+        return [(cx + rr * math.cos(rot + 2 * math.pi * k / n), cy + rr * math.sin(rot + 2 * math.pi * k / n)) for k in range(n)]
+
+    if shape == 'round':
+        m = mask_of(img.size, lambda d: d.ellipse(box, fill=255))
+    elif shape == 'square':
+        m = mask_of(img.size, lambda d: d.rounded_rectangle(box, radius=s * 0.16, fill=255))
+    elif shape == 'diamond':
+        m = mask_of(img.size, lambda d: d.polygon(poly(4, -math.pi / 2, r * 1.05), fill=255))
+    elif shape == 'hex':
+        m = mask_of(img.size, lambda d: d.polygon(poly(6, 0, r), fill=255))
+    elif shape == 'tri':
+        m = mask_of(img.size, lambda d: d.polygon([(cx, pad), (s - pad, s - pad * 1.6), (pad, s - pad * 1.6)], fill=255))
+    else:  # heart-ish drop
+        m = mask_of(img.size, lambda d: (d.ellipse((pad, pad + s * 0.05, s - pad, s - pad), fill=255),
+                                         d.polygon([(cx, pad - s * 0.02), (s - pad * 1.5, cy), (pad * 1.5, cy)], fill=255)))
+    shadow(img, m, (int(s * 0.03), int(s * 0.05)), s * 0.04, 150)
+    body = radial(img.width, img.height, cx * 0.8, cy * 0.7, r * 1.5, lighter(colour, 0.45), darker(colour, 0.45))
+    fill_mask(img, m, body)
+    # facets: a lighter inner table and darker lower crown
+    inner = mask_of(img.size, lambda d: d.polygon(poly(8, math.pi / 8, r * 0.55), fill=255))
+    inner = Image.fromarray((np.asarray(inner, np.float64) * np.asarray(m, np.float64) / 255).astype(np.uint8), 'L')
+    fill_mask(img, inner, lighter(colour, 0.25)[:3] + (120,))
+    img = bevel(img, m, s * 0.05, 0.6)
+    gloss(img, (cx - r * 0.6, cy - r * 0.85, cx + r * 0.35, cy - r * 0.05), 150, m)
+    outline(img, m, max(2, int(s * 0.018)), darker(colour, 0.65))
+    if glow_ring:
+        ring = canvas(size, size)
+        rm = mask_of(img.size, lambda d: d.ellipse((s * 0.02, s * 0.02, s * 0.98, s * 0.98), outline=255, width=int(s * 0.07)))
+        glow(ring, rm, s * 0.03, (255, 250, 200), 255)
+        fill_mask(ring, rm, (255, 255, 235, 230))
+        return down(ring)
+    return down(img)
+
+
+def star(size, colour=(255, 230, 120, 255), points=4, inner=0.28):
+    s = size * SS
+    img = canvas(size, size)
+    c = s / 2
+    pts = []
+    for k in range(points * 2):
+        rr = c * (0.95 if k % 2 == 0 else inner)
+        a = -math.pi / 2 + math.pi * k / points
+        pts.append((c + rr * math.cos(a), c + rr * math.sin(a)))
+    m = mask_of(img.size, lambda d: d.polygon(pts, fill=255))
+    glow(img, m, s * 0.08, colour, 200)
+    fill_mask(img, m, radial(img.width, img.height, c, c, c * 0.7, (255, 255, 255, 255), colour))
+    return down(img)
+
+
+def button(w, h, base):
+    """A rounded plate with a gradient body, bevel, gloss and a dark outline (text comes from
+    a text element on top of it)."""
+    img = canvas(w, h)
+    s = SS
+    box = (3 * s, 3 * s, (w - 3) * s, (h - 5) * s)
+    m = mask_of(img.size, lambda d: d.rounded_rectangle(box, radius=(h - 8) * s / 2.4, fill=255))
+    shadow(img, m, (0, 3 * s), 3 * s, 150)
+    fill_mask(img, m, vgradient(img.width, img.height, [(0, lighter(base, 0.35)), (0.55, base), (1, darker(base, 0.35))]))
+    img = bevel(img, m, 2.5 * s, 0.5)
+    gloss(img, (box[0] + 10 * s, box[1] - 6 * s, box[2] - 10 * s, box[1] + (h * 0.45) * s), 110, m)
+    outline(img, m, 2 * s, darker(base, 0.6))
+    return down(img)
+
+
+def panel(w, h, top, bottom, radius=18, border=(255, 255, 255, 60), alpha=215):
+    """A translucent card for instructions."""
+    img = canvas(w, h)
+    s = SS
+    box = (6 * s, 6 * s, (w - 6) * s, (h - 8) * s)
+    m = mask_of(img.size, lambda d: d.rounded_rectangle(box, radius=radius * s, fill=255))
+    shadow(img, m, (0, 4 * s), 6 * s, 160)
+    fill_mask(img, m, vgradient(img.width, img.height, [(0, top[:3] + (alpha,)), (1, bottom[:3] + (alpha,))]))
+    edge = mask_of(img.size, lambda d: d.rounded_rectangle(box, radius=radius * s, outline=255, width=2 * s))
+    fill_mask(img, edge, border)
+    return down(img)
+
+
+def paste_card(back, card, xy):
+    back.alpha_composite(card, xy)
+
+
+def backdrop(w, h, top, bottom, seed, vignette=0.55, grain=((90, 10), (14, 5))):
+    img = vgradient(w, h, [(0, top), (1, bottom)])
+    img = add_noise(img, grain, seed)
+    # vignette
+    yy, xx = np.mgrid[0:h, 0:w]
+    d = np.sqrt(((xx - w / 2) / (w / 2)) ** 2 + ((yy - h / 2) / (h / 2)) ** 2) / 1.42
+    a = np.asarray(img, np.float64).copy()
+    a[:, :, :3] *= (1 - vignette * d ** 2.2)[:, :, None]
+    return Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def title_bar(img, w, colour=(255, 255, 255, 38)):
+    """A soft band behind the room title."""
+    band = Image.new('RGBA', (w, 90), (0, 0, 0, 0))
+    band.alpha_composite(vgradient(w, 90, [(0, (0, 0, 0, 0)), (0.5, colour), (1, (0, 0, 0, 0))]))
+    img.alpha_composite(band, (0, 14))
+
+
+ROOMS = []
+
+
+def room(fn):
+    ROOMS.append(fn)
+    return fn
+
+
+# --- shared pieces of every room ---------------------------------------------------------
+
+@room
+def common():
+    save(button(220, 58, rgb('#c9822e')), 'pz_button.png')
+    save(button(220, 58, rgb('#3d7fb8')), 'pz_button_blue.png')
+    # the "solved" ribbon: gold band with folded ends
+    w, h = 560, 120
+    img = canvas(w, h)
+    s = SS
+    ends = mask_of(img.size, lambda d: (d.polygon([(0, 30 * s), (90 * s, 30 * s), (90 * s, 104 * s), (0, 104 * s), (26 * s, 67 * s)], fill=255),
+                                        d.polygon([(w * s, 30 * s), ((w - 90) * s, 30 * s), ((w - 90) * s, 104 * s), (w * s, 104 * s), ((w - 26) * s, 67 * s)], fill=255)))
+    shadow(img, ends, (0, 4 * s), 5 * s, 140)
+    fill_mask(img, ends, vgradient(img.width, img.height, [(0, rgb('#b8861e')), (1, rgb('#6e4a0c'))]))
+    img = bevel(img, ends, 2 * s, 0.4)
+    band = mask_of(img.size, lambda d: d.rounded_rectangle((50 * s, 12 * s, (w - 50) * s, 92 * s), radius=10 * s, fill=255))
+    shadow(img, band, (0, 5 * s), 6 * s, 170)
+    fill_mask(img, band, vgradient(img.width, img.height, [(0, rgb('#fff1a8')), (0.45, rgb('#f2c443')), (1, rgb('#b5801a'))]))
+    img = bevel(img, band, 3 * s, 0.55)
+    gloss(img, (90 * s, 6 * s, (w - 90) * s, 48 * s), 120, band)
+    outline(img, band, 2 * s, rgb('#6b4708'))
+    save(down(img), 'pz_banner.png')
+    save(star(64), 'pz_star.png')
+    save(star(40, (150, 220, 255, 255)), 'pz_star_blue.png')
+
+
+
+# --- the pipe board ----------------------------------------------------------------------
+
+def seg_dist(xx, yy, a, b):
+    ax, ay = a
+    bx, by = b
+    vx, vy = bx - ax, by - ay
+    t = np.clip(((xx - ax) * vx + (yy - ay) * vy) / max(vx * vx + vy * vy, 1e-9), 0, 1)
+    return np.hypot(xx - (ax + t * vx), yy - (ay + t * vy))
+
+
+def tube(w, h, segments, radius, colour, light=(-0.6, -0.8)):
+    """A shaded tube (height field of a half cylinder) along segments; returns the image and its mask."""
+    yy, xx = np.mgrid[0:h, 0:w].astype(np.float64)
+    d = np.full((h, w), 1e9)
+    for a, b in segments:
+        d = np.minimum(d, seg_dist(xx, yy, a, b))
+    inside = np.clip((radius - d) / 1.5 + 0.5, 0, 1)
+    z = np.sqrt(np.clip(1 - (d / radius) ** 2, 0, 1))
+    gy, gx = np.gradient(z * radius)
+    nx, ny, nz = -gx, -gy, np.ones_like(z)
+    n = np.sqrt(nx ** 2 + ny ** 2 + nz ** 2)
+    lx, ly = light
+    lz = 0.9
+    ln = math.sqrt(lx * lx + ly * ly + lz * lz)
+    diff = np.clip((nx * lx + ny * ly + nz * lz) / n / ln, 0, 1)
+    spec = np.clip(diff, 0, 1) ** 18
+    base = np.array(colour[:3], np.float64)
+    rgbv = base[None, None, :] * (0.25 + 0.85 * diff[:, :, None]) + 255 * 0.55 * spec[:, :, None]
+    out = np.zeros((h, w, 4))
+    out[:, :, :3] = rgbv
+    out[:, :, 3] = inside * colour[3]
+    img = Image.fromarray(out.clip(0, 255).astype(np.uint8), 'RGBA')
+    return img, Image.fromarray((inside * 255).astype(np.uint8), 'L')
+
+
+PIPE_OPEN = {0: '1010', 1: '1100', 2: '1110', 3: '1111', 4: '1000', 5: '0000'}
+
+
+def pipe_arms(code, c, e):
+    # directions: 1 up, 2 right, 3 down, 4 left (clockwise on screen)
+    ends = {0: (c, 0), 1: (e, c), 2: (c, e), 3: (0, c)}
+    return [((c, c), ends[k]) for k in range(4) if code[k] == '1']
+
+
+def pipe_tile(kind, wet):
+    T = 75
+    s = T * SS
+    c = s / 2
+    img = canvas(T, T)
+    code = PIPE_OPEN[kind]
+    arms = pipe_arms(code, c, s)
+    if not wet:
+        tile = mask_of(img.size, lambda d: d.rounded_rectangle((2 * SS, 2 * SS, s - 2 * SS, s - 2 * SS), radius=7 * SS, fill=255))
+        slab = vgradient(img.width, img.height, [(0, rgb('#4b5a66')), (1, rgb('#2b343d'))])
+        slab = add_noise(slab, ((40, 10), (8, 6)), 7 + kind)
+        fill_mask(img, tile, slab)
+        img = bevel(img, tile, 3 * SS, 0.5)
+        outline(img, tile, SS, rgb('#161c22'))
+        d = ImageDraw.Draw(img)
+        for rx, ry in ((9, 9), (66, 9), (9, 66), (66, 66)):
+            d.ellipse(((rx - 3) * SS, (ry - 3) * SS, (rx + 3) * SS, (ry + 3) * SS), fill=rgb('#7d8a96'))
+            d.ellipse(((rx - 2) * SS, (ry - 3) * SS, (rx + 1) * SS, (ry) * SS), fill=rgb('#c2ccd4'))
+        if arms:
+            # a groove under the pipe, then the copper tube, flanges where it meets the edge
+            _, m = tube(img.width, img.height, arms, 15 * SS, rgb('#000000'))
+            shadow(img, m, (2 * SS, 4 * SS), 3 * SS, 170)
+            t, m = tube(img.width, img.height, arms, 13 * SS, rgb('#c77b3a'))
+            img.alpha_composite(t)
+            for (a, b) in arms:
+                bx, by = b
+                fx = (bx - c) / c
+                fy = (by - c) / c
+                cx0, cy0 = c + fx * (c - 5 * SS), c + fy * (c - 5 * SS)
+                if fx == 0:
+                    seg = [((cx0 - 14 * SS, cy0), (cx0 + 14 * SS, cy0))]
+                else:
+                    seg = [((cx0, cy0 - 14 * SS), (cx0, cy0 + 14 * SS))]
+                f, fm = tube(img.width, img.height, seg, 4.5 * SS, rgb('#e0a060'))
+                img.alpha_composite(f)
+            if code.count('1') >= 3 or kind == 4:
+                hub, hm = tube(img.width, img.height, [((c, c), (c, c))], 17 * SS, rgb('#b06a30'))
+                img.alpha_composite(hub)
+                if kind == 4:
+                    cap, _ = tube(img.width, img.height, [((c - 9 * SS, c), (c + 9 * SS, c))], 5 * SS, rgb('#d8d2c8'))
+                    img.alpha_composite(cap)
+    else:
+        if not arms:
+            return down(img)
+        glow_m = tube(img.width, img.height, arms, 9 * SS, (0, 0, 0, 255))[1]
+        glow(img, glow_m, 3 * SS, (90, 190, 255), 160)
+        t, m = tube(img.width, img.height, arms, 7.5 * SS, (60, 150, 235, 235))
+        img.alpha_composite(t)
+        shine, _ = tube(img.width, img.height, arms, 2.5 * SS, (200, 240, 255, 190))
+        img.alpha_composite(shine)
+        if code.count('1') >= 3 or kind == 4:
+            hub, _ = tube(img.width, img.height, [((c, c), (c, c))], 11 * SS, (70, 160, 240, 235))
+            img.alpha_composite(hub)
+    return down(img)
+
+
+@room
+def pipes():
+    frames = [pipe_tile(k, False) for k in range(6)] + [pipe_tile(k, True) for k in range(6)]
+    img, layout = sheet(frames, 6)
+    save(img, 'pz_pipes.png', layout)
+    # the leak: a spray of drops out of the cell's upper edge (turned by the native)
+    T = 150
+    s = T * SS
+    sp = canvas(T, T)
+    rnd = random.Random(4)
+    e = 40 * SS  # the cell's upper edge, above the centre
+    fan = mask_of(sp.size, lambda d: d.polygon([(s / 2 - 7 * SS, s / 2 - e + 6 * SS), (s / 2 + 7 * SS, s / 2 - e + 6 * SS), (s * 0.78, 4 * SS), (s * 0.22, 4 * SS)], fill=255))
+    fan = fan.filter(ImageFilter.GaussianBlur(6 * SS))
+    fill_mask(sp, fan, (160, 215, 255, 170))
+    d = ImageDraw.Draw(sp)
+    for k in range(60):
+        a = rnd.uniform(-0.5, 0.5)
+        r = rnd.uniform(0.0, 1.0) ** 0.7 * (s / 2 - e - 4 * SS)
+        x, y = s / 2 + math.sin(a) * r, s / 2 - e - math.cos(a) * r + 4 * SS
+        rr = rnd.uniform(1.5, 3.5) * SS
+        d.ellipse((x - rr, y - rr, x + rr, y + rr), fill=(235, 250, 255, 240), outline=(90, 150, 220, 200))
+    save(down(sp), 'pz_pipes_leak.png')
+    # the water leaving the outlet: a falling stream with foam
+    w, h = 70, 170
+    wf = canvas(w, h)
+    m = mask_of(wf.size, lambda d: d.polygon([(0, 8 * SS), (10 * SS, 0), (28 * SS, 2 * SS), (40 * SS, 14 * SS), (46 * SS, h * SS), (18 * SS, h * SS), (16 * SS, 40 * SS)], fill=255))
+    m = m.filter(ImageFilter.GaussianBlur(2 * SS))
+    fill_mask(wf, m, vgradient(wf.width, wf.height, [(0, (120, 200, 255, 240)), (1, (60, 140, 230, 120))]))
+    d = ImageDraw.Draw(wf)
+    for k in range(40):
+        y = rnd.uniform(0.05, 1) * h * SS
+        x = (18 + 24 * (y / (h * SS))) * SS + rnd.uniform(-6, 14) * SS
+        d.line((x, y, x + rnd.uniform(-1, 1) * SS, y + rnd.uniform(8, 20) * SS), fill=(230, 248, 255, 170), width=SS)
+    save(down(wf), 'pz_pipes_out.png')
+    back = pipes_backdrop()
+    save(back, 'pz_pipes_back.jpg', quality=86)
+
+
+def layer_lines(img, lines, colour, width=1):
+    """Lines blended over the picture (ImageDraw alone would replace the pixels)."""
+    lay = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(lay)
+    for ln in lines:
+        d.line(ln, fill=colour, width=width)
+    img.alpha_composite(lay)
+
+
+def wall_bricks(img, bw=120, bh=48, top=0):
+    W, H = img.size
+    mortar, light = [], []
+    for y in range(top, H, bh):
+        off = 0 if ((y - top) // bh) % 2 == 0 else bw // 2
+        mortar.append((0, y, W, y))
+        light.append((0, y + 1, W, y + 1))
+        for x in range(-off, W, bw):
+            mortar.append((x, y, x, y + bh))
+            light.append((x + 1, y, x + 1, y + bh))
+    layer_lines(img, mortar, (0, 0, 0, 90), 2)
+    layer_lines(img, light, (255, 255, 255, 14), 1)
+
+
+def piece(w, h):
+    """A supersampled canvas for one part of a backdrop, pasted with put()."""
+    return canvas(w, h)
+
+
+def put(img, part, xy):
+    img.alpha_composite(down(part), xy)
+
+
+def pipes_backdrop():
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#1d3440'), rgb('#0b151b'), 31)
+    wall_bricks(img)
+    title_bar(img, W)
+    # the board frame round the cells, whose centres are at (181 + 75 i, 606 - 75 j)
+    fw = 520
+    fr = piece(fw, fw)
+    m = mask_of(fr.size, lambda dd: dd.rounded_rectangle((20 * SS, 20 * SS, (fw - 20) * SS, (fw - 20) * SS), radius=16 * SS, fill=255))
+    hole = mask_of(fr.size, lambda dd: dd.rectangle((34 * SS, 34 * SS, (fw - 34) * SS, (fw - 34) * SS), fill=255))
+    ring = Image.fromarray(np.clip(np.asarray(m, np.int32) - np.asarray(hole, np.int32), 0, 255).astype(np.uint8), 'L')
+    shadow(fr, m, (0, 8 * SS), 10 * SS, 190)
+    fill_mask(fr, ring, vgradient(fr.width, fr.height, [(0, rgb('#e2b465')), (0.5, rgb('#b7823a')), (1, rgb('#6f4718'))]))
+    fill_mask(fr, hole, vgradient(fr.width, fr.height, [(0, rgb('#10161b')), (1, rgb('#080b0e'))]))
+    fr = bevel(fr, ring, 4 * SS, 0.7)
+    outline(fr, m, SS, rgb('#3b260c'))
+    dd = ImageDraw.Draw(fr)
+    for x, y in ((27, 27), (fw - 27, 27), (27, fw - 27), (fw - 27, fw - 27)):
+        dd.ellipse(((x - 4) * SS, (y - 4) * SS, (x + 4) * SS, (y + 4) * SS), fill=rgb('#5a3a12'))
+        dd.ellipse(((x - 3) * SS, (y - 4) * SS, (x + 1) * SS, y * SS), fill=rgb('#f3d08a'))
+    put(img, fr, (108, 158))
+    # the tank on the left and its pipe into cell (0, 0)
+    tk = piece(150, 260)
+    t, tm = tube(tk.width, tk.height, [((48 * SS, 228 * SS), (150 * SS, 228 * SS)), ((48 * SS, 228 * SS), (48 * SS, 150 * SS))], 13 * SS, rgb('#c77b3a'))
+    shadow(tk, tm, (3 * SS, 6 * SS), 4 * SS, 160)
+    tk.alpha_composite(t)
+    body = mask_of(tk.size, lambda dd: dd.rounded_rectangle((2 * SS, 2 * SS, 98 * SS, 168 * SS), radius=18 * SS, fill=255))
+    shadow(tk, body, (4 * SS, 8 * SS), 8 * SS, 170)
+    fill_mask(tk, body, vgradient(tk.width, tk.height, [(0, rgb('#9fb3c0')), (0.7, rgb('#4c5d68')), (1, rgb('#34414a'))]))
+    tk = bevel(tk, body, 5 * SS, 0.6)
+    win = mask_of(tk.size, lambda dd: dd.rounded_rectangle((24 * SS, 30 * SS, 76 * SS, 140 * SS), radius=10 * SS, fill=255))
+    fill_mask(tk, win, vgradient(tk.width, tk.height, [(0, (18, 34, 50, 255)), (60 / 260, (18, 34, 50, 255)), (62 / 260, (120, 200, 250, 255)), (140 / 260, (30, 90, 190, 255)), (1, (30, 90, 190, 255))]))
+    gloss(tk, (26 * SS, 24 * SS, 50 * SS, 120 * SS), 90, win)
+    outline(tk, win, SS, (10, 20, 30, 255))
+    outline(tk, body, SS, (20, 28, 34, 255))
+    put(img, tk, (22, 378))
+    # the outlet from cell (5, 5), its spout and the basin under it
+    ot = piece(120, 240)
+    o, om = tube(ot.width, ot.height, [((0, 33 * SS), (62 * SS, 33 * SS))], 13 * SS, rgb('#c77b3a'))
+    shadow(ot, om, (3 * SS, 6 * SS), 4 * SS, 160)
+    ot.alpha_composite(o)
+    sp, _ = tube(ot.width, ot.height, [((62 * SS, 16 * SS), (62 * SS, 50 * SS))], 6 * SS, rgb('#e0a060'))
+    ot.alpha_composite(sp)
+    basin = mask_of(ot.size, lambda dd: dd.chord((12 * SS, 150 * SS, 112 * SS, 236 * SS), 0, 180, fill=255))
+    shadow(ot, basin, (3 * SS, 6 * SS), 6 * SS, 170)
+    fill_mask(ot, basin, vgradient(ot.width, ot.height, [(0, rgb('#9aaab6')), (1, rgb('#36434c'))]))
+    ot = bevel(ot, basin, 4 * SS, 0.5)
+    outline(ot, basin, SS, (20, 28, 34, 255))
+    put(img, ot, (594, 198))
+    paste_card(img, panel(310, 420, rgb('#23404d'), rgb('#142630')), (704, 104))
+    return img
+
+
+
+# --- tower stacking ----------------------------------------------------------------------
+
+def wood(w, h, base, seed, grain=0.35):
+    """Wood: a base colour with stretched noise for the grain."""
+    img = Image.new('RGBA', (w, h), base)
+    a = np.asarray(img, np.float64).copy()
+    rng = np.random.RandomState(seed)
+    small = rng.rand(max(2, h // 6), 3)
+    g = np.asarray(Image.fromarray((small * 255).astype(np.uint8), 'L').resize((w, h), Image.BICUBIC), np.float64) / 255
+    fine = noise(w, h, 3, 0.5, seed + 1)
+    streak = np.sin(g * 18 + fine * 2) * grain
+    a[:, :, :3] *= (1 + streak * 0.35)[:, :, None]
+    return Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+
+
+def hanoi_disc(w, h, colour):
+    """A disc seen slightly from above: a cylinder slab with a top ellipse and a hole."""
+    img = canvas(w, h)
+    s = SS
+    top_h = h * 0.42
+    W, H = w * s, h * s
+    side = mask_of(img.size, lambda d: (d.rectangle((2 * s, top_h * s / 2, W - 2 * s, H - top_h * s / 2 - 2 * s), fill=255),
+                                        d.ellipse((2 * s, H - top_h * s - 2 * s, W - 2 * s, H - 2 * s), fill=255)))
+    fill_mask(img, side, Image.fromarray(np.tile(np.interp(np.arange(W), [0, W * 0.3, W * 0.7, W], [0.45, 1.0, 0.75, 0.35])[None, :, None] *
+                                                 np.array(colour[:3])[None, None, :], (H, 1, 1)).clip(0, 255).astype(np.uint8), 'RGB').convert('RGBA'))
+    topm = mask_of(img.size, lambda d: d.ellipse((2 * s, 2 * s, W - 2 * s, top_h * s), fill=255))
+    fill_mask(img, topm, radial(img.width, img.height, W * 0.4, top_h * s * 0.3, W * 0.6, lighter(colour, 0.5), colour))
+    hole = mask_of(img.size, lambda d: d.ellipse((W / 2 - 9 * s, top_h * s / 2 - 4 * s, W / 2 + 9 * s, top_h * s / 2 + 4 * s), fill=255))
+    fill_mask(img, hole, darker(colour, 0.7))
+    rim = mask_of(img.size, lambda d: d.ellipse((2 * s, 2 * s, W - 2 * s, top_h * s), outline=255, width=2 * s))
+    fill_mask(img, rim, lighter(colour, 0.6)[:3] + (160,))
+    whole = Image.fromarray(np.maximum(np.asarray(side), np.asarray(topm)), 'L')
+    outline(img, whole, s, darker(colour, 0.7))
+    return down(img)
+
+
+def glass_cup(w, h, colour):
+    """An upside-down glass cup: translucent body, bright rims and a long highlight."""
+    img = canvas(w, h)
+    s = SS
+    W, H = w * s, h * s
+    body = mask_of(img.size, lambda d: (d.polygon([(W * 0.14, H * 0.16), (W * 0.86, H * 0.16), (W - 3 * s, H - 8 * s), (3 * s, H - 8 * s)], fill=255),
+                                        d.ellipse((W * 0.14, 2 * s, W * 0.86, H * 0.3), fill=255),
+                                        d.ellipse((3 * s, H - 16 * s, W - 3 * s, H - 2 * s), fill=255)))
+    tint = vgradient(img.width, img.height, [(0, colour[:3] + (150,)), (1, darker(colour, 0.3)[:3] + (95,))])
+    fill_mask(img, body, tint)
+    edge = Image.fromarray(np.clip(np.asarray(body, np.int32) - np.asarray(body.filter(ImageFilter.MinFilter(9)), np.int32), 0, 255).astype(np.uint8), 'L')
+    fill_mask(img, edge, lighter(colour, 0.6)[:3] + (220,))
+    hl = mask_of(img.size, lambda d: d.polygon([(W * 0.26, H * 0.2), (W * 0.34, H * 0.2), (W * 0.22, H * 0.88), (W * 0.13, H * 0.88)], fill=255))
+    hl = hl.filter(ImageFilter.GaussianBlur(3 * s))
+    fill_mask(img, hl, (255, 255, 255, 150))
+    rim = mask_of(img.size, lambda d: d.ellipse((3 * s, H - 16 * s, W - 3 * s, H - 2 * s), outline=255, width=3 * s))
+    fill_mask(img, rim, lighter(colour, 0.7)[:3] + (235,))
+    knob = mask_of(img.size, lambda d: d.ellipse((W * 0.4, 0, W * 0.6, H * 0.1), fill=255))
+    fill_mask(img, knob, lighter(colour, 0.4)[:3] + (230,))
+    return down(img)
+
+
+@room
+def tower():
+    for n, (w, c) in enumerate(((150, rgb('#d2453a')), (115, rgb('#e0a12e')), (80, rgb('#4aa05a')))):
+        save(hanoi_disc(w, 44, c), 'pz_tower_disc%d.png' % (n + 1))
+    for n, (w, h, c) in enumerate(((80, 90, rgb('#7fd0ff')), (110, 120, rgb('#c58cff')), (140, 150, rgb('#ff9f6a')))):
+        save(glass_cup(w, h, c), 'pz_tower_cup%d.png' % (n + 1))
+    # the stand: three pegs on a wooden base; disc columns at 80, 240, 400 across its 480 px
+    W, H = 480, 210
+    st = canvas(W, H)
+    s = SS
+    base = mask_of(st.size, lambda d: d.rounded_rectangle((6 * s, 182 * s, (W - 6) * s, 208 * s), radius=9 * s, fill=255))
+    shadow(st, base, (0, 6 * s), 6 * s, 170)
+    fill_mask(st, base, wood(st.width, st.height, rgb('#8a5a30'), 3))
+    topface = mask_of(st.size, lambda d: d.rounded_rectangle((6 * s, 182 * s, (W - 6) * s, 194 * s), radius=6 * s, fill=255))
+    fill_mask(st, topface, (255, 230, 190, 60))
+    st = bevel(st, base, 3 * s, 0.5)
+    outline(st, base, s, rgb('#3a2210'))
+    for cx in (80, 240, 400):
+        peg, pm = tube(st.width, st.height, [((cx * s, 64 * s), (cx * s, 190 * s))], 6 * s, rgb('#c9a66b'))
+        shadow(st, pm, (4 * s, 0), 3 * s, 120)
+        st.alpha_composite(peg)
+        knob, _ = tube(st.width, st.height, [((cx * s, 62 * s), (cx * s, 62 * s))], 8 * s, rgb('#e2c48a'))
+        st.alpha_composite(knob)
+    save(down(st), 'pz_tower_stand.png')
+    # the glow shown round the finished stand, and the column marker under the pointer
+    g = canvas(200, 90)
+    m = mask_of(g.size, lambda d: d.ellipse((20 * s, 20 * s, 180 * s, 70 * s), fill=255))
+    glow(g, m, 14 * s, (255, 220, 120), 230)
+    save(down(g), 'pz_tower_glow.png')
+    mk = canvas(40, 30)
+    m = mask_of(mk.size, lambda d: d.polygon([(4 * s, 4 * s), (36 * s, 4 * s), (20 * s, 26 * s)], fill=255))
+    glow(mk, m, 3 * s, (255, 240, 180), 200)
+    fill_mask(mk, m, vgradient(mk.width, mk.height, [(0, rgb('#fff4c0')), (1, rgb('#e0a030'))]))
+    outline(mk, m, s, rgb('#6a4510'))
+    save(down(mk), 'pz_tower_arrow.png')
+    save(tower_backdrop(), 'pz_tower_back.jpg', quality=86)
+
+
+def tower_backdrop():
+    W, H = 1024, 768
+    img = wood(W, H, rgb('#5a3a22'), 11, 0.25)
+    img = Image.alpha_composite(img, vgradient(W, H, [(0, (20, 10, 5, 150)), (0.5, (0, 0, 0, 40)), (1, (10, 5, 0, 190))]))
+    # vertical panels
+    layer_lines(img, [(x, 0, x, 560) for x in range(0, W, 128)], (0, 0, 0, 70), 3)
+    layer_lines(img, [(x + 3, 0, x + 3, 560) for x in range(0, W, 128)], (255, 220, 180, 18), 1)
+    title_bar(img, W, (255, 230, 200, 30))
+    # warm light from a lamp over each stand
+    for cx, cy in ((250, 330), (760, 400)):
+        img.alpha_composite(radial(W, H, cx, cy, 330, (255, 200, 140, 60), (255, 200, 140, 0), 1.4))
+    for lx in (250, 760):
+        lp = piece(120, 110)
+        arm, am = tube(lp.width, lp.height, [((60 * SS, 0), (60 * SS, 40 * SS))], 3 * SS, rgb('#b08a50'))
+        lp.alpha_composite(arm)
+        shade = mask_of(lp.size, lambda d: d.polygon([(38 * SS, 40 * SS), (82 * SS, 40 * SS), (104 * SS, 84 * SS), (16 * SS, 84 * SS)], fill=255))
+        shadow(lp, shade, (3 * SS, 5 * SS), 4 * SS, 150)
+        fill_mask(lp, shade, vgradient(lp.width, lp.height, [(0.35, rgb('#3c6b4a')), (0.8, rgb('#1f3d2a'))]))
+        lp = bevel(lp, shade, 3 * SS, 0.5)
+        bulb = mask_of(lp.size, lambda d: d.ellipse((44 * SS, 74 * SS, 76 * SS, 100 * SS), fill=255))
+        glow(lp, bulb, 8 * SS, (255, 230, 160), 255)
+        fill_mask(lp, bulb, (255, 246, 210, 255))
+        outline(lp, shade, SS, (20, 30, 20, 255))
+        put(img, lp, (lx - 60, 96))
+    # the table the stand sits on and the shelf of the cups
+    tb = piece(W, 230)
+    top = mask_of(tb.size, lambda d: d.rectangle((0, 0, W * SS, 30 * SS), fill=255))
+    fill_mask(tb, top, wood(tb.width, tb.height, rgb('#9a6638'), 21))
+    front = mask_of(tb.size, lambda d: d.rectangle((0, 30 * SS, W * SS, 230 * SS), fill=255))
+    fill_mask(tb, front, wood(tb.width, tb.height, rgb('#6e4524'), 22))
+    tb = bevel(tb, top, 3 * SS, 0.4)
+    layer_lines(tb, [(0, 30 * SS, W * SS, 30 * SS)], (0, 0, 0, 160), 2 * SS)
+    put(img, tb, (0, 538))
+    # the help band at the bottom
+    paste_card(img, panel(700, 170, rgb('#3a2616'), rgb('#22150b'), border=(255, 220, 170, 70)), (10, 586))
+    return img
+
+
+
+# --- field dragging ----------------------------------------------------------------------
+
+def sphere(size, colour, ring=None, bands=False, seed=0):
+    """A lit ball: diffuse and specular light from the top left, a rim of reflected light, an
+    optional planet ring and surface bands."""
+    S = size * SS
+    yy, xx = np.mgrid[0:S, 0:S].astype(np.float64)
+    c = S / 2
+    r = S / 2 - 2 * SS
+    dx, dy = (xx - c) / r, (yy - c) / r
+    d2 = dx * dx + dy * dy
+    inside = np.clip((1 - np.sqrt(d2)) * r / 1.5, 0, 1)
+    z = np.sqrt(np.clip(1 - d2, 0, 1))
+    lx, ly, lz = -0.5, -0.6, 0.62
+    diff = np.clip(dx * lx + dy * ly + z * lz, 0, 1)
+    spec = np.clip(dx * -0.35 + dy * -0.45 + z * 0.82, 0, 1) ** 40
+    rim = np.clip(1 - z, 0, 1) ** 3 * np.clip(dx * 0.6 + dy * 0.7, 0, 1)
+    base = np.array(colour[:3], np.float64)
+    tone = 0.18 + 0.95 * diff
+    if bands:
+        rng = np.random.RandomState(seed)
+        wave = np.sin((dy + 0.15 * np.sin(dx * 3 + seed)) * (7 + rng.rand() * 4)) * 0.12
+        tone = tone * (1 + wave)
+    rgbv = base[None, None, :] * tone[:, :, None] + 255 * 0.7 * spec[:, :, None] + 120 * rim[:, :, None]
+    out = np.zeros((S, S, 4))
+    out[:, :, :3] = rgbv
+    out[:, :, 3] = inside * 255
+    img = Image.fromarray(out.clip(0, 255).astype(np.uint8), 'RGBA')
+    if ring:
+        back = canvas(size, size)
+        rm = mask_of(back.size, lambda d: d.ellipse((1 * SS, c - S * 0.16, S - 1 * SS, c + S * 0.16), outline=255, width=int(S * 0.06)))
+        fill_mask(back, rm, ring)
+        front = Image.fromarray((np.asarray(rm, np.float64) * (yy > c)).astype(np.uint8), 'L')
+        behind = Image.fromarray((np.asarray(rm, np.float64) * (yy <= c)).astype(np.uint8), 'L')
+        out2 = canvas(size, size)
+        fill_mask(out2, behind, ring)
+        out2.alpha_composite(img)
+        fill_mask(out2, front, ring)
+        img = out2
+    return down(img)
+
+
+@room
+def field():
+    planets = [('#e0533a', None, True), ('#f0a53a', (230, 210, 160, 230), True), ('#3ac0b0', None, False),
+               ('#9a6ae0', None, True), ('#7ab8ff', (200, 230, 255, 220), False)]
+    for n, (c, ring, bands) in enumerate(planets):
+        save(sphere(46, rgb(c), ring, bands, n), 'pz_field_planet%d.png' % (n + 1))
+    rainbow = ['#e23b3b', '#f08a2a', '#f2d23a', '#4cc24c', '#3aa8e8', '#4a5ae0', '#a64ae0']
+    for n, c in enumerate(rainbow):
+        save(sphere(26, rgb(c)), 'pz_field_bead%d.png' % (n + 1))
+    save(round_dish(), 'pz_field_round.png')
+    save(oval_dish(rainbow), 'pz_field_oval.png')
+    save(field_backdrop(), 'pz_field_back.jpg', quality=86)
+
+
+# sockets of the round dish (centre offsets) and the oval tray (as the room places them)
+FIELD_SOCKETS = [(-105, -55), (-30, -112), (62, -68), (112, 34), (18, 104)]
+BEAD_SOCKETS = [(x, round(20 - 50 * (1 - (x / 150.0) ** 2))) for x in range(-150, 151, 50)]
+
+
+def round_dish():
+    D = 440
+    img = canvas(D, D)
+    s = SS
+    c = D * s / 2
+    outer = mask_of(img.size, lambda d: d.ellipse((4 * s, 4 * s, (D - 4) * s, (D - 4) * s), fill=255))
+    shadow(img, outer, (0, 8 * s), 10 * s, 200)
+    fill_mask(img, outer, vgradient(img.width, img.height, [(0, rgb('#f0c878')), (0.5, rgb('#b7853d')), (1, rgb('#6a4316'))]))
+    img = bevel(img, outer, 5 * s, 0.6)
+    inner = mask_of(img.size, lambda d: d.ellipse((26 * s, 26 * s, (D - 26) * s, (D - 26) * s), fill=255))
+    sky = radial(img.width, img.height, c * 0.8, c * 0.7, c * 1.1, rgb('#1f3468'), rgb('#070c1e'))
+    fill_mask(img, inner, sky)
+    rnd = random.Random(9)
+    dots = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(dots)
+    for _ in range(260):
+        a = rnd.uniform(0, 2 * math.pi)
+        rr = math.sqrt(rnd.random()) * (D / 2 - 30) * s
+        x, y = c + rr * math.cos(a), c + rr * math.sin(a)
+        q = rnd.uniform(0.6, 2.2) * s
+        d.ellipse((x - q, y - q, x + q, y + q), fill=(255, 255, 255, rnd.randint(60, 200)))
+    img.alpha_composite(dots)
+    # the engraved rings of the chart and the constellation to rebuild
+    lines = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(lines)
+    for rr in (60, 120, 170):
+        d.ellipse((c - rr * s, c - rr * s, c + rr * s, c + rr * s), outline=(150, 180, 255, 50), width=s)
+    pts = [(c + x * s, c + y * s) for x, y in FIELD_SOCKETS]
+    for a, b in zip(pts, pts[1:]):
+        d.line((a, b), fill=(160, 200, 255, 110), width=2 * s)
+    img.alpha_composite(lines)
+    colours = ['#e0533a', '#f0a53a', '#3ac0b0', '#9a6ae0', '#7ab8ff']
+    for (x, y), col in zip(FIELD_SOCKETS, colours):
+        px, py = c + x * s, c + y * s
+        hole = mask_of(img.size, lambda dd: dd.ellipse((px - 26 * s, py - 26 * s, px + 26 * s, py + 26 * s), fill=255))
+        glow(img, hole, 6 * s, rgb(col), 200)
+        fill_mask(img, hole, (6, 10, 24, 255))
+        img = bevel(img, hole, 3 * s, 0.6, light=(1, 1))
+        ring = mask_of(img.size, lambda dd: dd.ellipse((px - 26 * s, py - 26 * s, px + 26 * s, py + 26 * s), outline=255, width=2 * s))
+        fill_mask(img, ring, rgb(col)[:3] + (200,))
+    outline(img, outer, s, rgb('#3b260c'))
+    return down(img)
+
+
+def oval_dish(rainbow):
+    W, H = 440, 280
+    img = canvas(W, H)
+    s = SS
+    cx, cy = W * s / 2, H * s / 2
+    outer = mask_of(img.size, lambda d: d.ellipse((4 * s, 4 * s, (W - 4) * s, (H - 4) * s), fill=255))
+    shadow(img, outer, (0, 8 * s), 10 * s, 200)
+    fill_mask(img, outer, wood(img.width, img.height, rgb('#8a5a30'), 5))
+    img = bevel(img, outer, 5 * s, 0.6)
+    inner = mask_of(img.size, lambda d: d.ellipse((22 * s, 20 * s, (W - 22) * s, (H - 20) * s), fill=255))
+    felt = add_noise(radial(img.width, img.height, cx * 0.9, cy * 0.8, cx, rgb('#2f7a52'), rgb('#123a26')), ((6, 8),), 4)
+    fill_mask(img, inner, felt)
+    img = bevel(img, inner, 4 * s, 0.5, light=(1, 1))
+    for (x, y), col in zip(BEAD_SOCKETS, rainbow):
+        px, py = cx + x * s, cy + y * s
+        hole = mask_of(img.size, lambda dd: dd.ellipse((px - 15 * s, py - 15 * s, px + 15 * s, py + 15 * s), fill=255))
+        fill_mask(img, hole, (10, 26, 16, 255))
+        img = bevel(img, hole, 2 * s, 0.7, light=(1, 1))
+        ring = mask_of(img.size, lambda dd: dd.ellipse((px - 15 * s, py - 15 * s, px + 15 * s, py + 15 * s), outline=255, width=2 * s))
+        fill_mask(img, ring, rgb(col)[:3] + (230,))
+    outline(img, outer, s, rgb('#3a2210'))
+    return down(img)
+
+
+def field_backdrop():
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#14203e'), rgb('#05070f'), 41, 0.5, ((80, 6), (10, 3)))
+    rnd = random.Random(3)
+    dots = Image.new('RGBA', (W, H), (0, 0, 0, 0))
+    d = ImageDraw.Draw(dots)
+    for _ in range(420):
+        x, y = rnd.uniform(0, W), rnd.uniform(0, H)
+        q = rnd.uniform(0.4, 1.5)
+        d.ellipse((x - q, y - q, x + q, y + q), fill=(255, 255, 255, rnd.randint(40, 170)))
+    img.alpha_composite(dots)
+    title_bar(img, W, (180, 200, 255, 30))
+    paste_card(img, panel(470, 250, rgb('#1c2a4c'), rgb('#0e1628'), border=(170, 190, 255, 70)), (536, 412))
+    return img
+
+
+if __name__ == '__main__':
+    only = set(sys.argv[2:])
+    for fn in ROOMS:
+        if not only or fn.__name__ in only:
+            fn()
