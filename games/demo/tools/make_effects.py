@@ -35,14 +35,14 @@ def record(first, last, fx, rate, duration, life, direction, spread, speed, grav
 
 EFFECTS = {
     # the hearth: flame tongues rising and fading from gold to red
-    "fire": record(3, -1, ADD, 70, FOREVER, (0.45, 0.8), math.pi, 0.55, (30, 70), gravity=(-2.0, -4.0),
-                   scale=(0.62, 0.48, 0.12), scale_var=0.3, angle=(0, 0.2, -0.2), angle_var=0.5,
+    "fire": record(3, -1, ADD, 110, FOREVER, (0.45, 0.8), math.pi, 0.9, (30, 80), gravity=(-2.5, -4.5),
+                   scale=(1.0, 0.75, 0.15), scale_var=0.3, angle=(0, 0.2, -0.2), angle_var=0.5,
                    colours=((255, 210, 100, 210), (255, 120, 30, 170), (150, 30, 10, 0)), colour_var=0.25,
                    alpha_var=0.2, middle=0.35),
     # soft grey smoke that grows, turns and thins out
-    "smoke": record(2, -1, BLEND, 9, FOREVER, (2.2, 3.2), math.pi, 0.45, (18, 34), gravity=(-0.4, -0.9),
-                    tangential=(-0.5, 0.5), scale=(0.35, 0.9, 1.6), scale_var=0.3, angle=(0, 1.2, 2.4),
-                    angle_var=0.6, colours=((176, 170, 182, 0), (150, 146, 160, 120), (130, 128, 140, 0)),
+    "smoke": record(2, -1, BLEND, 7, FOREVER, (2.2, 3.2), math.pi, 0.5, (18, 34), gravity=(-0.4, -0.9),
+                    tangential=(-0.5, 0.5), scale=(0.3, 0.75, 1.4), scale_var=0.3, angle=(0, 1.2, 2.4),
+                    angle_var=0.6, colours=((176, 170, 182, 0), (150, 146, 160, 70), (130, 128, 140, 0)),
                     colour_var=0.1, alpha_var=0.3, middle=0.3),
     # a burst of sparkles where something is found
     "sparkle": record(1, -1, ADD, 90, 0.45, (0.6, 1.1), 0, 2 * math.pi, (40, 140), gravity=(1.0, 2.5),
