@@ -248,7 +248,7 @@ def bar_fill(w=400, h=16):
     return c
 
 
-def field(w=420, h=56):
+def field(w=340, h=56):
     c = art.canvas(w, h)
     outer = art.rect(w, h, (2, 2, w - 2, h - 2), radius=10)
     inner = art.rect(w, h, (7, 7, w - 7, h - 7), radius=7)
