@@ -173,6 +173,13 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 626, 272, 0x0A1A10, "the red bead's hole is empty"},
               {"solved.png", 268, 436, 0x5A88BD, "the blue planet on its ring"},
               {"solved.png", 626, 272, 0xA22C2C, "the red bead in its hole"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // The hubs of both nets moved to the middle of their drawings, where no knot was.
+        Room{"PZUNTANGLE", 1500, "untangle.replay",
+             {{"start.png", 362, 306, 0x151932, "no knot in the larger net's middle"},
+              {"start.png", 792, 254, 0x161C34, "no knot in the smaller net's middle"},
+              {"solved.png", 362, 306, 0xB0812F, "a hub of the larger net"},
+              {"solved.png", 792, 254, 0x41859F, "the hub of the smaller net"},
               {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 

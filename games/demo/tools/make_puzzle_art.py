@@ -837,6 +837,52 @@ def field_backdrop():
     return img
 
 
+
+# --- untangling --------------------------------------------------------------------------
+
+def node(size, colour):
+    """A glowing knot: a lit ball inside a soft halo and a bright rim."""
+    img = canvas(size, size)
+    S = size * SS
+    halo = mask_of(img.size, lambda d: d.ellipse((S * 0.14, S * 0.14, S * 0.86, S * 0.86), fill=255))
+    glow(img, halo, S * 0.08, colour, 200)
+    ball = sphere(int(size * 0.7), colour).resize((int(S * 0.7), int(S * 0.7)), Image.LANCZOS)
+    img.alpha_composite(ball, (int(S * 0.15), int(S * 0.15)))
+    ring = mask_of(img.size, lambda d: d.ellipse((S * 0.15, S * 0.15, S * 0.85, S * 0.85), outline=255, width=max(2, int(S * 0.04))))
+    fill_mask(img, ring, lighter(colour, 0.6)[:3] + (220,))
+    return down(img)
+
+
+@room
+def untangle():
+    save(node(50, rgb('#f0b040')), 'pz_knot_big.png')
+    save(node(26, rgb('#60d0ff')), 'pz_knot_small.png')
+    # the boards are part of the background: the natives draw the bands in the screen's render
+    # script, which runs after the background and before the elements
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#2a1d44'), rgb('#0a0614'), 51, 0.6)
+    title_bar(img, W, (210, 190, 255, 30))
+    for (x0, y0), (w, h) in (((20, 104), (540, 470)), ((580, 104), (424, 306))):
+        bd = canvas(w, h)
+        s = SS
+        m = mask_of(bd.size, lambda d: d.rounded_rectangle((4 * s, 4 * s, (w - 4) * s, (h - 6) * s), radius=18 * s, fill=255))
+        shadow(bd, m, (0, 6 * s), 8 * s, 190)
+        fill_mask(bd, m, vgradient(bd.width, bd.height, [(0, rgb('#1d2440')), (1, rgb('#0b0f1e'))]))
+        grid = Image.new('RGBA', bd.size, (0, 0, 0, 0))
+        d = ImageDraw.Draw(grid)
+        for x in range(0, w, 30):
+            d.line((x * s, 0, x * s, h * s), fill=(120, 150, 255, 22), width=s)
+        for y in range(0, h, 30):
+            d.line((0, y * s, w * s, y * s), fill=(120, 150, 255, 22), width=s)
+        grid = Image.composite(grid, Image.new('RGBA', bd.size, (0, 0, 0, 0)), m)
+        bd.alpha_composite(grid)
+        edge = mask_of(bd.size, lambda d: d.rounded_rectangle((4 * s, 4 * s, (w - 4) * s, (h - 6) * s), radius=18 * s, outline=255, width=3 * s))
+        fill_mask(bd, edge, (150, 170, 255, 110))
+        put(img, bd, (x0, y0))
+    paste_card(img, panel(440, 236, rgb('#2a2250'), rgb('#15112a'), border=(200, 180, 255, 70)), (572, 420))
+    save(img, 'pz_untangle_back.jpg', quality=86)
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:
