@@ -180,6 +180,13 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 792, 254, 0x161C34, "no knot in the smaller net's middle"},
               {"solved.png", 362, 306, 0xB0812F, "a hub of the larger net"},
               {"solved.png", 792, 254, 0x41859F, "the hub of the smaller net"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // Every belt is gone: where plates ran there is only the dark channel.
+        Room{"PZSLIDE", 1700, "slide.replay",
+             {{"start.png", 296, 135, 0x9A9396, "a plate on the first belt"},
+              {"start.png", 296, 420, 0x66707E, "a plate on the fourth belt"},
+              {"solved.png", 296, 135, 0x18130D, "the first belt is gone"},
+              {"solved.png", 296, 420, 0x0F0C07, "the fourth belt is gone"},
               {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 

@@ -883,6 +883,138 @@ def untangle():
     save(img, 'pz_untangle_back.jpg', quality=86)
 
 
+
+# --- sliding rows ------------------------------------------------------------------------
+
+RUNE_COLOURS = ['#ff6a5a', '#ffb03a', '#f4e04a', '#6ae06a', '#4ad0ff', '#7a8aff', '#d07aff', '#ff7ac8']
+
+
+def rune_shape(d, n, cx, cy, r, fill, width):
+    """Glyph n (0..7) drawn as strokes round (cx, cy)."""
+    if n == 0:
+        d.ellipse((cx - r, cy - r, cx + r, cy + r), outline=fill, width=width)
+        d.ellipse((cx - r * 0.3, cy - r * 0.3, cx + r * 0.3, cy + r * 0.3), fill=fill)
+    elif n == 1:
+        d.polygon([(cx, cy - r), (cx + r * 0.95, cy + r * 0.75), (cx - r * 0.95, cy + r * 0.75)], outline=fill, width=width)
+    elif n == 2:
+        d.rectangle((cx - r * 0.8, cy - r * 0.8, cx + r * 0.8, cy + r * 0.8), outline=fill, width=width)
+        d.line((cx - r * 0.8, cy - r * 0.8, cx + r * 0.8, cy + r * 0.8), fill=fill, width=width)
+    elif n == 3:
+        pts = []
+        for k in range(10):
+            rr = r if k % 2 == 0 else r * 0.42
+            a = -math.pi / 2 + math.pi * k / 5
+            pts.append((cx + rr * math.cos(a), cy + rr * math.sin(a)))
+        d.polygon(pts, outline=fill, width=width)
+    elif n == 4:
+        d.arc((cx - r, cy - r, cx + r, cy + r), 60, 300, fill=fill, width=width)
+        d.arc((cx - r * 0.35, cy - r * 0.75, cx + r * 1.15, cy + r * 0.75), 100, 260, fill=fill, width=width)
+    elif n == 5:
+        d.ellipse((cx - r * 0.45, cy - r * 0.45, cx + r * 0.45, cy + r * 0.45), outline=fill, width=width)
+        for k in range(8):
+            a = math.pi * k / 4
+            d.line((cx + r * 0.65 * math.cos(a), cy + r * 0.65 * math.sin(a), cx + r * math.cos(a), cy + r * math.sin(a)), fill=fill, width=width)
+    elif n == 6:
+        for off in (-0.45, 0.0, 0.45):
+            pts = [(cx + r * (t / 10 - 1), cy + r * off + math.sin(t / 10 * math.pi * 2) * r * 0.2) for t in range(0, 21)]
+            d.line(pts, fill=fill, width=width)
+    else:
+        d.line((cx - r, cy - r, cx + r, cy + r), fill=fill, width=width)
+        d.line((cx - r, cy + r, cx + r, cy - r), fill=fill, width=width)
+        d.line((cx, cy - r, cx, cy + r), fill=fill, width=width)
+
+
+def rune_tile(n, selected):
+    """A stone plate of the belt: empty (n = -1) or with glyph n; selected ones glow gold."""
+    w, h = 80, 76
+    img = canvas(w, h)
+    s = SS
+    m = mask_of(img.size, lambda d: d.rounded_rectangle((3 * s, 3 * s, (w - 3) * s, (h - 4) * s), radius=10 * s, fill=255))
+    shadow(img, m, (0, 3 * s), 3 * s, 170)
+    base = rgb('#6e6a78') if n >= 0 else rgb('#4a4752')
+    slab = add_noise(vgradient(img.width, img.height, [(0, lighter(base, 0.25)), (1, darker(base, 0.35))]), ((30, 12), (6, 7)), 17 + n)
+    fill_mask(img, m, slab)
+    img = bevel(img, m, 3 * s, 0.55)
+    if n >= 0:
+        col = rgb(RUNE_COLOURS[n])
+        cx, cy, r = w * s / 2, h * s / 2, 22 * s
+        carve = Image.new('L', img.size, 0)
+        rune_shape(ImageDraw.Draw(carve), n, cx, cy, r, 255, int(5.5 * s))
+        glow(img, carve, 3 * s, col, 170 if not selected else 255)
+        fill_mask(img, carve, lighter(col, 0.35))
+        img = bevel(img, carve, 1.5 * s, 0.5)
+    if selected:
+        ring = mask_of(img.size, lambda d: d.rounded_rectangle((3 * s, 3 * s, (w - 3) * s, (h - 4) * s), radius=10 * s, outline=255, width=4 * s))
+        glow(img, ring, 4 * s, (255, 220, 110), 255)
+        fill_mask(img, ring, (255, 236, 150, 255))
+    outline(img, m, s, (25, 22, 30, 255))
+    return down(img)
+
+
+@room
+def slide():
+    frames = [rune_tile(-1, False)] + [rune_tile(n, False) for n in range(8)] + [rune_tile(n, True) for n in range(8)]
+    frames.append(canvas(80, 76).resize((80, 76)))
+    img, layout = sheet(frames, 9)
+    save(img, 'pz_slide_tiles.png', layout)
+    # the glow that rides with each glyph (the tile's companion; the native shows it at a quarter)
+    gl = []
+    for n in range(9):
+        g = canvas(80, 76)
+        if n > 0:
+            m = mask_of(g.size, lambda d: d.ellipse((10 * SS, 8 * SS, 70 * SS, 68 * SS), fill=255))
+            glow(g, m, 10 * SS, rgb(RUNE_COLOURS[n - 1]), 255)
+        gl.append(down(g))
+    img, layout = sheet(gl, 9)
+    save(img, 'pz_slide_glow.png', layout)
+    save(slide_backdrop(), 'pz_slide_back.jpg', quality=86)
+    # the housings the belts run through, and the grate over the waiting belt
+    for name, (w, h) in (('pz_slide_side.png', (74, 430)), ('pz_slide_grate.png', (480, 96))):
+        img = canvas(w, h)
+        s = SS
+        m = mask_of(img.size, lambda d: d.rounded_rectangle((2 * s, 2 * s, (w - 2) * s, (h - 2) * s), radius=10 * s, fill=255))
+        shadow(img, m, (0, 4 * s), 5 * s, 180)
+        fill_mask(img, m, vgradient(img.width, img.height, [(0, rgb('#8d7a5a')), (1, rgb('#4a3c28'))]) if name.endswith('side.png')
+                  else vgradient(img.width, img.height, [(0, rgb('#5a4c36')), (1, rgb('#2c2418'))]))
+        img = bevel(img, m, 4 * s, 0.6)
+        d = Image.new('RGBA', img.size, (0, 0, 0, 0))
+        dd = ImageDraw.Draw(d)
+        if name.endswith('side.png'):
+            for y in range(24, h - 20, 54):
+                dd.ellipse((w * s / 2 - 6 * s, y * s - 6 * s, w * s / 2 + 6 * s, y * s + 6 * s), fill=(30, 24, 16, 255))
+                dd.ellipse((w * s / 2 - 4 * s, y * s - 6 * s, w * s / 2 + 2 * s, y * s), fill=(210, 190, 150, 255))
+        else:
+            for x in range(20, w - 14, 22):
+                dd.rounded_rectangle((x * s, 16 * s, (x + 10) * s, (h - 16) * s), radius=4 * s, fill=(18, 14, 10, 255))
+        img.alpha_composite(d)
+        outline(img, m, s, (30, 24, 16, 255))
+        save(down(img), name)
+    # the puff where a belt is cleared
+    pf = canvas(200, 100)
+    m = mask_of(pf.size, lambda d: d.ellipse((10 * SS, 20 * SS, 190 * SS, 80 * SS), fill=255))
+    glow(pf, m, 14 * SS, (255, 230, 170), 255)
+    save(down(pf), 'pz_slide_puff.png')
+
+
+def slide_backdrop():
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#3a3020'), rgb('#0e0a06'), 61, 0.6)
+    wall_bricks(img, 96, 40)
+    title_bar(img, W, (255, 230, 180, 32))
+    # the dark channel the belts run in
+    ch = piece(520, 500)
+    m = mask_of(ch.size, lambda d: d.rounded_rectangle((6 * SS, 6 * SS, 514 * SS, 494 * SS), radius=14 * SS, fill=255))
+    shadow(ch, m, (0, 6 * SS), 8 * SS, 200)
+    fill_mask(ch, m, vgradient(ch.width, ch.height, [(0, rgb('#1a140e')), (1, rgb('#0a0805'))]))
+    lines = [(20 * SS, y * SS, 500 * SS, y * SS) for y in range(46, 480, 81)]
+    layer_lines(ch, lines, (90, 70, 40, 120), 3 * SS)
+    edge = mask_of(ch.size, lambda d: d.rounded_rectangle((6 * SS, 6 * SS, 514 * SS, 494 * SS), radius=14 * SS, outline=255, width=3 * SS))
+    fill_mask(ch, edge, (200, 170, 110, 120))
+    put(img, ch, (36, 104))
+    paste_card(img, panel(424, 420, rgb('#3e301c'), rgb('#1e170d'), border=(255, 220, 160, 70)), (582, 104))
+    return img
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:
