@@ -52,10 +52,15 @@ def down(img, w=None, h=None):
     return img.resize((w, h), Image.LANCZOS)
 
 
-def save(img, name, frames=None, quality=88):
+def save(img, name, frames=None, quality=88, palette=False):
+    """Writes a picture; `palette` first reduces it to 256 colours (with alpha), which packs
+    several times smaller, for pictures that show no banding. The file stays an RGBA PNG: the
+    runtime takes alpha from grey-alpha and RGBA PNGs only."""
     path = os.path.join(OUT, name)
     if name.endswith('.jpg'):
         img.convert('RGB').save(path, quality=quality, optimize=True, progressive=True)
+    elif palette:
+        img.convert('RGBA').quantize(colors=256, method=Image.FASTOCTREE, dither=Image.FLOYDSTEINBERG).convert('RGBA').save(path, optimize=True)
     else:
         img.save(path, optimize=True)
     an = path[:-4] + '.an'
@@ -437,7 +442,7 @@ def pipe_tile(kind, wet):
 def pipes():
     frames = [pipe_tile(k, False) for k in range(6)] + [pipe_tile(k, True) for k in range(6)]
     img, layout = sheet(frames, 6)
-    save(img, 'pz_pipes.png', layout)
+    save(img, 'pz_pipes.png', layout, palette=True)
     # the leak: a spray of drops out of the cell's upper edge (turned by the native)
     T = 150
     s = T * SS
@@ -743,14 +748,35 @@ def field():
     rainbow = ['#e23b3b', '#f08a2a', '#f2d23a', '#4cc24c', '#3aa8e8', '#4a5ae0', '#a64ae0']
     for n, c in enumerate(rainbow):
         save(sphere(26, rgb(c)), 'pz_field_bead%d.png' % (n + 1))
-    save(round_dish(), 'pz_field_round.png')
-    save(oval_dish(rainbow), 'pz_field_oval.png')
-    save(field_backdrop(), 'pz_field_back.jpg', quality=86)
+    # the dishes' insides are painted into the background (a JPEG keeps the starry sky small);
+    # the dish pictures keep their rims, and their size is what the natives measure
+    rd, rd_rim = round_dish(), None
+    od = oval_dish(rainbow)
+    back = field_backdrop()
+    back.alpha_composite(rd, (30, 112))
+    back.alpha_composite(od, (556, 112))
+    save(back, 'pz_field_back.jpg', quality=88)
+    save(rim_only(rd, 26 / 440), 'pz_field_round.png', palette=True)
+    save(rim_only(od, 22 / 440), 'pz_field_oval.png', palette=True)
 
 
 # sockets of the round dish (centre offsets) and the oval tray (as the room places them)
 FIELD_SOCKETS = [(-105, -55), (-30, -112), (62, -68), (112, 34), (18, 104)]
 BEAD_SOCKETS = [(x, round(20 - 50 * (1 - (x / 150.0) ** 2))) for x in range(-150, 151, 50)]
+
+
+def rim_only(img, border):
+    """The picture with its inside cut out: only the outer ring (and its shadow) is kept."""
+    w, h = img.size
+    m = Image.new('L', (w * SS, h * SS), 255)
+    bx, by = border * w * SS, border * w * SS
+    ImageDraw.Draw(m).ellipse((bx + 2 * SS, by + 2 * SS, w * SS - bx - 2 * SS, h * SS - by - 2 * SS), fill=0)
+    m = m.resize((w, h), Image.LANCZOS)
+    out = img.copy()
+    a = np.asarray(out, np.float64).copy()
+    a[:, :, 3] *= np.asarray(m, np.float64) / 255
+    a[a[:, :, 3] < 1] = 0  # nothing left to see: store plain zeros, which pack small
+    return Image.fromarray(a.astype(np.uint8), 'RGBA')
 
 
 def round_dish():
@@ -956,7 +982,7 @@ def slide():
     frames = [rune_tile(-1, False)] + [rune_tile(n, False) for n in range(8)] + [rune_tile(n, True) for n in range(8)]
     frames.append(canvas(80, 76).resize((80, 76)))
     img, layout = sheet(frames, 9)
-    save(img, 'pz_slide_tiles.png', layout)
+    save(img, 'pz_slide_tiles.png', layout, palette=True)
     # the glow that rides with each glyph (the tile's companion; the native shows it at a quarter)
     gl = []
     for n in range(9):
@@ -966,7 +992,7 @@ def slide():
             glow(g, m, 10 * SS, rgb(RUNE_COLOURS[n - 1]), 255)
         gl.append(down(g))
     img, layout = sheet(gl, 9)
-    save(img, 'pz_slide_glow.png', layout)
+    save(img, 'pz_slide_glow.png', layout, palette=True)
     save(slide_backdrop(), 'pz_slide_back.jpg', quality=86)
     # the housings the belts run through, and the grate over the waiting belt
     for name, (w, h) in (('pz_slide_side.png', (74, 430)), ('pz_slide_grate.png', (480, 96))):
