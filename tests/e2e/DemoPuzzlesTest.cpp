@@ -187,6 +187,13 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 296, 420, 0x66707E, "a plate on the fourth belt"},
               {"solved.png", 296, 135, 0x18130D, "the first belt is gone"},
               {"solved.png", 296, 420, 0x0F0C07, "the fourth belt is gone"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // Most crystals are gone: cells that held a red and a blue crystal are empty.
+        Room{"PZLABELS", 1300, "labels.replay",
+             {{"start.png", 228, 408, 0xD47670, "a red crystal"},
+              {"start.png", 280, 200, 0x6FACE0, "a blue crystal"},
+              {"solved.png", 228, 408, 0x25222F, "the red crystal's cell is empty"},
+              {"solved.png", 280, 200, 0x1F1D28, "the blue crystal's cell is empty"},
               {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 

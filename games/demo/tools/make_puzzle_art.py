@@ -1041,6 +1041,58 @@ def slide_backdrop():
     return img
 
 
+
+# --- group labelling ---------------------------------------------------------------------
+
+LABEL_COLOURS = ['#e8443a', '#3a9cf0', '#4ac45a', '#f2c23a', '#b05ae8', '#f07ab0']
+LABEL_SHAPES = ['round', 'diamond', 'hex', 'square', 'tri', 'drop']
+
+
+@room
+def labels():
+    frames = [gem(52, rgb(c), sh) for c, sh in zip(LABEL_COLOURS, LABEL_SHAPES)]
+    lit = []
+    for f in frames:
+        g = f.copy()
+        a = np.asarray(g, np.float64).copy()
+        a[:, :, :3] = a[:, :, :3] * 0.75 + 255 * 0.25 * (a[:, :, 3:4] / 255)
+        g = Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+        ring = canvas(52, 52)
+        rm = mask_of(ring.size, lambda d: d.rounded_rectangle((2 * SS, 2 * SS, 50 * SS, 50 * SS), radius=10 * SS, outline=255, width=3 * SS))
+        glow(ring, rm, 3 * SS, (255, 245, 200), 255)
+        fill_mask(ring, rm, (255, 250, 220, 255))
+        g.alpha_composite(down(ring))
+        lit.append(g)
+    img, layout = sheet(frames + lit, 6)
+    save(img, 'pz_labels_gems.png', layout, palette=True)
+    # the board: a stone tray the crystals sit in (its inside is opaque: the board takes the clicks)
+    W = 500
+    bd = canvas(W, W)
+    s = SS
+    m = mask_of(bd.size, lambda d: d.rounded_rectangle((4 * s, 4 * s, (W - 4) * s, (W - 4) * s), radius=18 * s, fill=255))
+    shadow(bd, m, (0, 8 * s), 10 * s, 200)
+    fill_mask(bd, m, add_noise(vgradient(bd.width, bd.height, [(0, rgb('#6a6f80')), (1, rgb('#3a3d4a'))]), ((60, 10), (10, 6)), 71))
+    bd = bevel(bd, m, 5 * s, 0.6)
+    hole = mask_of(bd.size, lambda d: d.rounded_rectangle((14 * s, 14 * s, (W - 14) * s, (W - 14) * s), radius=8 * s, fill=255))
+    fill_mask(bd, hole, vgradient(bd.width, bd.height, [(0, rgb('#14121c')), (1, rgb('#221e2e'))]))
+    bd = bevel(bd, hole, 4 * s, 0.6, light=(1, 1))
+    cells = Image.new('RGBA', bd.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(cells)
+    for r in range(9):
+        for c in range(9):
+            x, y = (16 + 52 * c) * s, (16 + 52 * r) * s
+            d.rounded_rectangle((x + 3 * s, y + 3 * s, x + 49 * s, y + 49 * s), radius=8 * s, fill=(255, 255, 255, 10), outline=(255, 255, 255, 18), width=s)
+    bd.alpha_composite(cells)
+    outline(bd, m, s, (20, 20, 28, 255))
+    save(down(bd), 'pz_labels_board.png')
+    img = backdrop(W * 2 + 24, 768, rgb('#1a2f3a'), rgb('#06100f'), 81, 0.6).crop((0, 0, 1024, 768))
+    for cx, cy, col in ((820, 140, (120, 255, 220, 40)), (150, 700, (180, 120, 255, 36)), (980, 650, (255, 180, 120, 30))):
+        img.alpha_composite(radial(1024, 768, cx, cy, 380, col, col[:3] + (0,), 1.2))
+    title_bar(img, 1024, (200, 255, 240, 30))
+    paste_card(img, panel(440, 420, rgb('#1c3a40'), rgb('#0c1c20'), border=(170, 255, 230, 70)), (568, 104))
+    save(img, 'pz_labels_back.jpg', quality=86)
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:
