@@ -194,6 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 280, 200, 0x6FACE0, "a blue crystal"},
               {"solved.png", 228, 408, 0x25222F, "the red crystal's cell is empty"},
               {"solved.png", 280, 200, 0x1F1D28, "the blue crystal's cell is empty"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // The keys have left the tubes and the locks under them stand open.
+        Room{"PZCOLUMN", 1200, "column.replay",
+             {{"start.png", 112, 278, 0x604922, "the first key in its tube"},
+              {"start.png", 112, 560, 0x0D0E15, "the first lock is shut"},
+              {"solved.png", 112, 560, 0x424244, "the first lock's shackle is up"},
+              {"solved.png", 412, 560, 0x424244, "the third lock's shackle is up"},
               {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 

@@ -1093,6 +1093,95 @@ def labels():
     save(img, 'pz_labels_back.jpg', quality=86)
 
 
+
+# --- falling pieces ----------------------------------------------------------------------
+
+def key_piece(size):
+    img = canvas(size, size)
+    s = SS
+    S = size * s
+    plate = mask_of(img.size, lambda d: d.ellipse((3 * s, 3 * s, S - 3 * s, S - 3 * s), fill=255))
+    shadow(img, plate, (s, 2 * s), 2 * s, 150)
+    fill_mask(img, plate, radial(img.width, img.height, S * 0.4, S * 0.35, S * 0.6, rgb('#5a3a1a'), rgb('#24160a')))
+    img = bevel(img, plate, 2 * s, 0.5)
+    k = Image.new('L', img.size, 0)
+    d = ImageDraw.Draw(k)
+    d.ellipse((S * 0.18, S * 0.2, S * 0.5, S * 0.52), outline=255, width=int(S * 0.09))
+    d.rectangle((S * 0.44, S * 0.33, S * 0.84, S * 0.41), fill=255)
+    d.rectangle((S * 0.66, S * 0.41, S * 0.72, S * 0.58), fill=255)
+    d.rectangle((S * 0.76, S * 0.41, S * 0.82, S * 0.52), fill=255)
+    glow(img, k, 3 * s, (255, 220, 120), 200)
+    fill_mask(img, k, vgradient(img.width, img.height, [(0, rgb('#fff0a0')), (1, rgb('#c08a20'))]))
+    img = bevel(img, k, 1.5 * s, 0.6)
+    outline(img, plate, s, rgb('#120a04'))
+    return down(img)
+
+
+@room
+def column():
+    colours = ['#e8443a', '#4ac45a', '#3a9cf0', '#f2c23a', '#b05ae8', '#f07ab0']
+    shapes = ['round', 'hex', 'diamond', 'square', 'tri', 'drop']
+    frames = [gem(48, rgb(c), sh) for c, sh in zip(colours, shapes)]
+    frames += [gem(48, rgb(c), 'round', glow_ring=True) for c in colours]
+    frames += [key_piece(48)] + [canvas(48, 48).resize((48, 48))] * 5
+    frames += [gem(48, rgb('#ffd060'), 'round', glow_ring=True)] + [canvas(48, 48).resize((48, 48))] * 5
+    img, layout = sheet(frames, 6)
+    save(img, 'pz_column_pieces.png', layout, palette=True)
+    # the stone that covers a piece until a taken run next to it breaks it
+    st = canvas(48, 48)
+    m = mask_of(st.size, lambda d: d.rounded_rectangle((2 * SS, 2 * SS, 46 * SS, 46 * SS), radius=7 * SS, fill=255))
+    fill_mask(st, m, add_noise(vgradient(st.width, st.height, [(0, rgb('#9a938a')), (1, rgb('#5e5750'))]), ((20, 16), (5, 10)), 91))
+    st = bevel(st, m, 3 * SS, 0.6)
+    layer_lines(st, [((12 * SS, 8 * SS), (22 * SS, 24 * SS), (18 * SS, 38 * SS)), ((30 * SS, 6 * SS), (34 * SS, 20 * SS))], (40, 34, 30, 200), SS)
+    outline(st, m, SS, (30, 26, 22, 255))
+    save(down(st), 'pz_column_stone.png')
+    # the glass tube (behind the pieces) and its shine (in front of them)
+    W, H = 64, 470
+    tb = canvas(W, H)
+    m = mask_of(tb.size, lambda d: d.rounded_rectangle((3 * SS, 0, (W - 3) * SS, (H - 4) * SS), radius=12 * SS, fill=255))
+    fill_mask(tb, m, vgradient(tb.width, tb.height, [(0, (30, 40, 50, 200)), (1, (12, 16, 22, 230))]))
+    edge = mask_of(tb.size, lambda d: d.rounded_rectangle((3 * SS, 0, (W - 3) * SS, (H - 4) * SS), radius=12 * SS, outline=255, width=3 * SS))
+    fill_mask(tb, edge, (200, 230, 255, 120))
+    save(down(tb), 'pz_column_tube.png')
+    sh = canvas(W, H)
+    m = mask_of(sh.size, lambda d: d.rounded_rectangle((10 * SS, 8 * SS, 18 * SS, (H - 16) * SS), radius=4 * SS, fill=255))
+    m = m.filter(ImageFilter.GaussianBlur(2 * SS))
+    fill_mask(sh, m, (255, 255, 255, 90))
+    save(down(sh), 'pz_column_shine.png')
+    # the lock under each tube, open (shown when its key has dropped in)
+    for name, opened in (('pz_column_lock.png', False), ('pz_column_open.png', True)):
+        lk = canvas(90, 100)
+        s = SS
+        if opened:
+            glow(lk, mask_of(lk.size, lambda d: d.ellipse((5 * s, 20 * s, 85 * s, 100 * s), fill=255)), 10 * s, (255, 220, 120), 220)
+        shk = Image.new('L', lk.size, 0)
+        dd = ImageDraw.Draw(shk)
+        if opened:
+            # the shackle lifted out of the right-hand hole and swung aside
+            dd.arc((4 * s, 0, 50 * s, 46 * s), 180, 360, fill=255, width=8 * s)
+            dd.line((8 * s, 22 * s, 8 * s, 40 * s), fill=255, width=8 * s)
+            dd.line((46 * s, 22 * s, 46 * s, 30 * s), fill=255, width=8 * s)
+        else:
+            dd.arc((22 * s, 8 * s, 68 * s, 60 * s), 180, 360, fill=255, width=8 * s)
+            dd.line((26 * s, 34 * s, 26 * s, 52 * s), fill=255, width=8 * s)
+            dd.line((64 * s, 34 * s, 64 * s, 52 * s), fill=255, width=8 * s)
+        fill_mask(lk, shk, vgradient(lk.width, lk.height, [(0, rgb('#e8e8f0')), (1, rgb('#7a7a88'))]))
+        lk = bevel(lk, shk, 2 * s, 0.6)
+        body = mask_of(lk.size, lambda d: d.rounded_rectangle((10 * s, 46 * s, 80 * s, 96 * s), radius=10 * s, fill=255))
+        shadow(lk, body, (0, 3 * s), 3 * s, 160)
+        fill_mask(lk, body, vgradient(lk.width, lk.height, [(0, rgb('#f2c850') if opened else rgb('#b08a3a')), (1, rgb('#8a5a12') if opened else rgb('#5a4218'))]))
+        lk = bevel(lk, body, 3 * s, 0.6)
+        hole = mask_of(lk.size, lambda d: (d.ellipse((39 * s, 60 * s, 51 * s, 72 * s), fill=255), d.polygon([(42 * s, 68 * s), (48 * s, 68 * s), (50 * s, 84 * s), (40 * s, 84 * s)], fill=255)))
+        fill_mask(lk, hole, (30, 18, 6, 255))
+        outline(lk, body, s, (40, 26, 8, 255))
+        save(down(lk), name)
+    img = backdrop(1024, 768, rgb('#3a1c18'), rgb('#0e0605'), 101, 0.6)
+    wall_bricks(img, 128, 64)
+    title_bar(img, 1024, (255, 210, 180, 30))
+    paste_card(img, panel(452, 440, rgb('#40221c'), rgb('#1e0e0b'), border=(255, 200, 170, 70)), (556, 104))
+    save(img, 'pz_column_back.jpg', quality=86)
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:
