@@ -23,18 +23,15 @@ int32_t I32(const uint8_t* p) {
   return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
 }
 
-enum class TagKind { None, Top, Bottom, Both };
+enum class TagKind { Top, Bottom, Both };
 
-// The colour tag starting at `pos`, if one is recognised there. A tag counts only when a
-// character follows it: the tag colours that character and those after it, and a tag left
-// dangling at the end of a text is shown as it is typed.
-TagKind TagAt(std::string_view text, size_t pos) {
-  if (pos + kTagLength >= text.size()) return TagKind::None;
-  const char a = text[pos], b = text[pos + 1];
-  if (a == '#' && b == '$') return TagKind::Top;
-  if (a == '&' && b == '$') return TagKind::Bottom;
-  if (a == '0' && b == 'x') return TagKind::Both;
-  return TagKind::None;
+// Whether a tag of `kind` starts at `pos`. A tag counts only when at least two characters
+// follow it; one dangling nearer the end of a text is shown as it is typed.
+bool TagAt(std::string_view text, size_t pos, TagKind kind) {
+  if (pos + kTagLength + 1 >= text.size()) return false;
+  static constexpr char kPrefix[3][2] = {{'#', '$'}, {'&', '$'}, {'0', 'x'}};
+  const char* prefix = kPrefix[static_cast<int>(kind)];
+  return text[pos] == prefix[0] && text[pos + 1] == prefix[1];
 }
 
 // The eight digits after a tag's prefix as a colour word; false when they are not hexadecimal.
@@ -53,22 +50,27 @@ bool TagColor(std::string_view text, size_t pos, uint32_t& color) {
   return true;
 }
 
-// Skips every tag at `pos`, applying each to the two colours (when given).
+// The tags at `pos`: top, bottom, then both, each tried once, a recognised one moving the
+// position past itself before the next kind is tried. Applies them to the two colours (when
+// given) and answers the position of the character to draw. Measuring and drawing both go
+// through here, so widths agree with what is drawn.
 size_t SkipTags(std::string_view text, size_t pos, uint32_t* top, uint32_t* bottom) {
-  for (TagKind kind; (kind = TagAt(text, pos)) != TagKind::None; pos += kTagLength) {
-    if (!top) continue;
-    uint32_t c = 0;
-    const bool parsed = TagColor(text, pos, c);
-    switch (kind) {
-      case TagKind::Top: if (parsed) *top = c; break;
-      case TagKind::Bottom: if (parsed) *bottom = c; break;
-      case TagKind::Both:
-        // Digits that do not parse leave both edges in the bottom colour.
-        if (parsed) *bottom = c;
-        *top = *bottom;
-        break;
-      case TagKind::None: break;
+  for (TagKind kind : {TagKind::Top, TagKind::Bottom, TagKind::Both}) {
+    if (!TagAt(text, pos, kind)) continue;
+    if (top) {
+      uint32_t c = 0;
+      const bool parsed = TagColor(text, pos, c);
+      switch (kind) {
+        case TagKind::Top: if (parsed) *top = c; break;
+        case TagKind::Bottom: if (parsed) *bottom = c; break;
+        case TagKind::Both:
+          // Digits that do not parse leave both edges in the bottom colour.
+          if (parsed) *bottom = c;
+          *top = *bottom;
+          break;
+      }
     }
+    pos += kTagLength;
   }
   return pos;
 }

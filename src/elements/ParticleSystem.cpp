@@ -6,6 +6,7 @@
 #include <random>
 
 #include "base/Random.h"
+#include "elements/Placement.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "resources/GfxImage.h"
@@ -153,7 +154,9 @@ void TXParticleSystem::Spawn() {
   q.angleRate = Rate(p.angleMiddle - q.angle, q.middleTime);
   q.frame = static_cast<float>(p.firstPattern);
   const bool still = p.lastPattern < 0 || p.lastPattern == p.firstPattern;
-  q.frameRate = still ? 0.0f : Rate(static_cast<float>(p.lastPattern - p.firstPattern), q.life);
+  // In 64 bits: the two patterns may lie further apart than 32 bits can hold.
+  const auto patterns = static_cast<float>(int64_t{p.lastPattern} - p.firstPattern);
+  q.frameRate = still ? 0.0f : Rate(patterns, q.life);
   const float u = Between(0, p.colorVariation), v = Between(0, p.alphaVariation);
   for (int c = 0; c < 4; ++c) {
     const float start = ColorChannel(p.colorStart, c), middle = ColorChannel(p.colorMiddle, c);
@@ -221,8 +224,9 @@ void TXParticleSystem::Draw(TGfxCanvas& canvas, float dx, float dy, uint32_t mas
     if (x + w * q.scale < 0 || y + h * q.scale < 0 || x - w * q.scale > deviceW || y - h * q.scale > deviceH) continue;
     uint32_t color = 0;
     for (int c = 0; c < 4; ++c) color |= static_cast<uint32_t>(RoundHalfEven(q.color[c])) << (8 * c);
-    canvas.DrawImageRotated(texture, color & mask, params_.drawFx, static_cast<int32_t>(std::trunc(q.frame)), x, y,
-                            q.scale, q.angle);
+    // A frame beyond the 32-bit range is held at its end; the canvas clamps it to the pictures.
+    canvas.DrawImageRotated(texture, color & mask, params_.drawFx, RoundToInt32(std::trunc(q.frame)), x, y, q.scale,
+                            q.angle);
   }
 }
 

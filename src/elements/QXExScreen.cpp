@@ -35,8 +35,13 @@ void TQXExScreen::SetVis(bool v) {
 TQXElement* TQXExScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
   if (!Vis && !MousedNotVis) return nullptr;
   TQXElement* hit = nullptr;
-  // The point is made relative to the plain X/Y (the drawing anchors are not applied).
-  if (TQXScreen* target = Target()) hit = target->HitTest(layer, WrapSub(x, X()), WrapSub(y, Y()), margin, alphaThreshold);
+  // The point is made relative to the anchored origin Render draws at, so a centred pop-up
+  // answers where it is seen.
+  if (TQXScreen* target = Target()) {
+    const int32_t left = AnchorStart(X(), target->GetSizeX(), PosHor);
+    const int32_t top = AnchorStart(Y(), target->GetSizeY(), PosVert);
+    hit = target->HitTest(layer, WrapSub(x, left), WrapSub(y, top), margin, alphaThreshold);
+  }
   if (!hit && layer == Order() && Modal) return this;
   return hit;
 }

@@ -59,6 +59,14 @@ void TQXImList::SetScrollPos(int32_t index) {
   scrollRow_ = static_cast<int32_t>(std::max<int64_t>(0, row));
 }
 
+void TQXImList::KeepViewOnItems() {
+  if (colCount_ <= 0 || rowCount_ <= 0) return;
+  const int64_t rows = (static_cast<int64_t>(items_.size()) + colCount_ - 1) / colCount_;
+  // A view that still shows an item stays; one past the last item row would show an empty
+  // grid while the list holds items, so it comes back to the last full view.
+  if (scrollRow_ >= rows) scrollRow_ = static_cast<int32_t>(std::max<int64_t>(0, rows - rowCount_));
+}
+
 void TQXImList::Add(TQXImage* image) {
   items_.push_back(Item{image, 1.0});
   SetScrollPos(static_cast<int32_t>(items_.size()) - 1);
@@ -68,6 +76,7 @@ bool TQXImList::Remove(const TQXImage* image) {
   auto it = std::find_if(items_.begin(), items_.end(), [&](const Item& i) { return i.image == image; });
   if (it == items_.end()) return false;
   items_.erase(it);
+  KeepViewOnItems();
   return true;
 }
 
@@ -75,6 +84,7 @@ bool TQXImList::Remove(const std::string& id) {
   auto it = std::find_if(items_.begin(), items_.end(), [&](const Item& i) { return i.image && i.image->Id == id; });
   if (it == items_.end()) return false;
   items_.erase(it);
+  KeepViewOnItems();
   return true;
 }
 

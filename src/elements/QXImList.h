@@ -56,7 +56,8 @@ class TQXImList : public TQXElement {
 
   // Appends an item (the same image may be added twice) and scrolls to it.
   void Add(TQXImage* image);
-  // Removes the first item showing `image`, or the first whose image's Id is `id` exactly.
+  // Removes the first item showing `image`, or the first whose image's Id is `id` exactly;
+  // a view left past the last item row comes back to the last full view.
   bool Remove(const TQXImage* image);
   bool Remove(const std::string& id);
   const std::vector<Item>& Items() const { return items_; }
@@ -70,6 +71,7 @@ class TQXImList : public TQXElement {
 
  private:
   void Layout();
+  void KeepViewOnItems();
   void DrawCell(int32_t index, int32_t row, int32_t column, double offsetX, double offsetY);
 
   std::vector<Item> items_;

@@ -1,5 +1,6 @@
 #include "elements/QXShape.h"
 
+#include "elements/Placement.h"
 #include "render/GfxCanvas.h"
 #include "scene/QXDB.h"
 
@@ -17,8 +18,7 @@ TQXElement* TQXShape::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint
 
 void TQXShape::Render(int32_t layer, uint32_t, double offsetX, double offsetY, bool) {
   if (layer != Order() || !Root() || !Root()->Canvas) return;
-  const auto round = [](double v) { return static_cast<int32_t>(RoundHalfEven(v)); };
-  Root()->Canvas->FillRect(round(offsetX + rX), round(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
+  Root()->Canvas->FillRect(RoundToInt32(offsetX + rX), RoundToInt32(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
 }
 
 bool TQXShape::ReadField(PropField field, PropValue& v) {

@@ -97,8 +97,8 @@ void TQXText::SetText(const std::string& text) {
 void TQXText::Wrap(TGfxFont& font) {
   const std::string source = std::move(laidOut_);
   laidOut_.clear();
-  const double space = font.TextWidth(" ");
   double width = 0;  // of the current line
+  size_t lineStart = 0;
   constexpr std::string_view kDelimiters(" \0", 2);
   for (size_t pos = 0; pos < source.size();) {
     const size_t end = source.find_first_of(kDelimiters, pos);
@@ -106,17 +106,21 @@ void TQXText::Wrap(TGfxFont& font) {
     const bool hardBreak = end != std::string::npos && source[end] == '\0';
     pos = end == std::string::npos ? source.size() : end + 1;
     if (width != 0) word.insert(0, 1, ' ');
-    const double wordWidth = font.TextWidth(word);
-    if (width + wordWidth > sizeX_ && width != 0) {
+    // The line is measured with the word as it would be drawn: whether a colour tag counts
+    // depends on what follows it on the line, so words are not measured on their own.
+    const double lineWidth = font.TextWidth(laidOut_.substr(lineStart) + word);
+    if (lineWidth > sizeX_ && width != 0) {
       word[0] = '\0';  // the space before the word becomes the line break
-      width = wordWidth - space;
+      lineStart = laidOut_.size() + 1;
+      width = font.TextWidth(std::string_view(word).substr(1));
     } else {
-      width += wordWidth;
+      width = lineWidth;
     }
     laidOut_ += word;
     // A hard break still ends its line when the text wraps.
     if (hardBreak) {
       laidOut_ += '\0';
+      lineStart = laidOut_.size();
       width = 0;
     }
   }

@@ -25,6 +25,9 @@ GfxVertex Vertex(double x, double y, uint32_t color, float u = 0, float v = 0) {
 
 bool AllWhite(const uint32_t c[4]) { return c[0] == kWhite && c[1] == kWhite && c[2] == kWhite && c[3] == kWhite; }
 
+// Untextured stage 0 gives white; any corner that is not white asks for the vertex colours.
+uint32_t Tinted(uint32_t code, bool white) { return white ? code : (code | kFxModulated); }
+
 }  // namespace
 
 TGfxCanvas::TGfxCanvas(GfxPlatform& platform) : platform_(platform) {}
@@ -189,8 +192,7 @@ void TGfxCanvas::Flush() {
 void TGfxCanvas::FillQuad(const TPoint2 p[4], const uint32_t colors[4], uint32_t code) {
   GfxVertex v[4];
   for (int i = 0; i < 4; ++i) v[i] = Vertex(p[i].x, p[i].y, colors[i]);
-  const uint32_t fx = AllWhite(colors) ? code : (code | kFxModulated);
-  Queue(PrimitiveKind::Triangles, v, 4, kQuadIndices, 6, 2, fx, nullptr, -1);
+  Queue(PrimitiveKind::Triangles, v, 4, kQuadIndices, 6, 2, Tinted(code, AllWhite(colors)), nullptr, -1);
 }
 
 void TGfxCanvas::FillRect(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t color, uint32_t code) {
@@ -206,7 +208,7 @@ void TGfxCanvas::QueueLine(TPoint2 a, TPoint2 b, uint32_t colorA, uint32_t color
 }
 
 void TGfxCanvas::DrawLine(TPoint2 a, TPoint2 b, uint32_t colorA, uint32_t colorB, uint32_t code) {
-  QueueLine(a, b, colorA, colorB, code);
+  QueueLine(a, b, colorA, colorB, Tinted(code, colorA == kWhite && colorB == kWhite));
 }
 
 void TGfxCanvas::FrameQuad(const TPoint2 in[4], const uint32_t colors[4], uint32_t code) {
@@ -219,7 +221,9 @@ void TGfxCanvas::FrameQuad(const TPoint2 in[4], const uint32_t colors[4], uint32
     p[2].y -= 1;
     p[3].y -= 1;
   }
-  for (int i = 0; i < 4; ++i) QueueLine(p[i], p[(i + 1) % 4], colors[i], colors[(i + 1) % 4], code);
+  // Decided once for the four lines, so that an outline stays one batch.
+  const uint32_t fx = Tinted(code, AllWhite(colors));
+  for (int i = 0; i < 4; ++i) QueueLine(p[i], p[(i + 1) % 4], colors[i], colors[(i + 1) % 4], fx);
 }
 
 void TGfxCanvas::FrameRect(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t color, uint32_t code) {
@@ -237,7 +241,7 @@ void TGfxCanvas::FillFramedRect(int32_t left, int32_t top, int32_t width, int32_
 
 void TGfxCanvas::FillTriangle(TPoint2 a, TPoint2 b, TPoint2 c, uint32_t color, uint32_t code) {
   const GfxVertex v[3] = {Vertex(a.x, a.y, color), Vertex(b.x, b.y, color), Vertex(c.x, c.y, color)};
-  Queue(PrimitiveKind::Triangles, v, 3, kTriangleIndices, 3, 1, code, nullptr, -1);
+  Queue(PrimitiveKind::Triangles, v, 3, kTriangleIndices, 3, 1, Tinted(code, color == kWhite), nullptr, -1);
 }
 
 // --- pictures ---------------------------------------------------------------------------------
@@ -295,8 +299,7 @@ void TGfxCanvas::DrawImageQuad(TGfxImage* image, const TPoint2 p[4], uint32_t co
   GfxVertex vx[4];
   // Textured quads move half a pixel up and left so texels land on pixels one to one.
   for (int i = 0; i < 4; ++i) vx[i] = Vertex(p[i].x - 0.5, p[i].y - 0.5, colors[i], u[i], v[i]);
-  const uint32_t fx = AllWhite(colors) ? code : (code | kFxModulated);
-  Queue(PrimitiveKind::Triangles, vx, 4, kQuadIndices, 6, 2, fx, image, place.texture);
+  Queue(PrimitiveKind::Triangles, vx, 4, kQuadIndices, 6, 2, Tinted(code, AllWhite(colors)), image, place.texture);
 }
 
 }  // namespace qx

@@ -31,7 +31,7 @@ struct TFrameRegion {
 inline constexpr uint32_t kFxOpaque = 1;      // one, zero, add: no blending, no alpha test
 inline constexpr uint32_t kFxBlend = 1284;    // source alpha, inverse source alpha, add
 inline constexpr uint32_t kFxAdd = 260;       // source alpha, one, add
-inline constexpr uint32_t kFxModulated = 1u << 28;  // set by the canvas for tinted quads
+inline constexpr uint32_t kFxModulated = 1u << 28;  // set by the canvas for tinted draws
 
 // The runtime's colour order (red lowest) to the device's (blue lowest), and back: the
 // same swap of the red and blue bytes.

@@ -133,8 +133,10 @@ void TQXDB::FinishLoading() {
     if (child->LoadMark) child->LoadResources();
   }
   SetCurrentScreen(rt.PendingScreen);
-  if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
+  // The old screen's music fades before the new one is shown, so that music its Show event
+  // starts (or turns back up) is not faded with it.
   if (rt.Parts.FadeOutAllMusic) rt.Parts.FadeOutAllMusic();
+  if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
   Media().ReleaseUnusedImages();
   if (Shell.resetTimer) Shell.resetTimer();
 }

@@ -10,7 +10,7 @@ uint64_t NextRegistryGeneration() {
 
 bool TFuncList::Add(std::string_view name, NativeFunction handler) {
   if (!IsIdentifier(name)) return false;
-  items_.push_back({UpperCaseAscii(name), std::move(handler)});
+  items_.push_back({UpperCaseAscii(name), std::move(handler), std::string(name)});
   generation_ = NextRegistryGeneration();
   return true;
 }

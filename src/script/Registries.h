@@ -29,6 +29,7 @@ uint64_t NextRegistryGeneration();
 struct TFunc {
   std::string Name;  // upper case
   NativeFunction Handler;
+  std::string Spelling;  // as registered ("SetScreen"), for listings; lookups use Name
 };
 
 class TFuncList {

@@ -75,6 +75,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   timer_.OnProcess = [this] { TimerProcess(); };
   cacheMedia_.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
   cacheMedia_.OnSoundTick = [this] { sounds_.SoundTick(); };
+  cacheMedia_.OnRebuild = [this] { ReloadFonts(); };
 }
 
 TFormMain::~TFormMain() {
@@ -158,10 +159,7 @@ void TFormMain::DeviceInitialize(bool& success) {
   rt.Parts.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
   rt.Parts.PlayMusic = [this](const std::string& name, int volume) { sounds_.PlayMusic(name, volume); };
   rt.Parts.FadeOutAllMusic = [this] { sounds_.FadeOutAllMusic(); };
-  rt.Parts.LoadFonts = [this] {
-    fonts_.Clear();
-    fonts_.LoadFromArchive(resDb_);
-  };
+  rt.Parts.LoadFonts = [this] { ReloadFonts(); };
   SetGameFonts(&fonts_);
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
@@ -198,6 +196,11 @@ void TFormMain::DeviceInitialize(bool& success) {
   timer_.SetEnabled(true);
   window_.SetCaption(root_->Id);
   success = true;
+}
+
+void TFormMain::ReloadFonts() {
+  fonts_.Clear();
+  fonts_.LoadFromArchive(resDb_);
 }
 
 void TFormMain::SkipIntro() {
@@ -410,6 +413,8 @@ void TFormMain::FlWin() {
   if (rt.TestMode) rt.FullScreenWanted = false;
   timer_.SetEnabled(false);
   window_.ApplyStyle(device_.Windowed());
+  // Everything that lives on the device is built again: pictures, fonts, the particle
+  // picture, then the elements take their pictures and fonts anew.
   media_->RebuildDeviceResources();
   if (root_ && root_->Particles()) root_->Particles()->SetImage(Media().GetImage("particles.bmp", true));
   if (root_) {

@@ -121,6 +121,9 @@ class TFormMain {
   // Draws an element for every layer of the root's range at an offset.
   void RenderLayers(TQXElement* element, double offsetX, double offsetY);
   TQXElement* LoadingScreenElement();
+  // Clears the font list and loads every font of the archive (when it opens, and after a
+  // display-mode change).
+  void ReloadFonts();
   void CreateRoot();
 
   Window& window_;

@@ -70,7 +70,7 @@ class CacheShellMedia final : public ShellMedia {
 
   std::function<void(const std::string& name, int volume)> PlaySound;
   std::function<void()> OnSoundTick;
-  std::function<void()> OnRebuild;  // fonts and the particle image, after the pictures
+  std::function<void()> OnRebuild;  // the fonts, after the pictures
 
  private:
   TQXIm* logo_ = nullptr;

@@ -18,7 +18,8 @@ class ShellMedia {
   virtual void DrawLogo(uint8_t alpha) = 0;
   // The per-process-tick music fade step.
   virtual void SoundTick() = 0;
-  // After a display-mode change: reload every picture, the fonts and the particle image.
+  // After a display-mode change: reload every picture, then the fonts. The shell then gives
+  // the particle manager its picture and reloads the elements' resources.
   virtual void RebuildDeviceResources() = 0;
 };
 

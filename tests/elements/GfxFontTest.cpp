@@ -185,9 +185,17 @@ TEST(GfxFontMeasure, ColourTagsTakeNoRoom) {
   ASSERT_NE(f, nullptr);
   EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FFabc"), 18.0);
   EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FF&$00FF00FFab"), 12.0);
-  EXPECT_DOUBLE_EQ(f->TextWidth("0xFF0000FFa"), 6.0);
+  // A tag counts only with at least two characters after it.
+  EXPECT_DOUBLE_EQ(f->TextWidth("0xFF0000FFab"), 12.0);
+  EXPECT_DOUBLE_EQ(f->TextWidth("0xFF0000FFa"), 66.0);
   EXPECT_DOUBLE_EQ(f->TextWidth("a#$FF0000F"), 60.0);  // seven digits at the end: characters
   EXPECT_DOUBLE_EQ(f->TextWidth("a#$FF0000FF"), 66.0);  // nothing after the tag: characters
+  // At one position the kinds are tried once each, top, bottom, then both.
+  EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FF&$00FF00FF0xFF00FF00ab"), 12.0);
+  EXPECT_DOUBLE_EQ(f->TextWidth("&$00FF00FF#$FF0000FFab"), 72.0);
+  EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FF#$00FF00FFab"), 72.0);
+  // The following position tries them again.
+  EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FFa#$00FF00FFbc"), 18.0);
   f->TextTags = false;
   EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FFabc"), 78.0);
 }
@@ -245,6 +253,54 @@ TEST(GfxFontDraw, TopColourTagPaintsTheFollowingLetters) {
   EXPECT_TRUE(rig.Draws()[0].state.modulate);
 }
 
+TEST(GfxFontDraw, ATagNeedsTwoCharactersAfterIt) {
+  FontRig rig;
+  TGfxFont* f = rig.Add("A");
+  ASSERT_NE(f, nullptr);
+  // Eleven characters: the tag is not one, all eleven are drawn in the given colours.
+  f->TextOut("#$FF0000FFX", 0xFFFFFFFF, 0, 0, 0x00000000, kFxBlend);
+  auto q = rig.Quads();
+  ASSERT_EQ(q.size(), 11u);
+  for (const auto& quad : q) EXPECT_EQ(Runtime(quad[0].color), 0xFFFFFFFFu);
+  EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FFX"), 66.0);
+  // Twelve: XY with a red top edge, where the text starts.
+  rig.gfx.draws.clear();
+  f->TextOut("#$FF0000FFXY", 0xFFFFFFFF, 0, 0, 0x00000000, kFxBlend);
+  q = rig.Quads();
+  ASSERT_EQ(q.size(), 2u);
+  EXPECT_EQ(Runtime(q[0][0].color), 0xFF0000FFu);
+  EXPECT_EQ(Runtime(q[1][1].color), 0xFF0000FFu);
+  EXPECT_FLOAT_EQ(q[0][0].x, -0.5f);
+  EXPECT_DOUBLE_EQ(f->TextWidth("#$FF0000FFXY"), 12.0);
+}
+
+TEST(GfxFontDraw, TagKindsAreTriedOnceEachInTheirOrder) {
+  FontRig rig;
+  TGfxFont* f = rig.Add("A");
+  ASSERT_NE(f, nullptr);
+  // Top, bottom, both at one position: all three apply; both wins.
+  f->TextOut("#$FF0000FF&$FF00FF000xFFFF0000ab", 0xFFFFFFFF, 0, 0, 0x00000000, kFxBlend);
+  auto q = rig.Quads();
+  ASSERT_EQ(q.size(), 2u);
+  EXPECT_EQ(Runtime(q[0][0].color), 0xFFFF0000u);
+  EXPECT_EQ(Runtime(q[0][3].color), 0xFFFF0000u);
+  // A bottom tag before a top tag: the top tag comes too late and is drawn as it stands,
+  // in white over green.
+  rig.gfx.draws.clear();
+  f->TextOut("&$FF00FF00#$FF0000FFab", 0xFFFFFFFF, 0, 0, 0x00000000, kFxBlend);
+  q = rig.Quads();
+  ASSERT_EQ(q.size(), 12u);
+  EXPECT_EQ(Runtime(q[0][0].color), 0xFFFFFFFFu);
+  EXPECT_EQ(Runtime(q[0][3].color), 0xFF00FF00u);
+  EXPECT_FLOAT_EQ(q[0][0].x, -0.5f);  // '#' drawn at the start
+  // Two top tags in a row: the second is drawn as characters in the first one's colour.
+  rig.gfx.draws.clear();
+  f->TextOut("#$FF0000FF#$FF00FF00ab", 0xFFFFFFFF, 0, 0, 0x00000000, kFxBlend);
+  q = rig.Quads();
+  ASSERT_EQ(q.size(), 12u);
+  EXPECT_EQ(Runtime(q[11][0].color), 0xFF0000FFu);
+}
+
 TEST(GfxFontDraw, TagsThatAreNotTagsAreCharacters) {
   FontRig rig;
   TGfxFont* f = rig.Add("A");
@@ -253,9 +309,9 @@ TEST(GfxFontDraw, TagsThatAreNotTagsAreCharacters) {
   EXPECT_EQ(rig.Quads().size(), 11u);
   rig.gfx.draws.clear();
   // Bad digits: "#$" keeps the top colour; "0x" turns both edges to the bottom colour.
-  f->TextOut("#$GG0000FFa0xZZZZZZZZb&$80000000c", 0xFF00FF00, 0, 0, 0xFF0000FF, kFxBlend);
+  f->TextOut("#$GG0000FFa0xZZZZZZZZb&$80000000cd", 0xFF00FF00, 0, 0, 0xFF0000FF, kFxBlend);
   const auto q = rig.Quads();
-  ASSERT_EQ(q.size(), 3u);
+  ASSERT_EQ(q.size(), 4u);
   EXPECT_EQ(Runtime(q[0][0].color), 0xFF00FF00u);
   EXPECT_EQ(Runtime(q[1][0].color), 0xFF0000FFu);
   EXPECT_EQ(Runtime(q[1][3].color), 0xFF0000FFu);

@@ -133,5 +133,50 @@ TEST(ImList, AddingScrollsToTheNewItemWithoutAGridNothingBreaks) {
   EXPECT_EQ(s.list->ScrollPos(), 0);
 }
 
+TEST(ImList, RemovingTheLastItemsBringsAViewPastTheEndBack) {
+  ListStage s;
+  s.list->SetSizeX(300);
+  s.list->SetSizeY(100);
+  s.list->SetRowCount(1);
+  s.list->SetColCount(3);
+  std::vector<TQXImage*> items;
+  for (int k = 10; k < 14; ++k) items.push_back(s.Item(k));
+  for (TQXImage* item : items) s.list->Add(item);
+  EXPECT_EQ(s.list->ScrollPos(), 3);  // four items: the second row shows the fourth
+  // Removing the fourth leaves three items on the first row: the view comes back to it,
+  // where they are drawn and clickable.
+  EXPECT_TRUE(s.list->Remove(items[3]));
+  EXPECT_EQ(s.list->ScrollPos(), 0);
+  s.list->HitTest(0, 10, 10, 0, 0);
+  EXPECT_EQ(s.list->HoveredIndex, 0);
+  s.Draw([&] { s.list->Render(0, 0xFFFFFFFF, 0, 0, false); });
+  int quads = 0;
+  for (const auto& d : s.gfx.draws) quads += d.texture ? 1 : 0;
+  EXPECT_EQ(quads, 3);
+}
+
+TEST(ImList, RemovingLeavesAViewThatStillShowsItems) {
+  ListStage s;
+  s.list->SetSizeX(300);
+  s.list->SetSizeY(200);
+  s.list->SetRowCount(2);
+  s.list->SetColCount(3);
+  for (int k = 10; k < 23; ++k) s.list->Add(s.Item(k));  // 13 items, five rows
+  EXPECT_EQ(s.list->ScrollPos(), 9);                       // rows 3 and 4 show
+  // By Id: the first row loses an item, the shown rows 3 and 4 still hold items.
+  EXPECT_TRUE(s.list->Remove(std::string("ITEM10")));
+  EXPECT_EQ(s.list->ScrollPos(), 9);
+  // Twelve items, four rows: row 3 still holds items, so the view stays although
+  // it is no longer a full one.
+  EXPECT_TRUE(s.list->Remove(std::string("ITEM22")));
+  EXPECT_TRUE(s.list->Remove(std::string("ITEM21")));
+  EXPECT_TRUE(s.list->Remove(std::string("ITEM20")));
+  // Nine items, three rows: the view at row 3 is past the end and comes back to rows 1 and 2.
+  EXPECT_EQ(s.list->ScrollPos(), 3);
+  // Down to one item: the first row.
+  for (int k = 11; k < 19; ++k) EXPECT_TRUE(s.list->Remove("ITEM" + std::to_string(k)));
+  EXPECT_EQ(s.list->ScrollPos(), 0);
+}
+
 }  // namespace
 }  // namespace qx

@@ -1,9 +1,10 @@
-// Image and screen elements: sizes, anchors, drawing, trimming, filtering and hit tests.
+// Image, shape and screen elements: sizes, anchors, drawing, trimming, filtering and hit tests.
 #include <gtest/gtest.h>
 
 #include "elements/QXExScreen.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
+#include "elements/QXShape.h"
 #include "resources/GfxImage.h"
 #include "scene/MediaStage.h"
 
@@ -134,6 +135,50 @@ TEST(ImageElement, EligibilityAndLayers) {
   EXPECT_EQ(s.screen->HitTest(2, 10, 10, 0, 0), nullptr);
   img->MousedNotVis = true;
   EXPECT_EQ(s.screen->HitTest(2, 10, 10, 0, 0), img);
+}
+
+TEST(ShapeElement, FillsItsBoxAtTheRoundedPositionOnItsLayer) {
+  ImageStage s;
+  auto* box = s.Add<TQXShape>(s.screen, "BOX", 5);
+  box->rX = 10.5;  // ties go to even
+  box->rY = 20.5;
+  box->SetSizeX(30);
+  box->SetSizeY(40);
+  box->SethxColor(0x0000FF);
+  box->SethxTrans(128);
+  box->hxDrawFx = kFxAdd;
+  s.Draw([&] { box->Render(0, 0xFFFFFFFF, 0, 1, false); });
+  ASSERT_EQ(s.gfx.draws.size(), 1u);
+  const auto& v = s.gfx.draws[0].vertices;
+  EXPECT_EQ(v[0].x, 10);
+  EXPECT_EQ(v[0].y, 22);  // 1 + 20.5
+  EXPECT_EQ(v[2].x, 40);
+  EXPECT_EQ(v[2].y, 62);
+  EXPECT_EQ(v[0].color, 0x80FF0000u);  // half-transparent red in device order
+  EXPECT_EQ(s.gfx.draws[0].state.dst, BlendFactor::One);
+  box->SetOrder(1);
+  s.gfx.draws.clear();
+  s.Draw([&] { box->Render(0, 0xFFFFFFFF, 0, 0, false); });
+  EXPECT_TRUE(s.gfx.draws.empty());
+}
+
+TEST(ShapeElement, PositionsBeyondTheIntegerRangeStayOnTheirSide) {
+  ImageStage s;
+  auto* box = s.Add<TQXShape>(s.screen, "BOX", 5);
+  box->rX = 1e12;  // far right
+  box->rY = -1e12;  // far above
+  s.Draw([&] { box->Render(0, 0xFFFFFFFF, 0, 0, false); });
+  ASSERT_EQ(s.gfx.draws.size(), 1u);
+  const auto& v = s.gfx.draws[0].vertices;
+  EXPECT_GE(v[0].x, 2147483647.0f);  // held at the largest left edge, still off the right
+  EXPECT_LE(v[2].y, -2147483648.0f + 100);  // held at the smallest top, still off the top
+  s.gfx.draws.clear();
+  box->rX = 3e9;
+  box->rY = 2e10;
+  s.Draw([&] { box->Render(0, 0xFFFFFFFF, -1e9, 0, false); });  // 2e9 after the offset
+  ASSERT_EQ(s.gfx.draws.size(), 1u);
+  EXPECT_GE(s.gfx.draws[0].vertices[0].x, 2e9f);
+  EXPECT_GE(s.gfx.draws[0].vertices[0].y, 2147483647.0f);
 }
 
 TEST(Screen, BackgroundStaysChildrenMoveAndSizeComesFromThePicture) {

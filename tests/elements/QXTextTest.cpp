@@ -212,13 +212,43 @@ TEST(TextRender, ColourWordsTintTheEdges) {
   r.text->SetField(PropField::hxColor2, IntProp(0xFF0000));
   r.text->SetField(PropField::hxTrans2, IntProp(0x80));
   r.text->SetField(PropField::hxDrawFx, IntProp(kFxAdd));
-  r.text->SetText("#$FF00FF00a");
+  r.text->SetText("#$FF00FF00ab");
   r.Render();
   const auto q = r.fonts.Quads();
-  ASSERT_EQ(q.size(), 1u);
+  ASSERT_EQ(q.size(), 2u);
   EXPECT_EQ(ToDeviceColor(q[0][0].color), 0xFF00FF00u);  // the tag replaced the top colour
   EXPECT_EQ(ToDeviceColor(q[0][3].color), 0x80FF0000u);
   EXPECT_EQ(r.fonts.Draws()[0].state.dst, BlendFactor::One);
+}
+
+TEST(TextRender, TagsNearTheEndCentreAsTheyAreDrawn) {
+  TextRig r;
+  r.text->SetSizeX(100);
+  r.text->PosHor = phCenter;
+  // One character after the tag: eleven characters drawn, 66 wide, centred at 17.
+  r.text->SetText("#$FF0000FFa");
+  auto p = r.Render();
+  ASSERT_EQ(p.size(), 11u);
+  EXPECT_DOUBLE_EQ(p[0].x, 17);
+  // Two: "ab", 12 wide, centred at 44.
+  r.text->SetText("#$FF0000FFab");
+  p = r.Render();
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_DOUBLE_EQ(p[0].x, 44);
+}
+
+TEST(TextLayout, WrappingMeasuresTagsAsTheLineDrawsThem) {
+  TextRig r;
+  // Alone, the word "#$FF0000FFa" would be eleven characters (66) wide; followed by " b" on
+  // its line the tag is one, and the line "a b" is 18 wide: it fits in 20.
+  r.text->SetSizeX(20);
+  r.Layout("#$FF0000FFa b", true, true);
+  EXPECT_EQ(r.text->LaidOutText(), "#$FF0000FFa b");
+  EXPECT_EQ(r.Render().size(), 3u);
+  // The other way round: the line ends in the tag's word, so it counts as characters.
+  r.text->SetSizeX(70);
+  r.Layout("b #$FF0000FFa", true, true);
+  EXPECT_EQ(r.text->LaidOutText(), "b\0#$FF0000FFa"s);
 }
 
 TEST(TextRender, ScaleChoosesTheFilter) {

@@ -119,10 +119,30 @@ TEST(GfxCanvas, WhiteCornersAreNotModulatedTintedOnesAre) {
   r.canvas.FillRect(0, 0, 5, 5, 0x80FFFFFF, kFxBlend);
   r.canvas.Flush();
   EXPECT_TRUE(r.gfx.draws.back().state.modulate);
-  // Lines keep the code as given.
-  r.canvas.DrawLine({0, 0}, {1, 1}, 0x80FFFFFF, 0x80FFFFFF, kFxBlend);
+}
+
+TEST(GfxCanvas, LinesAndTrianglesAreTintedByTheSameRuleAsQuads) {
+  CanvasRig r;
+  r.canvas.DrawLine({0, 0}, {1, 1}, 0xFFFFFFFF, 0xFFFFFFFF, kFxBlend);
   r.canvas.Flush();
   EXPECT_FALSE(r.gfx.draws.back().state.modulate);
+  r.canvas.DrawLine({0, 0}, {1, 1}, 0xFFFFFFFF, 0x7F0000FF, kFxBlend);  // one end not white
+  r.canvas.Flush();
+  EXPECT_TRUE(r.gfx.draws.back().state.modulate);
+  r.canvas.FillTriangle({0, 0}, {4, 0}, {0, 4}, 0xFFFFFFFF, kFxAdd);
+  r.canvas.Flush();
+  EXPECT_FALSE(r.gfx.draws.back().state.modulate);
+  r.canvas.FillTriangle({0, 0}, {4, 0}, {0, 4}, 0x7F00FF00, kFxBlend);
+  r.canvas.Flush();
+  EXPECT_TRUE(r.gfx.draws.back().state.modulate);
+  EXPECT_EQ(r.gfx.draws.back().vertices[2].color, 0x7F00FF00u);  // green stays green in device order
+  // An outline with one tinted corner is one batch of four modulated lines.
+  const TPoint2 p[4] = {{0, 0}, {8, 1}, {9, 9}, {1, 8}};
+  const uint32_t c[4] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF0000FF};
+  r.canvas.FrameQuad(p, c, kFxBlend);
+  r.canvas.Flush();
+  EXPECT_EQ(r.gfx.draws.back().indices.size(), 8u);
+  EXPECT_TRUE(r.gfx.draws.back().state.modulate);
 }
 
 TEST(GfxCanvas, BlendCodesDecode) {

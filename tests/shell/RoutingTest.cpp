@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "elements/QXExScreen.h"
 #include "elements/QXText.h"
 #include "platform/null/NullGfx.h"
 #include "platform/null/NullWindow.h"
@@ -134,6 +135,40 @@ TEST(Routing, PressesReachTheRootUnlessTheElementSaysNo) {
   sh.form->FormMouseDown(500, 500);  // nothing hit: the root gets it
   EXPECT_EQ(sh.scripts.runs, (std::vector<std::string>{"ms_Down:B:bdown", "ms_Down:ROOT:rootdown",
                                                        "ms_Down:B:bdown", "ms_Down:ROOT:rootdown"}));
+}
+
+TEST(Routing, ACentredEmbeddedScreenAnswersWhereItIsDrawn) {
+  Shell sh;
+  sh.StartGame();
+  auto* panel = new TQXScreen(sh.form->Root());
+  panel->Id = "PANEL";
+  panel->Key = 50;
+  panel->SetSizeX(200);
+  panel->SetSizeY(100);
+  auto* ok = sh.Button(panel, "OK", 10, 10, 40, 20, "ok");
+  ok->SethxTrans(255);
+  auto* popup = new TQXExScreen(sh.screen);
+  popup->Id = "POPUP";
+  popup->SetobScreen(50);
+  popup->SetX(800);
+  popup->SetY(300);
+  popup->PosHor = phCenter;
+  popup->PosVert = pvCenter;
+  // Centred at (800, 300): the panel covers 700-899 and 250-349, the button 710-749, 260-279.
+  sh.gfx.draws.clear();
+  sh.form->Timer().SetEnabled(false);
+  sh.form->FormPaint();
+  ASSERT_FALSE(sh.gfx.draws.empty());
+  const GfxVertex& corner = sh.gfx.draws.back().vertices[0];
+  EXPECT_FLOAT_EQ(corner.x, 710);
+  EXPECT_FLOAT_EQ(corner.y, 260);
+  sh.form->FormMouseMove(730, 270);
+  EXPECT_EQ(Runtime().MousedElement, ok);
+  sh.form->FormMouseDown(730, 270);
+  EXPECT_EQ(sh.scripts.runs, std::vector<std::string>{"ms_Down:OK:ok"});
+  // Where the button would lie without the anchors nothing answers.
+  sh.form->FormMouseMove(830, 320);
+  EXPECT_EQ(Runtime().MousedElement, nullptr);
 }
 
 TEST(Routing, MsKeepHoldsTheElementWhileDragging) {

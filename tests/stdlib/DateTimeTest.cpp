@@ -51,8 +51,25 @@ TEST(DateTime, FixedFormatsWhateverTheLocale) {
   EXPECT_EQ(FormatDateTime("d/m/yy h:mm", dt), "5.3.26 7:08");  // m after h is minutes
   EXPECT_EQ(FormatDateTime("dddd, mmmm d", dt), "Thursday, March 5");
   EXPECT_EQ(FormatDateTime("'at' hh 'o''clock'", dt), "at 07 oclock");
-  EXPECT_EQ(FormatDateTime("h am/pm", dt + 0.5), "19 PM");
   EXPECT_EQ(FormatDateTime("c", dt), "05.03.2026 07:08:09");
+}
+
+TEST(DateTime, MarkersPutHoursOnTheTwelveHourClockInThePatternsCase) {
+  const auto at = [](int h, int m) { return *EncodeDate(2026, 3, 5) + *EncodeTime(h, m, 0, 0); };
+  EXPECT_EQ(FormatDateTime("h am/pm", at(19, 5)), "7 pm");
+  EXPECT_EQ(FormatDateTime("hh:nn AM/PM", at(19, 5)), "07:05 PM");
+  EXPECT_EQ(FormatDateTime("h:nn Am/Pm", at(9, 30)), "9:30 Am");
+  EXPECT_EQ(FormatDateTime("h a/p", at(19, 5)), "7 p");
+  EXPECT_EQ(FormatDateTime("hhA/P", at(8, 0)), "08A");
+  EXPECT_EQ(FormatDateTime("h ampm", at(13, 0)), "1 PM");
+  // Noon and midnight are 12; the marker turns at noon.
+  EXPECT_EQ(FormatDateTime("h am/pm", at(0, 0)), "12 am");
+  EXPECT_EQ(FormatDateTime("h am/pm", at(12, 0)), "12 pm");
+  EXPECT_EQ(FormatDateTime("h am/pm", at(11, 59)), "11 am");
+  // The marker may come first; quoted, it is text and the clock keeps 24 hours.
+  EXPECT_EQ(FormatDateTime("am/pm h", at(23, 0)), "pm 11");
+  EXPECT_EQ(FormatDateTime("h 'am/pm'", at(19, 5)), "19 am/pm");
+  EXPECT_EQ(FormatDateTime("hh:nn", at(19, 5)), "19:05");
 }
 
 TEST(DateTime, ParsingDatesAndTimes) {

@@ -168,6 +168,7 @@ TEST_F(StdFunctions, DatesAndTimes) {
   EXPECT_EQ(Str("DateToStr(EncodeDate(2026, 12, 7))"), "07.12.2026");
   EXPECT_EQ(Str("TimeToStr(EncodeTime(9, 5, 0, 0))"), "09:05:00");
   EXPECT_EQ(Str("FormatDateTime('yyyy/mm/dd', IncMonth(EncodeDate(2001, 1, 31), 1))"), "2001.02.28");
+  EXPECT_EQ(Str("FormatDateTime('h am/pm', EncodeTime(19, 5, 0, 0))"), "7 pm");
   EXPECT_EQ(Eval("EncodeDate(2001, 2, 3)").Kind(), ValueKind::DateTime);
   EXPECT_EQ(Str("EncodeDate(2001, 2, 29)"),
             "ERROR: Invalid parameters, function ENCODEDATE : Invalid argument to date encode");

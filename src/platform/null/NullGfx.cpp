@@ -33,6 +33,10 @@ bool NullGfx::ResetDevice(const GfxPresentParams& p) {
   if (lost_ && lostPresents_ > 0) return false;
   params = p;
   lost_ = false;
+  if (loseTextures_) {
+    textures.clear();
+    loseTextures_ = false;
+  }
   backBuffer.assign(static_cast<size_t>(p.width) * p.height, 0);
   return true;
 }

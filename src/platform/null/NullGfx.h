@@ -47,6 +47,9 @@ class NullGfx : public GfxPlatform {
   // Simulation: the next Present reports a lost device; TestCooperativeLevel then answers
   // Lost for `lostPresents` more presents before the device can be reset.
   void SimulateLoss(int lostPresents = 0);
+  // Simulation of a mode switch that takes the context with it: the next ResetDevice drops
+  // every texture, so their handles name nothing any more.
+  void LoseTexturesAtNextReset() { loseTextures_ = true; }
   void FailCreate(bool fail) { failCreate_ = fail; }
   void FailBuffers(bool fail) { failBuffers_ = fail; }
 
@@ -66,6 +69,7 @@ class NullGfx : public GfxPlatform {
   bool lost_ = false;
   int lostPresents_ = 0;
   bool lossPending_ = false;
+  bool loseTextures_ = false;
   bool failCreate_ = false;
   bool failBuffers_ = false;
   TextureHandle nextTexture_ = 1;

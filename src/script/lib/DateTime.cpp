@@ -167,6 +167,19 @@ std::string FormatDateTime(std::string_view pattern, double dateTime) {
   auto startsWith = [&](std::string_view word) {
     return pattern.size() - i >= word.size() && EqualsNoCaseAscii(pattern.substr(i, word.size()), word);
   };
+  // A morning/afternoon marker anywhere outside quotes puts the hours on the 12-hour clock.
+  bool twelveHour = false;
+  for (; i < pattern.size() && !twelveHour; ++i) {
+    if (pattern[i] == '"' || pattern[i] == '\'') {
+      const size_t close = pattern.find(pattern[i], i + 1);
+      i = close == std::string_view::npos ? pattern.size() : close;
+    } else {
+      twelveHour = startsWith("am/pm") || startsWith("a/p") || startsWith("ampm");
+    }
+  }
+  i = 0;
+  const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
+  const bool morning = t.hour < 12;
   while (i < pattern.size()) {
     const char c = pattern[i];
     const char lc = LowerAscii(c);
@@ -177,18 +190,19 @@ std::string FormatDateTime(std::string_view pattern, double dateTime) {
       i = end == pattern.size() ? end : end + 1;
       continue;
     }
+    // The marker is written in the letter case the pattern gives it ("am/pm" gives "pm").
     if (startsWith("am/pm")) {
-      out += t.hour < 12 ? "AM" : "PM";
+      out += pattern.substr(morning ? i : i + 3, 2);
       i += 5;
       continue;
     }
     if (startsWith("a/p")) {
-      out += t.hour < 12 ? "A" : "P";
+      out += pattern[morning ? i : i + 2];
       i += 3;
       continue;
     }
     if (startsWith("ampm")) {
-      out += t.hour < 12 ? "AM" : "PM";
+      out += morning ? "AM" : "PM";
       i += 4;
       continue;
     }
@@ -215,7 +229,7 @@ std::string FormatDateTime(std::string_view pattern, double dateTime) {
         if (n > 6) n = 6;
         break;
       case 'h':
-        out += n == 1 ? std::to_string(t.hour) : Pad(t.hour, 2);
+        out += n == 1 ? std::to_string(twelveHour ? hour12 : t.hour) : Pad(twelveHour ? hour12 : t.hour, 2);
         if (n > 2) n = 2;
         hour = true;
         break;
