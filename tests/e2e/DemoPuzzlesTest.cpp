@@ -173,6 +173,34 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 626, 272, 0x0A1A10, "the red bead's hole is empty"},
               {"solved.png", 268, 436, 0x5A88BD, "the blue planet on its ring"},
               {"solved.png", 626, 272, 0xA22C2C, "the red bead in its hole"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // The hubs of both nets moved to the middle of their drawings, where no knot was.
+        Room{"PZUNTANGLE", 1500, "untangle.replay",
+             {{"start.png", 362, 306, 0x151932, "no knot in the larger net's middle"},
+              {"start.png", 792, 254, 0x161C34, "no knot in the smaller net's middle"},
+              {"solved.png", 362, 306, 0xB0812F, "a hub of the larger net"},
+              {"solved.png", 792, 254, 0x41859F, "the hub of the smaller net"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // Every belt is gone: where plates ran there is only the dark channel.
+        Room{"PZSLIDE", 1700, "slide.replay",
+             {{"start.png", 296, 135, 0x9A9396, "a plate on the first belt"},
+              {"start.png", 296, 420, 0x66707E, "a plate on the fourth belt"},
+              {"solved.png", 296, 135, 0x18130D, "the first belt is gone"},
+              {"solved.png", 296, 420, 0x0F0C07, "the fourth belt is gone"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // Most crystals are gone: cells that held a red and a blue crystal are empty.
+        Room{"PZLABELS", 1300, "labels.replay",
+             {{"start.png", 228, 408, 0xD47670, "a red crystal"},
+              {"start.png", 280, 200, 0x6FACE0, "a blue crystal"},
+              {"solved.png", 228, 408, 0x25222F, "the red crystal's cell is empty"},
+              {"solved.png", 280, 200, 0x1F1D28, "the blue crystal's cell is empty"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // The keys have left the tubes and the locks under them stand open.
+        Room{"PZCOLUMN", 1200, "column.replay",
+             {{"start.png", 112, 278, 0x604922, "the first key in its tube"},
+              {"start.png", 112, 560, 0x0D0E15, "the first lock is shut"},
+              {"solved.png", 112, 560, 0x424244, "the first lock's shackle is up"},
+              {"solved.png", 412, 560, 0x424244, "the third lock's shackle is up"},
               {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 

@@ -52,10 +52,15 @@ def down(img, w=None, h=None):
     return img.resize((w, h), Image.LANCZOS)
 
 
-def save(img, name, frames=None, quality=88):
+def save(img, name, frames=None, quality=88, palette=False):
+    """Writes a picture; `palette` first reduces it to 256 colours (with alpha), which packs
+    several times smaller, for pictures that show no banding. The file stays an RGBA PNG: the
+    runtime takes alpha from grey-alpha and RGBA PNGs only."""
     path = os.path.join(OUT, name)
     if name.endswith('.jpg'):
         img.convert('RGB').save(path, quality=quality, optimize=True, progressive=True)
+    elif palette:
+        img.convert('RGBA').quantize(colors=256, method=Image.FASTOCTREE, dither=Image.FLOYDSTEINBERG).convert('RGBA').save(path, optimize=True)
     else:
         img.save(path, optimize=True)
     an = path[:-4] + '.an'
@@ -437,7 +442,7 @@ def pipe_tile(kind, wet):
 def pipes():
     frames = [pipe_tile(k, False) for k in range(6)] + [pipe_tile(k, True) for k in range(6)]
     img, layout = sheet(frames, 6)
-    save(img, 'pz_pipes.png', layout)
+    save(img, 'pz_pipes.png', layout, palette=True)
     # the leak: a spray of drops out of the cell's upper edge (turned by the native)
     T = 150
     s = T * SS
@@ -743,14 +748,35 @@ def field():
     rainbow = ['#e23b3b', '#f08a2a', '#f2d23a', '#4cc24c', '#3aa8e8', '#4a5ae0', '#a64ae0']
     for n, c in enumerate(rainbow):
         save(sphere(26, rgb(c)), 'pz_field_bead%d.png' % (n + 1))
-    save(round_dish(), 'pz_field_round.png')
-    save(oval_dish(rainbow), 'pz_field_oval.png')
-    save(field_backdrop(), 'pz_field_back.jpg', quality=86)
+    # the dishes' insides are painted into the background (a JPEG keeps the starry sky small);
+    # the dish pictures keep their rims, and their size is what the natives measure
+    rd, rd_rim = round_dish(), None
+    od = oval_dish(rainbow)
+    back = field_backdrop()
+    back.alpha_composite(rd, (30, 112))
+    back.alpha_composite(od, (556, 112))
+    save(back, 'pz_field_back.jpg', quality=88)
+    save(rim_only(rd, 26 / 440), 'pz_field_round.png', palette=True)
+    save(rim_only(od, 22 / 440), 'pz_field_oval.png', palette=True)
 
 
 # sockets of the round dish (centre offsets) and the oval tray (as the room places them)
 FIELD_SOCKETS = [(-105, -55), (-30, -112), (62, -68), (112, 34), (18, 104)]
 BEAD_SOCKETS = [(x, round(20 - 50 * (1 - (x / 150.0) ** 2))) for x in range(-150, 151, 50)]
+
+
+def rim_only(img, border):
+    """The picture with its inside cut out: only the outer ring (and its shadow) is kept."""
+    w, h = img.size
+    m = Image.new('L', (w * SS, h * SS), 255)
+    bx, by = border * w * SS, border * w * SS
+    ImageDraw.Draw(m).ellipse((bx + 2 * SS, by + 2 * SS, w * SS - bx - 2 * SS, h * SS - by - 2 * SS), fill=0)
+    m = m.resize((w, h), Image.LANCZOS)
+    out = img.copy()
+    a = np.asarray(out, np.float64).copy()
+    a[:, :, 3] *= np.asarray(m, np.float64) / 255
+    a[a[:, :, 3] < 1] = 0  # nothing left to see: store plain zeros, which pack small
+    return Image.fromarray(a.astype(np.uint8), 'RGBA')
 
 
 def round_dish():
@@ -835,6 +861,325 @@ def field_backdrop():
     title_bar(img, W, (180, 200, 255, 30))
     paste_card(img, panel(470, 250, rgb('#1c2a4c'), rgb('#0e1628'), border=(170, 190, 255, 70)), (536, 412))
     return img
+
+
+
+# --- untangling --------------------------------------------------------------------------
+
+def node(size, colour):
+    """A glowing knot: a lit ball inside a soft halo and a bright rim."""
+    img = canvas(size, size)
+    S = size * SS
+    halo = mask_of(img.size, lambda d: d.ellipse((S * 0.14, S * 0.14, S * 0.86, S * 0.86), fill=255))
+    glow(img, halo, S * 0.08, colour, 200)
+    ball = sphere(int(size * 0.7), colour).resize((int(S * 0.7), int(S * 0.7)), Image.LANCZOS)
+    img.alpha_composite(ball, (int(S * 0.15), int(S * 0.15)))
+    ring = mask_of(img.size, lambda d: d.ellipse((S * 0.15, S * 0.15, S * 0.85, S * 0.85), outline=255, width=max(2, int(S * 0.04))))
+    fill_mask(img, ring, lighter(colour, 0.6)[:3] + (220,))
+    return down(img)
+
+
+@room
+def untangle():
+    save(node(50, rgb('#f0b040')), 'pz_knot_big.png')
+    save(node(26, rgb('#60d0ff')), 'pz_knot_small.png')
+    # the boards are part of the background: the natives draw the bands in the screen's render
+    # script, which runs after the background and before the elements
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#2a1d44'), rgb('#0a0614'), 51, 0.6)
+    title_bar(img, W, (210, 190, 255, 30))
+    for (x0, y0), (w, h) in (((20, 104), (540, 470)), ((580, 104), (424, 306))):
+        bd = canvas(w, h)
+        s = SS
+        m = mask_of(bd.size, lambda d: d.rounded_rectangle((4 * s, 4 * s, (w - 4) * s, (h - 6) * s), radius=18 * s, fill=255))
+        shadow(bd, m, (0, 6 * s), 8 * s, 190)
+        fill_mask(bd, m, vgradient(bd.width, bd.height, [(0, rgb('#1d2440')), (1, rgb('#0b0f1e'))]))
+        grid = Image.new('RGBA', bd.size, (0, 0, 0, 0))
+        d = ImageDraw.Draw(grid)
+        for x in range(0, w, 30):
+            d.line((x * s, 0, x * s, h * s), fill=(120, 150, 255, 22), width=s)
+        for y in range(0, h, 30):
+            d.line((0, y * s, w * s, y * s), fill=(120, 150, 255, 22), width=s)
+        grid = Image.composite(grid, Image.new('RGBA', bd.size, (0, 0, 0, 0)), m)
+        bd.alpha_composite(grid)
+        edge = mask_of(bd.size, lambda d: d.rounded_rectangle((4 * s, 4 * s, (w - 4) * s, (h - 6) * s), radius=18 * s, outline=255, width=3 * s))
+        fill_mask(bd, edge, (150, 170, 255, 110))
+        put(img, bd, (x0, y0))
+    paste_card(img, panel(440, 236, rgb('#2a2250'), rgb('#15112a'), border=(200, 180, 255, 70)), (572, 420))
+    save(img, 'pz_untangle_back.jpg', quality=86)
+
+
+
+# --- sliding rows ------------------------------------------------------------------------
+
+RUNE_COLOURS = ['#ff6a5a', '#ffb03a', '#f4e04a', '#6ae06a', '#4ad0ff', '#7a8aff', '#d07aff', '#ff7ac8']
+
+
+def rune_shape(d, n, cx, cy, r, fill, width):
+    """Glyph n (0..7) drawn as strokes round (cx, cy)."""
+    if n == 0:
+        d.ellipse((cx - r, cy - r, cx + r, cy + r), outline=fill, width=width)
+        d.ellipse((cx - r * 0.3, cy - r * 0.3, cx + r * 0.3, cy + r * 0.3), fill=fill)
+    elif n == 1:
+        d.polygon([(cx, cy - r), (cx + r * 0.95, cy + r * 0.75), (cx - r * 0.95, cy + r * 0.75)], outline=fill, width=width)
+    elif n == 2:
+        d.rectangle((cx - r * 0.8, cy - r * 0.8, cx + r * 0.8, cy + r * 0.8), outline=fill, width=width)
+        d.line((cx - r * 0.8, cy - r * 0.8, cx + r * 0.8, cy + r * 0.8), fill=fill, width=width)
+    elif n == 3:
+        pts = []
+        for k in range(10):
+            rr = r if k % 2 == 0 else r * 0.42
+            a = -math.pi / 2 + math.pi * k / 5
+            pts.append((cx + rr * math.cos(a), cy + rr * math.sin(a)))
+        d.polygon(pts, outline=fill, width=width)
+    elif n == 4:
+        d.arc((cx - r, cy - r, cx + r, cy + r), 60, 300, fill=fill, width=width)
+        d.arc((cx - r * 0.35, cy - r * 0.75, cx + r * 1.15, cy + r * 0.75), 100, 260, fill=fill, width=width)
+    elif n == 5:
+        d.ellipse((cx - r * 0.45, cy - r * 0.45, cx + r * 0.45, cy + r * 0.45), outline=fill, width=width)
+        for k in range(8):
+            a = math.pi * k / 4
+            d.line((cx + r * 0.65 * math.cos(a), cy + r * 0.65 * math.sin(a), cx + r * math.cos(a), cy + r * math.sin(a)), fill=fill, width=width)
+    elif n == 6:
+        for off in (-0.45, 0.0, 0.45):
+            pts = [(cx + r * (t / 10 - 1), cy + r * off + math.sin(t / 10 * math.pi * 2) * r * 0.2) for t in range(0, 21)]
+            d.line(pts, fill=fill, width=width)
+    else:
+        d.line((cx - r, cy - r, cx + r, cy + r), fill=fill, width=width)
+        d.line((cx - r, cy + r, cx + r, cy - r), fill=fill, width=width)
+        d.line((cx, cy - r, cx, cy + r), fill=fill, width=width)
+
+
+def rune_tile(n, selected):
+    """A stone plate of the belt: empty (n = -1) or with glyph n; selected ones glow gold."""
+    w, h = 80, 76
+    img = canvas(w, h)
+    s = SS
+    m = mask_of(img.size, lambda d: d.rounded_rectangle((3 * s, 3 * s, (w - 3) * s, (h - 4) * s), radius=10 * s, fill=255))
+    shadow(img, m, (0, 3 * s), 3 * s, 170)
+    base = rgb('#6e6a78') if n >= 0 else rgb('#4a4752')
+    slab = add_noise(vgradient(img.width, img.height, [(0, lighter(base, 0.25)), (1, darker(base, 0.35))]), ((30, 12), (6, 7)), 17 + n)
+    fill_mask(img, m, slab)
+    img = bevel(img, m, 3 * s, 0.55)
+    if n >= 0:
+        col = rgb(RUNE_COLOURS[n])
+        cx, cy, r = w * s / 2, h * s / 2, 22 * s
+        carve = Image.new('L', img.size, 0)
+        rune_shape(ImageDraw.Draw(carve), n, cx, cy, r, 255, int(5.5 * s))
+        glow(img, carve, 3 * s, col, 170 if not selected else 255)
+        fill_mask(img, carve, lighter(col, 0.35))
+        img = bevel(img, carve, 1.5 * s, 0.5)
+    if selected:
+        ring = mask_of(img.size, lambda d: d.rounded_rectangle((3 * s, 3 * s, (w - 3) * s, (h - 4) * s), radius=10 * s, outline=255, width=4 * s))
+        glow(img, ring, 4 * s, (255, 220, 110), 255)
+        fill_mask(img, ring, (255, 236, 150, 255))
+    outline(img, m, s, (25, 22, 30, 255))
+    return down(img)
+
+
+@room
+def slide():
+    frames = [rune_tile(-1, False)] + [rune_tile(n, False) for n in range(8)] + [rune_tile(n, True) for n in range(8)]
+    frames.append(canvas(80, 76).resize((80, 76)))
+    img, layout = sheet(frames, 9)
+    save(img, 'pz_slide_tiles.png', layout, palette=True)
+    # the glow that rides with each glyph (the tile's companion; the native shows it at a quarter)
+    gl = []
+    for n in range(9):
+        g = canvas(80, 76)
+        if n > 0:
+            m = mask_of(g.size, lambda d: d.ellipse((10 * SS, 8 * SS, 70 * SS, 68 * SS), fill=255))
+            glow(g, m, 10 * SS, rgb(RUNE_COLOURS[n - 1]), 255)
+        gl.append(down(g))
+    img, layout = sheet(gl, 9)
+    save(img, 'pz_slide_glow.png', layout, palette=True)
+    save(slide_backdrop(), 'pz_slide_back.jpg', quality=86)
+    # the housings the belts run through, and the grate over the waiting belt
+    for name, (w, h) in (('pz_slide_side.png', (74, 430)), ('pz_slide_grate.png', (480, 96))):
+        img = canvas(w, h)
+        s = SS
+        m = mask_of(img.size, lambda d: d.rounded_rectangle((2 * s, 2 * s, (w - 2) * s, (h - 2) * s), radius=10 * s, fill=255))
+        shadow(img, m, (0, 4 * s), 5 * s, 180)
+        fill_mask(img, m, vgradient(img.width, img.height, [(0, rgb('#8d7a5a')), (1, rgb('#4a3c28'))]) if name.endswith('side.png')
+                  else vgradient(img.width, img.height, [(0, rgb('#5a4c36')), (1, rgb('#2c2418'))]))
+        img = bevel(img, m, 4 * s, 0.6)
+        d = Image.new('RGBA', img.size, (0, 0, 0, 0))
+        dd = ImageDraw.Draw(d)
+        if name.endswith('side.png'):
+            for y in range(24, h - 20, 54):
+                dd.ellipse((w * s / 2 - 6 * s, y * s - 6 * s, w * s / 2 + 6 * s, y * s + 6 * s), fill=(30, 24, 16, 255))
+                dd.ellipse((w * s / 2 - 4 * s, y * s - 6 * s, w * s / 2 + 2 * s, y * s), fill=(210, 190, 150, 255))
+        else:
+            for x in range(20, w - 14, 22):
+                dd.rounded_rectangle((x * s, 16 * s, (x + 10) * s, (h - 16) * s), radius=4 * s, fill=(18, 14, 10, 255))
+        img.alpha_composite(d)
+        outline(img, m, s, (30, 24, 16, 255))
+        save(down(img), name)
+    # the puff where a belt is cleared
+    pf = canvas(200, 100)
+    m = mask_of(pf.size, lambda d: d.ellipse((10 * SS, 20 * SS, 190 * SS, 80 * SS), fill=255))
+    glow(pf, m, 14 * SS, (255, 230, 170), 255)
+    save(down(pf), 'pz_slide_puff.png')
+
+
+def slide_backdrop():
+    W, H = 1024, 768
+    img = backdrop(W, H, rgb('#3a3020'), rgb('#0e0a06'), 61, 0.6)
+    wall_bricks(img, 96, 40)
+    title_bar(img, W, (255, 230, 180, 32))
+    # the dark channel the belts run in
+    ch = piece(520, 500)
+    m = mask_of(ch.size, lambda d: d.rounded_rectangle((6 * SS, 6 * SS, 514 * SS, 494 * SS), radius=14 * SS, fill=255))
+    shadow(ch, m, (0, 6 * SS), 8 * SS, 200)
+    fill_mask(ch, m, vgradient(ch.width, ch.height, [(0, rgb('#1a140e')), (1, rgb('#0a0805'))]))
+    lines = [(20 * SS, y * SS, 500 * SS, y * SS) for y in range(46, 480, 81)]
+    layer_lines(ch, lines, (90, 70, 40, 120), 3 * SS)
+    edge = mask_of(ch.size, lambda d: d.rounded_rectangle((6 * SS, 6 * SS, 514 * SS, 494 * SS), radius=14 * SS, outline=255, width=3 * SS))
+    fill_mask(ch, edge, (200, 170, 110, 120))
+    put(img, ch, (36, 104))
+    paste_card(img, panel(424, 420, rgb('#3e301c'), rgb('#1e170d'), border=(255, 220, 160, 70)), (582, 104))
+    return img
+
+
+
+# --- group labelling ---------------------------------------------------------------------
+
+LABEL_COLOURS = ['#e8443a', '#3a9cf0', '#4ac45a', '#f2c23a', '#b05ae8', '#f07ab0']
+LABEL_SHAPES = ['round', 'diamond', 'hex', 'square', 'tri', 'drop']
+
+
+@room
+def labels():
+    frames = [gem(52, rgb(c), sh) for c, sh in zip(LABEL_COLOURS, LABEL_SHAPES)]
+    lit = []
+    for f in frames:
+        g = f.copy()
+        a = np.asarray(g, np.float64).copy()
+        a[:, :, :3] = a[:, :, :3] * 0.75 + 255 * 0.25 * (a[:, :, 3:4] / 255)
+        g = Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+        ring = canvas(52, 52)
+        rm = mask_of(ring.size, lambda d: d.rounded_rectangle((2 * SS, 2 * SS, 50 * SS, 50 * SS), radius=10 * SS, outline=255, width=3 * SS))
+        glow(ring, rm, 3 * SS, (255, 245, 200), 255)
+        fill_mask(ring, rm, (255, 250, 220, 255))
+        g.alpha_composite(down(ring))
+        lit.append(g)
+    img, layout = sheet(frames + lit, 6)
+    save(img, 'pz_labels_gems.png', layout, palette=True)
+    # the board: a stone tray the crystals sit in (its inside is opaque: the board takes the clicks)
+    W = 500
+    bd = canvas(W, W)
+    s = SS
+    m = mask_of(bd.size, lambda d: d.rounded_rectangle((4 * s, 4 * s, (W - 4) * s, (W - 4) * s), radius=18 * s, fill=255))
+    shadow(bd, m, (0, 8 * s), 10 * s, 200)
+    fill_mask(bd, m, add_noise(vgradient(bd.width, bd.height, [(0, rgb('#6a6f80')), (1, rgb('#3a3d4a'))]), ((60, 10), (10, 6)), 71))
+    bd = bevel(bd, m, 5 * s, 0.6)
+    hole = mask_of(bd.size, lambda d: d.rounded_rectangle((14 * s, 14 * s, (W - 14) * s, (W - 14) * s), radius=8 * s, fill=255))
+    fill_mask(bd, hole, vgradient(bd.width, bd.height, [(0, rgb('#14121c')), (1, rgb('#221e2e'))]))
+    bd = bevel(bd, hole, 4 * s, 0.6, light=(1, 1))
+    cells = Image.new('RGBA', bd.size, (0, 0, 0, 0))
+    d = ImageDraw.Draw(cells)
+    for r in range(9):
+        for c in range(9):
+            x, y = (16 + 52 * c) * s, (16 + 52 * r) * s
+            d.rounded_rectangle((x + 3 * s, y + 3 * s, x + 49 * s, y + 49 * s), radius=8 * s, fill=(255, 255, 255, 10), outline=(255, 255, 255, 18), width=s)
+    bd.alpha_composite(cells)
+    outline(bd, m, s, (20, 20, 28, 255))
+    save(down(bd), 'pz_labels_board.png')
+    img = backdrop(W * 2 + 24, 768, rgb('#1a2f3a'), rgb('#06100f'), 81, 0.6).crop((0, 0, 1024, 768))
+    for cx, cy, col in ((820, 140, (120, 255, 220, 40)), (150, 700, (180, 120, 255, 36)), (980, 650, (255, 180, 120, 30))):
+        img.alpha_composite(radial(1024, 768, cx, cy, 380, col, col[:3] + (0,), 1.2))
+    title_bar(img, 1024, (200, 255, 240, 30))
+    paste_card(img, panel(440, 420, rgb('#1c3a40'), rgb('#0c1c20'), border=(170, 255, 230, 70)), (568, 104))
+    save(img, 'pz_labels_back.jpg', quality=86)
+
+
+
+# --- falling pieces ----------------------------------------------------------------------
+
+def key_piece(size):
+    img = canvas(size, size)
+    s = SS
+    S = size * s
+    plate = mask_of(img.size, lambda d: d.ellipse((3 * s, 3 * s, S - 3 * s, S - 3 * s), fill=255))
+    shadow(img, plate, (s, 2 * s), 2 * s, 150)
+    fill_mask(img, plate, radial(img.width, img.height, S * 0.4, S * 0.35, S * 0.6, rgb('#5a3a1a'), rgb('#24160a')))
+    img = bevel(img, plate, 2 * s, 0.5)
+    k = Image.new('L', img.size, 0)
+    d = ImageDraw.Draw(k)
+    d.ellipse((S * 0.18, S * 0.2, S * 0.5, S * 0.52), outline=255, width=int(S * 0.09))
+    d.rectangle((S * 0.44, S * 0.33, S * 0.84, S * 0.41), fill=255)
+    d.rectangle((S * 0.66, S * 0.41, S * 0.72, S * 0.58), fill=255)
+    d.rectangle((S * 0.76, S * 0.41, S * 0.82, S * 0.52), fill=255)
+    glow(img, k, 3 * s, (255, 220, 120), 200)
+    fill_mask(img, k, vgradient(img.width, img.height, [(0, rgb('#fff0a0')), (1, rgb('#c08a20'))]))
+    img = bevel(img, k, 1.5 * s, 0.6)
+    outline(img, plate, s, rgb('#120a04'))
+    return down(img)
+
+
+@room
+def column():
+    colours = ['#e8443a', '#4ac45a', '#3a9cf0', '#f2c23a', '#b05ae8', '#f07ab0']
+    shapes = ['round', 'hex', 'diamond', 'square', 'tri', 'drop']
+    frames = [gem(48, rgb(c), sh) for c, sh in zip(colours, shapes)]
+    frames += [gem(48, rgb(c), 'round', glow_ring=True) for c in colours]
+    frames += [key_piece(48)] + [canvas(48, 48).resize((48, 48))] * 5
+    frames += [gem(48, rgb('#ffd060'), 'round', glow_ring=True)] + [canvas(48, 48).resize((48, 48))] * 5
+    img, layout = sheet(frames, 6)
+    save(img, 'pz_column_pieces.png', layout, palette=True)
+    # the stone that covers a piece until a taken run next to it breaks it
+    st = canvas(48, 48)
+    m = mask_of(st.size, lambda d: d.rounded_rectangle((2 * SS, 2 * SS, 46 * SS, 46 * SS), radius=7 * SS, fill=255))
+    fill_mask(st, m, add_noise(vgradient(st.width, st.height, [(0, rgb('#9a938a')), (1, rgb('#5e5750'))]), ((20, 16), (5, 10)), 91))
+    st = bevel(st, m, 3 * SS, 0.6)
+    layer_lines(st, [((12 * SS, 8 * SS), (22 * SS, 24 * SS), (18 * SS, 38 * SS)), ((30 * SS, 6 * SS), (34 * SS, 20 * SS))], (40, 34, 30, 200), SS)
+    outline(st, m, SS, (30, 26, 22, 255))
+    save(down(st), 'pz_column_stone.png')
+    # the glass tube (behind the pieces) and its shine (in front of them)
+    W, H = 64, 470
+    tb = canvas(W, H)
+    m = mask_of(tb.size, lambda d: d.rounded_rectangle((3 * SS, 0, (W - 3) * SS, (H - 4) * SS), radius=12 * SS, fill=255))
+    fill_mask(tb, m, vgradient(tb.width, tb.height, [(0, (30, 40, 50, 200)), (1, (12, 16, 22, 230))]))
+    edge = mask_of(tb.size, lambda d: d.rounded_rectangle((3 * SS, 0, (W - 3) * SS, (H - 4) * SS), radius=12 * SS, outline=255, width=3 * SS))
+    fill_mask(tb, edge, (200, 230, 255, 120))
+    save(down(tb), 'pz_column_tube.png')
+    sh = canvas(W, H)
+    m = mask_of(sh.size, lambda d: d.rounded_rectangle((10 * SS, 8 * SS, 18 * SS, (H - 16) * SS), radius=4 * SS, fill=255))
+    m = m.filter(ImageFilter.GaussianBlur(2 * SS))
+    fill_mask(sh, m, (255, 255, 255, 90))
+    save(down(sh), 'pz_column_shine.png')
+    # the lock under each tube, open (shown when its key has dropped in)
+    for name, opened in (('pz_column_lock.png', False), ('pz_column_open.png', True)):
+        lk = canvas(90, 100)
+        s = SS
+        if opened:
+            glow(lk, mask_of(lk.size, lambda d: d.ellipse((5 * s, 20 * s, 85 * s, 100 * s), fill=255)), 10 * s, (255, 220, 120), 220)
+        shk = Image.new('L', lk.size, 0)
+        dd = ImageDraw.Draw(shk)
+        if opened:
+            # the shackle lifted out of the right-hand hole and swung aside
+            dd.arc((4 * s, 0, 50 * s, 46 * s), 180, 360, fill=255, width=8 * s)
+            dd.line((8 * s, 22 * s, 8 * s, 40 * s), fill=255, width=8 * s)
+            dd.line((46 * s, 22 * s, 46 * s, 30 * s), fill=255, width=8 * s)
+        else:
+            dd.arc((22 * s, 8 * s, 68 * s, 60 * s), 180, 360, fill=255, width=8 * s)
+            dd.line((26 * s, 34 * s, 26 * s, 52 * s), fill=255, width=8 * s)
+            dd.line((64 * s, 34 * s, 64 * s, 52 * s), fill=255, width=8 * s)
+        fill_mask(lk, shk, vgradient(lk.width, lk.height, [(0, rgb('#e8e8f0')), (1, rgb('#7a7a88'))]))
+        lk = bevel(lk, shk, 2 * s, 0.6)
+        body = mask_of(lk.size, lambda d: d.rounded_rectangle((10 * s, 46 * s, 80 * s, 96 * s), radius=10 * s, fill=255))
+        shadow(lk, body, (0, 3 * s), 3 * s, 160)
+        fill_mask(lk, body, vgradient(lk.width, lk.height, [(0, rgb('#f2c850') if opened else rgb('#b08a3a')), (1, rgb('#8a5a12') if opened else rgb('#5a4218'))]))
+        lk = bevel(lk, body, 3 * s, 0.6)
+        hole = mask_of(lk.size, lambda d: (d.ellipse((39 * s, 60 * s, 51 * s, 72 * s), fill=255), d.polygon([(42 * s, 68 * s), (48 * s, 68 * s), (50 * s, 84 * s), (40 * s, 84 * s)], fill=255)))
+        fill_mask(lk, hole, (30, 18, 6, 255))
+        outline(lk, body, s, (40, 26, 8, 255))
+        save(down(lk), name)
+    img = backdrop(1024, 768, rgb('#3a1c18'), rgb('#0e0605'), 101, 0.6)
+    wall_bricks(img, 128, 64)
+    title_bar(img, 1024, (255, 210, 180, 30))
+    paste_card(img, panel(452, 440, rgb('#40221c'), rgb('#1e0e0b'), border=(255, 200, 170, 70)), (556, 104))
+    save(img, 'pz_column_back.jpg', quality=86)
 
 
 if __name__ == '__main__':
