@@ -201,6 +201,14 @@ INSTANTIATE_TEST_SUITE_P(
               {"start.png", 112, 560, 0x0D0E15, "the first lock is shut"},
               {"solved.png", 112, 560, 0x424244, "the first lock's shackle is up"},
               {"solved.png", 412, 560, 0x424244, "the third lock's shackle is up"},
+              {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}},
+        // Every place's meter has given way to its badge and the map's meter is full.
+        Room{"PZMETERS", 1100, "meters.replay",
+             {{"start.png", 190, 350, 0x382D20, "the beach's meter is empty"},
+              {"start.png", 700, 516, 0x2B2924, "the map's meter is empty"},
+              {"solved.png", 190, 350, 0x949C42, "the beach's badge"},
+              {"solved.png", 834, 350, 0x949C42, "the cave's badge"},
+              {"solved.png", 700, 516, 0xE7AB42, "the map's meter is full"},
               {"solved.png", 712, 30, 0xF3D162, "the Solved ribbon"}}}),
     [](const ::testing::TestParamInfo<Room>& info) { return std::string(info.param.id); });
 

@@ -15,7 +15,7 @@ def block(script, indent):
     body = textwrap.dedent(script).strip('\n')
     return '|\n' + '\n'.join(pad + line if line else '' for line in body.split('\n'))
 
-def title(k, room, ind=6):
+def title(k, room, ind=6, top=0xA8ECFF, bottom=0x3A9CE8):
     p = ' ' * ind
     return f"""{p}- class: TQXText       # the room's name, across the top
 {p}  Key: {k()}
@@ -27,8 +27,8 @@ def title(k, room, ind=6):
 {p}  PosHor: phCenter
 {p}  Font: Title.fnt
 {p}  TextId: {room}.Title
-{p}  hxColor1: 0xA8ECFF
-{p}  hxColor2: 0x3A9CE8
+{p}  hxColor1: 0x{top:06X}
+{p}  hxColor2: 0x{bottom:06X}
 {p}  hxTrans2: 255
 {p}  MousedVis: false
 """
