@@ -1,3 +1,7 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 clicks = [
     ('beach: three shells, the crystal, the chest', 40, [(108, 176), (236, 192), (276, 132), (30, 188), (178, 142)]),
     ('forest: three mushrooms, two crystals', 362, [(44, 172), (162, 190), (268, 148), (112, 150), (226, 178)]),
@@ -17,5 +21,5 @@ for what, ox, pts in clicks:
     t += 6
 t += 40
 lines += [f'{t} shot solved.png', '# back to the hall', f'{t + 1} move 859 705', f'{t + 2} down 859 705', f'{t + 3} up 859 705', f'{t + 8} quit']
-open('/work/wt/demo-puzzles/tests/data/demo/puzzles/meters.replay', 'w').write('\n'.join(lines) + '\n')
+open(os.path.join(REPO, 'tests/data/demo/puzzles/meters.replay'), 'w').write('\n'.join(lines) + '\n')
 print(t)
