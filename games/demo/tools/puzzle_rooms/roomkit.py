@@ -107,6 +107,11 @@ VY := 0;
 SETTLED := 0;
 Vis := TRUE;
 QXDB.{screen}.TITLE.Vis := FALSE;
+{{ sparks fly from both ends of the ribbon }}
+MoveTo(QXDB.{screen}.SPARKL, 262, 56);
+AnimStart(QXDB.{screen}.SPARKL);
+MoveTo(QXDB.{screen}.SPARKR, 762, 56);
+AnimStart(QXDB.{screen}.SPARKR);
 """ + on_solved
     proc = """IF SETTLED = 0 THEN
 BEGIN
@@ -149,7 +154,17 @@ END;"""
 {p}      hxColor2: 0x0A2440
 {p}      hxTrans2: 255
 {p}      MousedVis: false
-""" + stars
+""" + stars + f"""{p}- class: TQXEffect      # the sparks of the solved moment (the game's sparkle effect)
+{p}  Key: {k()}
+{p}  Id: SPARKL
+{p}  EffectFN: effects\\sparkle.eff
+{p}  DAnim: 1
+{p}- class: TQXEffect
+{p}  Key: {k()}
+{p}  Id: SPARKR
+{p}  EffectFN: effects\\sparkle.eff
+{p}  DAnim: 1
+"""
 
 def again_button(k, action, ind=6, x=749, y=600):
     return button(k, 'AGAIN', x, y, 'Puzzles.Again', action, picture='pz_button.png', ind=ind,
