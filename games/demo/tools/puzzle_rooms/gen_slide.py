@@ -134,7 +134,7 @@ children:
 {belts()}  - class: TQXImage       # the housings at the belts' ends hide where the faces come round
     Key: {k()}
     imImage: {P}pz_slide_side.png
-    rX: 40
+    rX: 22
     rY: 110
   - class: TQXImage
     Key: {k()}
