@@ -1182,6 +1182,325 @@ def column():
     save(img, 'pz_column_back.jpg', quality=86)
 
 
+
+# --- task meters and map progress --------------------------------------------------------
+
+def blob(d, box, fill):
+    d.ellipse(box, fill=fill)
+
+
+def scene_beach():
+    W, H = 300, 210
+    img = vgradient(W * SS, H * SS, [(0, rgb('#7ec8f0')), (0.38, rgb('#bfe6f8')), (0.4, rgb('#2f8fc0')), (0.55, rgb('#4fb0d0')), (0.56, rgb('#f0dca0')), (1, rgb('#d8b870'))])
+    img = add_noise(img, ((40, 6), (6, 3)), 121)
+    d = ImageDraw.Draw(img, 'RGBA')
+    s = SS
+    d.ellipse((200 * s, 14 * s, 240 * s, 54 * s), fill=(255, 244, 190, 255))
+    for x in range(0, W, 30):
+        d.arc((x * s, 112 * s, (x + 30) * s, 122 * s), 180, 360, fill=(255, 255, 255, 150), width=s)
+    # a palm on the left
+    d.line([(40 * s, 200 * s), (46 * s, 150 * s), (56 * s, 100 * s), (66 * s, 70 * s)], fill=rgb('#7a5230'), width=8 * s)
+    for a in (-40, -10, 20, 160, 190, 220):
+        r = math.radians(a)
+        d.chord((66 * s - 50 * s, 70 * s - 18 * s, 66 * s + 50 * s, 70 * s + 18 * s), a - 30, a + 30, fill=rgb('#2e8a3a'))
+    for k in range(5):
+        a = math.radians(200 + k * 35)
+        d.line([(66 * s, 70 * s), ((66 + 55 * math.cos(a)) * s, (70 + 30 * math.sin(a) + 10) * s)], fill=rgb('#2e7a36'), width=6 * s)
+    d.ellipse((56 * s, 66 * s, 72 * s, 80 * s), fill=rgb('#6a4a28'))
+    for x, y in ((120, 170), (190, 150), (250, 185), (90, 140)):
+        d.ellipse(((x - 8) * s, (y - 3) * s, (x + 8) * s, (y + 3) * s), fill=(180, 150, 90, 150))
+    return down(img, W, H)
+
+
+def scene_forest():
+    W, H = 300, 210
+    img = vgradient(W * SS, H * SS, [(0, rgb('#2a4a2a')), (0.6, rgb('#3a6a32')), (0.62, rgb('#4a6a2a')), (1, rgb('#2a3a16'))])
+    img = add_noise(img, ((40, 8), (6, 4)), 131)
+    d = ImageDraw.Draw(img, 'RGBA')
+    s = SS
+    rnd = random.Random(13)
+    for x in (20, 80, 150, 230, 280):
+        w = rnd.randint(14, 24)
+        d.rectangle(((x - w / 2) * s, 0, (x + w / 2) * s, 140 * s), fill=(70 + rnd.randint(0, 20), 48, 28, 255))
+        d.rectangle(((x - w / 2) * s, 0, (x - w / 2 + 4) * s, 140 * s), fill=(110, 80, 50, 120))
+    for _ in range(40):
+        x, y, r = rnd.uniform(0, W), rnd.uniform(-10, 60), rnd.uniform(14, 30)
+        d.ellipse(((x - r) * s, (y - r * 0.7) * s, (x + r) * s, (y + r * 0.7) * s), fill=(40 + rnd.randint(0, 40), 100 + rnd.randint(0, 60), 40, 200))
+    for _ in range(60):
+        x, y = rnd.uniform(0, W), rnd.uniform(130, 205)
+        d.line((x * s, y * s, (x + rnd.uniform(-3, 3)) * s, (y - rnd.uniform(6, 14)) * s), fill=(90, 150, 60, 220), width=s)
+    for x, y in ((60, 190), (240, 170)):
+        d.ellipse(((x - 22) * s, (y - 10) * s, (x + 22) * s, (y + 10) * s), fill=(60, 60, 50, 255))
+        d.ellipse(((x - 18) * s, (y - 10) * s, (x + 12) * s, (y + 2) * s), fill=(110, 110, 96, 255))
+    return down(img, W, H)
+
+
+def scene_cave():
+    W, H = 300, 210
+    img = radial(W * SS, H * SS, 150 * SS, 120 * SS, 200 * SS, rgb('#4a4058'), rgb('#120e18'))
+    img = add_noise(img, ((40, 10), (6, 4)), 141)
+    d = ImageDraw.Draw(img, 'RGBA')
+    s = SS
+    for k in range(9):
+        x = 10 + k * 36
+        d.polygon([(x * s, 0), ((x + 18) * s, 0), ((x + 9) * s, (18 + (k * 13) % 24) * s)], fill=(60, 50, 70, 255))
+    d.polygon([(0, 170 * s), (60 * s, 160 * s), (150 * s, 176 * s), (240 * s, 158 * s), (300 * s, 168 * s), (300 * s, 210 * s), (0, 210 * s)], fill=(40, 34, 46, 255))
+    # the painted hint on the wall: sun, moon, star (the lock's code)
+    for i, n in enumerate((5, 4, 3)):
+        rune_shape(d, n, (30 + i * 30) * s, 40 * s, 9 * s, (220, 190, 120, 200), 2 * s)
+    # torch glow
+    img.alpha_composite(radial(W * SS, H * SS, 270 * SS, 60 * SS, 80 * SS, (255, 170, 80, 120), (255, 170, 80, 0)))
+    d = ImageDraw.Draw(img, 'RGBA')
+    d.rectangle((266 * s, 62 * s, 274 * s, 100 * s), fill=(90, 60, 30, 255))
+    d.ellipse((262 * s, 46 * s, 278 * s, 66 * s), fill=(255, 190, 80, 255))
+    return down(img, W, H)
+
+
+def shell(size, colour):
+    img = canvas(size, size)
+    s = SS
+    S = size * s
+    m = mask_of(img.size, lambda d: d.pieslice((S * 0.08, S * 0.15, S * 0.92, S * 1.3), 200, 340, fill=255))
+    m2 = mask_of(img.size, lambda d: d.polygon([(S * 0.4, S * 0.8), (S * 0.6, S * 0.8), (S * 0.58, S * 0.95), (S * 0.42, S * 0.95)], fill=255))
+    mm = Image.fromarray(np.maximum(np.asarray(m), np.asarray(m2)), 'L')
+    shadow(img, mm, (s, 2 * s), 2 * s, 120)
+    fill_mask(img, mm, vgradient(img.width, img.height, [(0, lighter(colour, 0.4)), (1, darker(colour, 0.2))]))
+    lines = [((S * 0.5, S * 0.9), (S * (0.5 + 0.45 * math.cos(math.radians(a))), S * (0.9 - 0.7 * math.sin(math.radians(a))))) for a in range(25, 160, 22)]
+    layer_lines(img, [l for l in lines], darker(colour, 0.35)[:3] + (180,), int(1.2 * s))
+    img = bevel(img, mm, 1.5 * s, 0.5)
+    outline(img, mm, s, darker(colour, 0.6))
+    return down(img)
+
+
+def mushroom(size):
+    img = canvas(size, size)
+    s = SS
+    S = size * s
+    stem = mask_of(img.size, lambda d: d.rounded_rectangle((S * 0.38, S * 0.45, S * 0.62, S * 0.92), radius=S * 0.08, fill=255))
+    cap = mask_of(img.size, lambda d: d.pieslice((S * 0.08, S * 0.12, S * 0.92, S * 0.8), 180, 360, fill=255))
+    shadow(img, Image.fromarray(np.maximum(np.asarray(stem), np.asarray(cap)), 'L'), (s, 2 * s), 2 * s, 130)
+    fill_mask(img, stem, vgradient(img.width, img.height, [(0, rgb('#f4ecd8')), (1, rgb('#c8b89a'))]))
+    fill_mask(img, cap, radial(img.width, img.height, S * 0.4, S * 0.3, S * 0.5, rgb('#ff6a4a'), rgb('#a8201a')))
+    d = ImageDraw.Draw(img)
+    for x, y, r in ((0.35, 0.3, 0.06), (0.6, 0.26, 0.05), (0.5, 0.4, 0.04), (0.25, 0.42, 0.04), (0.72, 0.4, 0.045)):
+        d.ellipse(((x - r) * S, (y - r) * S, (x + r) * S, (y + r) * S), fill=(255, 250, 240, 255))
+    img = bevel(img, cap, 1.5 * s, 0.5)
+    outline(img, Image.fromarray(np.maximum(np.asarray(stem), np.asarray(cap)), 'L'), s, (60, 20, 10, 255))
+    return down(img)
+
+
+def crystal(size, colour):
+    img = canvas(size, size)
+    s = SS
+    S = size * s
+    pts = [(S * 0.5, S * 0.04), (S * 0.8, S * 0.35), (S * 0.66, S * 0.96), (S * 0.34, S * 0.96), (S * 0.2, S * 0.35)]
+    m = mask_of(img.size, lambda d: d.polygon(pts, fill=255))
+    glow(img, m, 3 * s, colour, 160)
+    fill_mask(img, m, vgradient(img.width, img.height, [(0, lighter(colour, 0.6)), (1, darker(colour, 0.3))]))
+    facet = mask_of(img.size, lambda d: d.polygon([(S * 0.5, S * 0.04), (S * 0.8, S * 0.35), (S * 0.5, S * 0.5)], fill=255))
+    fill_mask(img, facet, (255, 255, 255, 90))
+    facet2 = mask_of(img.size, lambda d: d.polygon([(S * 0.5, S * 0.5), (S * 0.66, S * 0.96), (S * 0.34, S * 0.96)], fill=255))
+    fill_mask(img, facet2, (0, 0, 0, 60))
+    outline(img, m, s, darker(colour, 0.6))
+    return down(img)
+
+
+def chest(w, h, opened):
+    img = canvas(w, h)
+    s = SS
+    W, H = w * s, h * s
+    body = mask_of(img.size, lambda d: d.rounded_rectangle((W * 0.06, H * 0.45, W * 0.94, H * 0.96), radius=3 * s, fill=255))
+    shadow(img, body, (s, 2 * s), 2 * s, 150)
+    if opened:
+        lid = mask_of(img.size, lambda d: d.rounded_rectangle((W * 0.1, H * 0.04, W * 0.9, H * 0.36), radius=4 * s, fill=255))
+        fill_mask(img, lid, wood(img.width, img.height, rgb('#7a4a22'), 3))
+        inside = mask_of(img.size, lambda d: d.rectangle((W * 0.1, H * 0.36, W * 0.9, H * 0.5), fill=255))
+        fill_mask(img, inside, (40, 20, 8, 255))
+        gold = mask_of(img.size, lambda d: d.ellipse((W * 0.14, H * 0.32, W * 0.86, H * 0.6), fill=255))
+        glow(img, gold, 4 * s, (255, 220, 90), 220)
+        fill_mask(img, gold, radial(img.width, img.height, W * 0.45, H * 0.4, W * 0.4, rgb('#fff2a0'), rgb('#d09a20')))
+    fill_mask(img, body, wood(img.width, img.height, rgb('#8a5428'), 4))
+    if not opened:
+        lid = mask_of(img.size, lambda d: d.pieslice((W * 0.06, H * 0.1, W * 0.94, H * 0.8), 180, 360, fill=255))
+        fill_mask(img, lid, wood(img.width, img.height, rgb('#9a6030'), 5))
+        img = bevel(img, lid, 2 * s, 0.5)
+    for x in (0.16, 0.84):
+        d = ImageDraw.Draw(img)
+        d.rectangle((W * x - 2 * s, H * 0.45, W * x + 2 * s, H * 0.96), fill=rgb('#c8a040'))
+    d.rectangle((W * 0.45, H * 0.5, W * 0.55, H * 0.68), fill=rgb('#e0c060'))
+    img = bevel(img, body, 2 * s, 0.5)
+    outline(img, body, s, (40, 20, 6, 255))
+    return down(img)
+
+
+def lantern(size, lit):
+    img = canvas(size, size)
+    s = SS
+    S = size * s
+    if lit:
+        glow(img, mask_of(img.size, lambda d: d.ellipse((S * 0.1, S * 0.2, S * 0.9, S * 0.95), fill=255)), 6 * s, (255, 210, 110), 230)
+    glass = mask_of(img.size, lambda d: d.rounded_rectangle((S * 0.3, S * 0.3, S * 0.7, S * 0.82), radius=3 * s, fill=255))
+    fill_mask(img, glass, (255, 230, 150, 235) if lit else (70, 80, 90, 200))
+    if lit:
+        fl = mask_of(img.size, lambda d: d.ellipse((S * 0.43, S * 0.45, S * 0.57, S * 0.72), fill=255))
+        fill_mask(img, fl, (255, 255, 230, 255))
+    frame = Image.new('L', img.size, 0)
+    d = ImageDraw.Draw(frame)
+    d.rectangle((S * 0.26, S * 0.24, S * 0.74, S * 0.32), fill=255)
+    d.rectangle((S * 0.26, S * 0.8, S * 0.74, S * 0.88), fill=255)
+    d.line((S * 0.3, S * 0.3, S * 0.3, S * 0.82), fill=255, width=2 * s)
+    d.line((S * 0.7, S * 0.3, S * 0.7, S * 0.82), fill=255, width=2 * s)
+    d.arc((S * 0.38, S * 0.06, S * 0.62, S * 0.3), 180, 360, fill=255, width=2 * s)
+    fill_mask(img, frame, rgb('#2a2a30'))
+    return down(img)
+
+
+def level_pieces():
+    items = {}
+    items['pz_lv_shell.png'] = shell(30, rgb('#f0b8a8'))
+    items['pz_lv_mushroom.png'] = mushroom(30)
+    items['pz_lv_crystal.png'] = crystal(30, rgb('#7ae0ff'))
+    items['pz_lv_crystal2.png'] = crystal(30, rgb('#c890ff'))
+    items['pz_lv_gem.png'] = gem(24, rgb('#50e080'), 'diamond')
+    items['pz_lv_chest.png'] = chest(56, 44, False)
+    items['pz_lv_chestopen.png'] = chest(56, 44, True)
+    items['pz_lv_lantern.png'] = lantern(40, False)
+    items['pz_lv_lanternlit.png'] = lantern(40, True)
+    for name, im in items.items():
+        save(im, name)
+    # the cave door, shut and open (two frames), and its three-ring lock
+    frames = []
+    for opened in (False, True):
+        w, h = 70, 110
+        dr = canvas(w, h)
+        s = SS
+        arch = mask_of(dr.size, lambda d: (d.rectangle((4 * s, 34 * s, (w - 4) * s, h * s), fill=255), d.ellipse((4 * s, 4 * s, (w - 4) * s, 64 * s), fill=255)))
+        fill_mask(dr, arch, (10, 8, 14, 255) if opened else wood(dr.width, dr.height, rgb('#5a3a20'), 8))
+        if opened:
+            light = radial(dr.width, dr.height, w * s / 2, h * s * 0.6, w * s * 0.6, (255, 210, 130, 200), (255, 210, 130, 0))
+            fill_mask(dr, arch, light)
+        else:
+            layer_lines(dr, [(x * s, 10 * s, x * s, h * s) for x in (20, 35, 50)], (30, 18, 8, 200), s)
+            dr = bevel(dr, arch, 2 * s, 0.5)
+        edge = mask_of(dr.size, lambda d: (d.arc((4 * s, 4 * s, (w - 4) * s, 64 * s), 180, 360, fill=255, width=4 * s),
+                                            d.line((6 * s, 34 * s, 6 * s, h * s), fill=255, width=4 * s), d.line(((w - 6) * s, 34 * s, (w - 6) * s, h * s), fill=255, width=4 * s)))
+        fill_mask(dr, edge, rgb('#8a8a96'))
+        frames.append(down(dr))
+    img, layout = sheet(frames, 2)
+    save(img, 'pz_lv_door.png', layout)
+    lk = canvas(76, 34)
+    m = mask_of(lk.size, lambda d: d.rounded_rectangle((2 * SS, 2 * SS, 74 * SS, 32 * SS), radius=6 * SS, fill=255))
+    shadow(lk, m, (SS, 2 * SS), 2 * SS, 140)
+    fill_mask(lk, m, vgradient(lk.width, lk.height, [(0, rgb('#d8b050')), (1, rgb('#7a5a18'))]))
+    lk = bevel(lk, m, 2 * SS, 0.6)
+    outline(lk, m, SS, (40, 26, 6, 255))
+    save(down(lk), 'pz_lv_lock.png')
+    rings = []
+    for n in (5, 4, 3, 0):
+        r = canvas(22, 22)
+        m = mask_of(r.size, lambda d: d.ellipse((SS, SS, 21 * SS, 21 * SS), fill=255))
+        fill_mask(r, m, radial(r.width, r.height, 9 * SS, 8 * SS, 12 * SS, rgb('#f4ead0'), rgb('#a89870')))
+        glyph = Image.new('L', r.size, 0)
+        rune_shape(ImageDraw.Draw(glyph), n, 11 * SS, 11 * SS, 6 * SS, 255, int(1.6 * SS))
+        fill_mask(r, glyph, (70, 40, 10, 255))
+        outline(r, m, SS, (60, 40, 10, 255))
+        rings.append(down(r))
+    img, layout = sheet(rings, 4)
+    save(img, 'pz_lv_ring.png', layout)
+    save(scene_beach(), 'pz_lv_beach.jpg', quality=88)
+    save(scene_forest(), 'pz_lv_forest.jpg', quality=88)
+    save(scene_cave(), 'pz_lv_cave.jpg', quality=88)
+
+
+@room
+def meters():
+    level_pieces()
+    # the meter: a trough, the fill the native stretches (ScaleX), a glass over both
+    for name, (w, h), col in (('pz_meter_trough.png', (232, 26), None), ('pz_meter_fill.png', (224, 18), rgb('#50d070')),
+                              ('pz_meter_glass.png', (232, 26), None), ('pz_map_fill.png', (600, 22), rgb('#f0b040'))):
+        img = canvas(w, h)
+        s = SS
+        m = mask_of(img.size, lambda d: d.rounded_rectangle((s, s, (w - 1) * s, (h - 1) * s), radius=(h / 2 - 1) * s, fill=255))
+        if name.endswith('trough.png'):
+            fill_mask(img, m, vgradient(img.width, img.height, [(0, (20, 16, 10, 230)), (1, (60, 50, 36, 230))]))
+            outline(img, m, s, (250, 230, 190, 140))
+        elif name.endswith('glass.png'):
+            hl = mask_of(img.size, lambda d: d.rounded_rectangle((6 * s, 3 * s, (w - 6) * s, (h * 0.45) * s), radius=4 * s, fill=255))
+            fill_mask(img, hl, (255, 255, 255, 70))
+        else:
+            fill_mask(img, m, vgradient(img.width, img.height, [(0, lighter(col, 0.45)), (0.5, col), (1, darker(col, 0.35))]))
+        save(down(img), name)
+    # the badge the meter's animation shows when a place is done
+    bd = canvas(64, 64)
+    m = mask_of(bd.size, lambda d: d.ellipse((4 * SS, 4 * SS, 60 * SS, 60 * SS), fill=255))
+    glow(bd, m, 4 * SS, (255, 220, 120), 200)
+    fill_mask(bd, m, radial(bd.width, bd.height, 26 * SS, 22 * SS, 34 * SS, rgb('#fff0a0'), rgb('#d09020')))
+    bd = bevel(bd, m, 3 * SS, 0.6)
+    tick = Image.new('L', bd.size, 0)
+    ImageDraw.Draw(tick).line([(18 * SS, 33 * SS), (28 * SS, 43 * SS), (46 * SS, 22 * SS)], fill=255, width=6 * SS)
+    fill_mask(bd, tick, rgb('#3a6a10'))
+    outline(bd, m, SS, rgb('#6a4408'))
+    save(down(bd), 'pz_meter_badge.png')
+    ship = canvas(60, 52)
+    s = SS
+    hull = mask_of(ship.size, lambda d: d.polygon([(4 * s, 34 * s), (56 * s, 34 * s), (46 * s, 48 * s), (12 * s, 48 * s)], fill=255))
+    sail = mask_of(ship.size, lambda d: d.polygon([(30 * s, 4 * s), (30 * s, 32 * s), (10 * s, 30 * s)], fill=255))
+    sail2 = mask_of(ship.size, lambda d: d.polygon([(33 * s, 8 * s), (33 * s, 32 * s), (50 * s, 30 * s)], fill=255))
+    shadow(ship, hull, (s, 2 * s), 2 * s, 140)
+    fill_mask(ship, hull, wood(ship.width, ship.height, rgb('#7a4a22'), 6))
+    for sm in (sail, sail2):
+        fill_mask(ship, sm, vgradient(ship.width, ship.height, [(0, rgb('#ffffff')), (1, rgb('#d8d0c0'))]))
+        outline(ship, sm, s, (90, 80, 60, 255))
+    layer_lines(ship, [(31.5 * s, 2 * s, 31.5 * s, 36 * s)], (60, 40, 20, 255), 2 * s)
+    outline(ship, hull, s, (40, 20, 8, 255))
+    save(down(ship), 'pz_map_ship.png')
+    save(meters_backdrop(), 'pz_meters_back.jpg', quality=86)
+
+
+def meters_backdrop():
+    W, H = 1024, 768
+    img = vgradient(W, H, [(0, rgb('#e8d6a8')), (1, rgb('#c8ae78'))])
+    img = add_noise(img, ((60, 16), (8, 8)), 151)
+    yy, xx = np.mgrid[0:H, 0:W]
+    dd = np.sqrt(((xx - W / 2) / (W / 2)) ** 2 + ((yy - H / 2) / (H / 2)) ** 2) / 1.42
+    a = np.asarray(img, np.float64).copy()
+    a[:, :, :3] *= (1 - 0.5 * dd ** 2.5)[:, :, None]
+    img = Image.fromarray(a.clip(0, 255).astype(np.uint8), 'RGBA')
+    d = ImageDraw.Draw(img, 'RGBA')
+    # the sea with its islands, across the middle, and the dotted route the ship sails
+    sea = piece(984, 150)
+    m = mask_of(sea.size, lambda dd: dd.rounded_rectangle((0, 0, 984 * SS, 150 * SS), radius=24 * SS, fill=255))
+    fill_mask(sea, m, vgradient(sea.width, sea.height, [(0, (70, 140, 180, 200)), (1, (40, 100, 150, 220))]))
+    waves = [((x + (y * 7) % 40) * SS, y * SS, (x + 18 + (y * 7) % 40) * SS, y * SS) for y in range(14, 140, 16) for x in range(20, 960, 70)]
+    layer_lines(sea, waves, (220, 240, 255, 90), SS)
+    for cx in (170, 492, 814):
+        isl = mask_of(sea.size, lambda dd: dd.ellipse(((cx - 75) * SS, 42 * SS, (cx + 75) * SS, 104 * SS), fill=255))
+        shadow(sea, isl, (0, 4 * SS), 4 * SS, 120)
+        fill_mask(sea, isl, radial(sea.width, sea.height, (cx - 20) * SS, 60 * SS, 90 * SS, rgb('#f2e0a8'), rgb('#b89858')))
+        green = mask_of(sea.size, lambda dd: dd.ellipse(((cx - 45) * SS, 52 * SS, (cx + 35) * SS, 86 * SS), fill=255))
+        fill_mask(sea, green, radial(sea.width, sea.height, (cx - 15) * SS, 60 * SS, 50 * SS, rgb('#8ac060'), rgb('#4a7a30')))
+        sea = bevel(sea, isl, 3 * SS, 0.4)
+    edge = mask_of(sea.size, lambda dd: dd.rounded_rectangle((0, 0, 984 * SS, 150 * SS), radius=24 * SS, outline=255, width=2 * SS))
+    fill_mask(sea, edge, (90, 70, 40, 180))
+    put(img, sea, (20, 395))
+    d = ImageDraw.Draw(img, 'RGBA')
+    for x in range(120, 910, 14):
+        d.ellipse((x - 2, 520 - 2, x + 2, 520 + 2), fill=(120, 60, 30, 200))
+    # frames round the three windows (the places) and their meters
+    for x0 in (32, 354, 676):
+        fr = piece(316, 266)
+        m = mask_of(fr.size, lambda dd: dd.rounded_rectangle((0, 0, 316 * SS, 266 * SS), radius=10 * SS, fill=255))
+        shadow(fr, m, (0, 6 * SS), 6 * SS, 170)
+        fill_mask(fr, m, wood(fr.width, fr.height, rgb('#7a4e28'), 9))
+        fr = bevel(fr, m, 3 * SS, 0.5)
+        hole = mask_of(fr.size, lambda dd: dd.rectangle((8 * SS, 8 * SS, 308 * SS, 218 * SS), fill=255))
+        fill_mask(fr, hole, (20, 14, 8, 255))
+        put(img, fr, (x0, 104))
+    paste_card(img, panel(700, 196, rgb('#5a4228'), rgb('#3a2a18'), border=(255, 230, 180, 90)), (12, 560))
+    title_bar(img, W, (90, 60, 20, 40))
+    return img
+
+
 if __name__ == '__main__':
     only = set(sys.argv[2:])
     for fn in ROOMS:

@@ -1,5 +1,10 @@
 """Finds the fewest moves that clear the pieces under a key: a move takes a run of touching
 pieces of one colour (stones take no part and break when a taken run touches them)."""
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
+
 from functools import lru_cache
 def moves(stack):
     # stack: bottom first; each (colour, stone)

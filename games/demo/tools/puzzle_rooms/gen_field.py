@@ -1,5 +1,9 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import sys, random
-sys.path.insert(0, '/tmp/pzs')
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from roomkit import *
 k = Keys(1401)
 P = 'pictures\\\\puzzles\\\\'
@@ -78,5 +82,5 @@ ui += text(k, 'STATUS', 566, 612, 410, 34, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZFIELD', '', 2)
-open('/work/wt/demo-puzzles/games/demo/rooms/puzzle_field.yaml', 'w').write(head + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_field.yaml'), 'w').write(head + ui)
 print('keys up to', k.n - 1, file=sys.stderr)

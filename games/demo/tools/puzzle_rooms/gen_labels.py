@@ -1,10 +1,14 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import ast, sys
-sys.path.insert(0, '/tmp/pzs')
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from roomkit import *
 k = Keys(1301)
 kr = Keys(1950)
 P = 'pictures\\\\puzzles\\\\'
-BOARD = ast.literal_eval(open('/tmp/pzs/labels_board.txt').read())
+BOARD = ast.literal_eval(open(os.path.join(DATA, 'labels_board.txt')).read())
 GOAL = 10
 
 def loop_cells(body, ind=0):
@@ -162,5 +166,5 @@ ui += text(k, 'STATUS', 592, 440, 392, 70, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 ui += again_button(k, reset, 2)
 ui += back_button(k, 2)
 ui += banner(k, 'PZLABELS', 'Update(QXDB.PZLABELS.STATUS);\n', 2)
-open('/work/wt/demo-puzzles/games/demo/rooms/puzzle_labels.yaml', 'w').write(head + rows + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_labels.yaml'), 'w').write(head + rows + ui)
 print('keys up to', k.n - 1, kr.n - 1, file=sys.stderr)

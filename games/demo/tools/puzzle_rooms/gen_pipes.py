@@ -1,5 +1,9 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import random, sys
-sys.path.insert(0, '/tmp/pzs')
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from roomkit import *
 random.seed(8)
 OPEN = {0: '1010', 1: '1100', 2: '1110', 3: '1111', 4: '1000', 5: '0000'}
@@ -125,7 +129,7 @@ ui += text(k, 'STATUS', 728, 452, 262, 64, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZPIPES', 'Update(QXDB.PZPIPES.STATUS);\n', 2)
-open('/work/wt/demo-puzzles/games/demo/rooms/puzzle_pipes.yaml', 'w').write(head + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_pipes.yaml'), 'w').write(head + ui)
 print('keys', k.n, ko.n, file=sys.stderr)
-with open('/tmp/pzs/pipes_clicks.txt', 'w') as f:
+with open(os.path.join(DATA, 'pipes_clicks.txt'), 'w') as f:
     f.write(repr(clicks))

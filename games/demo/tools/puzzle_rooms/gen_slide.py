@@ -1,5 +1,9 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import sys, random
-sys.path.insert(0, '/tmp/pzs')
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from roomkit import *
 k = Keys(1701)
 P = 'pictures\\\\puzzles\\\\'
@@ -7,7 +11,7 @@ rng = random.Random(21)
 runes = [r for r in range(1, 8) for _ in range(4)] + [8, 8]
 rng.shuffle(runes)
 ROWS = [runes[i * 5:(i + 1) * 5] for i in range(6)]
-open('/tmp/pzs/slide_rows.txt', 'w').write(repr(ROWS))
+open(os.path.join(DATA, 'slide_rows.txt'), 'w').write(repr(ROWS))
 
 def belts():
     s = ''
@@ -130,7 +134,7 @@ children:
 {belts()}  - class: TQXImage       # the housings at the belts' ends hide where the faces come round
     Key: {k()}
     imImage: {P}pz_slide_side.png
-    rX: 40
+    rX: 22
     rY: 110
   - class: TQXImage
     Key: {k()}
@@ -167,5 +171,5 @@ ui += text(k, 'STATUS', 606, 470, 380, 34, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZSLIDE', '', 2)
-open('/work/wt/demo-puzzles/games/demo/rooms/puzzle_slide.yaml', 'w').write(head + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_slide.yaml'), 'w').write(head + ui)
 print('keys up to', k.n - 1, file=sys.stderr)

@@ -1,5 +1,9 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import sys
-sys.path.insert(0, '/tmp/pzs')
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from roomkit import *
 k = Keys(1601)
 P = 'pictures\\\\puzzles\\\\'
@@ -243,5 +247,5 @@ ui += text(k, 'STATUS', 749, 548, 240, 40, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 ui += again_button(k, reset, 2)
 ui += back_button(k, 2)
 ui += banner(k, 'PZTOWER', '', 2)
-open('/work/wt/demo-puzzles/games/demo/rooms/puzzle_tower.yaml', 'w').write(head + body + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_tower.yaml'), 'w').write(head + body + ui)
 print('keys up to', k.n - 1, file=sys.stderr)

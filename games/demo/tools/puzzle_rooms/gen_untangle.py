@@ -1,5 +1,9 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import math, random, sys
-sys.path.insert(0, '/tmp/pzs')
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from roomkit import *
 k = Keys(1501)
 P = 'pictures\\\\puzzles\\\\'
@@ -135,6 +139,6 @@ ui += text(k, 'STATUS', 596, 606, 392, 34, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZUNTANGLE', '', 2)
-open('/work/wt/demo-puzzles/games/demo/rooms/puzzle_untangle.yaml', 'w').write(head + ga + gb + ui)
-open('/tmp/pzs/untangle_moves.txt', 'w').write(repr({'A': (sa, ta), 'B': (sb, tb)}))
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_untangle.yaml'), 'w').write(head + ga + gb + ui)
+open(os.path.join(DATA, 'untangle_moves.txt'), 'w').write(repr({'A': (sa, ta), 'B': (sb, tb)}))
 print('keys up to', k.n - 1, file=sys.stderr)

@@ -1,6 +1,11 @@
 """Builds a 9 x 9 board that can be cleared: groups are inserted one by one (the reverse of
 removing them), each in a colour none of its neighbours has, so removing the groups in the
 opposite order clears the board."""
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
+
 import random
 N = 9
 def build(seed, colours=5):
@@ -56,5 +61,5 @@ for seed in range(1, 500):
     if res:
         board, order = res
         print('seed', seed, 'groups', len(order))
-        open('/tmp/pzs/labels_board.txt', 'w').write(repr(board))
+        open(os.path.join(DATA, 'labels_board.txt'), 'w').write(repr(board))
         break

@@ -1,6 +1,10 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import sys
-sys.path.insert(0, '/tmp/pzs')
-exec(open('/tmp/pzs/column_design.py').read().split('R, G, B, Y, V = range(5)')[0])
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+exec(open(os.path.join(HERE, 'column_design.py')).read().split('R, G, B, Y, V = range(5)')[0])
 R, G, B, Y, V = range(5)
 COLUMNS = [
     [(R, 0), (G, 0), (R, 0), (B, 0), (R, 0)],
@@ -24,5 +28,5 @@ for rnd in range(max(map(len, plans))):
     t += 34
 t += 40
 lines += [f'{t} shot solved.png', '# back to the hall', f'{t + 1} move 859 705', f'{t + 2} down 859 705', f'{t + 3} up 859 705', f'{t + 8} quit']
-open('/work/wt/demo-puzzles/tests/data/demo/puzzles/column.replay', 'w').write('\n'.join(lines) + '\n')
+open(os.path.join(REPO, 'tests/data/demo/puzzles/column.replay'), 'w').write('\n'.join(lines) + '\n')
 print(t, plans)

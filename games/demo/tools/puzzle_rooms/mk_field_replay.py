@@ -1,3 +1,7 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 FIELD_SOCKETS = [(-105, -55), (-30, -112), (62, -68), (112, 34), (18, 104)]
 BEAD_SOCKETS = [(x, round(20 - 50 * (1 - (x / 150.0) ** 2))) for x in range(-150, 151, 50)]
 PLANET_START = [(52, 0), (0, 52), (-52, 0), (0, -52), (0, 0)]
@@ -18,5 +22,5 @@ for (ox, oy), starts, sockets, name in (((30 + 220, 112 + 220), PLANET_START, FI
         t += 8
 t += 36
 lines += [f'{t} shot solved.png', '# back to the hall', f'{t + 1} move 859 705', f'{t + 2} down 859 705', f'{t + 3} up 859 705', f'{t + 8} quit']
-open('/work/wt/demo-puzzles/tests/data/demo/puzzles/field.replay', 'w').write('\n'.join(lines) + '\n')
+open(os.path.join(REPO, 'tests/data/demo/puzzles/field.replay'), 'w').write('\n'.join(lines) + '\n')
 print(t)

@@ -1,6 +1,11 @@
 """Plays the glyph belts in a model of MagicLev6InLog and writes the clicks of a solution."""
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
+
 import ast, sys
-ROWS = ast.literal_eval(open('/tmp/pzs/slide_rows.txt').read())
+ROWS = ast.literal_eval(open(os.path.join(DATA, 'slide_rows.txt')).read())
 SHOW = 38            # the room is shown at this tick; the native first runs at SHOW + 1
 BX, BY = 60, 118     # the container on screen
 rows = [{'vis': True, 'x': 0, 'y': 81 * r, 'c': list(row)} for r, row in enumerate(ROWS)]
@@ -79,5 +84,5 @@ for _ in range(10):
     if step() and won is None: won = t
 t += 36
 lines += [f'{t} shot solved.png', '# back to the hall', f'{t + 1} move 859 705', f'{t + 2} down 859 705', f'{t + 3} up 859 705', f'{t + 8} quit']
-open('/work/wt/demo-puzzles/tests/data/demo/puzzles/slide.replay', 'w').write('\n'.join(lines) + '\n')
+open(os.path.join(REPO, 'tests/data/demo/puzzles/slide.replay'), 'w').write('\n'.join(lines) + '\n')
 print('end', t, 'won', won)

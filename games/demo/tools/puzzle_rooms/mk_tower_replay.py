@@ -1,3 +1,7 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 moves = [(0, 2), (0, 1), (2, 1), (0, 2), (1, 0), (1, 2), (0, 2)]
 # ticks from lifting a piece to its landing, per move (the longer slides take longer)
 dur = {'h': [51, 48, 49, 59, 48, 49, 51], 'c': [61, 56, 56, 61, 56, 56, 61]}
@@ -18,5 +22,5 @@ lines = ['# Tower stacking solved: both stands are played at once, seven moves e
          '20 down 512 384', '21 up 512 384', '44 shot start.png']
 lines += [f'{t} {what}' for t, what in ev]
 lines += [f'{end} shot solved.png', '# back to the hall', f'{end + 1} move 859 705', f'{end + 2} down 859 705', f'{end + 3} up 859 705', f'{end + 8} quit']
-open('/work/wt/demo-puzzles/tests/data/demo/puzzles/tower.replay', 'w').write('\n'.join(lines) + '\n')
+open(os.path.join(REPO, 'tests/data/demo/puzzles/tower.replay'), 'w').write('\n'.join(lines) + '\n')
 print(end)

@@ -1,5 +1,9 @@
+import os
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, '..', '..', '..', '..'))
+DATA = os.path.join(HERE, 'data')
 import ast, math, itertools
-mv = ast.literal_eval(open('/tmp/pzs/untangle_moves.txt').read())
+mv = ast.literal_eval(open(os.path.join(DATA, 'untangle_moves.txt')).read())
 def plan(start, target, size, box):
     """Moves (node, from, to) that bring every knot to its target without ever clicking where
     two knots overlap; a knot in the way is parked on a free spot first."""
@@ -34,5 +38,5 @@ for g, (ox, oy), size, c, box in (('A', (20, 104), 50, 25, (10, 10, 480, 406)), 
     t += 4
 t += 36
 lines += [f'{t} shot solved.png', '# back to the hall', f'{t + 1} move 859 705', f'{t + 2} down 859 705', f'{t + 3} up 859 705', f'{t + 8} quit']
-open('/work/wt/demo-puzzles/tests/data/demo/puzzles/untangle.replay', 'w').write('\n'.join(lines) + '\n')
+open(os.path.join(REPO, 'tests/data/demo/puzzles/untangle.replay'), 'w').write('\n'.join(lines) + '\n')
 print(t)

@@ -15,7 +15,7 @@ def block(script, indent):
     body = textwrap.dedent(script).strip('\n')
     return '|\n' + '\n'.join(pad + line if line else '' for line in body.split('\n'))
 
-def title(k, room, ind=6):
+def title(k, room, ind=6, top=0xA8ECFF, bottom=0x3A9CE8):
     p = ' ' * ind
     return f"""{p}- class: TQXText       # the room's name, across the top
 {p}  Key: {k()}
@@ -27,8 +27,8 @@ def title(k, room, ind=6):
 {p}  PosHor: phCenter
 {p}  Font: Title.fnt
 {p}  TextId: {room}.Title
-{p}  hxColor1: 0xA8ECFF
-{p}  hxColor2: 0x3A9CE8
+{p}  hxColor1: 0x{top:06X}
+{p}  hxColor2: 0x{bottom:06X}
 {p}  hxTrans2: 255
 {p}  MousedVis: false
 """
@@ -107,6 +107,11 @@ VY := 0;
 SETTLED := 0;
 Vis := TRUE;
 QXDB.{screen}.TITLE.Vis := FALSE;
+{{ sparks fly from both ends of the ribbon }}
+MoveTo(QXDB.{screen}.SPARKL, 262, 56);
+AnimStart(QXDB.{screen}.SPARKL);
+MoveTo(QXDB.{screen}.SPARKR, 762, 56);
+AnimStart(QXDB.{screen}.SPARKR);
 """ + on_solved
     proc = """IF SETTLED = 0 THEN
 BEGIN
@@ -149,7 +154,17 @@ END;"""
 {p}      hxColor2: 0x0A2440
 {p}      hxTrans2: 255
 {p}      MousedVis: false
-""" + stars
+""" + stars + f"""{p}- class: TQXEffect      # the sparks of the solved moment (the game's sparkle effect)
+{p}  Key: {k()}
+{p}  Id: SPARKL
+{p}  EffectFN: effects\\sparkle.eff
+{p}  DAnim: 1
+{p}- class: TQXEffect
+{p}  Key: {k()}
+{p}  Id: SPARKR
+{p}  EffectFN: effects\\sparkle.eff
+{p}  DAnim: 1
+"""
 
 def again_button(k, action, ind=6, x=749, y=600):
     return button(k, 'AGAIN', x, y, 'Puzzles.Again', action, picture='pz_button.png', ind=ind,
