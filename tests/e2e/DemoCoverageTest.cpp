@@ -25,11 +25,7 @@ namespace fs = std::filesystem;
 
 // Names the demo may leave unused, each with its reason. An entry that the demo does use is
 // reported, so that the list can shrink.
-const std::map<std::string, std::string> kAllowedUnused = {
-    {"level MagicLevProg", "the task-meter room (PZMETERS) is not in the demo yet"},
-    {"level MagicGIProg", "the task-meter room (PZMETERS) is not in the demo yet"},
-    {"level MagicMapProg", "the task-meter room (PZMETERS) is not in the demo yet"},
-};
+const std::map<std::string, std::string> kAllowedUnused = {};
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
