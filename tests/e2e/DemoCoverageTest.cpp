@@ -29,14 +29,6 @@ const std::map<std::string, std::string> kAllowedUnused = {
     {"level MagicLevProg", "the task-meter room (PZMETERS) is not in the demo yet"},
     {"level MagicGIProg", "the task-meter room (PZMETERS) is not in the demo yet"},
     {"level MagicMapProg", "the task-meter room (PZMETERS) is not in the demo yet"},
-    {"level MagicLev6_1", "the falling-column room (PZCOLUMN) is not in the demo yet"},
-    {"level MagicLev6_2", "the labelling-board room (PZLABELS) is not in the demo yet"},
-    {"level MagicLev6Log_Rend", "the untangling room (PZUNTANGLE) is not in the demo yet"},
-    {"level MagicLev6Log_Upd", "the untangling room (PZUNTANGLE) is not in the demo yet"},
-    {"level MagicLev4InLog_Rend", "the untangling room (PZUNTANGLE) is not in the demo yet"},
-    {"level MagicLev4InLog_Upd", "the untangling room (PZUNTANGLE) is not in the demo yet"},
-    {"level MagicLev6InLog", "the sliding room (PZSLIDE) is not in the demo yet"},
-    {"level MagicLev6InLogO", "the sliding room (PZSLIDE) is not in the demo yet"},
 };
 
 std::string Upper(std::string s) {

@@ -168,9 +168,10 @@ def hall():
     art.paint(c, art.outline(art.ellipse(W, H, (380, 612, 650, 663)), 3), "#d8a048", 0.6)
     # fireplace
     fp = art.rect(W, H, (290, 290, 570, 545))
-    stone = scenery.stone(W, H, 9, "#6e5e50", "#2e2622", 46, 28)
+    stone = scenery.stone(W, H, 9, "#5c4c42", "#241c18", 46, 28)
     art.drop_shadow(c, fp, 0, 6, 8, 0.6)
     art.paint(c, fp, stone[..., :3])
+    art.shade(c, fp * 0.4, -1.0)  # sooty old stone
     art.shade(c, art.outline(fp, 2), -0.6)
     mantel = art.rect(W, H, (270, 282, 590, 305), radius=3)
     art.drop_shadow(c, mantel, 0, 6, 5, 0.6)
@@ -181,7 +182,8 @@ def hall():
     art.glow(c, embers, 30, "#ff7a20", 0.65)
     art.paint(c, embers, art.ramp(art.noise(W, H, 6, 3, 3), [(0, "#5a1a08"), (0.6, "#e05a10"), (1, "#ffd060")]))
     logs = art.union(art.line(W, H, [(380, 528), (470, 518)], 14), art.line(W, H, [(395, 516), (485, 530)], 13))
-    art.lit(c, logs, "#5a3418", depth=5, strength=0.5)
+    art.lit(c, logs, "#6a3c1c", depth=5, strength=0.5)
+    art.shade(c, logs * art.noise(W, H, 4, 8, 2), -0.4)
     art.shade(c, art.outline(hearth, 3) , -0.7)
     # things on the mantel
     for x, h in ((320, 34), (545, 28)):
@@ -215,7 +217,7 @@ def hall():
     art.lit(c, frame2, "#6a5a4a", depth=5, strength=0.45)
     art.paint(c, art.union(art.rect(W, H, (830, 300, 960, 545)), art.circle(W, H, 895, 300, 65)), "#140a06")
     # warm light from the fire
-    art.shade(c, np.clip(1 - art.radial(W, H, 430, 500, 420, 300), 0, 1) ** 2 * 0.25, 0.6)
+    art.paint(c, np.clip(1 - art.radial(W, H, 430, 520, 460, 320), 0, 1) ** 2, "#ff9a40", 0.22)
     art.vignette(c, 0.55)
     return c
 

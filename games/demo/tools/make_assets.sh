@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Makes every picture, sound, particle effect and font record of the demo game from Debian
-# packages (Python with Pillow and numpy, ImageMagick, sox, the DejaVu fonts) and a built
+# packages (Python with Pillow and numpy, sox, the DejaVu fonts) and a built
 # qxtool. Run by hand when the art changes; the outputs are committed, so building and
 # testing the game need none of these tools.
 #   games/demo/tools/make_assets.sh          (QXTOOL=path/to/qxtool to use another build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(python3-pil python3-numpy imagemagick sox libsox-fmt-base fonts-dejavu-core)
+packages=(python3-pil python3-numpy sox libsox-fmt-base fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -46,15 +46,16 @@ LIST
 tar -C "$tmp/fonts" --sort=name --owner=0 --group=0 --numeric-owner --mtime=2024-01-01 -cf - . | gzip -n -9 > fonts.tar.gz
 cp /usr/share/doc/fonts-dejavu-core/copyright LICENSE-DejaVu.txt 2>/dev/null || true
 
-# Sounds: synthesised in Python, then reverb and encoding with sox. Short effects stay WAV.
+# Sounds: synthesised in Python, then reverb and encoding with sox (-R: the same bytes every
+# run). Short effects stay WAV.
 "$python" tools/make_sounds.py "$tmp/wav"
 mkdir -p sounds
-sox "$tmp/wav/click.wav" sounds/click.wav
+sox -R "$tmp/wav/click.wav" sounds/click.wav
 for s in pickup door unlock locked page chime machine logo1 logo2; do
-  sox "$tmp/wav/$s.wav" -C 3 "sounds/$s.ogg" reverb 40 50 60 gain -n -1
+  sox -R "$tmp/wav/$s.wav" -C 3 "sounds/$s.ogg" reverb 40 50 60 gain -n -1
 done
 for s in theme house ending; do
-  sox "$tmp/wav/$s.wav" -C 2 "sounds/$s.ogg" reverb 55 50 80 gain -n -2
+  sox -R "$tmp/wav/$s.wav" -C 2 "sounds/$s.ogg" reverb 55 50 80 gain -n -2
 done
 
 # The puzzle rooms' own pictures and sounds.

@@ -50,7 +50,7 @@ EFFECTS = {
                       colours=((255, 250, 210, 255), (255, 220, 120, 230), (255, 170, 60, 0)), colour_var=0.2,
                       alpha_var=0.1, middle=0.4),
     # a slow twinkle that never ends (the title screen, the gallery's solved doors)
-    "twinkle": record(1, -1, ADD, 6, FOREVER, (1.0, 2.0), math.pi, 2 * math.pi, (4, 16), scale=(0.05, 0.42, 0.02),
+    "twinkle": record(1, -1, ADD, 8, FOREVER, (1.2, 2.2), math.pi, 2 * math.pi, (22, 44), scale=(0.05, 0.45, 0.02),
                       scale_var=0.5, angle=(0, 0.8, 1.6), colours=((255, 255, 230, 0), (255, 230, 160, 240),
                                                                     (255, 200, 120, 0)), colour_var=0.3, middle=0.5),
     # steam from the mended machine: quick white puffs
