@@ -1198,15 +1198,36 @@ def scene_beach():
     d.ellipse((200 * s, 14 * s, 240 * s, 54 * s), fill=(255, 244, 190, 255))
     for x in range(0, W, 30):
         d.arc((x * s, 112 * s, (x + 30) * s, 122 * s), 180, 360, fill=(255, 255, 255, 150), width=s)
-    # a palm on the left
-    d.line([(40 * s, 200 * s), (46 * s, 150 * s), (56 * s, 100 * s), (66 * s, 70 * s)], fill=rgb('#7a5230'), width=8 * s)
-    for a in (-40, -10, 20, 160, 190, 220):
+    # a palm on the left: a curved trunk of rings and drooping fronds
+    pts = [(40 + 6 * t + 14 * t * t, 205 - 140 * t) for t in [i / 12 for i in range(13)]]
+    segs = [((a[0] * s, a[1] * s), (b[0] * s, b[1] * s)) for a, b in zip(pts, pts[1:])]
+    trunk, tm = tube(img.width, img.height, segs, 5 * s, rgb('#8a6038'))
+    img.alpha_composite(trunk)
+    layer_lines(img, [((x - 5) * s, y * s, (x + 5) * s, (y - 2) * s) for x, y in pts[1:-1]], (60, 36, 16, 160), s)
+    top = pts[-1]
+    leaves = Image.new('RGBA', img.size, (0, 0, 0, 0))
+    dl = ImageDraw.Draw(leaves)
+    for a in (-160, -120, -75, -35, 10, 40, 200):
         r = math.radians(a)
-        d.chord((66 * s - 50 * s, 70 * s - 18 * s, 66 * s + 50 * s, 70 * s + 18 * s), a - 30, a + 30, fill=rgb('#2e8a3a'))
-    for k in range(5):
-        a = math.radians(200 + k * 35)
-        d.line([(66 * s, 70 * s), ((66 + 55 * math.cos(a)) * s, (70 + 30 * math.sin(a) + 10) * s)], fill=rgb('#2e7a36'), width=6 * s)
-    d.ellipse((56 * s, 66 * s, 72 * s, 80 * s), fill=rgb('#6a4a28'))
+        length = 58
+        side, mid = [], []
+        for i in range(11):
+            t = i / 10
+            droop = 26 * t * t
+            x = top[0] + math.cos(r) * length * t
+            y = top[1] + math.sin(r) * length * t * 0.6 + droop
+            w = 7 * math.sin(math.pi * min(1, t * 1.15))
+            nx, ny = -math.sin(r), math.cos(r)
+            side.append(((x + nx * w) * s, (y + ny * w) * s))
+            mid.append((x * s, y * s))
+        other = [((2 * mx - sx), (2 * my - sy)) for (mx, my), (sx, sy) in zip(mid, side)]
+        dl.polygon(side + other[::-1], fill=(46 + (a % 40), 130 + (a % 30), 52, 255))
+        dl.line(mid, fill=(30, 80, 34, 255), width=s)
+    img.alpha_composite(leaves)
+    dd = ImageDraw.Draw(img, 'RGBA')
+    for dx, dy in ((-4, 4), (4, 5), (0, 8)):
+        dd.ellipse(((top[0] + dx - 4) * s, (top[1] + dy - 4) * s, (top[0] + dx + 4) * s, (top[1] + dy + 4) * s), fill=rgb('#5a3a1c'))
+    d = ImageDraw.Draw(img, 'RGBA')
     for x, y in ((120, 170), (190, 150), (250, 185), (90, 140)):
         d.ellipse(((x - 8) * s, (y - 3) * s, (x + 8) * s, (y + 3) * s), fill=(180, 150, 90, 150))
     return down(img, W, H)

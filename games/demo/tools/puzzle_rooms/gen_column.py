@@ -204,5 +204,5 @@ ui += text(k, 'STATUS', 580, 456, 404, 70, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 ui += again_button(k, reset, 2)
 ui += back_button(k, 2)
 ui += banner(k, 'PZCOLUMN', 'Update(QXDB.PZCOLUMN.STATUS);\n', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_column.yaml'), 'w').write(head + body + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_column.yaml'), 'w').write(plain_paths(head + body + ui))
 print('keys up to', k.n - 1, file=sys.stderr)

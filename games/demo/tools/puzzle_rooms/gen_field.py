@@ -82,5 +82,5 @@ ui += text(k, 'STATUS', 566, 612, 410, 34, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZFIELD', '', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_field.yaml'), 'w').write(head + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_field.yaml'), 'w').write(plain_paths(head + ui))
 print('keys up to', k.n - 1, file=sys.stderr)

@@ -166,5 +166,5 @@ ui += text(k, 'STATUS', 592, 440, 392, 70, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 ui += again_button(k, reset, 2)
 ui += back_button(k, 2)
 ui += banner(k, 'PZLABELS', 'Update(QXDB.PZLABELS.STATUS);\n', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_labels.yaml'), 'w').write(head + rows + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_labels.yaml'), 'w').write(plain_paths(head + rows + ui))
 print('keys up to', k.n - 1, kr.n - 1, file=sys.stderr)

@@ -133,5 +133,5 @@ ui = title(k, 'PzMeters', 2, 0x2A5A8A, 0x0C2440)  # dark ink on the parchment
 ui += text(k, 'HELP', 36, 576, 656, 170, 'Body.fnt', 'PzMeters.Help', ind=2, comment='how to play')
 ui += back_button(k, 2)
 ui += banner(k, 'PZMETERS', '', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_meters.yaml'), 'w').write(head + body + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_meters.yaml'), 'w').write(plain_paths(head + body + ui))
 print('keys up to', k.n - 1, file=sys.stderr)

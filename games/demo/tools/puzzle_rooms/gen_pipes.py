@@ -129,7 +129,7 @@ ui += text(k, 'STATUS', 728, 452, 262, 64, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZPIPES', 'Update(QXDB.PZPIPES.STATUS);\n', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_pipes.yaml'), 'w').write(head + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_pipes.yaml'), 'w').write(plain_paths(head + ui))
 print('keys', k.n, ko.n, file=sys.stderr)
 with open(os.path.join(DATA, 'pipes_clicks.txt'), 'w') as f:
     f.write(repr(clicks))

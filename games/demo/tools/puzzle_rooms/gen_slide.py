@@ -171,5 +171,5 @@ ui += text(k, 'STATUS', 606, 470, 380, 34, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZSLIDE', '', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_slide.yaml'), 'w').write(head + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_slide.yaml'), 'w').write(plain_paths(head + ui))
 print('keys up to', k.n - 1, file=sys.stderr)

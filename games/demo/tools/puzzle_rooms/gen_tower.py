@@ -247,5 +247,5 @@ ui += text(k, 'STATUS', 749, 548, 240, 40, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 ui += again_button(k, reset, 2)
 ui += back_button(k, 2)
 ui += banner(k, 'PZTOWER', '', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_tower.yaml'), 'w').write(head + body + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_tower.yaml'), 'w').write(plain_paths(head + body + ui))
 print('keys up to', k.n - 1, file=sys.stderr)

@@ -139,6 +139,6 @@ ui += text(k, 'STATUS', 596, 606, 392, 34, 'Button.fnt', '', 0x7CE0FF, 0x40A8E8,
 """)
 ui += back_button(k, 2)
 ui += banner(k, 'PZUNTANGLE', '', 2)
-open(os.path.join(REPO, 'games/demo/rooms/puzzle_untangle.yaml'), 'w').write(head + ga + gb + ui)
+open(os.path.join(REPO, 'games/demo/rooms/puzzle_untangle.yaml'), 'w').write(plain_paths(head + ga + gb + ui))
 open(os.path.join(DATA, 'untangle_moves.txt'), 'w').write(repr({'A': (sa, ta), 'B': (sb, tb)}))
 print('keys up to', k.n - 1, file=sys.stderr)

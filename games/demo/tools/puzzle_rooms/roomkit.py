@@ -173,3 +173,14 @@ def again_button(k, action, ind=6, x=749, y=600):
 def relabel(*ids):
     """exShow lines that look every text up again, so a language change shows."""
     return ''.join(f'{i}.TextId := {i}.TextId;\n' for i in ids)
+
+def plain_paths(yaml):
+    """Picture names in plain (unquoted) YAML values take single backslashes; the doubled form
+    is only for double-quoted values, where the backslash is an escape."""
+    out = []
+    for line in yaml.split('\n'):
+        key, sep, value = line.partition(': ')
+        if sep and value.startswith('pictures\\\\'):
+            value = value.replace('\\\\', '\\')
+        out.append(key + sep + value)
+    return '\n'.join(out)
