@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "Golden.h"
 #include "RunCommand.h"
 #include "resources/ImageDecoders.h"
 
@@ -22,29 +23,8 @@ const std::string kQxrun = std::string(QX_BINARY_DIR) + "/qxrun";
 const std::string kDemo = std::string(QX_BINARY_DIR) + "/games/demo/demo.qxf";
 const fs::path kGolden = fs::path(QX_TEST_DATA_DIR) / "golden";
 
-struct Difference {
-  double meanChannel = 0;  // mean absolute difference per colour channel
-  double farShare = 0;     // share of pixels with a channel off by more than 24
-};
-
-Difference Compare(const qx::TBitmap& a, const qx::TBitmap& b) {
-  Difference d;
-  double sum = 0;
-  size_t far = 0;
-  for (size_t i = 0; i < a.pixels.size(); ++i) {
-    int worst = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const int delta = std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
-                                 static_cast<int>((b.pixels[i] >> shift) & 0xFF));
-      sum += delta;
-      worst = std::max(worst, delta);
-    }
-    if (worst > 24) ++far;
-  }
-  d.meanChannel = sum / (3.0 * static_cast<double>(a.pixels.size()));
-  d.farShare = static_cast<double>(far) / static_cast<double>(a.pixels.size());
-  return d;
-}
+using qx::test::Compare;
+using qx::test::Difference;
 
 TEST(DemoGolden, ReplayedPlayMatchesTheReferencePictures) {
   ASSERT_TRUE(fs::exists(kDemo)) << "the demo game is built with the default target";
