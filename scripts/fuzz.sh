@@ -2,9 +2,10 @@
 # The libFuzzer targets of fuzz/, built with clang (ASan + UBSan, no recovery) in build-fuzz/.
 #
 #   scripts/fuzz.sh MINUTES [TARGET...]  a campaign: every target (or those named) runs MINUTES
-#                                        minutes, as many at once as there are cores. The corpus
-#                                        grows in build-fuzz/fuzz/corpus/TARGET/ from one campaign
-#                                        to the next; findings land in build-fuzz/fuzz/findings/TARGET/.
+#                                        minutes, as many at once as there are cores (or as
+#                                        QX_FUZZ_JOBS says). The corpus grows in
+#                                        build-fuzz/fuzz/corpus/TARGET/ from one campaign to the
+#                                        next; findings land in build-fuzz/fuzz/findings/TARGET/.
 #   scripts/fuzz.sh --test               build, then ctest there: every target for a fixed number
 #                                        of executions and every file of fuzz/regressions/ replayed
 #   scripts/fuzz.sh --build              build only
@@ -15,7 +16,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QX_FUZZ_BUILD:-$here/build-fuzz}"
 
 usage() {
-  sed -n '3,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '3,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit 2
 }
 [ $# -ge 1 ] || usage
@@ -59,7 +60,7 @@ run() {
     "$fuzz/corpus/$name" "$fuzz/seeds/$name" > "$fuzz/logs/$name.log" 2>&1 || true
 }
 
-jobs_at_once="$(nproc)"
+jobs_at_once="${QX_FUZZ_JOBS:-$(nproc)}"
 echo "fuzz.sh: ${#names[@]} targets, $minutes min each, $jobs_at_once at a time"
 for name in "${names[@]}"; do
   while [ "$(jobs -rp | wc -l)" -ge "$jobs_at_once" ]; do wait -n || true; done
