@@ -14,7 +14,13 @@ namespace qx::fuzz {
 
 using Opener = std::unique_ptr<AudioSource> (*)(std::unique_ptr<ByteReader>);
 
-inline int CheckSound(Opener open, const uint8_t* data, size_t size) {
+// Whether a rewound source must start with the frames it gave the first time. libvorbisfile
+// does not promise it for a damaged stream: from the open it may skip a hole to the end, while
+// a seek to the start finds the audio behind it. The mixer copes with either (a looping sound
+// that yields nothing after a rewind ends), so there only the counts are checked.
+enum class Rewound { SameFrames, AnyFrames };
+
+inline int CheckSound(Opener open, const uint8_t* data, size_t size, Rewound rewound = Rewound::SameFrames) {
   auto bytes = std::make_shared<const std::vector<uint8_t>>(data, data + size);
   std::unique_ptr<AudioSource> source = open(OpenMemoryReader(bytes));
   if (!source) return 0;
@@ -35,7 +41,8 @@ inline int CheckSound(Opener open, const uint8_t* data, size_t size) {
   }
   if (source->Rewind()) {
     const size_t again = source->Read(out.data(), kChunk);
-    QX_FUZZ_CHECK(again == (total < kChunk ? total : kChunk));
+    QX_FUZZ_CHECK(again <= kChunk);
+    if (rewound == Rewound::SameFrames) QX_FUZZ_CHECK(again == (total < kChunk ? total : kChunk));
   }
   QX_FUZZ_CHECK(out.back() == 0);  // nothing written past the frames asked for
   return 0;

@@ -2,5 +2,5 @@
 #include "AudioCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return qx::fuzz::CheckSound(&qx::OpenVorbis, data, size);
+  return qx::fuzz::CheckSound(&qx::OpenVorbis, data, size, qx::fuzz::Rewound::AnyFrames);
 }
