@@ -14,13 +14,13 @@
 #include "ScriptWorkloads.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EngineInterpreter.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
-#include "shell/RuntimeState.h"
 
 namespace {
 

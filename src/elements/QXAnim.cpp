@@ -12,9 +12,9 @@
 #include "elements/Spline.h"
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

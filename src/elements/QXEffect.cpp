@@ -6,8 +6,8 @@
 #include "render/GfxTimer.h"
 #include "resources/GameFs.h"
 #include "resources/ResArchive.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

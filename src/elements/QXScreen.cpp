@@ -2,8 +2,8 @@
 
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
+#include "runtime/MediaCache.h"
 #include "scene/QXDB.h"
-#include "shell/MediaCache.h"
 
 namespace qx {
 

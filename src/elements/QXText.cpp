@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "base/Log.h"
-#include "elements/GfxFont.h"
 #include "render/GfxCanvas.h"
+#include "resources/GfxFont.h"
 #include "scene/QXDB.h"
 
 namespace qx {

@@ -8,16 +8,16 @@
 #include "base/CodePage.h"
 #include "base/Log.h"
 #include "base/SafeFile.h"
-#include "elements/ParticleSystem.h"
 #include "elements/QXScreen.h"
 #include "resources/ResArchive.h"
+#include "runtime/MediaCache.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
+#include "runtime/Trace.h"
 #include "scene/EventScripts.h"
 #include "scene/GameFile.h"
-#include "shell/MediaCache.h"
 #include "scene/IniFile.h"
 #include "scene/SavedState.h"
-#include "shell/RuntimeState.h"
-#include "shell/Trace.h"
 
 namespace qx {
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <charconv>
 
-#include "base/WrapInt.h"
 #include "base/Log.h"
+#include "base/WrapInt.h"
 #include "elements/QXText.h"
+#include "runtime/RuntimeState.h"
+#include "runtime/Trace.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
-#include "shell/Trace.h"
 
 namespace qx {
 

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 

@@ -4,14 +4,14 @@
 #include <utility>
 
 #include "base/Log.h"
-#include "elements/ParticleSystem.h"
 #include "elements/QXText.h"
 #include "resources/PngWriter.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
 #include "shell/GameFinder.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

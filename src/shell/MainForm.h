@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "elements/GfxFont.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "render/GfxTimer.h"
+#include "resources/GfxFont.h"
 #include "resources/GfxImages.h"
 #include "resources/ResArchive.h"
-#include "shell/Audio.h"
-#include "shell/MediaCache.h"
-#include "shell/SoundCache.h"
+#include "runtime/Audio.h"
+#include "runtime/MediaCache.h"
+#include "runtime/SoundCache.h"
+#include "runtime/Trace.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
-#include "shell/Trace.h"
 #include "shell/Window.h"
 
 namespace qx {

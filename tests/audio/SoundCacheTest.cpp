@@ -1,4 +1,4 @@
-#include "shell/SoundCache.h"
+#include "runtime/SoundCache.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "platform/null/NullAudio.h"
 #include "render/GfxTimer.h"
 #include "resources/ResArchive.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "elements/GfxFont.h"
 #include "platform/null/NullGfx.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
+#include "resources/GfxFont.h"
 
 namespace qx::test {
 

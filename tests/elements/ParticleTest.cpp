@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "base/Random.h"
-#include "elements/ParticleSystem.h"
 #include "elements/QXEffect.h"
 #include "elements/QXShape.h"
 #include "resources/GfxImage.h"
+#include "runtime/ParticleSystem.h"
 #include "scene/MediaStage.h"
 
 namespace qx {

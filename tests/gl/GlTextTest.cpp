@@ -1,8 +1,8 @@
 // Text drawn through OpenGL with a real font record (DejaVu Sans made by qxtool), checked
 // pixel by pixel against the glyph image (headless, Mesa).
-#include "elements/GfxFont.h"
 #include "elements/QXText.h"
 #include "gl/GlCanvasFixture.h"
+#include "resources/GfxFont.h"
 #include "resources/ResArchive.h"
 #include "scene/QXDB.h"
 

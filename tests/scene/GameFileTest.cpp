@@ -7,8 +7,8 @@
 
 #include "SceneTestSupport.h"
 #include "base/Log.h"
+#include "elements/GameSource.h"
 #include "scene/GameFile.h"
-#include "scene/GameSource.h"
 
 namespace qx {
 namespace {

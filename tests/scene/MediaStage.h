@@ -14,8 +14,8 @@
 #include "resources/GfxImages.h"
 #include "resources/PngWriter.h"
 #include "resources/ResArchive.h"
+#include "runtime/MediaCache.h"
 #include "scene/SceneTestSupport.h"
-#include "shell/MediaCache.h"
 
 namespace qx::test {
 

@@ -15,11 +15,11 @@
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx::test {
 

@@ -9,10 +9,10 @@
 #include "ConformanceCases.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EngineInterpreter.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
-#include "shell/RuntimeState.h"
 
 namespace qx::test {
 namespace {

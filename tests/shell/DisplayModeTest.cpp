@@ -6,7 +6,6 @@
 
 #include "ScratchFiles.h"
 #include "elements/FontTestSupport.h"
-#include "elements/ParticleSystem.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXText.h"
@@ -15,10 +14,11 @@
 #include "platform/null/NullWindow.h"
 #include "resources/PngWriter.h"
 #include "resources/ResArchive.h"
+#include "runtime/MediaCache.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
 #include "shell/MainForm.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -1,5 +1,5 @@
 // The media cache's pictures: entries, counting, deferral, frame layouts, masks, release.
-#include "shell/MediaCache.h"
+#include "runtime/MediaCache.h"
 
 #include <gtest/gtest.h>
 

@@ -7,10 +7,10 @@
 #include "platform/null/NullAudio.h"
 #include "platform/null/NullGfx.h"
 #include "platform/null/NullWindow.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EngineInterpreter.h"
 #include "scene/QXDB.h"
 #include "shell/MainForm.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

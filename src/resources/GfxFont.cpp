@@ -1,13 +1,13 @@
-#include "elements/GfxFont.h"
+#include "resources/GfxFont.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "base/Log.h"
+#include "base/Rounding.h"
 #include "render/GfxCanvas.h"
 #include "resources/NameFold.h"
 #include "resources/ResArchive.h"
-#include "script/ScriptValue.h"
 
 namespace qx {
 namespace {

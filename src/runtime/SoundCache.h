@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "resources/GameFs.h"
-#include "shell/Audio.h"
+#include "runtime/Audio.h"
 
 namespace qx {
 

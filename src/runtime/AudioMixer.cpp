@@ -1,6 +1,6 @@
 // The mixer: game-thread bookkeeping of samples and channels, the command queue, and the
 // output side that resamples every playing voice (cubic interpolation) into one buffer.
-#include "shell/AudioMixer.h"
+#include "runtime/AudioMixer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "elements/ParticleSystem.h"
+#include "runtime/ParticleSystem.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,13 +6,12 @@
 #include <random>
 
 #include "base/Random.h"
-#include "elements/Placement.h"
+#include "base/Rounding.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "resources/GfxImage.h"
-#include "script/ScriptValue.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {

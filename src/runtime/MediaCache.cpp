@@ -1,13 +1,13 @@
-#include "shell/MediaCache.h"
+#include "runtime/MediaCache.h"
 
 #include "base/CodePage.h"
 #include "base/Log.h"
+#include "render/GfxCanvas.h"
 #include "resources/FrameLayout.h"
 #include "resources/GameFs.h"
 #include "resources/GfxImages.h"
 #include "resources/ImageDecoders.h"
-#include "render/GfxCanvas.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -14,12 +14,12 @@
 #include "render/GfxTimer.h"
 #include "resources/GameFs.h"
 #include "resources/GfxImage.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 #include "scene/IniFile.h"
 #include "scene/QXDB.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {

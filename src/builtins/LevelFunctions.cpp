@@ -17,10 +17,10 @@
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "render/GfxCanvas.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -1,5 +1,5 @@
 // The sample and music lists: finding, loading, remembering failures, and the music fades.
-#include "shell/SoundCache.h"
+#include "runtime/SoundCache.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "render/GfxTimer.h"
 #include "resources/NameFold.h"
 #include "resources/ResArchive.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {

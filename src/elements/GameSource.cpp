@@ -1,4 +1,4 @@
-#include "scene/GameSource.h"
+#include "elements/GameSource.h"
 
 #include <yaml-cpp/yaml.h>
 

@@ -1,4 +1,4 @@
-#include "shell/Trace.h"
+#include "runtime/Trace.h"
 
 #include "base/CodePage.h"
 

@@ -1,4 +1,4 @@
-#include "scene/AuthorNames.h"
+#include "builtins/AuthorNames.h"
 
 #include <algorithm>
 
