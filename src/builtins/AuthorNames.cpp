@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "builtins/Builtins.h"
 #include "scene/ClassTable.h"
 #include "scene/SpecialNames.h"
 #include "script/lib/scriptfuncs.h"
@@ -11,7 +12,8 @@ namespace qx {
 namespace {
 
 // The names one registration routine adds, as it spells them.
-void AddRegistered(std::vector<AuthorName>& out, const char* kind, void (*registerAll)(TScriptEngine&)) {
+template <class Register>
+void AddRegistered(std::vector<AuthorName>& out, const char* kind, Register registerAll) {
   TScriptEngine engine;
   registerAll(engine);
   const TFuncList& funcs = engine.Funcs();
@@ -27,8 +29,9 @@ std::vector<AuthorName> AuthorNames() {
     for (const PropInfo& p : cls.props) out.push_back({"property", cls.name + "." + p.name});
   }
   AddRegistered(out, "standard", RegisterStandardFunctions);
-  AddRegistered(out, "engine", RegisterEngineFunctions);
-  AddRegistered(out, "level", RegisterLevelFunctions);
+  const GameLink noGame;  // the names only: nothing runs
+  AddRegistered(out, "engine", [&](TScriptEngine& e) { RegisterEngineFunctions(e, noGame); });
+  AddRegistered(out, "level", [&](TScriptEngine& e) { RegisterLevelFunctions(e, noGame); });
   for (const SpecialName& s : SpecialNames()) out.push_back({"special", s.name});
   std::stable_sort(out.begin(), out.end(), [](const AuthorName& a, const AuthorName& b) { return a.kind < b.kind; });
   return out;

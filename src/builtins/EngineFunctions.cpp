@@ -11,14 +11,15 @@
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXText.h"
+#include "builtins/Builtins.h"
 #include "render/GfxTimer.h"
 #include "resources/GameFs.h"
 #include "resources/GfxImage.h"
 #include "runtime/MediaCache.h"
 #include "runtime/RuntimeState.h"
+#include "runtime/SoundPlayer.h"
 #include "scene/IniFile.h"
 #include "scene/QXDB.h"
-#include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
 namespace qx {
@@ -27,23 +28,22 @@ namespace {
 using Params = TVarList;
 
 // The element an argument refers to, or nullptr.
-TQXElement* ElementArg(const Params& p, int i) {
+TQXElement* ElementArg(const GameLink& game, const Params& p, int i) {
   if (i >= p.Count() || p[i].Value.Kind() != ValueKind::Element) return nullptr;
-  TQXDB* root = Runtime().Root;
-  return root ? root->FromHandle(p[i].Value.ElementHandle()) : nullptr;
+  return game.root ? game.root->FromHandle(p[i].Value.ElementHandle()) : nullptr;
 }
 
 bool Is(const TQXElement* e, const char* className) { return e && e->ClassName() == className; }
 
-void TimerReset() {
-  if (TGfxTimer* timer = Runtime().Parts.Timer) timer->Reset();
+void TimerReset(const TQXDB& root) {
+  if (TGfxTimer* timer = root.Services().timer) timer->Reset();
 }
 
 // An element-event built-in: one operation on any element.
 template <class Op>
-NativeFunction OnElement(Op op) {
-  return [op](TScriptEngine&, Params& p, TVar&) {
-    if (TQXElement* e = ElementArg(p, 0)) op(*e);
+NativeFunction OnElement(const GameLink& game, Op op) {
+  return [g = &game, op](TScriptEngine&, Params& p, TVar&) {
+    if (TQXElement* e = ElementArg(*g, p, 0)) op(*e);
     return true;
   };
 }
@@ -53,16 +53,16 @@ TQXElement* LoadingScreen(TQXDB& root) {
   return found == &root ? nullptr : found;
 }
 
-bool SetScreen(Params& p) {
-  TQXElement* screen = ElementArg(p, 0);
-  TQXDB* root = Runtime().Root;
+bool SetScreen(const GameLink& game, Params& p) {
+  TQXElement* screen = ElementArg(game, p, 0);
+  TQXDB* root = game.root;
   if (!root || !Is(screen, "TQXScreen")) return true;
   RuntimeState& rt = Runtime();
   rt.FocusedText = nullptr;
   rt.ImForLoadCount = 0;
   rt.ImForLoadPos = 0;
   rt.LoadingPhase = true;
-  Media().ClearImageCounts();
+  if (MediaCache* media = root->Services().media) media->ClearImageCounts();
   root->ResetResources();
   root->MarkAlwaysLoaded();
   rt.LoadNow = false;  // from here on pictures are only counted and queued
@@ -71,62 +71,63 @@ bool SetScreen(Params& p) {
   screen->LoadResources();
   if (TQXElement* loading = LoadingScreen(*root)) loading->DoInit();
   for (int i = 1; i < p.Count(); ++i) {
-    if (TQXElement* extra = ElementArg(p, i)) {
+    if (TQXElement* extra = ElementArg(game, p, i)) {
       extra->LoadMark = true;
       extra->LoadResources();
     }
   }
   rt.LoadNow = true;
-  TimerReset();
+  TimerReset(*root);
   return true;
 }
 
-bool FastSetScreen(Params& p) {
-  TQXElement* screen = ElementArg(p, 0);
-  if (!Runtime().Root || !Is(screen, "TQXScreen")) return true;
+bool FastSetScreen(const GameLink& game, Params& p) {
+  TQXElement* screen = ElementArg(game, p, 0);
+  if (!game.root || !Is(screen, "TQXScreen")) return true;
   SetCurrentScreen(screen);
   screen->LoadResources();
   for (int i = 1; i < p.Count(); ++i) {
-    if (TQXElement* extra = ElementArg(p, i)) extra->LoadResources();
+    if (TQXElement* extra = ElementArg(game, p, i)) extra->LoadResources();
   }
   screen->DoShow();
-  TimerReset();
+  TimerReset(*game.root);
   return true;
 }
 
-// A sound id through the sound table: the file and its volume.
-bool LookupSound(const Params& p, std::string& file, int32_t& volume) {
+// A sound id through the sound table: the file and its volume, and who plays it.
+SoundPlayer* LookupSound(const GameLink& game, const Params& p, std::string& file, int32_t& volume) {
   volume = 0;
-  TQXDB* root = Runtime().Root;
-  if (root) root->LookupSound(p[0].Value.ToText(), file, volume);
-  return !file.empty();
+  if (!game.root) return nullptr;
+  game.root->LookupSound(p[0].Value.ToText(), file, volume);
+  return file.empty() ? nullptr : game.root->Services().sound;
 }
 
 }  // namespace
 
-void RegisterEngineFunctions(TScriptEngine& e) {
+void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
   auto add = [&e](const char* name, NativeFunction f) { e.RegisterFunction(name, std::move(f)); };
+  const GameLink* g = &game;
 
-  add("ListAdd", [](TScriptEngine&, Params& p, TVar&) {
-    TQXElement* list = ElementArg(p, 0);
-    TQXElement* image = ElementArg(p, 1);
+  add("ListAdd", [g](TScriptEngine&, Params& p, TVar&) {
+    TQXElement* list = ElementArg(*g, p, 0);
+    TQXElement* image = ElementArg(*g, p, 1);
     if (Is(list, "TQXImList") && Is(image, "TQXImage")) {
       static_cast<TQXImList*>(list)->Add(static_cast<TQXImage*>(image));
     }
     return true;
   });
-  add("ListDel", [](TScriptEngine&, Params& p, TVar&) {
-    TQXElement* list = ElementArg(p, 0);
+  add("ListDel", [g](TScriptEngine&, Params& p, TVar&) {
+    TQXElement* list = ElementArg(*g, p, 0);
     if (p.Count() < 2 || !Is(list, "TQXImList")) return true;
     auto* l = static_cast<TQXImList*>(list);
     if (p[1].Value.IsString()) {
       l->Remove(p[1].Value.StrValue());
-    } else if (TQXElement* image = ElementArg(p, 1); Is(image, "TQXImage")) {
+    } else if (TQXElement* image = ElementArg(*g, p, 1); Is(image, "TQXImage")) {
       l->Remove(static_cast<TQXImage*>(image));
     }
     return true;
   });
-  add("AnimStart", OnElement([](TQXElement& el) {
+  add("AnimStart", OnElement(game, [](TQXElement& el) {
         if (Is(&el, "TQXAnim")) {
           auto& anim = static_cast<TQXAnim&>(el);
           anim.SetPos(0);
@@ -138,45 +139,45 @@ void RegisterEngineFunctions(TScriptEngine& e) {
           el.RunEvent("anStart", ScriptSlot::Start);
         }
       }));
-  add("AnimPlay", OnElement([](TQXElement& el) {
+  add("AnimPlay", OnElement(game, [](TQXElement& el) {
         if (!Is(&el, "TQXAnim")) return;
         auto& anim = static_cast<TQXAnim&>(el);
         anim.Active = true;
         if (anim.Pos() >= anim.FrameCount() - 1) anim.SetPos(0);
         anim.SetVis(true);
       }));
-  add("AnimStop", OnElement([](TQXElement& el) {
+  add("AnimStop", OnElement(game, [](TQXElement& el) {
         if (Is(&el, "TQXEffect")) static_cast<TQXEffect&>(el).SetActive(false);
       }));
-  add("AnimBreak", OnElement([](TQXElement& el) {
+  add("AnimBreak", OnElement(game, [](TQXElement& el) {
         if (!Is(&el, "TQXEffect")) return;
         auto& fx = static_cast<TQXEffect&>(el);
         if (fx.System()) fx.System()->StopEmission(true);
         fx.SetActive(false);
       }));
-  add("Update", OnElement([](TQXElement& el) { el.DoUpdate(); }));
-  add("Process", OnElement([](TQXElement& el) { el.DoProcess(); }));
-  add("MsDown", OnElement([](TQXElement& el) { el.DoMouseDown(); }));
-  add("MsMove", OnElement([](TQXElement& el) { el.DoMouseMove(); }));
-  add("Init", OnElement([](TQXElement& el) { el.DoInitPr(); }));
-  add("Show", OnElement([](TQXElement& el) { el.DoShow(); }));
-  add("SetFocus", OnElement([](TQXElement& el) {
+  add("Update", OnElement(game, [](TQXElement& el) { el.DoUpdate(); }));
+  add("Process", OnElement(game, [](TQXElement& el) { el.DoProcess(); }));
+  add("MsDown", OnElement(game, [](TQXElement& el) { el.DoMouseDown(); }));
+  add("MsMove", OnElement(game, [](TQXElement& el) { el.DoMouseMove(); }));
+  add("Init", OnElement(game, [](TQXElement& el) { el.DoInitPr(); }));
+  add("Show", OnElement(game, [](TQXElement& el) { el.DoShow(); }));
+  add("SetFocus", OnElement(game, [](TQXElement& el) {
         if (dynamic_cast<TQXText*>(&el)) Runtime().FocusedText = static_cast<TQXText*>(&el);
       }));
-  add("SetScreen", [](TScriptEngine&, Params& p, TVar&) { return SetScreen(p); });
-  add("FastSetScreen", [](TScriptEngine&, Params& p, TVar&) { return FastSetScreen(p); });
-  add("LoadIm", [](TScriptEngine&, Params&, TVar&) {
-    if (TQXDB* root = Runtime().Root) root->FinishLoading();
+  add("SetScreen", [g](TScriptEngine&, Params& p, TVar&) { return SetScreen(*g, p); });
+  add("FastSetScreen", [g](TScriptEngine&, Params& p, TVar&) { return FastSetScreen(*g, p); });
+  add("LoadIm", [g](TScriptEngine&, Params&, TVar&) {
+    if (g->root) g->root->FinishLoading();
     return true;
   });
   add("EndLoadIm", [](TScriptEngine&, Params&, TVar&) {
     Runtime().LoadingPhase = false;
     return true;
   });
-  add("GetAlpha", [](TScriptEngine&, Params& p, TVar& r) {
+  add("GetAlpha", [g](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 3 || p[0].Value.Kind() != ValueKind::Element) return true;
     r.Value = ScriptValue::Int(0);
-    TQXElement* el = ElementArg(p, 0);
+    TQXElement* el = ElementArg(*g, p, 0);
     auto* image = dynamic_cast<TQXImage*>(el);
     TGfxImage* picture = image ? image->Picture() : nullptr;
     if (!picture) return true;
@@ -190,46 +191,46 @@ void RegisterEngineFunctions(TScriptEngine& e) {
     r.Value = ScriptValue::Int(static_cast<int32_t>(picture->GetPixel(place.left + x, place.top + y, place.texture) >> 24));
     return true;
   });
-  add("MoveTo", [](TScriptEngine&, Params& p, TVar& r) {
+  add("MoveTo", [g](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 3 || p[0].Value.Kind() != ValueKind::Element) return true;
     r.Value = ScriptValue::Int(0);
-    if (TQXElement* el = ElementArg(p, 0)) el->SetRealPos(p[1].Value.ToInt32(), p[2].Value.ToInt32());
+    if (TQXElement* el = ElementArg(*g, p, 0)) el->SetRealPos(p[1].Value.ToInt32(), p[2].Value.ToInt32());
     return true;
   });
-  add("ProcEf", [](TScriptEngine&, Params& p, TVar& r) {
+  add("ProcEf", [g](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 2 || p[0].Value.Kind() != ValueKind::Element) return true;
     r.Value = ScriptValue::Int(0);
-    if (TQXElement* el = ElementArg(p, 0); Is(el, "TQXEffect")) {
+    if (TQXElement* el = ElementArg(*g, p, 0); Is(el, "TQXEffect")) {
       static_cast<TQXEffect*>(el)->AdvanceSteps(p[1].Value.ToDouble());
     }
     return true;
   });
-  add("GetText", [](TScriptEngine&, Params& p, TVar& r) {
+  add("GetText", [g](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 1) return false;
-    TQXDB* root = Runtime().Root;
+    TQXDB* root = g->root;
     r.Value = ScriptValue::Str(root ? root->TranslateText(p[0].Value.ToText()) : std::string());
     return true;
   });
-  add("SaveState", [](TScriptEngine&, Params&, TVar&) {
-    if (TQXDB* root = Runtime().Root) root->SaveState();
+  add("SaveState", [g](TScriptEngine&, Params&, TVar&) {
+    if (g->root) g->root->SaveState();
     return true;
   });
-  add("LoadState", [](TScriptEngine&, Params&, TVar&) {
-    if (TQXDB* root = Runtime().Root) root->LoadState();
+  add("LoadState", [g](TScriptEngine&, Params&, TVar&) {
+    if (g->root) g->root->LoadState();
     return true;
   });
-  add("TimerReset", [](TScriptEngine&, Params&, TVar&) {
-    TimerReset();
+  add("TimerReset", [g](TScriptEngine&, Params&, TVar&) {
+    if (g->root) TimerReset(*g->root);
     return true;
   });
-  add("GetIni", [](TScriptEngine&, Params& p, TVar& r) {
-    TQXDB* root = Runtime().Root;
+  add("GetIni", [g](TScriptEngine&, Params& p, TVar& r) {
+    TQXDB* root = g->root;
     if (p.Count() != 3 || !root || !root->Ini()) return false;
     r.Value = ScriptValue::Str(root->Ini()->ReadString(p[0].Value.ToText(), p[1].Value.ToText(), p[2].Value.ToText()));
     return true;
   });
-  add("SetIni", [](TScriptEngine&, Params& p, TVar& r) {
-    TQXDB* root = Runtime().Root;
+  add("SetIni", [g](TScriptEngine&, Params& p, TVar& r) {
+    TQXDB* root = g->root;
     if (p.Count() != 3 || !root || !root->Ini()) return false;
     std::string error;
     if (!root->Ini()->WriteString(p[0].Value.ToText(), p[1].Value.ToText(), p[2].Value.ToText(), &error)) {
@@ -238,42 +239,42 @@ void RegisterEngineFunctions(TScriptEngine& e) {
     r.Value = ScriptValue::Int(0);
     return true;
   });
-  add("DelFile", [](TScriptEngine&, Params& p, TVar& r) {
+  add("DelFile", [g](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 1) return false;
-    RuntimeState& rt = Runtime();
     const std::string name = p[0].Value.ToText();
     // Only files of the game folder: a name leading anywhere else is refused.
     std::vector<std::string> parts;
-    if (!rt.Parts.Files || !TGameFs::SplitGameName(name, parts)) {
+    if (!g->root || !TGameFs::SplitGameName(name, parts)) {
       throw ScriptError("'" + name + "' is not a file of the game folder");
     }
-    if (const std::optional<std::string> path = rt.Parts.Files->ResolveFile(name)) {
+    TGameFs& files = g->root->Files();
+    if (const std::optional<std::string> path = files.ResolveFile(name)) {
       std::error_code ec;
       std::filesystem::remove(*path, ec);
       if (ec) throw ScriptError(ec.message());
-      rt.Parts.Files->Invalidate();
+      files.Invalidate();
     }
     r.Value = ScriptValue::Int(0);  // a missing file is not an error
     return true;
   });
-  add("ToFront", OnElement([](TQXElement& el) { el.BringToFront(); }));
-  add("PlaySnd", [](TScriptEngine&, Params& p, TVar&) {
+  add("ToFront", OnElement(game, [](TQXElement& el) { el.BringToFront(); }));
+  add("PlaySnd", [g](TScriptEngine&, Params& p, TVar&) {
     if (p.Count() != 1) return false;
     std::string file;
     int32_t volume = 0;
-    if (LookupSound(p, file, volume) && Runtime().Parts.PlaySound) Runtime().Parts.PlaySound(file, volume);
+    if (SoundPlayer* sound = LookupSound(*g, p, file, volume)) sound->PlaySound(file, volume);
     return true;
   });
-  add("PlayMuz", [](TScriptEngine&, Params& p, TVar&) {
+  add("PlayMuz", [g](TScriptEngine&, Params& p, TVar&) {
     if (p.Count() != 1) return false;
     std::string file;
     int32_t volume = 0;
-    if (LookupSound(p, file, volume) && Runtime().Parts.PlayMusic) Runtime().Parts.PlayMusic(file, volume);
+    if (SoundPlayer* sound = LookupSound(*g, p, file, volume)) sound->PlayMusic(file, volume);
     return true;
   });
-  add("StopMuz", [](TScriptEngine&, Params& p, TVar&) {
+  add("StopMuz", [g](TScriptEngine&, Params& p, TVar&) {
     if (p.Count() != 1) return false;
-    if (Runtime().Parts.FadeOutAllMusic) Runtime().Parts.FadeOutAllMusic();
+    if (SoundPlayer* sound = g->root ? g->root->Services().sound : nullptr) sound->FadeOutAllMusic();
     return true;
   });
   add("ExitGame", [](TScriptEngine&, Params&, TVar&) {

@@ -14,12 +14,13 @@
 
 #include "base/Ascii.h"
 #include "base/Random.h"
+#include "builtins/Builtins.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "render/GfxCanvas.h"
 #include "runtime/RuntimeState.h"
+#include "runtime/SoundPlayer.h"
 #include "scene/QXDB.h"
-#include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
 namespace qx {
@@ -29,14 +30,18 @@ using Params = TVarList;
 
 // --- shared helpers ---------------------------------------------------------------------
 
-// The element a script value refers to, or nullptr (also for 0 and for non-references).
-TQXElement* Resolve(const ScriptValue& v) {
+// The element a script value refers to in the tree of `near`, or nullptr (also for 0 and
+// for non-references).
+TQXElement* Resolve(const TQXElement& near, const ScriptValue& v) {
   if (v.Kind() != ValueKind::Element) return nullptr;
-  TQXDB* root = Runtime().Root;
+  TQXDB* root = near.Root();
   return root ? root->FromHandle(v.ElementHandle()) : nullptr;
 }
 
-TQXElement* ElementArg(const Params& p) { return p.Count() > 0 ? Resolve(p[0].Value) : nullptr; }
+TQXElement* ElementArg(const GameLink& game, const Params& p) {
+  if (p.Count() == 0 || p[0].Value.Kind() != ValueKind::Element || !game.root) return nullptr;
+  return game.root->FromHandle(p[0].Value.ElementHandle());
+}
 
 // A name of an element (variable, property, child or special name); empty when the element
 // does not answer to it.
@@ -105,13 +110,14 @@ int32_t RandomBelow(int32_t k) {
 }
 
 // A sound id through the sound table, played once (as PlaySnd does).
-void PlayLevelSound(const std::string& id) {
-  RuntimeState& rt = Runtime();
-  if (!rt.Root || !rt.Parts.PlaySound) return;
+void PlayLevelSound(const TQXElement& near, const std::string& id) {
+  TQXDB* root = near.Root();
+  SoundPlayer* sound = root ? root->Services().sound : nullptr;
+  if (!sound) return;
   std::string file;
   int32_t volume = 0;
-  rt.Root->LookupSound(id, file, volume);
-  if (!file.empty()) rt.Parts.PlaySound(file, volume);
+  root->LookupSound(id, file, volume);
+  if (!file.empty()) sound->PlaySound(file, volume);
 }
 
 // --- task meter -------------------------------------------------------------------------
@@ -199,7 +205,7 @@ void MagicLevProg(TQXScreen& screen) {
 }
 
 void MagicGIProg(TQXImage& bar) {
-  TQXElement* screen = Resolve(ReadPath(bar, ".SCR"));
+  TQXElement* screen = Resolve(bar, ReadPath(bar, ".SCR"));
   if (!screen) return;
   const int32_t done = DoneWeight(*screen);
   const double end = RealOf(ReadPath(bar, ".SCR.ENDCN"));
@@ -219,7 +225,7 @@ void MagicGIProg(TQXImage& bar) {
   if (ReadElementPath(bar.Handle(), ".SCR.ENDAN", ended, nullptr) && IntOf(ended) == 0) {
     WritePath(bar, ".PRAN.ACTIVE", 1);
     WritePath(bar, ".PRAN.POS", 0);
-    if (TQXElement* anim = Resolve(ReadPath(bar, ".PRAN"))) anim->RunEvent("anStart", ScriptSlot::Start);
+    if (TQXElement* anim = Resolve(bar, ReadPath(bar, ".PRAN"))) anim->RunEvent("anStart", ScriptSlot::Start);
   }
   WritePath(bar, ".PRAN.VIS", 1);
   WritePath(bar, ".SCR.ENDAN", 1);
@@ -546,7 +552,7 @@ void UntangleUpdate(TQXImage& graph, const GraphShape& shape) {
 // Every edge as a band 6 pixels wide: half-transparent red when it crosses another, green
 // when it is free, then an additive grey that pulses with the graph's "DT".
 void UntangleRender(TQXImage& graph, const GraphShape& shape) {
-  TGfxCanvas* canvas = graph.Root() && graph.Root()->Canvas ? graph.Root()->Canvas : Runtime().Parts.Canvas;
+  TGfxCanvas* canvas = graph.Canvas();
   if (!canvas) return;
   const std::vector<Segment> segments = GraphSegments(graph, shape);
   if (segments.empty()) return;
@@ -586,8 +592,8 @@ constexpr TowerRules kLev15Rules{0, 15, 25, 450, false};
 
 // The pile container: the variable "L" of the element in the controller's "L".
 TQXElement* TowerPile(TQXElement& ctrl) {
-  TQXElement* holder = Resolve(Get(ctrl, "L"));
-  return holder ? Resolve(Get(*holder, "L")) : nullptr;
+  TQXElement* holder = Resolve(ctrl, Get(ctrl, "L"));
+  return holder ? Resolve(*holder, Get(*holder, "L")) : nullptr;
 }
 
 // The carried disc bobs while it waits for its target: up fast, then between the bounds.
@@ -616,7 +622,7 @@ void SlideTowards(TQXElement& disc, int32_t cx) {
 }
 
 void MoveTowerDisc(TQXImage& ctrl, const TowerRules& rules) {
-  TQXElement* disc = Resolve(Get(ctrl, "OBJ"));
+  TQXElement* disc = Resolve(ctrl, Get(ctrl, "OBJ"));
   if (!disc) return;
   int32_t v = Hover(*disc, IntOf(Get(ctrl, "V")), rules);
   SetInt(ctrl, "V", v);
@@ -639,7 +645,7 @@ void MoveTowerDisc(TQXImage& ctrl, const TowerRules& rules) {
   if (t == 4) {
     ShiftY(*disc, 10);
     if (disc->Y() >= ty) {
-      if (rules.hanoi) PlayLevelSound("Lev7.LogStop");
+      if (rules.hanoi) PlayLevelSound(ctrl, "Lev7.LogStop");
       disc->SetY(ty);
       t = 0;
       SetInt(ctrl, "OBJ", 0);
@@ -652,7 +658,7 @@ void MoveTowerDisc(TQXImage& ctrl, const TowerRules& rules) {
       }
       SignalWin(ctrl);
       if (rules.hanoi) {
-        if (TQXElement* shown = Resolve(Get(ctrl, "LL"))) shown->SetVis(true);
+        if (TQXElement* shown = Resolve(ctrl, Get(ctrl, "LL"))) shown->SetVis(true);
         WriteElementPath(ctrl.Parent() ? ctrl.Parent()->Handle() : 0, "QXDB.LEVEL7.HANOYLOG.VIS", ScriptValue::Int(0),
                          nullptr);
       }
@@ -664,7 +670,7 @@ void MoveTowerDisc(TQXImage& ctrl, const TowerRules& rules) {
     TQXElement* pile = TowerPile(ctrl);
     if (!pile) return;
     if (rules.hanoi) {
-      TQXElement* base = Resolve(Get(ctrl, "S1"));
+      TQXElement* base = Resolve(ctrl, Get(ctrl, "S1"));
       if (!base) return;
       ty = Saturate(int64_t{base->GetSizeY()} + base->Y() - 20);
     }
@@ -706,7 +712,7 @@ struct TileSlot {
 bool RowTiles(TQXElement& row, std::vector<TileSlot>& tiles) {
   for (TQXElement* child : row.Children()) {
     auto* tile = dynamic_cast<TQXImage*>(child);
-    auto* companion = tile ? dynamic_cast<TQXImage*>(Resolve(Get(*tile, "S"))) : nullptr;
+    auto* companion = tile ? dynamic_cast<TQXImage*>(Resolve(*tile, Get(*tile, "S"))) : nullptr;
     if (!companion) return false;
     tiles.push_back({tile, companion});
   }
@@ -757,7 +763,7 @@ void MagicLev6InLog(TQXImage& container) {
 void MagicLev6InLogO(TQXImage& tile) {
   if (tile.hxTrans() != 255) {
     AddTrans(tile, 25);
-    auto* companion = dynamic_cast<TQXImage*>(Resolve(Get(tile, "S")));
+    auto* companion = dynamic_cast<TQXImage*>(Resolve(tile, Get(tile, "S")));
     if (!companion) return;
     companion->SethxTrans(static_cast<uint8_t>(tile.hxTrans() / 4));
   }
@@ -832,7 +838,7 @@ struct PipeWalk {
 };
 
 void MagicLev12Log(TQXImage& board) {
-  TQXElement* overlay = Resolve(ReadPath(board, ".LL"));
+  TQXElement* overlay = Resolve(board, ReadPath(board, ".LL"));
   if (!overlay) return;
   const PipeCells cells = PipeCellsOf(&board);
 
@@ -864,13 +870,13 @@ void MagicLev12Log(TQXImage& board) {
     }
   }
 
-  TQXElement* end = Resolve(ReadPath(board, ".END"));
+  TQXElement* end = Resolve(board, ReadPath(board, ".END"));
   if (!end) return;
   const bool flowsOut = walk.Visited(kPipeSize - 1, kPipeSize - 1) && Opens(walk.Code(kPipeSize - 1, kPipeSize - 1), 2);
   if (auto* endImage = dynamic_cast<TQXImage*>(end)) endImage->SethxTrans(flowsOut ? 255 : 0);
   if (walk.connected) SignalWin(board);
 
-  TQXElement* leakMark = Resolve(ReadPath(board, ".PROT"));
+  TQXElement* leakMark = Resolve(board, ReadPath(board, ".PROT"));
   if (!leakMark) return;
   if (walk.leak) {
     leakMark->SetVis(true);
@@ -886,32 +892,32 @@ void MagicLev12Log(TQXImage& board) {
 
 // A native acting on one element of class T (or derived); any other argument is ignored.
 template <class T>
-NativeFunction On(void (*native)(T&)) {
-  return [native](TScriptEngine&, Params& p, TVar&) {
-    if (T* e = dynamic_cast<T*>(ElementArg(p))) native(*e);
+NativeFunction On(const GameLink& game, void (*native)(T&)) {
+  return [g = &game, native](TScriptEngine&, Params& p, TVar&) {
+    if (T* e = dynamic_cast<T*>(ElementArg(*g, p))) native(*e);
     return true;
   };
 }
 
 }  // namespace
 
-void RegisterLevelFunctions(TScriptEngine& e) {
-  e.RegisterFunction("MagicLevProg", On<TQXScreen>(MagicLevProg));
-  e.RegisterFunction("MagicGIProg", On<TQXImage>(MagicGIProg));
-  e.RegisterFunction("MagicMapProg", On<TQXImage>(MagicMapProg));
-  e.RegisterFunction("MagicLev6_1", On<TQXImage>(MagicLev6_1));
-  e.RegisterFunction("MagicLev6_2", On<TQXImage>(MagicLev6_2));
-  e.RegisterFunction("MagicLev6_3", On<TQXImage>(MagicLev6_3));
-  e.RegisterFunction("MagicLev4In_3", On<TQXImage>(MagicLev4In_3));
-  e.RegisterFunction("MagicLev6Log_Rend", On<TQXImage>([](TQXImage& g) { UntangleRender(g, TenNodeGraph()); }));
-  e.RegisterFunction("MagicLev6Log_Upd", On<TQXImage>([](TQXImage& g) { UntangleUpdate(g, TenNodeGraph()); }));
-  e.RegisterFunction("MagicLev4InLog_Rend", On<TQXImage>([](TQXImage& g) { UntangleRender(g, NineNodeGraph()); }));
-  e.RegisterFunction("MagicLev4InLog_Upd", On<TQXImage>([](TQXImage& g) { UntangleUpdate(g, NineNodeGraph()); }));
-  e.RegisterFunction("MagicLev7Log", On<TQXImage>(MagicLev7Log));
-  e.RegisterFunction("MagicLev15Log", On<TQXImage>(MagicLev15Log));
-  e.RegisterFunction("MagicLev6InLog", On<TQXImage>(MagicLev6InLog));
-  e.RegisterFunction("MagicLev6InLogO", On<TQXImage>(MagicLev6InLogO));
-  e.RegisterFunction("MagicLev12Log", On<TQXImage>(MagicLev12Log));
+void RegisterLevelFunctions(TScriptEngine& e, const GameLink& game) {
+  e.RegisterFunction("MagicLevProg", On<TQXScreen>(game, MagicLevProg));
+  e.RegisterFunction("MagicGIProg", On<TQXImage>(game, MagicGIProg));
+  e.RegisterFunction("MagicMapProg", On<TQXImage>(game, MagicMapProg));
+  e.RegisterFunction("MagicLev6_1", On<TQXImage>(game, MagicLev6_1));
+  e.RegisterFunction("MagicLev6_2", On<TQXImage>(game, MagicLev6_2));
+  e.RegisterFunction("MagicLev6_3", On<TQXImage>(game, MagicLev6_3));
+  e.RegisterFunction("MagicLev4In_3", On<TQXImage>(game, MagicLev4In_3));
+  e.RegisterFunction("MagicLev6Log_Rend", On<TQXImage>(game, [](TQXImage& g) { UntangleRender(g, TenNodeGraph()); }));
+  e.RegisterFunction("MagicLev6Log_Upd", On<TQXImage>(game, [](TQXImage& g) { UntangleUpdate(g, TenNodeGraph()); }));
+  e.RegisterFunction("MagicLev4InLog_Rend", On<TQXImage>(game, [](TQXImage& g) { UntangleRender(g, NineNodeGraph()); }));
+  e.RegisterFunction("MagicLev4InLog_Upd", On<TQXImage>(game, [](TQXImage& g) { UntangleUpdate(g, NineNodeGraph()); }));
+  e.RegisterFunction("MagicLev7Log", On<TQXImage>(game, MagicLev7Log));
+  e.RegisterFunction("MagicLev15Log", On<TQXImage>(game, MagicLev15Log));
+  e.RegisterFunction("MagicLev6InLog", On<TQXImage>(game, MagicLev6InLog));
+  e.RegisterFunction("MagicLev6InLogO", On<TQXImage>(game, MagicLev6InLogO));
+  e.RegisterFunction("MagicLev12Log", On<TQXImage>(game, MagicLev12Log));
 }
 
 }  // namespace qx

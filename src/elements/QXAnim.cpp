@@ -48,7 +48,7 @@ TQXAnim::TQXAnim(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true;
 std::string TQXAnim::ImBack() const { return back_ ? back_->Name : std::string(); }
 
 void TQXAnim::SetImBack(const std::string& name) {
-  back_ = name.empty() ? nullptr : Media().GetImage(name, false);
+  back_ = name.empty() ? nullptr : RequestImage(name, false);
   if (const TGfxImage* picture = Background()) {
     sizeX_ = picture->VisibleWidth();
     sizeY_ = picture->VisibleHeight();
@@ -221,8 +221,9 @@ void TQXAnim::BuildFrames() {
 }
 
 void TQXAnim::DrawFrame(int32_t p, double ox, double oy, uint32_t color) {
-  if (p < 0 || p >= FrameCount() || !Root() || !Root()->Canvas) return;
-  TGfxCanvas& canvas = *Root()->Canvas;
+  TGfxCanvas* target = Canvas();
+  if (p < 0 || p >= FrameCount() || !target) return;
+  TGfxCanvas& canvas = *target;
   if (TGfxImage* back = Background()) canvas.DrawImage(back, color, hxDrawFx, 0, ox, oy);
   for (const AnimItem& item : frames_[static_cast<size_t>(p)]) {
     TGfxImage* picture = item.picture ? item.picture->Image : nullptr;
@@ -249,8 +250,8 @@ void TQXAnim::Render(int32_t layer, uint32_t color, double offsetX, double offse
     return;
   }
   // The authoring view: the background, then the keys with their pictures, last first.
-  if (layer == Order() && Root() && Root()->Canvas) {
-    if (TGfxImage* back = Background()) Root()->Canvas->DrawImage(back, color, hxDrawFx, 0, offsetX, offsetY);
+  if (TGfxCanvas* canvas = Canvas(); layer == Order() && canvas) {
+    if (TGfxImage* back = Background()) canvas->DrawImage(back, color, hxDrawFx, 0, offsetX, offsetY);
   }
   const auto& kids = Children();
   for (auto it = kids.rbegin(); it != kids.rend(); ++it) {

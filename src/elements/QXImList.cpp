@@ -138,7 +138,7 @@ void TQXImList::DoProcess() {
 void TQXImList::DrawCell(int32_t index, int32_t row, int32_t column, double offsetX, double offsetY) {
   const Item& item = items_[static_cast<size_t>(index)];
   TGfxImage* picture = item.image ? item.image->Picture() : nullptr;
-  TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+  TGfxCanvas* canvas = Canvas();
   if (!picture || !canvas || picture->VisibleWidth() <= 0 || picture->VisibleHeight() <= 0) return;
   double fit = static_cast<double>(elWidth_) / picture->VisibleWidth();
   if (elHeight_ < picture->VisibleHeight() * fit) fit = static_cast<double>(elHeight_) / picture->VisibleHeight();

@@ -38,7 +38,7 @@ void TQXImage::SetTextId(const std::string& id) {
 std::string TQXImage::ImImage() const { return entry_ ? entry_->Name : std::string(); }
 
 void TQXImage::SetImImage(const std::string& name) {
-  entry_ = name.empty() ? nullptr : Media().GetImage(name, false);
+  entry_ = name.empty() ? nullptr : RequestImage(name, false);
 }
 
 TGfxImage* TQXImage::Picture() const { return entry_ ? entry_->Image : nullptr; }
@@ -81,7 +81,7 @@ void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offs
     if (PosHor == phRight) childX -= w;
     if (PosVert == pvCenter) childY -= h / 2;
     if (PosVert == pvBottom) childY -= h;
-    TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+    TGfxCanvas* canvas = Canvas();
     if (canvas && layer == Order()) {
       const double px = offsetX + rX + (PosHor == phLeft ? w / 2 : PosHor == phRight ? -w / 2 : 0);
       const double py = offsetY + rY + (PosVert == pvTop ? h / 2 : PosVert == pvBottom ? -h / 2 : 0);

@@ -12,7 +12,7 @@ TQXScreen::TQXScreen(TQXElement* parent) : TQXElement(parent) { MousedNotVis = t
 std::string TQXScreen::ImBack() const { return back_ ? back_->Name : std::string(); }
 
 void TQXScreen::SetImBack(const std::string& name) {
-  back_ = name.empty() ? nullptr : Media().GetImage(name, false);
+  back_ = name.empty() ? nullptr : RequestImage(name, false);
   if (const TGfxImage* picture = Background()) {
     sizeX_ = picture->VisibleWidth();
     sizeY_ = picture->VisibleHeight();
@@ -24,7 +24,7 @@ TGfxImage* TQXScreen::Background() const { return back_ ? back_->Image : nullptr
 void TQXScreen::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
   if (!ResourcesLoaded) LoadResources();
   if (layer == Order()) {
-    TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+    TGfxCanvas* canvas = Canvas();
     if (TGfxImage* picture = Background(); picture && canvas) {
       canvas->DrawImage(picture, color, hxDrawFx, 0, offsetX, offsetY);
     }

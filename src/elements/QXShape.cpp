@@ -17,8 +17,9 @@ TQXElement* TQXShape::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint
 }
 
 void TQXShape::Render(int32_t layer, uint32_t, double offsetX, double offsetY, bool) {
-  if (layer != Order() || !Root() || !Root()->Canvas) return;
-  Root()->Canvas->FillRect(RoundToInt32(offsetX + rX), RoundToInt32(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
+  TGfxCanvas* canvas = Canvas();
+  if (layer != Order() || !canvas) return;
+  canvas->FillRect(RoundToInt32(offsetX + rX), RoundToInt32(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
 }
 
 bool TQXShape::ReadField(PropField field, PropValue& v) {

@@ -136,7 +136,7 @@ void TQXText::SetTextId(const std::string& id) {
 void TQXText::SetFont(const std::string& name) {
   font_ = name;
   fontRef_.reset();
-  if (TGfxFonts* fonts = GameFonts()) fontRef_ = fonts->FindFont(name);
+  if (TGfxFonts* fonts = Root() ? Root()->Services().fonts : nullptr) fontRef_ = fonts->FindFont(name);
   Relayout();
 }
 

@@ -17,8 +17,6 @@ constexpr size_t kGlyphMetrics = 8;
 // "#$" or "&$" or "0x", then eight hexadecimal digits.
 constexpr size_t kTagLength = 10;
 
-TGfxFonts* gGameFonts = nullptr;
-
 int32_t I32(const uint8_t* p) {
   return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
 }
@@ -253,10 +251,7 @@ bool TGfxFont::LoadFromMemory(const uint8_t* data, size_t size, TGfxQuality qual
 
 TGfxFonts::TGfxFonts(GfxPlatform& platform) : platform_(platform) {}
 
-TGfxFonts::~TGfxFonts() {
-  Clear();
-  if (gGameFonts == this) gGameFonts = nullptr;
-}
+TGfxFonts::~TGfxFonts() { Clear(); }
 
 TGfxFont* TGfxFonts::AddFont() {
   auto font = std::make_shared<TGfxFont>(this, &platform_);
@@ -297,6 +292,11 @@ bool TGfxFonts::LoadFromArchive(TResArchive& archive) {
   return all;
 }
 
+bool TGfxFonts::Reload(TResArchive& archive) {
+  Clear();
+  return LoadFromArchive(archive);
+}
+
 void TGfxFonts::Clear() { fonts_.clear(); }
 
 bool TGfxFonts::Notify(TGfxPublisher*, int code) {
@@ -315,8 +315,5 @@ bool TGfxFonts::Notify(TGfxPublisher*, int code) {
   }
   return true;
 }
-
-TGfxFonts* GameFonts() { return gGameFonts; }
-void SetGameFonts(TGfxFonts* fonts) { gGameFonts = fonts; }
 
 }  // namespace qx

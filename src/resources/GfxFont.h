@@ -139,6 +139,9 @@ class TGfxFonts : public TGfxSubscriber {
   // answer is then false, but the other fonts still load. False also when the archive cannot
   // be opened.
   bool LoadFromArchive(TResArchive& archive);
+  // Clear, then LoadFromArchive: the fonts of a newly opened archive, or after a display-mode
+  // change. Text elements must write their Font again to find the new fonts.
+  bool Reload(TResArchive& archive);
   void Clear();
 
  protected:
@@ -149,10 +152,5 @@ class TGfxFonts : public TGfxSubscriber {
   std::vector<std::shared_ptr<TGfxFont>> fonts_;
   int counter_ = 0;
 };
-
-// The font list text elements resolve their Font names in (the main window's; null when
-// there is none). The list forgets itself here when it is destroyed.
-TGfxFonts* GameFonts();
-void SetGameFonts(TGfxFonts* fonts);
 
 }  // namespace qx

@@ -2,7 +2,6 @@
 
 #include "base/CodePage.h"
 #include "base/Log.h"
-#include "render/GfxCanvas.h"
 #include "resources/FrameLayout.h"
 #include "resources/GameFs.h"
 #include "resources/GfxImages.h"
@@ -52,11 +51,6 @@ void ApplyMask(TBitmap& colours, const TBitmap& mask) {
 
 }  // namespace
 
-MediaCache& Media() {
-  static MediaCache cache;
-  return cache;
-}
-
 TQXIm* MediaCache::GetImage(std::string_view name, bool force) {
   RuntimeState& rt = Runtime();
   std::string requested(name);
@@ -92,15 +86,14 @@ TQXIm* MediaCache::GetImage(std::string_view name, bool force) {
 void MediaCache::Load(TQXIm& entry) {
   RuntimeState& rt = Runtime();
   ++rt.ImForLoadPos;
-  TGameFs* fs = rt.Parts.Files;
-  TGfxImages* images = rt.Parts.Images;
-  if (!fs || !images) return;
+  if (!files_ || !images_) return;
+  TGameFs& fs = *files_;
   // The picture: on disk first, then in the archive; its companions come from the same place.
-  const TFileSource where = LocateGameFile(*fs, rt.Parts.ResDb, entry.RequestedName);
+  const TFileSource where = LocateGameFile(fs, archive_, entry.RequestedName);
   if (where == TFileSource::None) return;  // missing: not failed, a later request tries again
   const std::string& name = entry.RequestedName;
   TBitmap bitmap;
-  bool ok = DecodeFrom(where, *fs, rt.Parts.ResDb, name, bitmap);
+  bool ok = DecodeFrom(where, fs, archive_, name, bitmap);
 
   std::string folder, file;
   SplitFolder(name, folder, file);
@@ -116,14 +109,14 @@ void MediaCache::Load(TQXIm& entry) {
     partners.push_back(folder + stem + "_.jpg");
     for (const std::string& partner : partners) {
       TBitmap colours;
-      if (!DecodeFrom(where, *fs, rt.Parts.ResDb, partner, colours)) continue;
+      if (!DecodeFrom(where, fs, archive_, partner, colours)) continue;
       ApplyMask(colours, mask);
       bitmap = std::move(colours);
     }
   } else if (ok && ext == ".JPG") {
     if (const size_t underscore = file.find('_'); underscore != std::string::npos) {
       TBitmap mask;
-      if (DecodeFrom(where, *fs, rt.Parts.ResDb, folder + file.substr(0, underscore) + ".bmp", mask) &&
+      if (DecodeFrom(where, fs, archive_, folder + file.substr(0, underscore) + ".bmp", mask) &&
           !mask.indices.empty()) {
         ApplyMask(bitmap, mask);
       }
@@ -135,19 +128,19 @@ void MediaCache::Load(TQXIm& entry) {
   }
   std::vector<uint8_t> layoutText;
   TFrameGrid grid;
-  if (ReadGameFileFrom(where, *fs, rt.Parts.ResDb, FrameLayoutFileName(name), layoutText)) {
+  if (ReadGameFileFrom(where, fs, archive_, FrameLayoutFileName(name), layoutText)) {
     grid = ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(layoutText.data()), layoutText.size()));
   }
   grid = ClampFrameGrid(grid, bitmap.width, bitmap.height);
 
-  TGfxImage* image = images->Add();
+  TGfxImage* image = images_->Add();
   image->SetName(entry.Name);
   image->SetQuality(TGfxQuality::aqHigh);
   image->SetAlphaLevel(TAlphaLevel::alFull);
-  image->SetMipMapping(images->MipMappping());
+  image->SetMipMapping(images_->MipMappping());
   image->SetFrameLayout(bitmap.width / grid.columns, bitmap.height / grid.rows, grid.columns * grid.rows);
   if (!image->LoadFromBitmap(bitmap)) {
-    images->Remove(image);
+    images_->Remove(image);
     entry.Failed = true;
     LogDetail("media", name + ": cannot make textures");
     return;
@@ -161,20 +154,18 @@ void MediaCache::ClearImageCounts() {
 }
 
 void MediaCache::ReleaseUnusedImages() {
-  TGfxImages* images = Runtime().Parts.Images;
   for (auto& e : entries_) {
     if (e->Count == 0 && !e->Keep && e->Image) {
-      if (images) images->Remove(e->Image);
+      if (images_) images_->Remove(e->Image);
       e->Image = nullptr;
     }
   }
 }
 
 void MediaCache::RebuildImages() {
-  TGfxImages* images = Runtime().Parts.Images;
   for (auto& e : entries_) {
     if (!e->Image) continue;
-    if (images) images->Remove(e->Image);
+    if (images_) images_->Remove(e->Image);
     e->Image = nullptr;
     GetImage(e->RequestedName, false);
   }
@@ -186,33 +177,6 @@ void MediaCache::Forget(const TGfxImage* image) {
   for (auto& e : entries_) {
     if (e->Image == image) e->Image = nullptr;
   }
-}
-
-bool CacheShellMedia::RequestLogo(int index) {
-  const std::string number = std::to_string(index);
-  logo_ = Media().GetImage("logos\\logo" + number + ".jpg", false);
-  if (PlaySound) PlaySound("logo" + number + ".mp3", 100);
-  return logo_->Image != nullptr;
-}
-
-void CacheShellMedia::DrawLogo(uint8_t alpha) {
-  TGfxCanvas* canvas = Runtime().Parts.Canvas;
-  TGfxImage* image = logo_ ? logo_->Image : nullptr;
-  if (!canvas || !image) return;
-  // The whole back buffer in the logo's top-left colour, then the logo centred by its
-  // texture cell (so a full-screen logo lands at (-1, -1)).
-  TFramePlace place;
-  uint32_t corner = 0xFF000000u;
-  if (image->FramePlace(0, place)) corner = image->GetPixel(place.left, place.top, place.texture);
-  canvas->FillRect(0, 0, 1024, 768, ToRuntimeColor(corner), kFxOpaque);
-  const int x = (1024 - image->TextureWidth()) / 2;
-  const int y = (768 - image->TextureHeight()) / 2;
-  canvas->DrawImage(image, (uint32_t{alpha} << 24) | 0xFFFFFFu, kFxBlend, 0, x, y);
-}
-
-void CacheShellMedia::RebuildDeviceResources() {
-  Media().RebuildImages();
-  if (OnRebuild) OnRebuild();
 }
 
 }  // namespace qx

@@ -1,5 +1,5 @@
 // The media cache's pictures: every picture of a game is requested by name through one
-// process-wide list of entries (TQXIm). Each picture is loaded once into the image list,
+// list of entries (TQXIm), owned by the main window and reached through the services. Each picture is loaded once into the image list,
 // counted, deferred while a screen change is prepared, given alpha from companion mask
 // files, and released when no screen uses it after a screen change.
 #pragma once
@@ -11,11 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "shell/ShellMedia.h"
-
 namespace qx {
 
+class TGameFs;
 class TGfxImage;
+class TGfxImages;
+class TResArchive;
 
 // One picture of the cache. Entries are never removed; only their textures come and go.
 struct TQXIm {
@@ -29,6 +30,13 @@ struct TQXIm {
 
 class MediaCache {
  public:
+  // Pictures are read from `files`, else from `archive`, and become textures of `images`.
+  // Without an image list or files the entries are only counted (nothing loads).
+  explicit MediaCache(TGfxImages* images = nullptr, TResArchive* archive = nullptr, TGameFs* files = nullptr)
+      : images_(images), archive_(archive), files_(files) {}
+  MediaCache(const MediaCache&) = delete;
+  MediaCache& operator=(const MediaCache&) = delete;
+
   // The entry of a picture (never null). Forced requests, and all requests while LoadNow
   // is set, load the picture at once; others are queued for the loading phase.
   TQXIm* GetImage(std::string_view name, bool force);
@@ -51,29 +59,10 @@ class MediaCache {
 
  private:
   void Load(TQXIm& entry);
+  TGfxImages* images_;
+  TResArchive* archive_;
+  TGameFs* files_;
   std::deque<std::unique_ptr<TQXIm>> entries_;
-};
-
-// The process-wide cache.
-MediaCache& Media();
-
-// The shell's intro logos and device rebuilds through the cache. Sounds go through
-// `PlaySound` (set by whoever owns the sound cache; without it logos are silent).
-class CacheShellMedia final : public ShellMedia {
- public:
-  bool RequestLogo(int index) override;
-  void DrawLogo(uint8_t alpha) override;
-  void SoundTick() override {
-    if (OnSoundTick) OnSoundTick();
-  }
-  void RebuildDeviceResources() override;
-
-  std::function<void(const std::string& name, int volume)> PlaySound;
-  std::function<void()> OnSoundTick;
-  std::function<void()> OnRebuild;  // the fonts, after the pictures
-
- private:
-  TQXIm* logo_ = nullptr;
 };
 
 }  // namespace qx

@@ -11,7 +11,6 @@
 #include "render/GfxDevice.h"
 #include "resources/GfxImage.h"
 #include "runtime/MediaCache.h"
-#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -213,7 +212,7 @@ void TXParticleSystem::Advance(float dt) {
 void TXParticleSystem::Draw(TGfxCanvas& canvas, float dx, float dy, uint32_t mask) const {
   TGfxImage* texture = manager_ ? manager_->Image() : nullptr;
   if (count_ <= 0 || !texture) return;
-  const TGfxDevice* device = Runtime().Parts.Device;
+  const TGfxDevice* device = manager_->Device();
   const float deviceW = device ? static_cast<float>(device->Width()) : 1024.0f;
   const float deviceH = device ? static_cast<float>(device->Height()) : 768.0f;
   const float w = static_cast<float>(texture->VisibleWidth()), h = static_cast<float>(texture->VisibleHeight());

@@ -11,6 +11,7 @@
 namespace qx {
 
 class TGfxCanvas;
+class TGfxDevice;
 class TGfxImage;
 struct TQXIm;
 
@@ -40,17 +41,22 @@ inline constexpr size_t kEffectRecordSize = 136;
 // holds; the rest stay 0. False for empty data.
 bool ParseEffectRecord(std::string_view data, TXEffectParams& params);
 
-// The root's holder of the shared particle texture ("particles.bmp").
+// The root's holder of the shared particle texture ("particles.bmp"), and of the canvas and
+// device its systems draw on (particles off the device's area are skipped; without a device
+// the area is 1024 x 768).
 class TXParticleManager {
  public:
-  explicit TXParticleManager(TGfxCanvas* canvas) : canvas_(canvas) {}
+  explicit TXParticleManager(TGfxCanvas* canvas, const TGfxDevice* device = nullptr)
+      : canvas_(canvas), device_(device) {}
   TGfxCanvas* Canvas() const { return canvas_; }
+  const TGfxDevice* Device() const { return device_; }
   // The texture's cache entry; the picture itself may come and go with screen changes.
   void SetImage(TQXIm* entry) { image_ = entry; }
   TGfxImage* Image() const;
 
  private:
   TGfxCanvas* canvas_;
+  const TGfxDevice* device_;
   TQXIm* image_ = nullptr;
 };
 

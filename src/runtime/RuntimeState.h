@@ -1,42 +1,17 @@
-// The process-wide runtime state the shell, the element model, the media cache and the
-// built-ins share. One instance; everything runs on the game thread.
+// The process-wide runtime state the shell, the element model, the media and sound caches
+// and the built-ins share: where the mouse is, which screen is current, which phase the
+// frame loop is in, the player's volumes. One instance; everything runs on the game thread.
+// It holds no services: those reach their users through Services (runtime/Services.h). The
+// elements it points at are known here only by name; the layers that set them know them.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace qx {
 
 class TQXElement;
-class TQXScreen;
 class TQXText;
-class Trace;
-class TGfxCanvas;
-class TGfxDevice;
-class TGfxImages;
-class TGfxTimer;
-class TResArchive;
-class TGameFs;
-class TQXDB;
-
-// The main window's components, published for the media cache, the fonts, the root and the
-// built-ins (set at start-up, cleared at close; null in tests that do not need them).
-struct Components {
-  TGfxDevice* Device = nullptr;
-  TGfxTimer* Timer = nullptr;
-  TGfxCanvas* Canvas = nullptr;
-  TGfxImages* Images = nullptr;
-  TResArchive* ResDb = nullptr;
-  TGameFs* Files = nullptr;  // the game folder's files (the root's resolver)
-  // Clears the font list and loads every font record of ResDb (after the archive opened).
-  std::function<void()> LoadFonts;
-  // The sound cache: a sound effect once, a music stream faded in or re-targeted, and every
-  // music stream faded out (volumes in percent). Silent while not installed.
-  std::function<void(const std::string& name, int volume)> PlaySound;
-  std::function<void(const std::string& name, int volume)> PlayMusic;
-  std::function<void()> FadeOutAllMusic;
-};
 
 struct RuntimeState {
   TQXElement* CurrentScreen = nullptr;
@@ -62,12 +37,8 @@ struct RuntimeState {
   // The media cache's counters of queued and loaded images ("IMFORLOADCOUNT", "IMFORLOADPOS").
   int32_t ImForLoadCount = 0;
   int32_t ImForLoadPos = 0;
-  // Process ticks run so far, and where element events are traced (--trace), if anywhere.
+  // Process ticks run so far (the trace's first column).
   int64_t Tick = 0;
-  Trace* EventTrace = nullptr;
-  Components Parts;
-  // The one game root, while a game is loaded.
-  TQXDB* Root = nullptr;
 };
 
 // The one instance.

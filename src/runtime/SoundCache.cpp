@@ -8,6 +8,7 @@
 #include "base/CodePage.h"
 #include "base/Log.h"
 #include "render/GfxTimer.h"
+#include "resources/GameFs.h"
 #include "resources/NameFold.h"
 #include "resources/ResArchive.h"
 #include "runtime/RuntimeState.h"
@@ -43,25 +44,15 @@ std::string TSoundCache::OggName(const std::string& cacheName) {
   return cacheName.substr(0, cacheName.size() >= 3 ? cacheName.size() - 3 : 0) + "OGG";
 }
 
-TGameFs& TSoundCache::Files() {
-  const std::string& folder = Runtime().GameFolder;
-  if (!files_ || folder != filesFolder_) {
-    files_.emplace(folder.empty() ? std::string(".") : folder);
-    filesFolder_ = folder;
-  }
-  return *files_;
-}
-
 TSoundCache::Where TSoundCache::Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes) {
   const std::string gameName = kSoundsFolder + name;
-  if (std::optional<std::string> disk = Files().ResolveFile(gameName)) {
+  if (std::optional<std::string> disk = files_.ResolveFile(gameName)) {
     path = *disk;
     return Where::Disk;
   }
-  TResArchive* archive = Runtime().Parts.ResDb;
-  if (archive && archive->Opened() && archive->IndexOf(gameName) >= 0) {
+  if (archive_ && archive_->Opened() && archive_->IndexOf(gameName) >= 0) {
     // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
-    if (!archive->ReadRecord(gameName, bytes)) bytes.clear();
+    if (!archive_->ReadRecord(gameName, bytes)) bytes.clear();
     return Where::Archive;
   }
   return Where::None;
@@ -81,7 +72,7 @@ AudioHandle TSoundCache::LoadSample(const std::string& name) {
   if (!sample) LogDetail("sound", "no sound " + Cp1251ToUtf8(name));
   samples_.push_back({name, sample});
   // Decoding a whole sample may take a while; the frame timer must not count it.
-  if (TGfxTimer* timer = Runtime().Parts.Timer) timer->Reset();
+  if (timer_) timer_->Reset();
   return sample;
 }
 

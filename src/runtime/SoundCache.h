@@ -4,16 +4,19 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "resources/GameFs.h"
 #include "runtime/Audio.h"
+#include "runtime/SoundPlayer.h"
 
 namespace qx {
 
-class TSoundCache {
+class TGameFs;
+class TGfxTimer;
+class TResArchive;
+
+class TSoundCache final : public SoundPlayer {
  public:
   // Playbacks of one sample at once; a fourth takes over the oldest.
   static constexpr int kPlaybacks = 3;
@@ -33,23 +36,25 @@ class TSoundCache {
     double target = 0;        // level at which the fade stops
   };
 
-  // Reads GameFolder, SoundVolume, MusicVolume and the archive and timer components from the
-  // runtime state at every call.
-  explicit TSoundCache(Audio& audio) : audio_(audio) {}
+  // Sounds come from the "sounds" folder of `files`, else from `archive` (when given); the
+  // timer (when given) is reset after a sample is decoded. SoundVolume and MusicVolume are
+  // read from the runtime state at every call.
+  TSoundCache(Audio& audio, TGameFs& files, TResArchive* archive = nullptr, TGfxTimer* timer = nullptr)
+      : audio_(audio), files_(files), archive_(archive), timer_(timer) {}
 
   // Plays a sound effect once at `volume` percent of SoundVolume. A name that cannot be
   // loaded is tried with the extension "OGG" instead.
-  void PlaySound(const std::string& name, int32_t volume);
+  void PlaySound(const std::string& name, int32_t volume) override;
   // Starts the music `name` fading in to `volume` percent over 60 ticks, or fades it to that
   // volume if it plays already. Other music is not touched. The "OGG" alternative as above.
-  void PlayMusic(const std::string& name, int32_t volume);
+  void PlayMusic(const std::string& name, int32_t volume) override;
   // Every music fades out over 30 ticks and stops (screen changes, the built-in StopMuz).
-  void FadeOutAllMusic();
+  void FadeOutAllMusic() override;
   // One process tick of the music fades.
   void SoundTick();
   // After MusicVolume changed: the first playing music takes it at once (the others at the
   // next SoundTick).
-  void ApplyMusicVolume();
+  void ApplyMusicVolume() override;
   // Forgets every entry (program end; the audio back end frees the sounds at its shutdown).
   void Clear();
 
@@ -69,13 +74,13 @@ class TSoundCache {
   AudioHandle LoadSample(const std::string& name);
   AudioHandle CreateStream(const std::string& name);
   void SetVolume(AudioHandle channel, int32_t volume);
-  TGameFs& Files();
 
   Audio& audio_;
+  TGameFs& files_;
+  TResArchive* archive_;
+  TGfxTimer* timer_;
   std::vector<SampleEntry> samples_;
   std::vector<MusicEntry> music_;
-  std::optional<TGameFs> files_;
-  std::string filesFolder_;
 };
 
 }  // namespace qx

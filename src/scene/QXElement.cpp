@@ -6,6 +6,7 @@
 #include "base/Log.h"
 #include "base/WrapInt.h"
 #include "elements/QXText.h"
+#include "runtime/MediaCache.h"
 #include "runtime/RuntimeState.h"
 #include "runtime/Trace.h"
 #include "scene/EventScripts.h"
@@ -99,6 +100,13 @@ void TQXElement::ResetResources() {
 }
 
 std::string TQXElement::Describe() const { return Id + " <" + ClassName() + ">"; }
+
+TGfxCanvas* TQXElement::Canvas() const { return root_ ? root_->Services().canvas : nullptr; }
+
+TQXIm* TQXElement::RequestImage(std::string_view name, bool force) const {
+  MediaCache* media = root_ ? root_->Services().media : nullptr;
+  return media ? media->GetImage(name, force) : nullptr;
+}
 
 // --- position, layer, scripts ---------------------------------------------------------
 
@@ -255,8 +263,9 @@ void TQXElement::RunEventScript(const std::string& prepared, TVarList* capture) 
   EventInterpreter* interpreter = CurrentInterpreter();
   if (interpreter) interpreter->ClearVars();
   if (prepared.empty()) return;
-  RuntimeState& rt = Runtime();
-  if (rt.EventTrace) rt.EventTrace->Line(rt.Tick, sc.CurrentEventName, Id, ClassName(), Key);
+  if (Trace* trace = root_ ? root_->Services().trace : nullptr) {
+    trace->Line(Runtime().Tick, sc.CurrentEventName, Id, ClassName(), Key);
+  }
   if (!interpreter) return;
   sc.CurrentElement = this;
   interpreter->Run(prepared);

@@ -18,7 +18,9 @@
 
 namespace qx {
 
+class TGfxCanvas;
 class TQXDB;
+struct TQXIm;
 
 // A property value by type kind: ordinals in `i`, doubles in `d`, strings in `s`.
 struct PropValue {
@@ -114,6 +116,12 @@ class TQXElement {
 
   // "Id <ClassName>", the error log's description of an element.
   std::string Describe() const;
+
+  // --- the root's services, as the kinds use them -----------------------------------------
+  // The canvas to draw with; null without a root or a canvas.
+  TGfxCanvas* Canvas() const;
+  // A picture's media-cache entry (GetImage); null without a media cache.
+  TQXIm* RequestImage(std::string_view name, bool force) const;
 
   // --- fields (the element model's state) ---------------------------------------------
   bool ResourcesLoaded = false;

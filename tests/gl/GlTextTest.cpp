@@ -25,7 +25,6 @@ class GlTextTest : public GlCanvasFixture {
     ASSERT_NE(font_, nullptr);
   }
   void TearDown() override {
-    SetGameFonts(nullptr);
     fonts_.reset();
     StopCanvas();
   }
@@ -68,9 +67,10 @@ TEST_F(GlTextTest, GlyphsLandPixelForPixelInTheirColour) {
 }
 
 TEST_F(GlTextTest, TextElementDrawsCentredGradientLines) {
-  SetGameFonts(fonts_.get());
-  TQXDB root;
-  root.Canvas = canvas_.get();
+  Services services;
+  services.canvas = canvas_.get();
+  services.fonts = fonts_.get();
+  TQXDB root(services);
   TQXText* text = new TQXText(&root);  // owned by the root
   text->SetSizeX(kSide);
   text->SetSizeY(kSide);

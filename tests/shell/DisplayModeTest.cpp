@@ -89,8 +89,8 @@ struct ModeShell {
     return t;
   }
   const TQXIm* Entry(const std::string& name) const {
-    for (int i = 0; i < Media().EntryCount(); ++i) {
-      if (Media().Entry(i).Name == name) return &Media().Entry(i);
+    for (int i = 0; i < form->Media().EntryCount(); ++i) {
+      if (form->Media().Entry(i).Name == name) return &form->Media().Entry(i);
     }
     return nullptr;
   }

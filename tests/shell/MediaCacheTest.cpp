@@ -19,8 +19,8 @@ TEST(MediaCache, OneEntryPerNameCountingRequests) {
   MediaStage s;
   s.Png("door.png", 8, 4, Red);
   const int loadsBefore = Runtime().ImForLoadPos;  // the particle texture was asked for already
-  TQXIm* a = Media().GetImage("door.png", false);
-  TQXIm* b = Media().GetImage("DOOR.PNG", false);
+  TQXIm* a = s.media.GetImage("door.png", false);
+  TQXIm* b = s.media.GetImage("DOOR.PNG", false);
   EXPECT_EQ(a, b);
   EXPECT_EQ(a->Count, 2);
   EXPECT_EQ(a->Name, "DOOR.PNG");
@@ -34,11 +34,11 @@ TEST(MediaCache, DeferredRequestsAreQueuedOnce) {
   MediaStage s;
   s.Png("a.png", 4, 4, Red);
   Runtime().LoadNow = false;
-  TQXIm* e = Media().GetImage("a.png", false);
-  Media().GetImage("a.png", false);
+  TQXIm* e = s.media.GetImage("a.png", false);
+  s.media.GetImage("a.png", false);
   EXPECT_EQ(e->Image, nullptr);
   EXPECT_EQ(Runtime().ImForLoadCount, 1);
-  TQXIm* forced = Media().GetImage("a.png", true);  // forcing loads even now
+  TQXIm* forced = s.media.GetImage("a.png", true);  // forcing loads even now
   EXPECT_NE(forced->Image, nullptr);
 }
 
@@ -46,7 +46,7 @@ TEST(MediaCache, FrameLayoutFromTheCompanionFile) {
   MediaStage s;
   s.Png("sheet.png", 40, 20, Gradient);
   s.Text("sheet.an", "4\r\n2\r\n");
-  TQXIm* e = Media().GetImage("Sheet.PNG", false);
+  TQXIm* e = s.media.GetImage("Sheet.PNG", false);
   ASSERT_NE(e->Image, nullptr);
   EXPECT_EQ(e->Image->PatternCount(), 8);
   EXPECT_EQ(e->Image->VisibleWidth(), 10);
@@ -56,24 +56,24 @@ TEST(MediaCache, FrameLayoutFromTheCompanionFile) {
 TEST(MediaCache, FoldersAndLetterCaseAreMatchedLikeTheGame) {
   MediaStage s;
   s.Png("Pics/Room/Wall.png", 4, 4, Red);
-  TQXIm* e = Media().GetImage("PICS\\room\\wall.png", false);
+  TQXIm* e = s.media.GetImage("PICS\\room\\wall.png", false);
   EXPECT_NE(e->Image, nullptr);
 }
 
 TEST(MediaCache, MissingPicturesAreRetriedBrokenOnesAreNot) {
   MediaStage s;
-  TQXIm* missing = Media().GetImage("later.png", false);
+  TQXIm* missing = s.media.GetImage("later.png", false);
   EXPECT_EQ(missing->Image, nullptr);
   EXPECT_FALSE(missing->Failed);
   s.Png("later.png", 4, 4, Red);
-  Media().GetImage("later.png", false);
+  s.media.GetImage("later.png", false);
   EXPECT_NE(missing->Image, nullptr);
 
   s.Text("broken.png", "not a picture");
-  TQXIm* broken = Media().GetImage("broken.png", false);
+  TQXIm* broken = s.media.GetImage("broken.png", false);
   EXPECT_TRUE(broken->Failed);
   s.Png("broken.png", 4, 4, Red);
-  Media().GetImage("broken.png", false);
+  s.media.GetImage("broken.png", false);
   EXPECT_EQ(broken->Image, nullptr);  // never retried
 }
 
@@ -81,10 +81,10 @@ TEST(MediaCache, UnusedPicturesAreReleasedKeptOnesStay) {
   MediaStage s;
   s.Png("a.png", 4, 4, Red);
   s.Png("b.png", 4, 4, Red);
-  TQXIm* a = Media().GetImage("a.png", false);
-  TQXIm* kept = Media().GetImage("b.png", true);
-  Media().ClearImageCounts();
-  Media().ReleaseUnusedImages();
+  TQXIm* a = s.media.GetImage("a.png", false);
+  TQXIm* kept = s.media.GetImage("b.png", true);
+  s.media.ClearImageCounts();
+  s.media.ReleaseUnusedImages();
   EXPECT_EQ(a->Image, nullptr);
   EXPECT_NE(kept->Image, nullptr);
   EXPECT_EQ(s.images.Count(), 1);
@@ -93,7 +93,7 @@ TEST(MediaCache, UnusedPicturesAreReleasedKeptOnesStay) {
 TEST(MediaCache, DeviceFinaliseForgetsEveryPicture) {
   MediaStage s;
   s.Png("a.png", 4, 4, Red);
-  TQXIm* a = Media().GetImage("a.png", false);
+  TQXIm* a = s.media.GetImage("a.png", false);
   ASSERT_NE(a->Image, nullptr);
   s.device.Finalize();
   EXPECT_EQ(a->Image, nullptr);
@@ -130,7 +130,7 @@ TEST(MediaCache, BmpMaskTakesItsColoursFromTheJpegBeside) {
   MediaStage s;
   std::filesystem::copy_file(std::string(QX_TEST_DATA_DIR) + "/resources/jpeg_baseline.jpg", s.folder + "/door_.jpg");
   s.Text("door.bmp", MaskBmp(32, 24));
-  TQXIm* e = Media().GetImage("door.bmp", false);
+  TQXIm* e = s.media.GetImage("door.bmp", false);
   ASSERT_NE(e->Image, nullptr);
   TBitmap jpeg;
   std::string error;
@@ -142,7 +142,7 @@ TEST(MediaCache, BmpMaskTakesItsColoursFromTheJpegBeside) {
   }
   // And the other way round: door_1.jpg takes its alpha from door.bmp.
   std::filesystem::copy_file(s.folder + "/door_.jpg", s.folder + "/door_1.jpg");
-  TQXIm* j = Media().GetImage("door_1.jpg", false);
+  TQXIm* j = s.media.GetImage("door_1.jpg", false);
   ASSERT_NE(j->Image, nullptr);
   EXPECT_EQ(j->Image->GetPixel(10, 0, 0) >> 24, 80u);
 }
@@ -151,14 +151,14 @@ TEST(MediaCache, LoadingProgressIsReportedWhileLoading) {
   MediaStage s;
   s.Png("a.png", 4, 4, Red);
   int progress = 0;
-  Media().OnLoadProgress = [&] { ++progress; };
-  Media().GetImage("a.png", false);
+  s.media.OnLoadProgress = [&] { ++progress; };
+  s.media.GetImage("a.png", false);
   EXPECT_EQ(progress, 0);
   Runtime().LoadingPhase = true;
   s.Png("b.png", 4, 4, Red);
-  Media().GetImage("b.png", false);
+  s.media.GetImage("b.png", false);
   EXPECT_EQ(progress, 1);
-  Media().OnLoadProgress = nullptr;
+  s.media.OnLoadProgress = nullptr;
 }
 
 }  // namespace

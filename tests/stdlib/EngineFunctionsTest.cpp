@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "builtins/Builtins.h"
 #include "elements/QXAnKey.h"
 #include "elements/QXAnim.h"
 #include "elements/QXEffect.h"
@@ -11,31 +12,27 @@
 #include "elements/QXText.h"
 #include "render/GfxTimer.h"
 #include "scene/MediaStage.h"
-#include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
 namespace qx {
 namespace {
 
 struct Engine : test::MediaStage {
+  GameLink game;
   TScriptEngine engine;
   TQXScreen* menu;
   TQXScreen* room;
-  std::vector<std::string> sounds;
+  std::vector<std::string>& sounds = sound.calls;
 
   Engine() {
-    RegisterBuiltins(engine);
-    Runtime().Root = root.get();
-    Runtime().Parts.PlaySound = [this](const std::string& f, int v) { sounds.push_back("snd " + f + " " + std::to_string(v)); };
-    Runtime().Parts.PlayMusic = [this](const std::string& f, int v) { sounds.push_back("muz " + f + " " + std::to_string(v)); };
-    Runtime().Parts.FadeOutAllMusic = [this] { sounds.push_back("fade"); };
+    game.root = root.get();
+    RegisterBuiltins(engine, game);
     menu = Add<TQXScreen>(root.get(), "MENU", 1);
     room = Add<TQXScreen>(root.get(), "ROOM", 2);
     menu->SetScript(ScriptSlot::Show, "menushow");
     room->SetScript(ScriptSlot::Show, "roomshow");
     Runtime().CurrentScreen = menu;
   }
-  ~Engine() { Runtime().Root = nullptr; }
 
   // Evaluates a call; "ERROR: ..." when it fails.
   std::string Call(const std::string& expression) {
@@ -58,7 +55,7 @@ TEST(EngineScreens, SetScreenThenLoadImSwitchesAndShows) {
   EXPECT_TRUE(rt.LoadNow);
   EXPECT_EQ(rt.CurrentScreen, e.menu);  // not yet
   // The music fades after the new screen became current and before it is shown.
-  Runtime().Parts.FadeOutAllMusic = [&e, &rt] {
+  e.sound.onFade = [&e, &rt] {
     e.sounds.push_back(std::string("fade at ") + (rt.CurrentScreen ? rt.CurrentScreen->Id : "none") + " after " +
                        std::to_string(e.scripts.runs.size()) + " runs");
   };
@@ -226,7 +223,7 @@ TEST(EngineEffects, ProcEfAdvancesByStepsOverTheTimerSpeedTimesDAnim) {
   ManualTimerClock clock;
   TGfxTimer timer(clock);
   timer.SetSpeed(10);
-  Runtime().Parts.Timer = &timer;
+  e.root->Services().timer = &timer;
   TQXEffect* fx = Effect(e);
   fx->DAnim = 2;
   fx->SetScript(ScriptSlot::Process, "fxprocess");
@@ -253,7 +250,7 @@ TEST(EngineEffects, ProcEfAdvancesByStepsOverTheTimerSpeedTimesDAnim) {
   EXPECT_EQ(e.Call("ProcEf(QXDB.MENU.FX, 1, 2)"), "");
   EXPECT_EQ(e.Call("ProcEf(3, 1)"), "");
   EXPECT_FLOAT_EQ(fx->System()->At(0).age, 0.1f);
-  Runtime().Parts.Timer = nullptr;
+  e.root->Services().timer = nullptr;
 }
 
 TEST(EngineTimer, TimerResetKeepsTheTimeSpentFromBeingCaughtUp) {
@@ -266,7 +263,7 @@ TEST(EngineTimer, TimerResetKeepsTheTimeSpentFromBeingCaughtUp) {
   int ticks = 0;
   timer.OnTimer = [&] { timer.Process(); };
   timer.OnProcess = [&] { ++ticks; };
-  Runtime().Parts.Timer = &timer;
+  e.root->Services().timer = &timer;
   timer.Reset();
   timer.Idle();  // the first frame: nothing is due before it
   ticks = 0;
@@ -280,7 +277,7 @@ TEST(EngineTimer, TimerResetKeepsTheTimeSpentFromBeingCaughtUp) {
   clock.AdvanceMs(1000);  // the same second without the reset is caught up
   timer.Idle();
   EXPECT_EQ(ticks, 30);
-  Runtime().Parts.Timer = nullptr;
+  e.root->Services().timer = nullptr;
 }
 
 TEST(EngineEvents, InitGivesFreshVariablesAndRunsEvenWhenAutoInitIsOff) {

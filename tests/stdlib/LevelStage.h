@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "builtins/Builtins.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "scene/MediaStage.h"
-#include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
 namespace qx::test {
@@ -19,18 +19,17 @@ namespace qx::test {
 inline uint32_t OpaquePixel(int, int) { return 0xFFFFFFFFu; }
 
 struct LevelStage : MediaStage {
+  GameLink game;
   TScriptEngine engine;
-  std::vector<std::string> sounds;
+  std::vector<std::string>& sounds = sound.calls;
   int32_t nextKey = 100;
 
   LevelStage() {
-    RegisterBuiltins(engine);
-    Runtime().Root = root.get();
-    Runtime().Parts.PlaySound = [this](const std::string& f, int v) { sounds.push_back(f + " " + std::to_string(v)); };
+    game.root = root.get();
+    RegisterBuiltins(engine, game);
     // A 10 x 20 picture: discs and fields take their sizes from it through ScaleX/ScaleY.
     Png("cell.png", 10, 20, OpaquePixel);
   }
-  ~LevelStage() { Runtime().Root = nullptr; }
 
   // Evaluates a native call; natives never fail and leave the result empty.
   void Call(const std::string& expression) {

@@ -226,7 +226,7 @@ TEST(Towers, ANarrowerDiscLandsOnTheStackAndTheLastLandingWins) {
   s.Call("MagicLev7Log(QXDB.LEVEL7.CTRL)");
   EXPECT_EQ(narrow->Y(), 264);
   EXPECT_EQ(VarText(s.ctrl, "OBJ"), "0");
-  EXPECT_EQ(s.sounds, std::vector<std::string>{"stop.wav 70"});
+  EXPECT_EQ(s.sounds, std::vector<std::string>{"snd stop.wav 70"});
   EXPECT_EQ(s.Win(), "1");
   EXPECT_TRUE(s.shown->Vis);
   EXPECT_FALSE(s.hanoy->Vis);
@@ -336,7 +336,7 @@ struct Rows : Logic {
   static TQXImage* Companion(TQXElement* row, int k) {
     TVar s;
     Tile(row, k)->Variables->GetLocal("S", s);
-    return static_cast<TQXImage*>(Runtime().Root->FromHandle(s.Value.ElementHandle()));
+    return static_cast<TQXImage*>(row->Root()->FromHandle(s.Value.ElementHandle()));
   }
   static std::string Faces(TQXElement* row) {
     std::string out;

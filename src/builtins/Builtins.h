@@ -1,0 +1,36 @@
+// The built-ins that act on a game: the engine built-ins (screens, events, animations,
+// effects, image lists, sounds, ini, saved state) and the level natives (task meters,
+// mini-games and logic puzzles). Chief header of src/builtins. Whoever builds the
+// interpreter pool registers them; the scene layer never sees them.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "scene/EventScripts.h"
+
+namespace qx {
+
+class TQXDB;
+class TScriptEngine;
+
+// Where the built-ins find the game they act on. The interpreters are made before the root
+// and live longer, so they hold this link; its owner (the main window, or a test) points it
+// at the root while there is one.
+struct GameLink {
+  TQXDB* root = nullptr;
+};
+
+void RegisterEngineFunctions(TScriptEngine& engine, const GameLink& game);
+void RegisterLevelFunctions(TScriptEngine& engine, const GameLink& game);
+
+// Everything a game's interpreter gets, in this order: the standard built-ins, the engine
+// built-ins and the level natives.
+void RegisterBuiltins(TScriptEngine& engine, const GameLink& game);
+
+// One interpreter of a game's pool: an engine with every built-in, then whatever `more`
+// registers (tests reach their engines through it).
+std::unique_ptr<EventInterpreter> MakeGameInterpreter(const GameLink& game,
+                                                      const std::function<void(TScriptEngine&)>& more = {});
+
+}  // namespace qx
