@@ -12,6 +12,7 @@
 
 #include "CpuClock.h"
 #include "ScriptWorkloads.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
 #include "runtime/RuntimeState.h"
@@ -47,7 +48,7 @@ class Game {
   Game() {
     ResetRuntime();
     CreateInterpreterPool([this](int) { return MakeGameInterpreter(game_); });
-    root_ = std::make_unique<TQXDB>();
+    root_ = std::make_unique<TQXDB>(ElementKinds());
     game_.root = root_.get();
     root_->SetGameFolder(std::filesystem::temp_directory_path().string());
     host_ = std::make_unique<SceneScriptHost>(root_.get());

@@ -33,7 +33,9 @@ TQXElement* ElementArg(const GameLink& game, const Params& p, int i) {
   return game.root ? game.root->FromHandle(p[i].Value.ElementHandle()) : nullptr;
 }
 
-bool Is(const TQXElement* e, const char* className) { return e && e->ClassName() == className; }
+// Exactly the class: the built-ins that name an exact class (the image lists', the animation
+// and effect controls).
+bool Exactly(const TQXElement* e, ClassId cls) { return e && e->IsExactly(cls); }
 
 void TimerReset(const TQXDB& root) {
   if (TGfxTimer* timer = root.Services().timer) timer->Reset();
@@ -56,7 +58,7 @@ TQXElement* LoadingScreen(TQXDB& root) {
 bool SetScreen(const GameLink& game, Params& p) {
   TQXElement* screen = ElementArg(game, p, 0);
   TQXDB* root = game.root;
-  if (!root || !Is(screen, "TQXScreen")) return true;
+  if (!root || !dynamic_cast<TQXScreen*>(screen)) return true;
   RuntimeState& rt = Runtime();
   rt.FocusedText = nullptr;
   rt.ImForLoadCount = 0;
@@ -83,7 +85,7 @@ bool SetScreen(const GameLink& game, Params& p) {
 
 bool FastSetScreen(const GameLink& game, Params& p) {
   TQXElement* screen = ElementArg(game, p, 0);
-  if (!game.root || !Is(screen, "TQXScreen")) return true;
+  if (!game.root || !dynamic_cast<TQXScreen*>(screen)) return true;
   SetCurrentScreen(screen);
   screen->LoadResources();
   for (int i = 1; i < p.Count(); ++i) {
@@ -111,46 +113,46 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
   add("ListAdd", [g](TScriptEngine&, Params& p, TVar&) {
     TQXElement* list = ElementArg(*g, p, 0);
     TQXElement* image = ElementArg(*g, p, 1);
-    if (Is(list, "TQXImList") && Is(image, "TQXImage")) {
+    if (Exactly(list, ClassId::ImList) && Exactly(image, ClassId::Image)) {
       static_cast<TQXImList*>(list)->Add(static_cast<TQXImage*>(image));
     }
     return true;
   });
   add("ListDel", [g](TScriptEngine&, Params& p, TVar&) {
     TQXElement* list = ElementArg(*g, p, 0);
-    if (p.Count() < 2 || !Is(list, "TQXImList")) return true;
+    if (p.Count() < 2 || !Exactly(list, ClassId::ImList)) return true;
     auto* l = static_cast<TQXImList*>(list);
     if (p[1].Value.IsString()) {
       l->Remove(p[1].Value.StrValue());
-    } else if (TQXElement* image = ElementArg(*g, p, 1); Is(image, "TQXImage")) {
+    } else if (TQXElement* image = ElementArg(*g, p, 1); Exactly(image, ClassId::Image)) {
       l->Remove(static_cast<TQXImage*>(image));
     }
     return true;
   });
   add("AnimStart", OnElement(game, [](TQXElement& el) {
-        if (Is(&el, "TQXAnim")) {
+        if (Exactly(&el, ClassId::Anim)) {
           auto& anim = static_cast<TQXAnim&>(el);
           anim.SetPos(0);
           anim.Active = true;
           anim.SetVis(true);
           anim.RunEvent("anStart", ScriptSlot::Start);
-        } else if (Is(&el, "TQXEffect")) {
+        } else if (Exactly(&el, ClassId::Effect)) {
           static_cast<TQXEffect&>(el).SetActive(true);
           el.RunEvent("anStart", ScriptSlot::Start);
         }
       }));
   add("AnimPlay", OnElement(game, [](TQXElement& el) {
-        if (!Is(&el, "TQXAnim")) return;
+        if (!Exactly(&el, ClassId::Anim)) return;
         auto& anim = static_cast<TQXAnim&>(el);
         anim.Active = true;
         if (anim.Pos() >= anim.FrameCount() - 1) anim.SetPos(0);
         anim.SetVis(true);
       }));
   add("AnimStop", OnElement(game, [](TQXElement& el) {
-        if (Is(&el, "TQXEffect")) static_cast<TQXEffect&>(el).SetActive(false);
+        if (Exactly(&el, ClassId::Effect)) static_cast<TQXEffect&>(el).SetActive(false);
       }));
   add("AnimBreak", OnElement(game, [](TQXElement& el) {
-        if (!Is(&el, "TQXEffect")) return;
+        if (!Exactly(&el, ClassId::Effect)) return;
         auto& fx = static_cast<TQXEffect&>(el);
         if (fx.System()) fx.System()->StopEmission(true);
         fx.SetActive(false);
@@ -200,8 +202,8 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
   add("ProcEf", [g](TScriptEngine&, Params& p, TVar& r) {
     if (p.Count() != 2 || p[0].Value.Kind() != ValueKind::Element) return true;
     r.Value = ScriptValue::Int(0);
-    if (TQXElement* el = ElementArg(*g, p, 0); Is(el, "TQXEffect")) {
-      static_cast<TQXEffect*>(el)->AdvanceSteps(p[1].Value.ToDouble());
+    if (auto* effect = dynamic_cast<TQXEffect*>(ElementArg(*g, p, 0))) {
+      effect->AdvanceSteps(p[1].Value.ToDouble());
     }
     return true;
   });

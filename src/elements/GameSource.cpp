@@ -10,6 +10,7 @@
 
 #include "base/Ascii.h"
 #include "base/CodePage.h"
+#include "elements/ElementKinds.h"
 
 namespace qx {
 namespace {
@@ -126,7 +127,7 @@ void ReadElement(const YAML::Node& node, const std::string& path, const ClassInf
   if (!classNode || !classNode.IsScalar()) throw SourceError(node.Mark(), path, "the element has no class");
   const ClassInfo* cls = FindClass(classNode.Scalar());
   if (!cls) throw SourceError(classNode.Mark(), path, "unknown class '" + classNode.Scalar() + "'");
-  if (parent ? !cls->AllowsParent(parent->name) : cls->name != "TQXDB") {
+  if (parent ? !cls->AllowsParent(parent->name) : cls->id != ClassId::DB) {
     throw SourceError(classNode.Mark(), path,
                       parent ? cls->name + " cannot be a child of " + parent->name : "the root must be a TQXDB");
   }

@@ -1,7 +1,8 @@
 // Readable game sources: a game as YAML that a person can write and diff. The document is
 // the root element's mapping; every element is a mapping with its `class`, its published
 // properties by name (any letter case) and an optional `children` list. Text is UTF-8 in
-// the source and code page 1251 in the game.
+// the source and code page 1251 in the game. It sits with the element kinds: what a source
+// leaves out is the kind's default, which only the kinds know.
 #pragma once
 
 #include <string>

@@ -22,7 +22,7 @@ namespace {
 std::vector<TQXAnKey*> KeysOf(TQXElement& anim) {
   std::vector<TQXAnKey*> keys;
   for (TQXElement* c : anim.Children()) {
-    if (c->ClassName() == "TQXAnKey") keys.push_back(static_cast<TQXAnKey*>(c));
+    if (auto* key = dynamic_cast<TQXAnKey*>(c)) keys.push_back(key);
   }
   return keys;
 }
@@ -30,7 +30,7 @@ std::vector<TQXAnKey*> KeysOf(TQXElement& anim) {
 std::vector<TQXImage*> PicturesOf(TQXElement& key) {
   std::vector<TQXImage*> pictures;
   for (TQXElement* c : key.Children()) {
-    if (c->ClassName() == "TQXImage") pictures.push_back(static_cast<TQXImage*>(c));
+    if (auto* picture = dynamic_cast<TQXImage*>(c)) pictures.push_back(picture);
   }
   return pictures;
 }
@@ -42,6 +42,8 @@ struct Track {
 };
 
 }  // namespace
+
+const ClassInfo& TQXAnim::Class() const { return ClassEntry(ClassId::Anim); }
 
 TQXAnim::TQXAnim(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
 

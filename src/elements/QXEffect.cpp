@@ -18,6 +18,8 @@ double TicksPerSecond(const TQXElement& e) {
 }
 }  // namespace
 
+const ClassInfo& TQXEffect::Class() const { return ClassEntry(ClassId::Effect); }
+
 TQXEffect::TQXEffect(TQXElement* parent) : TQXElement(parent) { SetVis(true); }
 
 TQXEffect::~TQXEffect() = default;

@@ -6,10 +6,12 @@
 
 namespace qx {
 
+const ClassInfo& TQXExAnim::Class() const { return ClassEntry(ClassId::ExAnim); }
+
 TQXExAnim::TQXExAnim(TQXElement* parent) : TQXElement(parent) {}
 
 TQXAnim* TQXExAnim::Target() {
-  if (!target_ && Root()) target_ = static_cast<TQXAnim*>(Root()->FindTopLevel(obAnim_, "TQXAnim"));
+  if (!target_ && Root()) target_ = static_cast<TQXAnim*>(Root()->FindTopLevel(obAnim_, ClassId::Anim));
   return target_;
 }
 

@@ -7,10 +7,12 @@
 
 namespace qx {
 
+const ClassInfo& TQXExScreen::Class() const { return ClassEntry(ClassId::ExScreen); }
+
 TQXExScreen::TQXExScreen(TQXElement* parent) : TQXElement(parent) {}
 
 TQXScreen* TQXExScreen::Target() {
-  if (!target_ && Root()) target_ = static_cast<TQXScreen*>(Root()->FindTopLevel(obScreen_, "TQXScreen"));
+  if (!target_ && Root()) target_ = static_cast<TQXScreen*>(Root()->FindTopLevel(obScreen_, ClassId::Screen));
   return target_;
 }
 

@@ -12,6 +12,8 @@
 
 namespace qx {
 
+const ClassInfo& TQXImList::Class() const { return ClassEntry(ClassId::ImList); }
+
 TQXImList::TQXImList(TQXElement* parent) : TQXElement(parent) { NoMsQXDB = true; }
 
 void TQXImList::SetSizeX(int32_t v) {
@@ -214,7 +216,8 @@ bool TQXImList::SetPropValue(const std::string& name, const ScriptValue& value) 
     auto [p, ec] = std::from_chars(part.data(), part.data() + part.size(), key);
     if (!part.empty() && ec == std::errc() && p == part.data() + part.size() && Root()) {
       TQXElement* found = Root()->FindByKey(key);
-      if (found && found->ClassName() == "TQXImage") Add(static_cast<TQXImage*>(found));
+      // Exactly an image, as the list's contents ask.
+      if (found && found->IsExactly(ClassId::Image)) Add(static_cast<TQXImage*>(found));
     }
     start = end + 1;
   }

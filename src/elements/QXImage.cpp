@@ -25,6 +25,8 @@ double HitAngle(double dx, double dy) {
 
 int32_t ToThousandths(double v) { return RoundToInt32(v * 1000.0); }
 
+const ClassInfo& TQXImage::Class() const { return ClassEntry(ClassId::Image); }
+
 TQXImage::TQXImage(TQXElement* parent) : TQXElement(parent) {}
 
 void TQXImage::SetScale(double v) { scaleMilli_ = ToThousandths(v); }

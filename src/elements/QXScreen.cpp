@@ -7,6 +7,8 @@
 
 namespace qx {
 
+const ClassInfo& TQXScreen::Class() const { return ClassEntry(ClassId::Screen); }
+
 TQXScreen::TQXScreen(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
 
 std::string TQXScreen::ImBack() const { return back_ ? back_->Name : std::string(); }
@@ -31,6 +33,10 @@ void TQXScreen::Render(int32_t layer, uint32_t color, double offsetX, double off
     RunEvent("Render", ScriptSlot::Render);
   }
   TQXElement::Render(layer, color, offsetX, offsetY, flag);
+}
+
+void TQXScreen::DoInit() {
+  if (AutoInit) TQXElement::DoInit();
 }
 
 TQXElement* TQXScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t alphaThreshold) {

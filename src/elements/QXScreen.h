@@ -21,6 +21,9 @@ class TQXScreen : public TQXElement {
   // The background (in its layer; it does not move with the screen's X/Y), the Render
   // event, then the children.
   void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
+  // A screen whose AutoInit is off takes no part in the Init pass: its whole subtree is
+  // skipped (the built-in Init still initialises it through DoInitPr).
+  void DoInit() override;
 
   // The background picture: writing requests it from the media cache and, when it is
   // loaded, takes its size; reading gives the cache entry's name.

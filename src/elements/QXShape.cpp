@@ -6,6 +6,8 @@
 
 namespace qx {
 
+const ClassInfo& TQXShape::Class() const { return ClassEntry(ClassId::Shape); }
+
 TQXShape::TQXShape(TQXElement* parent) : TQXElement(parent) {}
 
 TQXElement* TQXShape::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {

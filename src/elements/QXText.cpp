@@ -5,11 +5,18 @@
 #include "base/Log.h"
 #include "render/GfxCanvas.h"
 #include "resources/GfxFont.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
 
 namespace qx {
 
+const ClassInfo& TQXText::Class() const { return ClassEntry(ClassId::Text); }
+
 TQXText::TQXText(TQXElement* parent) : TQXElement(parent) {}
+
+TQXText::~TQXText() {
+  if (Runtime().FocusedText == this) Runtime().FocusedText = nullptr;
+}
 
 TQXElement* TQXText::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {
   const bool eligible = Vis ? MousedVis : MousedNotVis;
@@ -56,6 +63,13 @@ void TQXText::Render(int32_t layer, uint32_t color, double offsetX, double offse
     if (!ownerErrorLogged_) LogError("text", Describe() + ": " + e.what());
     ownerErrorLogged_ = true;
   }
+}
+
+bool TQXText::GetPropValue(const std::string& name, ScriptValue& value) {
+  if (TQXElement::GetPropValue(name, value)) return true;
+  if (name != "TEXTSZ") return false;
+  value = ScriptValue::Float(TextWidth());
+  return true;
 }
 
 double TQXText::TextWidth() const {

@@ -1,7 +1,6 @@
 #include "scene/GameFile.h"
 
 #include <cstring>
-#include <map>
 #include <memory>
 
 #include "base/Log.h"
@@ -296,31 +295,5 @@ ElementRecord RecordOf(TQXElement& element) {
 }
 
 std::string WriteElementData(TQXElement& element) { return WriteRecord(RecordOf(element)); }
-
-const std::vector<PropValue>& DefaultValues(const ClassInfo& cls) {
-  static std::map<const ClassInfo*, std::vector<PropValue>> cache;
-  auto it = cache.find(&cls);
-  if (it != cache.end()) return it->second;
-  // A fresh element under a chain of allowed parents up to a root of its own.
-  TQXDB root;
-  TQXElement* element = &root;
-  if (cls.name != "TQXDB") {
-    std::vector<const ClassInfo*> chain{&cls};
-    while (chain.back()->allowedParents.front() != "TQXDB") {
-      chain.push_back(FindClass(chain.back()->allowedParents.front()));
-    }
-    for (auto c = chain.rbegin(); c != chain.rend(); ++c) element = element->CreateChild((*c)->name);
-  }
-  std::vector<PropValue> values;
-  for (int i = 0; i < static_cast<int>(cls.props.size()); ++i) values.push_back(element->GetProp(i));
-  return cache.emplace(&cls, std::move(values)).first->second;
-}
-
-ElementRecord DefaultRecord(const ClassInfo& cls) {
-  ElementRecord rec;
-  rec.cls = &cls;
-  rec.values = DefaultValues(cls);
-  return rec;
-}
 
 }  // namespace qx

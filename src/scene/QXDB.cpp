@@ -8,7 +8,6 @@
 #include "base/CodePage.h"
 #include "base/Log.h"
 #include "base/SafeFile.h"
-#include "elements/QXScreen.h"
 #include "render/GfxDevice.h"
 #include "render/GfxTimer.h"
 #include "resources/GfxFont.h"
@@ -25,7 +24,12 @@
 
 namespace qx {
 
-TQXDB::TQXDB(const qx::Services& services) : TQXElement(nullptr), services_(services) { BecomeRoot(this); }
+TQXDB::TQXDB(const ElementFactory& kinds, const qx::Services& services)
+    : TQXElement(nullptr), kinds_(kinds), services_(services) {
+  BecomeRoot(this);
+}
+
+const ClassInfo& TQXDB::Class() const { return ClassEntry(ClassId::DB); }
 
 void SetCurrentScreen(TQXElement* screen) {
   RuntimeState& rt = Runtime();
@@ -55,9 +59,9 @@ TQXElement* TQXDB::FromHandle(uint32_t handle) const {
   return handles_[handle - 1];
 }
 
-TQXElement* TQXDB::FindTopLevel(int32_t key, std::string_view className) const {
+TQXElement* TQXDB::FindTopLevel(int32_t key, ClassId cls) const {
   for (TQXElement* child : Children()) {
-    if (child->Key == key && child->ClassName() == className) return child;
+    if (child->Key == key && child->IsExactly(cls)) return child;
   }
   return nullptr;
 }
@@ -115,8 +119,10 @@ bool TQXDB::LoadGame() {
 
 void TQXDB::MarkAlwaysLoaded() {
   for (TQXElement* child : Children()) {
-    if (child->ClassName() != "TQXScreen") continue;
-    child->LoadMark = static_cast<TQXScreen*>(child)->AllwaysLoad;
+    // Exactly a screen, as the screen change asks; its AllwaysLoad is a published field.
+    PropValue always;
+    if (!child->IsExactly(ClassId::Screen) || !child->GetField(PropField::AllwaysLoad, always)) continue;
+    child->LoadMark = always.i != 0;
     if (child->LoadMark) child->LoadResources();
   }
 }

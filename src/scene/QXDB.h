@@ -15,14 +15,16 @@
 
 namespace qx {
 
+class ElementFactory;
 class TXParticleManager;
 class TIniFile;
 
 class TQXDB : public TQXElement {
  public:
-  // The root of a game, with the services its elements and the built-ins use (what the
-  // main window owns; tests give what they need).
-  explicit TQXDB(const qx::Services& services = {});
+  // The root of a game. `kinds` makes its elements (the element kinds' ElementKinds()); the
+  // services are what its elements and the built-ins use (what the main window owns; tests
+  // give what they need). Both must outlive the root.
+  explicit TQXDB(const ElementFactory& kinds, const qx::Services& services = {});
   ~TQXDB() override;
 
   const ClassInfo& Class() const override;
@@ -41,6 +43,8 @@ class TQXDB : public TQXElement {
   const std::string& IniFile() const { return iniFile_; }
   const std::string& SoundFile() const { return soundFile_; }
 
+  // The factory the tree's elements are made by.
+  const ElementFactory& Kinds() const { return kinds_; }
   // The services the root was made with. Tests may change them while nothing uses them.
   const qx::Services& Services() const { return services_; }
   qx::Services& Services() { return services_; }
@@ -114,8 +118,9 @@ class TQXDB : public TQXElement {
   void ReleaseHandle(uint32_t handle);
   // The element of a handle; nullptr for 0, stale or unknown handles.
   TQXElement* FromHandle(uint32_t handle) const;
-  // The first top-level child with this Key whose class is exactly `className`.
-  TQXElement* FindTopLevel(int32_t key, std::string_view className) const;
+  // The first top-level child with this Key whose class is exactly `cls` (embedded screens
+  // and animations show exactly a screen or an animation, not a class derived from one).
+  TQXElement* FindTopLevel(int32_t key, ClassId cls) const;
   // The first top-level child whose Id equals `name` upper-cased.
   TQXElement* FindChildById(const std::string& name) const;
 
@@ -136,6 +141,7 @@ class TQXDB : public TQXElement {
   // The frame timer re-reads its clock: the time spent so far is not caught up.
   void ResetTimer();
 
+  const ElementFactory& kinds_;
   qx::Services services_;
   TGameFs ownFiles_{"."};
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;

@@ -5,10 +5,10 @@
 
 #include "base/Log.h"
 #include "base/WrapInt.h"
-#include "elements/QXText.h"
 #include "runtime/MediaCache.h"
 #include "runtime/RuntimeState.h"
 #include "runtime/Trace.h"
+#include "scene/ElementFactory.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 
@@ -44,7 +44,6 @@ TQXElement::~TQXElement() {
   if (rt.PendingScreen == this) rt.PendingScreen = nullptr;
   if (rt.CursorElement == this) rt.CursorElement = nullptr;
   if (rt.MousedElement == this) rt.MousedElement = nullptr;
-  if (static_cast<TQXElement*>(rt.FocusedText) == this) rt.FocusedText = nullptr;
   if (Scripts().CurrentElement == this) Scripts().CurrentElement = nullptr;
 }
 
@@ -68,9 +67,9 @@ bool TQXElement::BringToFront() {
 
 TQXElement* TQXElement::CreateChild(std::string_view className) {
   const ClassInfo* info = FindClass(className);
-  if (!info || !info->AllowsParent(ClassName()) || info->name == "TQXDB") return nullptr;
+  if (!info || !info->AllowsParent(ClassName()) || info->id == ClassId::DB || !root_) return nullptr;
   // The constructor links the child into this element's children, which own it.
-  return info->create(this).release();
+  return root_->Kinds().Create(*info, *this);
 }
 
 namespace {
@@ -192,8 +191,6 @@ void TQXElement::DoMouseMove() { RunEvent("ms_Move", ScriptSlot::MouseMove); }
 void TQXElement::DoUpdate() { RunEvent("Update", ScriptSlot::Update); }
 
 void TQXElement::DoInit() {
-  // A screen that does not take part in the Init pass skips its whole subtree.
-  if (!AutoInit && ClassName() == "TQXScreen") return;
   Variables = std::make_unique<TVarList>();
   RunEvent("Init", ScriptSlot::Init, Variables.get());
   for (TQXElement* child : children_) child->DoInit();
@@ -446,9 +443,6 @@ bool TQXElement::GetSpecialValue(const std::string& name, ScriptValue& value) {
     value = ScriptValue::Int(GetSizeX());
   } else if (name == "SZY") {
     value = ScriptValue::Int(GetSizeY());
-  } else if (name == "TEXTSZ") {
-    if (ClassName() != "TQXText") return false;
-    value = ScriptValue::Float(static_cast<TQXText*>(this)->TextWidth());
   } else if (name == "MOUSEIN") {
     value = ScriptValue::Bool(rt.MousedElement == this);
   } else if (name == "MSDX") {

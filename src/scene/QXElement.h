@@ -47,6 +47,10 @@ class TQXElement {
   // The registry entry of the element's exact class.
   virtual const ClassInfo& Class() const = 0;
   const std::string& ClassName() const { return Class().name; }
+  // Whether the element's class is exactly `id`, not one derived from it: for the rules that
+  // ask for the exact class. Where a rule takes the class or one derived from it, the type
+  // system answers (dynamic_cast).
+  bool IsExactly(ClassId id) const { return Class().id == id; }
 
   // --- the virtual operations, in slot order ---------------------------------------------
   virtual void SetVis(bool v);
@@ -99,7 +103,8 @@ class TQXElement {
   // it receives the element that follows the found one in pre-order outside its subtree,
   // within this subtree (nullptr when none).
   TQXElement* FindByKey(int32_t key, TQXElement** next = nullptr);
-  // A child of this element's class registry entry; nullptr when the registry refuses it.
+  // A child of the named class, made by the root's factory; nullptr when the registry
+  // refuses it under this element's class (or there is no root).
   TQXElement* CreateChild(std::string_view className);
   // Clears ResourcesLoaded on the whole subtree.
   void ResetResources();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/Log.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXText.h"
 #include "resources/PngWriter.h"
 #include "runtime/ParticleSystem.h"
@@ -144,7 +145,7 @@ bool TFormMain::FormCreate() {
 }
 
 void TFormMain::CreateRoot() {
-  root_ = std::make_unique<TQXDB>(services_);
+  root_ = std::make_unique<TQXDB>(ElementKinds(), services_);
   host_ = std::make_unique<SceneScriptHost>(root_.get());
   SetHost(host_.get());
   game_.root = root_.get();

@@ -1,5 +1,6 @@
 // Text drawn through OpenGL with a real font record (DejaVu Sans made by qxtool), checked
 // pixel by pixel against the glyph image (headless, Mesa).
+#include "elements/ElementKinds.h"
 #include "elements/QXText.h"
 #include "gl/GlCanvasFixture.h"
 #include "resources/GfxFont.h"
@@ -70,7 +71,7 @@ TEST_F(GlTextTest, TextElementDrawsCentredGradientLines) {
   Services services;
   services.canvas = canvas_.get();
   services.fonts = fonts_.get();
-  TQXDB root(services);
+  TQXDB root(ElementKinds(), services);
   TQXText* text = new TQXText(&root);  // owned by the root
   text->SetSizeX(kSide);
   text->SetSizeY(kSide);

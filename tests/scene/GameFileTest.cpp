@@ -138,7 +138,7 @@ TEST(GameFileRoundTrip, WritingWhatWasReadGivesTheSameBytes) {
     test::SceneFixture f;
     InstantiateRecord(*f.root, gen.Make(*FindClass("TQXDB"), 4));
     const std::string first = WriteElementData(*f.root);
-    TQXDB again(f.root->Services());  // the same media cache and files
+    TQXDB again(ElementKinds(), f.root->Services());  // the same media cache and files
     again.SetGameFolder(f.folder.path().string());  // its random state and ini names stay in there
     ASSERT_TRUE(ReadElementData(again, first));
     EXPECT_EQ(WriteElementData(again), first) << round;

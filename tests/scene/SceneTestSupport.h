@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ScratchFiles.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
@@ -91,7 +92,7 @@ class SceneFixture {
     services.archive = archive;
     services.files = &files;
     services.sound = &sound;
-    root = std::make_unique<TQXDB>(services);
+    root = std::make_unique<TQXDB>(ElementKinds(), services);
     // Files the tree names (a state file, an ini) land in a scratch game folder, not in
     // whatever folder the tests run in.
     root->SetGameFolder(folder.path().string());

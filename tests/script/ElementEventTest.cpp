@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "ConformanceCases.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
 #include "runtime/RuntimeState.h"
@@ -34,7 +35,7 @@ class EventScene {
     CreateInterpreterPool([this](int index) {
       return MakeGameInterpreter(game, [this, index](TScriptEngine& engine) { engines[static_cast<size_t>(index)] = &engine; });
     });
-    root = std::make_unique<TQXDB>();
+    root = std::make_unique<TQXDB>(ElementKinds());
     game.root = root.get();
     root->SetGameFolder(folder_.string());
     host = std::make_unique<SceneScriptHost>(root.get());
