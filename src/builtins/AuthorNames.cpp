@@ -31,7 +31,10 @@ std::vector<AuthorName> AuthorNames() {
   AddRegistered(out, "standard", RegisterStandardFunctions);
   const GameLink noGame;  // the names only: nothing runs
   AddRegistered(out, "engine", [&](TScriptEngine& e) { RegisterEngineFunctions(e, noGame); });
-  AddRegistered(out, "level", [&](TScriptEngine& e) { RegisterLevelFunctions(e, noGame); });
+  AddRegistered(out, "level", [&](TScriptEngine& e) {
+    RegisterLevelFunctions(e, noGame);
+    RegisterLogicFunctions(e, noGame);
+  });
   for (const SpecialName& s : SpecialNames()) out.push_back({"special", s.name});
   std::stable_sort(out.begin(), out.end(), [](const AuthorName& a, const AuthorName& b) { return a.kind < b.kind; });
   return out;

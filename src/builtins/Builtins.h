@@ -1,6 +1,6 @@
 // The built-ins that act on a game: the engine built-ins (screens, events, animations,
-// effects, image lists, sounds, ini, saved state) and the level natives (task meters,
-// mini-games and logic puzzles). Chief header of src/builtins. Whoever builds the
+// effects, image lists, sounds, ini, saved state), the level natives (task meters and
+// mini-games) and the logic-puzzle natives. Chief header of src/builtins. Whoever builds the
 // interpreter pool registers them; the scene layer never sees them.
 #pragma once
 
@@ -23,9 +23,10 @@ struct GameLink {
 
 void RegisterEngineFunctions(TScriptEngine& engine, const GameLink& game);
 void RegisterLevelFunctions(TScriptEngine& engine, const GameLink& game);
+void RegisterLogicFunctions(TScriptEngine& engine, const GameLink& game);
 
 // Everything a game's interpreter gets, in this order: the standard built-ins, the engine
-// built-ins and the level natives.
+// built-ins, the level natives and the logic-puzzle natives.
 void RegisterBuiltins(TScriptEngine& engine, const GameLink& game);
 
 // One interpreter of a game's pool: an engine with every built-in, then whatever `more`

@@ -12,6 +12,7 @@
 #include "elements/QXScreen.h"
 #include "elements/QXText.h"
 #include "builtins/Builtins.h"
+#include "builtins/ElementArgs.h"
 #include "render/GfxTimer.h"
 #include "resources/GameFs.h"
 #include "resources/GfxImage.h"
@@ -26,12 +27,6 @@ namespace qx {
 namespace {
 
 using Params = TVarList;
-
-// The element an argument refers to, or nullptr.
-TQXElement* ElementArg(const GameLink& game, const Params& p, int i) {
-  if (i >= p.Count() || p[i].Value.Kind() != ValueKind::Element) return nullptr;
-  return game.root ? game.root->FromHandle(p[i].Value.ElementHandle()) : nullptr;
-}
 
 // Exactly the class: the built-ins that name an exact class (the image lists', the animation
 // and effect controls).
@@ -94,14 +89,6 @@ bool FastSetScreen(const GameLink& game, Params& p) {
   screen->DoShow();
   TimerReset(*game.root);
   return true;
-}
-
-// A sound id through the sound table: the file and its volume, and who plays it.
-SoundPlayer* LookupSound(const GameLink& game, const Params& p, std::string& file, int32_t& volume) {
-  volume = 0;
-  if (!game.root) return nullptr;
-  game.root->LookupSound(p[0].Value.ToText(), file, volume);
-  return file.empty() ? nullptr : game.root->Services().sound;
 }
 
 }  // namespace
@@ -264,14 +251,14 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
     if (p.Count() != 1) return false;
     std::string file;
     int32_t volume = 0;
-    if (SoundPlayer* sound = LookupSound(*g, p, file, volume)) sound->PlaySound(file, volume);
+    if (SoundPlayer* sound = TableSound(g->root, p[0].Value.ToText(), file, volume)) sound->PlaySound(file, volume);
     return true;
   });
   add("PlayMuz", [g](TScriptEngine&, Params& p, TVar&) {
     if (p.Count() != 1) return false;
     std::string file;
     int32_t volume = 0;
-    if (SoundPlayer* sound = LookupSound(*g, p, file, volume)) sound->PlayMusic(file, volume);
+    if (SoundPlayer* sound = TableSound(g->root, p[0].Value.ToText(), file, volume)) sound->PlayMusic(file, volume);
     return true;
   });
   add("StopMuz", [g](TScriptEngine&, Params& p, TVar&) {

@@ -10,6 +10,7 @@ void RegisterBuiltins(TScriptEngine& engine, const GameLink& game) {
   RegisterStandardFunctions(engine);
   RegisterEngineFunctions(engine, game);
   RegisterLevelFunctions(engine, game);
+  RegisterLogicFunctions(engine, game);
 }
 
 std::unique_ptr<EventInterpreter> MakeGameInterpreter(const GameLink& game,

@@ -7,7 +7,7 @@
 #include "base/Random.h"
 #include "elements/QXAnim.h"
 #include "elements/QXText.h"
-#include "stdlib/LevelStage.h"
+#include "builtins/LevelStage.h"
 
 namespace qx {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "elements/QXText.h"
-#include "stdlib/LevelStage.h"
+#include "builtins/LevelStage.h"
 
 namespace qx {
 namespace {
