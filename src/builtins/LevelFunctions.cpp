@@ -7,10 +7,10 @@
 // same rules in LogicFunctions.cpp.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <string>
 #include <vector>
 
+#include "base/IntText.h"
 #include "builtins/Builtins.h"
 #include "builtins/NativeSupport.h"
 #include "elements/QXImage.h"
@@ -245,8 +245,7 @@ Board BoardCells(TQXElement& board) {
 // A group label as a number; -1 for "x" and anything else that is none.
 int LabelNumber(const std::string& tag) {
   int n = -1;
-  const auto [end, ec] = std::from_chars(tag.data(), tag.data() + tag.size(), n);
-  return ec == std::errc() && end == tag.data() + tag.size() ? n : -1;
+  return ParseWholeInt(tag, n) ? n : -1;
 }
 
 // One labelling pass: labels flow to same-coloured neighbours below and to the right, and

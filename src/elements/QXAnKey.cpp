@@ -20,10 +20,9 @@ void TQXAnKey::SetCount(uint16_t v) {
   RebuildAnimation();
 }
 
-bool TQXAnKey::LoadFromData(std::string_view data) {
-  const bool ok = TQXElement::LoadFromData(data);
+void TQXAnKey::LoadFromRecord(const ElementRecord& record) {
+  TQXElement::LoadFromRecord(record);
   RebuildAnimation();
-  return ok;
 }
 
 bool TQXAnKey::ReadField(PropField field, PropValue& v) {

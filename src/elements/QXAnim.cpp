@@ -1,10 +1,10 @@
 #include "elements/QXAnim.h"
 
-#include <charconv>
 #include <cmath>
 #include <map>
 
 #include "base/Ascii.h"
+#include "base/IntText.h"
 #include "elements/PictureDraw.h"
 #include "elements/Placement.h"
 #include "elements/QXAnKey.h"
@@ -47,17 +47,9 @@ const ClassInfo& TQXAnim::Class() const { return ClassEntry(ClassId::Anim); }
 
 TQXAnim::TQXAnim(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
 
-std::string TQXAnim::ImBack() const { return back_ ? back_->Name : std::string(); }
-
-void TQXAnim::SetImBack(const std::string& name) {
-  back_ = name.empty() ? nullptr : RequestImage(name, false);
-  if (const TGfxImage* picture = Background()) {
-    sizeX_ = picture->VisibleWidth();
-    sizeY_ = picture->VisibleHeight();
-  }
-}
-
-TGfxImage* TQXAnim::Background() const { return back_ ? back_->Image : nullptr; }
+std::string TQXAnim::ImBack() const { return back_.Name(); }
+void TQXAnim::SetImBack(const std::string& name) { back_.Set(*this, name, sizeX_, sizeY_); }
+TGfxImage* TQXAnim::Background() const { return back_.Image(); }
 
 void TQXAnim::SetPos(int32_t v) {
   pos_ = v;
@@ -314,8 +306,7 @@ bool TQXAnim::GetPropValue(const std::string& name, ScriptValue& value) {
     if (name[4] != '[' || name.back() != ']') return false;
     const std::string_view number = std::string_view(name).substr(5, name.size() - 6);
     int64_t n = 0;
-    auto [p, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
-    if (number.empty() || ec != std::errc() || p != number.data() + number.size()) return false;
+    if (!ParseWholeInt(number, n)) return false;
     value = ScriptValue::Int(0);
     const bool exists = pos_ >= 0 && pos_ < FrameCount();
     if (!exists || n < 1 || n > static_cast<int64_t>(frames_[static_cast<size_t>(pos_)].size())) return true;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "elements/BackPicture.h"
 #include "scene/QXElement.h"
 
 namespace qx {
@@ -74,7 +75,7 @@ class TQXAnim : public TQXElement {
   bool WriteField(PropField field, const PropValue& value) override;
 
  private:
-  TQXIm* back_ = nullptr;
+  TBackPicture back_;
   int32_t sizeX_ = 0, sizeY_ = 0;
   int32_t pos_ = 0;
   std::vector<std::vector<AnimItem>> frames_;

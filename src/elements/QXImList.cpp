@@ -1,10 +1,10 @@
 #include "elements/QXImList.h"
 
 #include <algorithm>
-#include <charconv>
 #include <numbers>
 
 #include "base/Ascii.h"
+#include "base/IntText.h"
 #include "elements/QXImage.h"
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
@@ -213,8 +213,7 @@ bool TQXImList::SetPropValue(const std::string& name, const ScriptValue& value) 
     if (end == std::string::npos) end = text.size();
     const std::string_view part = TrimBlanks(std::string_view(text).substr(start, end - start));
     int32_t key = 0;
-    auto [p, ec] = std::from_chars(part.data(), part.data() + part.size(), key);
-    if (!part.empty() && ec == std::errc() && p == part.data() + part.size() && Root()) {
+    if (ParseWholeInt(part, key) && Root()) {
       TQXElement* found = Root()->FindByKey(key);
       // Exactly an image, as the list's contents ask.
       if (found && found->IsExactly(ClassId::Image)) Add(static_cast<TQXImage*>(found));

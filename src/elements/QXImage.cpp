@@ -55,13 +55,8 @@ int32_t TQXImage::GetSizeY() {
   return p ? RoundToInt32(Scale() * p->VisibleHeight() * ScaleY) : 0;
 }
 
-int32_t TQXImage::GetAbsX() {
-  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
-}
-
-int32_t TQXImage::GetAbsY() {
-  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
-}
+int32_t TQXImage::GetAbsX() { return AnchoredAbsX(*this, GetSizeX(), PosHor); }
+int32_t TQXImage::GetAbsY() { return AnchoredAbsY(*this, GetSizeY(), PosVert); }
 
 void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
   if (!ResourcesLoaded) LoadResources();
@@ -118,8 +113,7 @@ TQXElement* TQXImage::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margi
     if (PosVert == pvBottom) cy += hi;
   }
   if (TQXElement* child = TQXElement::HitTest(layer, cx, cy, margin, alphaThreshold)) return child;
-  const bool eligible = Vis ? MousedVis : MousedNotVis;
-  if (layer != Order() || !eligible || !entry_) return nullptr;
+  if (layer != Order() || !TakesMouse() || !entry_) return nullptr;
   return PixelHit(x, y, margin, alphaThreshold) ? this : nullptr;
 }
 

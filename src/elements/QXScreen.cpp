@@ -11,17 +11,9 @@ const ClassInfo& TQXScreen::Class() const { return ClassEntry(ClassId::Screen); 
 
 TQXScreen::TQXScreen(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
 
-std::string TQXScreen::ImBack() const { return back_ ? back_->Name : std::string(); }
-
-void TQXScreen::SetImBack(const std::string& name) {
-  back_ = name.empty() ? nullptr : RequestImage(name, false);
-  if (const TGfxImage* picture = Background()) {
-    sizeX_ = picture->VisibleWidth();
-    sizeY_ = picture->VisibleHeight();
-  }
-}
-
-TGfxImage* TQXScreen::Background() const { return back_ ? back_->Image : nullptr; }
+std::string TQXScreen::ImBack() const { return back_.Name(); }
+void TQXScreen::SetImBack(const std::string& name) { back_.Set(*this, name, sizeX_, sizeY_); }
+TGfxImage* TQXScreen::Background() const { return back_.Image(); }
 
 void TQXScreen::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
   if (!ResourcesLoaded) LoadResources();
@@ -42,7 +34,7 @@ void TQXScreen::DoInit() {
 TQXElement* TQXScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t alphaThreshold) {
   // The screen's own margin (Agro) replaces the incoming one for everything inside it.
   TQXElement* hit = TQXElement::HitTest(layer, x, y, Agro, alphaThreshold);
-  if (!hit && (Vis || MousedNotVis) && layer == Order() && Modal) return this;
+  if (!hit && TakesPart() && layer == Order() && Modal) return this;
   return hit;
 }
 

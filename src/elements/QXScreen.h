@@ -1,12 +1,12 @@
 // TQXScreen: one page of the game, a background picture and the elements on it.
 #pragma once
 
+#include "elements/BackPicture.h"
 #include "scene/QXElement.h"
 
 namespace qx {
 
 class TGfxImage;
-struct TQXIm;
 
 class TQXScreen : public TQXElement {
  public:
@@ -41,7 +41,7 @@ class TQXScreen : public TQXElement {
   bool WriteField(PropField field, const PropValue& value) override;
 
  private:
-  TQXIm* back_ = nullptr;
+  TBackPicture back_;
   int32_t sizeX_ = 0, sizeY_ = 0;
 };
 

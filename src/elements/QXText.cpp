@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Log.h"
+#include "elements/Placement.h"
 #include "render/GfxCanvas.h"
 #include "resources/GfxFont.h"
 #include "runtime/RuntimeState.h"
@@ -19,11 +20,7 @@ TQXText::~TQXText() {
 }
 
 TQXElement* TQXText::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {
-  const bool eligible = Vis ? MousedVis : MousedNotVis;
-  if (!eligible || layer != Order()) return nullptr;
-  const int64_t left = X(), top = Y();
-  if (x >= left && x <= left + sizeX_ && y >= top && y <= top + sizeY_) return this;
-  return nullptr;
+  return BoxHit(*this, layer, x, y, sizeX_, sizeY_);
 }
 
 void TQXText::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {

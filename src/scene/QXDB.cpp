@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <charconv>
 #include <filesystem>
 
 #include "base/CodePage.h"
+#include "base/IntText.h"
 #include "base/Log.h"
 #include "base/SafeFile.h"
 #include "render/GfxDevice.h"
@@ -188,13 +188,8 @@ void SplitReference(std::string_view reference, std::string& section, std::strin
   key = std::string(TrimBlanks(dot == std::string_view::npos ? reference : reference.substr(dot + 1)));
 }
 
-bool ParseVolume(std::string_view text, int32_t& out) {
-  text = TrimBlanks(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const char* last = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), last, out);
-  return !text.empty() && ec == std::errc() && p == last;
-}
+// A volume in the sound table: blanks around it are allowed.
+bool ParseVolume(std::string_view text, int32_t& out) { return ParseSignedWholeInt(TrimBlanks(text), out); }
 
 }  // namespace
 

@@ -1,8 +1,9 @@
 #include "scene/QXElement.h"
 
 #include <algorithm>
-#include <charconv>
 
+#include "base/IntText.h"
+#include "base/Rounding.h"
 #include "base/Log.h"
 #include "base/WrapInt.h"
 #include "runtime/MediaCache.h"
@@ -109,15 +110,8 @@ TQXIm* TQXElement::RequestImage(std::string_view name, bool force) const {
 
 // --- position, layer, scripts ---------------------------------------------------------
 
-int32_t TQXElement::X() const {
-  const double r = RoundHalfEven(rX);
-  return r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(r);
-}
-
-int32_t TQXElement::Y() const {
-  const double r = RoundHalfEven(rY);
-  return r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(r);
-}
+int32_t TQXElement::X() const { return RoundToInt32(rX); }
+int32_t TQXElement::Y() const { return RoundToInt32(rY); }
 
 void TQXElement::SetOrder(int32_t v) {
   order_ = v;
@@ -152,7 +146,7 @@ int32_t TQXElement::GetAbsX() { return WrapAdd(X(), parent_ ? parent_->GetAbsX()
 int32_t TQXElement::GetAbsY() { return WrapAdd(Y(), parent_ ? parent_->GetAbsY() : 0); }
 
 TQXElement* TQXElement::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
-  if ((!Vis && !MousedNotVis) || (Vis && !MousedVis)) return nullptr;
+  if (!TakesMouse()) return nullptr;
   const int32_t cx = WrapSub(x, X()), cy = WrapSub(y, Y());
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
     if (TQXElement* hit = (*it)->HitTest(layer, cx, cy, margin, alphaThreshold)) return hit;
@@ -173,7 +167,7 @@ void TQXElement::Render(int32_t layer, uint32_t color, double offsetX, double of
 }
 
 void TQXElement::DoProcess() {
-  if (!Vis && !MousedNotVis) return;
+  if (!TakesPart()) return;
   RunEvent("Process", ScriptSlot::Process);
   for (TQXElement* child : children_) child->DoProcess();
 }
@@ -362,15 +356,6 @@ bool TQXElement::WriteField(PropField field, const PropValue& v) {
 
 namespace {
 
-bool ParseStrictInt(std::string_view text, int64_t& out) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (*first == '+') ++first;
-  auto [p, ec] = std::from_chars(first, last, out);
-  return ec == std::errc() && p == last;
-}
-
 ScriptValue ElementValue(const TQXElement* e) { return ScriptValue::Element(e ? e->Handle() : 0); }
 
 }  // namespace
@@ -421,7 +406,7 @@ bool TQXElement::GetSpecialValue(const std::string& name, ScriptValue& value) {
     std::string_view number = std::string_view(name).substr(5);
     if (name.rfind("CHILD[", 0) == 0) number = std::string_view(name).substr(6, name.size() >= 7 ? name.size() - 7 : 0);
     int64_t n = 0;
-    if (!ParseStrictInt(number, n) || n < 1 || n > ChildCount()) return false;
+    if (!ParseSignedWholeInt(number, n) || n < 1 || n > ChildCount()) return false;
     value = ElementValue(children_[static_cast<size_t>(n - 1)]);
   } else if (name == "QXDB") {
     value = ElementValue(root_);

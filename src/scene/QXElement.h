@@ -20,6 +20,8 @@ namespace qx {
 
 class TGfxCanvas;
 class TQXDB;
+struct ElementRecord;
+struct GameFileReport;
 struct TQXIm;
 
 // A property value by type kind: ordinals in `i`, doubles in `d`, strings in `s`.
@@ -64,9 +66,12 @@ class TQXElement {
   virtual int32_t GetAbsY();
   virtual TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold);
   virtual void SetRealPos(int32_t x, int32_t y);
-  // Reads the element and its subtree from a game-file blob. False when the blob was
-  // damaged (what came before the damage is kept).
-  virtual bool LoadFromData(std::string_view data);
+  // Reads the element and its subtree from a game-file blob, counting into `report` when
+  // given. False when the blob was damaged (what came before the damage is kept).
+  virtual bool LoadFromData(std::string_view data, GameFileReport* report = nullptr);
+  // Takes the element's values and children from a parsed record: the step LoadFromData
+  // ends with, and how a parent's read hands each child its part of the file.
+  virtual void LoadFromRecord(const ElementRecord& record);
   virtual void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag);
   virtual void DoProcess();
   virtual void DoShow();
@@ -144,9 +149,16 @@ class TQXElement {
   double rX = 0, rY = 0;
   bool Vis = false;
 
+  // The two mouse rules. TakesMouse: the element itself may be hit (visible with MousedVis
+  // set, or hidden with MousedNotVis set). TakesPart: it is processed, and passes hit tests
+  // on to what it holds (visible, or hidden with MousedNotVis set).
+  bool TakesMouse() const { return Vis ? MousedVis : MousedNotVis; }
+  bool TakesPart() const { return Vis || MousedNotVis; }
+
   int32_t Order() const { return order_; }
   void SetOrder(int32_t v);
-  // X and Y: the real position rounded to the nearest integer, ties to even.
+  // X and Y: the real position rounded to the nearest integer, ties to even, kept inside the
+  // 32-bit range.
   int32_t X() const;
   int32_t Y() const;
 
