@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "base/BoundedLog.h"
 #include "base/Log.h"
 #include "elements/ElementKinds.h"
 #include "elements/QXText.h"
@@ -445,6 +446,8 @@ void TFormMain::FormClose() {
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;
+  // Repeats still being counted get their line now.
+  FlushLogs();
 }
 
 // --- events ----------------------------------------------------------------------------------

@@ -1,7 +1,9 @@
-// qxrun against the faults players meet first: a script that never ends.
+// qxrun against the faults players meet first: a script that never ends, an error repeated
+// every tick.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -81,6 +83,25 @@ TEST_F(HardenedGame, AClickThatStartsAnEndlessLoopIsStoppedAndTheGameGoesOn) {
   }
   EXPECT_GE(lastTick, 129);
   EXPECT_EQ(processAfter, lastTick - 110);
+}
+
+// A Process script that fails on every tick for a minute of play leaves two lines: the error
+// and how often it came again. stderr (--verbose) says the same in two lines.
+TEST_F(HardenedGame, AnErrorOnEveryTickForAMinuteLeavesAFewLines) {
+  Build("N := NOSUCH + 1", "");
+  const CommandResult r = RunCommand(run_ + " --headless --fixed-step --frames 1800 --verbose --trace " +
+                                     P("trace.txt") + " " + P("game.qxf"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  int runs = 0;
+  for (const std::string& line : Lines(P("trace.txt"))) runs += line.find(" Process ROOM ") != std::string::npos;
+  ASSERT_GT(runs, 1600);
+  const std::string error = "Variable not found: NOSUCH (NOSUCH + 1  in ROOM <TQXScreen>) Process";
+  const std::string note = "(the line above repeated " + std::to_string(runs - 1) + " times)";
+  EXPECT_EQ(Lines(P("korvane.err")), (std::vector<std::string>{error, note}));
+  EXPECT_LT(std::count(r.output.begin(), r.output.end(), '\n'), 30) << r.output;
+  const size_t at = r.output.find("script: " + error + "\n" + note + "\n");
+  EXPECT_NE(at, std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("script: " + error, at + 1), std::string::npos) << r.output;
 }
 
 }  // namespace
