@@ -5,14 +5,24 @@
 // leaves out is the kind's default, which only the kinds know.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "scene/GameFile.h"
 
 namespace qx {
 
-// Builds the element records of a source. On failure `error` says "FILE:LINE: PATH: what".
+// Reads the text of an included source file; false with a reason when it cannot.
+using SourceIncludeReader = std::function<bool(const std::string& name, std::string& text, std::string& why)>;
+
+// Builds the element records of a source. A `children` entry written `- include: NAME`
+// takes the element mapping of the file NAME (relative to the including file's folder) in
+// its place; includes may nest. On failure `error` says "FILE:LINE: PATH: what", FILE being
+// the included file where the fault is. Included files are read from disk, or through
+// `readInclude`.
 bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error);
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
+                    const SourceIncludeReader& readInclude);
 
 // The source of a record tree: the properties that differ from their defaults, or all.
 std::string YamlFromRecord(const ElementRecord& root, bool allProperties);

@@ -3,8 +3,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <random>
 
+#include "ScratchFiles.h"
 #include "SceneTestSupport.h"
 #include "base/Log.h"
 #include "elements/GameSource.h"
@@ -395,6 +398,97 @@ TEST(GameSource, ErrorsNameTheFileLineAndElement) {
     EXPECT_FALSE(RecordFromYaml(yaml, "g.yaml", root, error)) << yaml;
     EXPECT_EQ(error.rfind(message, 0), 0u) << error;
   }
+}
+
+// Included sources, served from memory: NAME -> text.
+struct IncludeFiles {
+  std::map<std::string, std::string> files;
+  std::vector<std::string> asked;
+  SourceIncludeReader Reader() {
+    return [this](const std::string& name, std::string& text, std::string& why) {
+      asked.push_back(name);
+      const auto it = files.find(name);
+      if (it == files.end()) {
+        why = "no such file";
+        return false;
+      }
+      text = it->second;
+      return true;
+    };
+  }
+};
+
+TEST(GameSourceInclude, AnIncludedFileTakesThePlaceOfTheEntryAndMayIncludeAgain) {
+  IncludeFiles inc;
+  inc.files["games/rooms/pipes.yaml"] =
+      "class: TQXScreen\nKey: 9\nId: PIPES\nchildren:\n  - include: parts/valve.yaml\n  - class: TQXShape\n    Key: 11\n";
+  inc.files["games/rooms/parts/valve.yaml"] = "class: TQXImage\nKey: 10\nId: VALVE\n";
+  const std::string yaml =
+      "class: TQXDB\nchildren:\n  - class: TQXScreen\n    Key: 1\n  - include: rooms/pipes.yaml\n"
+      "  - class: TQXScreen\n    Key: 2\n";
+  ElementRecord root;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml(yaml, "games/demo.yaml", root, error, inc.Reader())) << error;
+  ASSERT_EQ(root.children.size(), 3u);
+  EXPECT_EQ(root.children[1].values[0].i, 9);
+  ASSERT_EQ(root.children[1].children.size(), 2u);
+  EXPECT_EQ(root.children[1].children[0].values[1].s, "VALVE");
+  EXPECT_EQ(root.children[1].children[1].values[0].i, 11);
+  EXPECT_EQ(root.children[2].values[0].i, 2);  // the order of the list is kept
+  EXPECT_EQ(inc.asked, (std::vector<std::string>{"games/rooms/pipes.yaml", "games/rooms/parts/valve.yaml"}));
+}
+
+TEST(GameSourceInclude, ErrorsNameTheIncludedFileAndItsLine) {
+  const std::pair<std::map<std::string, std::string>, const char*> cases[] = {
+      {{{"r/a.yaml", "class: TQXScreen\nId: A\nColour: 1\n"}}, "r/a.yaml:3: root/A: TQXScreen has no property 'Colour'"},
+      {{{"r/a.yaml", "class: TQXScreen\nModal: maybe\n"}}, "r/a.yaml:2: root/1: Modal: 'maybe' is none of False, True"},
+      {{{"r/a.yaml", "class: TQXImage\n"}}, "r/a.yaml:1: root/1: TQXImage cannot be a child of TQXDB"},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren: [\n"}}, "r/a.yaml:3: "},
+      {{{"r/a.yaml", ""}}, "r/a.yaml: the file holds no element"},
+      {{}, "g.yaml:3: root/1: cannot include r/a.yaml: no such file"},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren:\n  - include: a.yaml\n"}},
+       "r/a.yaml:3: root/1/1: including r/a.yaml makes a loop"},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren:\n  - include: b.yaml\n"},
+        {"r/b.yaml", "class: TQXImage\nchildren:\n  - include: ../r/a.yaml\n"}},
+       "r/b.yaml:3: root/1/1/1: including r/a.yaml makes a loop"},
+      {{{"r/a.yaml", "include: b.yaml\n"}}, "r/a.yaml:1: root/1: an included file must hold an element"},
+  };
+  for (const auto& [files, message] : cases) {
+    IncludeFiles inc;
+    inc.files = files;
+    ElementRecord root;
+    std::string error;
+    const std::string yaml = "class: TQXDB\nchildren:\n  - include: r/a.yaml\n";
+    EXPECT_FALSE(RecordFromYaml(yaml, "g.yaml", root, error, inc.Reader()));
+    EXPECT_EQ(error.rfind(message, 0), 0u) << error;
+  }
+}
+
+TEST(GameSourceInclude, IncludesNestAtMostThirtyTwoDeep) {
+  IncludeFiles inc;
+  for (int i = 0; i < 40; ++i) {
+    inc.files["a" + std::to_string(i) + ".yaml"] =
+        "class: TQXImage\nchildren:\n  - include: a" + std::to_string(i + 1) + ".yaml\n";
+  }
+  ElementRecord root;
+  std::string error;
+  EXPECT_FALSE(RecordFromYaml("class: TQXDB\nchildren:\n  - class: TQXScreen\n    children:\n      - include: a0.yaml\n",
+                              "g.yaml", root, error, inc.Reader()));
+  EXPECT_NE(error.find("a31.yaml:3: "), std::string::npos) << error;
+  EXPECT_NE(error.find("includes are nested too deep"), std::string::npos) << error;
+}
+
+TEST(GameSourceInclude, FilesAreReadFromDiskBesideTheIncludingFile) {
+  test::ScratchDir dir;
+  std::filesystem::create_directories(dir.path() / "rooms");
+  test::WriteText(dir / "rooms/room.yaml", "class: TQXScreen\nKey: 5\nId: \"Комната\"\n");
+  ElementRecord root;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml("class: TQXDB\nchildren:\n  - include: rooms/room.yaml\n", dir / "game.yaml", root,
+                             error))
+      << error;
+  ASSERT_EQ(root.children.size(), 1u);
+  EXPECT_EQ(root.children[0].values[1].s, "\xCA\xEE\xEC\xED\xE0\xF2\xE0");  // 1251
 }
 
 TEST(GameSource, DumpShowsOnlyWhatDiffersUnlessAskedForAll) {
