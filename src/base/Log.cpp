@@ -1,6 +1,8 @@
 #include "base/Log.h"
 
 #include <cstdio>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace qx {
@@ -22,6 +24,19 @@ void LogError(std::string_view tag, std::string_view message) { Write(tag, messa
 
 void LogDetail(std::string_view tag, std::string_view message) {
   if (gVerbose) Write(tag, message);
+}
+
+void LogDetailOnce(std::string_view tag, std::string_view message) {
+  if (!gVerbose) return;
+  static std::mutex guard;
+  static std::set<std::string, std::less<>> written;
+  std::string line(tag);
+  line.append(": ").append(message);
+  {
+    const std::lock_guard<std::mutex> lock(guard);
+    if (!written.insert(line).second) return;
+  }
+  Write(tag, message);
 }
 
 }  // namespace qx

@@ -13,5 +13,8 @@ bool IsVerbose();
 void LogError(std::string_view tag, std::string_view message);
 // Printed only in verbose mode.
 void LogDetail(std::string_view tag, std::string_view message);
+// As LogDetail, but each distinct line only the first time: for what is looked up again and
+// again (a missing picture at every screen change, an unknown sound at every click).
+void LogDetailOnce(std::string_view tag, std::string_view message);
 
 }  // namespace qx

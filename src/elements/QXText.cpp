@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/CodePage.h"
 #include "base/Log.h"
 #include "elements/GfxFont.h"
 #include "render/GfxCanvas.h"
@@ -136,7 +137,10 @@ void TQXText::SetTextId(const std::string& id) {
 void TQXText::SetFont(const std::string& name) {
   font_ = name;
   fontRef_.reset();
-  if (TGfxFonts* fonts = GameFonts()) fontRef_ = fonts->FindFont(name);
+  if (TGfxFonts* fonts = GameFonts()) {
+    fontRef_ = fonts->FindFont(name);
+    if (fontRef_.expired() && !name.empty()) LogDetailOnce("font", "no font " + Cp1251ToUtf8(name));
+  }
   Relayout();
 }
 

@@ -95,7 +95,7 @@ bool TQXDB::LoadGame() {
   SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
   if (Canvas && !particles_) {
     particles_ = std::make_unique<TXParticleManager>(Canvas);
-    particles_->SetImage(Media().GetImage("particles.bmp", true));
+    particles_->SetImage(Media().GetImage("particles.bmp", true, false));
   }
   rt.FileLoading = true;
   GameFileReport report;
@@ -125,7 +125,7 @@ void TQXDB::FinishLoading() {
   rt.MouseIsDown = false;
   Media().ClearImageCounts();
   ResetResources();
-  if (particles_) particles_->SetImage(Media().GetImage("particles.bmp", false));
+  if (particles_) particles_->SetImage(Media().GetImage("particles.bmp", false, false));
   ++rt.ImForLoadCount;
   rt.ImForLoadPos = 0;
   rt.CurrentScreen = nullptr;
@@ -178,7 +178,11 @@ bool ParseVolume(std::string_view text, int32_t& out) {
 std::string TQXDB::TranslateText(const std::string& reference) {
   std::string section, key;
   SplitReference(reference, section, key);
-  if (section.empty() || key.empty() || !langTable_) return {};
+  if (section.empty() || key.empty()) return {};
+  if (!langTable_ || !langTable_->ValueExists(section, key)) {
+    LogDetailOnce("text", "no translation of " + Cp1251ToUtf8(reference));
+    return {};
+  }
   return langTable_->ReadString(section, key, "");
 }
 
@@ -188,9 +192,11 @@ void TQXDB::LookupSound(const std::string& reference, std::string& fileName, int
   fileName.clear();
   if (section.empty() || key.empty() || !soundTable_) {
     volume = 0;
+    LogDetailOnce("sound", "no sound '" + Cp1251ToUtf8(reference) + "' in the sound table");
     return;
   }
   const std::string value = soundTable_->ReadString(section, key, "");
+  if (value.empty()) LogDetailOnce("sound", "no sound '" + Cp1251ToUtf8(reference) + "' in the sound table");
   const size_t colon = value.find(':');
   if (colon == std::string::npos) {
     fileName = value;

@@ -73,7 +73,9 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   timer_.SetEnabled(false);
   timer_.OnTimer = [this] { TimerTimer(); };
   timer_.OnProcess = [this] { TimerProcess(); };
-  cacheMedia_.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
+  cacheMedia_.PlaySound = [this](const std::string& name, int volume, bool reportMissing) {
+    sounds_.PlaySound(name, volume, reportMissing);
+  };
   cacheMedia_.OnSoundTick = [this] { sounds_.SoundTick(); };
   cacheMedia_.OnRebuild = [this] { ReloadFonts(); };
 }
@@ -416,7 +418,7 @@ void TFormMain::FlWin() {
   // Everything that lives on the device is built again: pictures, fonts, the particle
   // picture, then the elements take their pictures and fonts anew.
   media_->RebuildDeviceResources();
-  if (root_ && root_->Particles()) root_->Particles()->SetImage(Media().GetImage("particles.bmp", true));
+  if (root_ && root_->Particles()) root_->Particles()->SetImage(Media().GetImage("particles.bmp", true, false));
   if (root_) {
     for (TQXElement* child : root_->Children()) child->ReloadResources();
   }

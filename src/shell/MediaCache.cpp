@@ -57,7 +57,7 @@ MediaCache& Media() {
   return cache;
 }
 
-TQXIm* MediaCache::GetImage(std::string_view name, bool force) {
+TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissing) {
   RuntimeState& rt = Runtime();
   std::string requested(name);
   std::string upper = Upper1251(name);
@@ -78,6 +78,7 @@ TQXIm* MediaCache::GetImage(std::string_view name, bool force) {
     made->Name = upper;
     made->RequestedName = requested;
     made->Keep = force;
+    made->ReportMissing = reportMissing;
     entry = made.get();
     entries_.push_back(std::move(made));
   }
@@ -97,7 +98,10 @@ void MediaCache::Load(TQXIm& entry) {
   if (!fs || !images) return;
   // The picture: on disk first, then in the archive; its companions come from the same place.
   const TFileSource where = LocateGameFile(*fs, rt.Parts.ResDb, entry.RequestedName);
-  if (where == TFileSource::None) return;  // missing: not failed, a later request tries again
+  if (where == TFileSource::None) {  // missing: not failed, a later request tries again
+    if (entry.ReportMissing) LogDetailOnce("media", "no picture " + Cp1251ToUtf8(entry.RequestedName));
+    return;
+  }
   const std::string& name = entry.RequestedName;
   TBitmap bitmap;
   bool ok = DecodeFrom(where, *fs, rt.Parts.ResDb, name, bitmap);
@@ -190,9 +194,12 @@ void MediaCache::Forget(const TGfxImage* image) {
 
 bool CacheShellMedia::RequestLogo(int index) {
   const std::string number = std::to_string(index);
-  logo_ = Media().GetImage("logos\\logo" + number + ".jpg", false);
-  if (PlaySound) PlaySound("logo" + number + ".mp3", 100);
-  return logo_->Image != nullptr;
+  logo_ = Media().GetImage("logos\\logo" + number + ".jpg", false, false);
+  const bool shown = logo_->Image != nullptr;
+  // The sound is asked for even when its logo is missing; only a shown logo's missing sound
+  // is worth a --verbose line.
+  if (PlaySound) PlaySound("logo" + number + ".mp3", 100, shown);
+  return shown;
 }
 
 void CacheShellMedia::DrawLogo(uint8_t alpha) {

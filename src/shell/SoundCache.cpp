@@ -67,7 +67,7 @@ TSoundCache::Where TSoundCache::Locate(const std::string& name, std::string& pat
   return Where::None;
 }
 
-AudioHandle TSoundCache::LoadSample(const std::string& name) {
+AudioHandle TSoundCache::LoadSample(const std::string& name, bool reportMissing) {
   std::string path;
   std::vector<uint8_t> bytes;
   AudioHandle sample = 0;
@@ -78,7 +78,7 @@ AudioHandle TSoundCache::LoadSample(const std::string& name) {
       break;
     case Where::None: break;
   }
-  if (!sample) LogDetail("sound", "no sound " + Cp1251ToUtf8(name));
+  if (!sample && reportMissing) LogDetail("sound", "no sound " + Cp1251ToUtf8(name));
   samples_.push_back({name, sample});
   // Decoding a whole sample may take a while; the frame timer must not count it.
   if (TGfxTimer* timer = Runtime().Parts.Timer) timer->Reset();
@@ -107,7 +107,7 @@ void TSoundCache::SetVolume(AudioHandle channel, int32_t volume) {
   audio_.ChannelSetAttributes(channel, attributes);
 }
 
-void TSoundCache::PlaySound(const std::string& rawName, int32_t volume) {
+void TSoundCache::PlaySound(const std::string& rawName, int32_t volume, bool reportMissing) {
   const std::string name = CacheName(rawName);
   const std::string alternative = OggName(name);
   // A remembered failure of the name does not hide a loaded alternative, and the
@@ -118,8 +118,8 @@ void TSoundCache::PlaySound(const std::string& rawName, int32_t volume) {
   if (byName && byName->sample) sample = byName->sample;
   else if (byAlternative && byAlternative->sample) sample = byAlternative->sample;
   else {
-    if (!byName) sample = LoadSample(name);
-    if (!sample && !byAlternative && alternative != name) sample = LoadSample(alternative);
+    if (!byName) sample = LoadSample(name, reportMissing);
+    if (!sample && !byAlternative && alternative != name) sample = LoadSample(alternative, reportMissing);
   }
   if (!sample) return;
   const AudioHandle channel = audio_.SampleGetChannel(sample);

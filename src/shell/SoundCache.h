@@ -39,7 +39,8 @@ class TSoundCache {
 
   // Plays a sound effect once at `volume` percent of SoundVolume. A name that cannot be
   // loaded is tried with the extension "OGG" instead.
-  void PlaySound(const std::string& name, int32_t volume);
+  // `reportMissing` false keeps --verbose quiet about a sound that cannot be found.
+  void PlaySound(const std::string& name, int32_t volume, bool reportMissing = true);
   // Starts the music `name` fading in to `volume` percent over 60 ticks, or fades it to that
   // volume if it plays already. Other music is not touched. The "OGG" alternative as above.
   void PlayMusic(const std::string& name, int32_t volume);
@@ -66,7 +67,7 @@ class TSoundCache {
   enum class Where { None, Disk, Archive };
   // "sounds\" + name in the game folder (its disk path) or the archive (its bytes).
   Where Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes);
-  AudioHandle LoadSample(const std::string& name);
+  AudioHandle LoadSample(const std::string& name, bool reportMissing);
   AudioHandle CreateStream(const std::string& name);
   void SetVolume(AudioHandle channel, int32_t volume);
   TGameFs& Files();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Golden.h"
 #include "RunCommand.h"
 #include "ScratchFiles.h"
 #include "resources/ImageDecoders.h"
@@ -27,68 +28,12 @@ const fs::path kDemo = fs::path(QX_BINARY_DIR) / "games" / "demo";
 const fs::path kReplays = fs::path(QX_TEST_DATA_DIR) / "demo";
 const fs::path kGolden = fs::path(QX_TEST_DATA_DIR) / "golden" / "demo";
 
-struct Box {
-  int x0, y0, x1, y1;
-};
-
-struct Difference {
-  double meanChannel = 0;  // mean absolute difference per colour channel
-  double farShare = 0;     // share of pixels with a channel off by more than 24
-};
-
-// Pixels inside `skip` are left out (parts that move by themselves, such as a fire).
-Difference Compare(const qx::TBitmap& a, const qx::TBitmap& b, const std::vector<Box>& skip = {}) {
-  Difference d;
-  double sum = 0;
-  size_t far = 0, counted = 0;
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (std::any_of(skip.begin(), skip.end(),
-                      [&](const Box& s) { return x >= s.x0 && x < s.x1 && y >= s.y0 && y < s.y1; })) {
-        continue;
-      }
-      const size_t i = static_cast<size_t>(y) * static_cast<size_t>(a.width) + static_cast<size_t>(x);
-      int worst = 0;
-      for (int shift = 0; shift < 24; shift += 8) {
-        const int delta = std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
-                                   static_cast<int>((b.pixels[i] >> shift) & 0xFF));
-        sum += delta;
-        worst = std::max(worst, delta);
-      }
-      if (worst > 24) ++far;
-      ++counted;
-    }
-  }
-  d.meanChannel = sum / (3.0 * static_cast<double>(std::max<size_t>(1, counted)));
-  d.farShare = static_cast<double>(far) / static_cast<double>(std::max<size_t>(1, counted));
-  return d;
-}
-
-// Different GL drivers may round edges and blends a little differently; a wrong picture
-// moves far more than this.
-void ExpectAlike(const qx::TBitmap& shot, const qx::TBitmap& reference, const std::vector<Box>& skip = {}) {
-  ASSERT_EQ(shot.width, reference.width);
-  ASSERT_EQ(shot.height, reference.height);
-  const Difference d = Compare(shot, reference, skip);
-  EXPECT_LT(d.meanChannel, 1.5);
-  EXPECT_LT(d.farShare, 0.005);
-}
-
-qx::TBitmap LoadShot(const fs::path& path) {
-  qx::TBitmap picture;
-  std::string error;
-  EXPECT_TRUE(qx::LoadPictureFile(path.string(), picture, error)) << path << ": " << error;
-  return picture;
-}
+using qx::test::Box;
+using qx::test::ExpectAlike;
+using qx::test::LoadShot;
 
 void ExpectGolden(const fs::path& shot, const std::vector<Box>& skip = {}) {
-  SCOPED_TRACE(shot.filename().string());
-  const fs::path reference = kGolden / shot.filename();
-  if (std::getenv("QX_UPDATE_GOLDEN")) {
-    fs::create_directories(kGolden);
-    fs::copy_file(shot, reference, fs::copy_options::overwrite_existing);
-  }
-  ExpectAlike(LoadShot(shot), LoadShot(reference), skip);
+  qx::test::ExpectMatchesReference(shot, kGolden / shot.filename(), skip);
 }
 
 // A scratch folder holding a copy of the built game, so that its ini, saved state and error
