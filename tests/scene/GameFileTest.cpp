@@ -438,6 +438,36 @@ TEST(GameSourceInclude, AnIncludedFileTakesThePlaceOfTheEntryAndMayIncludeAgain)
   EXPECT_EQ(inc.asked, (std::vector<std::string>{"games/rooms/pipes.yaml", "games/rooms/parts/valve.yaml"}));
 }
 
+TEST(GameSourceInclude, PlacesNameTheFileAndLineOfEveryElementAndValue) {
+  IncludeFiles inc;
+  inc.files["games/rooms/pipes.yaml"] =
+      "# the pipes\nclass: TQXScreen\nKey: 9\nexInit: |\n  A := 1;\n  B := 2;\nexShow: >\n  folded\n  text\n";
+  const std::string yaml = "class: TQXDB\nInitScreen: 9\nchildren:\n  - class: TQXScreen\n    Key: 1\n"
+                           "    exInit: \"X := 1\"\n  - include: rooms/pipes.yaml\n";
+  ElementRecord root;
+  RecordPlaces places;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml(yaml, "games/demo.yaml", root, error, inc.Reader(), &places)) << error;
+  const ClassInfo& db = *FindClass("TQXDB");
+  const ClassInfo& screen = *FindClass("TQXScreen");
+  EXPECT_EQ(places.file, "games/demo.yaml");
+  EXPECT_EQ(places.line, 1);
+  EXPECT_EQ(places.propLines[static_cast<size_t>(db.FindProp("InitScreen"))], 2);
+  EXPECT_EQ(places.propLines[static_cast<size_t>(db.FindProp("Lang"))], 0);  // not written
+  ASSERT_EQ(places.children.size(), 2u);
+  const RecordPlaces& first = places.children[0];
+  EXPECT_EQ(first.line, 4);
+  EXPECT_EQ(first.propLines[static_cast<size_t>(screen.FindProp("Key"))], 5);
+  EXPECT_EQ(first.propLines[static_cast<size_t>(screen.FindProp("exInit"))], 6);
+  EXPECT_EQ(first.textLines[static_cast<size_t>(screen.FindProp("exInit"))], 0);  // quoted: no lines of its own
+  const RecordPlaces& pipes = places.children[1];
+  EXPECT_EQ(pipes.file, "games/rooms/pipes.yaml");
+  EXPECT_EQ(pipes.line, 2);
+  EXPECT_EQ(pipes.propLines[static_cast<size_t>(screen.FindProp("Key"))], 3);
+  EXPECT_EQ(pipes.textLines[static_cast<size_t>(screen.FindProp("exInit"))], 5);  // the block's first line
+  EXPECT_EQ(pipes.textLines[static_cast<size_t>(screen.FindProp("exShow"))], 0);  // folded
+}
+
 TEST(GameSourceInclude, ErrorsNameTheIncludedFileAndItsLine) {
   const std::pair<std::map<std::string, std::string>, const char*> cases[] = {
       {{{"r/a.yaml", "class: TQXScreen\nId: A\nColour: 1\n"}}, "r/a.yaml:3: root/A: TQXScreen has no property 'Colour'"},
