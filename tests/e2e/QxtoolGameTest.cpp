@@ -85,4 +85,56 @@ TEST_F(QxtoolGame, QxrunLoadsTheGameAndCountsItsElements) {
   EXPECT_EQ(Shell(run_ + " --headless --fixed-step --frames 1 " + dir_).status, 0);
 }
 
+// A game whose files are all there, then the same game with three mistakes.
+const char* const kChecked = "class: TQXDB\nInitScreen: 1\nchildren:\n  - class: TQXScreen\n    Key: 1\n"
+                             "    Id: HALL\n    ImBack: hall.png\n    exShow: |\n      N := 1;\n      SetScreen(QXDB.HALL);\n";
+
+TEST_F(QxtoolGame, CheckNamesEveryProblemAndExitsOneWhenItFindsOne) {
+  std::ofstream(P("hall.png")) << "picture";
+  std::ofstream(P("good.yaml")) << kChecked;
+  Result r = Shell(tool_ + " game check " + P("good.yaml"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, P("good.yaml") + ": ok\n");
+
+  std::string bad = kChecked;
+  bad.replace(bad.find("hall.png"), 8, "hal.png");
+  bad.replace(bad.find("N := 1"), 6, "N = 1");
+  bad += "  - class: TQXScreen\n    Key: 1\n    Id: DUPLICATE\n";
+  std::ofstream(P("bad.yaml")) << bad;
+  r = Shell(tool_ + " game check " + P("bad.yaml"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, P("bad.yaml") + ":7: root/HALL: ImBack: the picture 'hal.png' is not in the game folder (the game has no archive)\n" +
+                          P("bad.yaml") + ":9: root/HALL: exShow: error 1: Found =, expected :=, (, [ or ; (N = 1)\n" +
+                          P("bad.yaml") + ":12: root/DUPLICATE: Key 1 is also the Key of root/HALL (" + P("bad.yaml") + ":4)\n");
+
+  // The game file built from it: the same problems, without lines.
+  r = Shell(tool_ + " game build " + P("bad.yaml") + " -o " + P("bad.qxf"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.output.find(P("bad.yaml") + ":9: root/HALL: exShow: error 1"), std::string::npos) << r.output;
+  r = Shell(tool_ + " game check " + P("bad.qxf"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, P("bad.qxf") + ": root/HALL: ImBack: the picture 'hal.png' is not in the game folder (the game has no archive)\n" +
+                          P("bad.qxf") + ": root/HALL: exShow line 1: error 1: Found =, expected :=, (, [ or ; (N = 1)\n" +
+                          P("bad.qxf") + ": root/DUPLICATE: Key 1 is also the Key of root/HALL\n");
+  // With --strict a problem is an error and nothing is written.
+  r = Shell(tool_ + " game build --strict " + P("bad.yaml") + " -o " + P("strict.qxf"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("qxtool: 3 problem(s) found; with --strict no game file is written"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(P("strict.qxf")));
+  EXPECT_EQ(Shell(tool_ + " game build --strict " + P("good.yaml") + " -o " + P("good.qxf")).status, 0);
+  // Files are looked for where the game is played from (the output's folder, or --folder).
+  std::filesystem::create_directory(P("out"));
+  r = Shell(tool_ + " game build " + P("good.yaml") + " -o " + P("out/good.qxf"));
+  EXPECT_NE(r.output.find("the picture 'hall.png' is not in the game folder"), std::string::npos) << r.output;
+  r = Shell(tool_ + " game build --folder " + dir_ + " " + P("good.yaml") + " -o " + P("out/good.qxf"));
+  EXPECT_EQ(r.output, "");
+}
+
+TEST_F(QxtoolGame, TheBuiltDemoChecksClean) {
+  const std::string demo = std::string(QX_BINARY_DIR) + "/games/demo/demo.qxf";
+  const Result r = Shell(tool_ + " game check " + demo);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, demo + ": ok\n");
+}
+
 }  // namespace
