@@ -359,9 +359,7 @@ class GameChecker {
     info->result = CheckScript(engine_, text, BuiltinRefusesCount);
     const ScriptInfo& s = *info;
     for (const ScriptFinding& f : s.result.findings) {
-      std::string message = "error " + std::to_string(f.code) + ": " + OneLine(f.message);
-      if (!f.text.empty()) message += " (" + OneLine(f.text) + ")";
-      ReportInScript(s, f.place, message);
+      ReportInScript(s, f.place, Utf8(DescribeFinding(f)));
     }
     for (const auto& [reference, offset] : references) {
       const int line = 1 + static_cast<int>(std::count(source.begin(), source.begin() + static_cast<long>(offset), '\n'));
@@ -375,13 +373,6 @@ class GameChecker {
       texts_.push_back({reference, [this, &s, place](const std::string& m) { ReportInScript(s, place, m); }});
     }
     scripts_.push_back(std::move(info));
-  }
-
-  static std::string OneLine(const std::string& cp1251) {
-    const size_t end = cp1251.find_first_of("\r\n");
-    std::string s = Utf8(cp1251.substr(0, end));
-    if (end != std::string::npos) s += " ...";
-    return s;
   }
 
   // What the scripts name in constants: pictures, effects, fonts, texts, sounds, languages.

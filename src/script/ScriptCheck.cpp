@@ -537,6 +537,21 @@ class StaticRunner {
 
 }  // namespace
 
+namespace {
+std::string Cut(const std::string& text, size_t limit) {
+  size_t end = text.find_first_of("\r\n");
+  if (end == std::string::npos && text.size() <= limit) return text;
+  if (end == std::string::npos || end > limit) end = limit;
+  return text.substr(0, end) + " ...";
+}
+}  // namespace
+
+std::string DescribeFinding(const ScriptFinding& f) {
+  std::string s = "error " + std::to_string(f.code) + ": " + Cut(f.message, std::string::npos);
+  if (!f.text.empty()) s += " (" + Cut(f.text, 100) + ")";
+  return s;
+}
+
 ScriptCheckResult CheckScript(TScriptEngine& engine, std::string_view source, const CountRefusal& refuses) {
   ScriptCheckResult result;
   Collector collector;

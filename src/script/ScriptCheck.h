@@ -62,6 +62,11 @@ struct ScriptCheckResult {
   std::vector<ScriptTextKey> textKeys;
 };
 
+// A finding as one line for people: "error CODE: MESSAGE (STATEMENT)", the message and the
+// statement cut at their first line break (an unterminated string runs on to the end of the
+// script) and the statement at 100 bytes; " ..." marks a cut. Code page 1251.
+std::string DescribeFinding(const ScriptFinding& finding);
+
 // Whether a native function refuses `count` arguments (the call fails whatever they hold).
 using CountRefusal = std::function<bool(std::string_view upperName, size_t count)>;
 

@@ -138,14 +138,6 @@ class CheckHost final : public qx::PlainScriptHost {
   qx::TGameFs fs_;
 };
 
-// A message or statement as one line: an unterminated string runs on to the end of the text.
-std::string OneLine(const std::string& cp1251) {
-  const size_t end = cp1251.find_first_of("\r\n");
-  std::string s = qx::Cp1251ToUtf8(cp1251.substr(0, end));
-  if (end != std::string::npos) s += " ...";
-  return s;
-}
-
 void Check() {
   std::string text;
   if (!ReadScript(text)) return;
@@ -158,7 +150,7 @@ void Check() {
   for (const qx::ScriptFinding& f : result.findings) {
     std::string where = f.place.file.empty() ? gOpt.file : host.DiskName(f.place.file);
     if (f.place.line > 0) where += ":" + std::to_string(f.place.line);
-    std::printf("%s: error %d: %s (%s)\n", where.c_str(), f.code, OneLine(f.message).c_str(), OneLine(f.text).c_str());
+    std::printf("%s: %s\n", where.c_str(), qx::Cp1251ToUtf8(qx::DescribeFinding(f)).c_str());
   }
   if (result.findings.empty()) std::printf("%s: ok\n", gOpt.file.c_str());
   else SetExitStatus(1);
