@@ -53,7 +53,6 @@ struct Node {
   const Node* parent = nullptr;
   std::string path;
   int32_t key = 0;
-  std::string id;
 };
 
 // A language file of the game and its table.
@@ -99,7 +98,6 @@ class GameChecker {
     node->parent = parent;
     node->path = std::move(path);
     node->key = static_cast<int32_t>(Int(rec, "Key"));
-    node->id = Str(rec, "Id");
     const Node* self = node.get();
     nodes_.push_back(std::move(node));
     for (size_t i = 0; i < rec.children.size(); ++i) {
@@ -471,10 +469,12 @@ class GameChecker {
     const Node* screen = FindByKey(static_cast<int32_t>(Int(*root.rec, "LoadingScreen")));
     // (A loading screen that is no screen has been reported already.)
     if (!screen || screen == &root || screen->rec->cls->name != "TQXScreen") return;
-    // The calls its scripts and its elements' scripts make, through the procedures they declare.
+    // The calls its scripts and its elements' scripts make, through the procedures they
+    // declare; the root's exLoadImProcess runs within the loading step too.
     std::set<std::string> reached;
+    const int progress = root.rec->cls->FindField(PropField::exLoadImProcess);
     for (const auto& sp : scripts_) {
-      bool inside = false;
+      bool inside = sp->node == &root && sp->prop == progress;
       for (const Node* p = sp->node; p && !inside; p = p->parent) inside = p == screen;
       if (!inside) continue;
       std::set<std::string> procedures{""};

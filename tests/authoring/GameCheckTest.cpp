@@ -208,6 +208,14 @@ TEST(GameCheck, SoundFilesAreLookedForAsTheSoundCacheLooks) {
   EXPECT_TRUE(findings.empty()) << Texts(findings);
 }
 
+TEST(GameCheck, TheRootsProgressScriptMayEndTheLoading) {
+  GameFolder game;
+  std::string yaml = Replace(kGame, "      IF STEP = 3 THEN FINISH();\n", "");
+  yaml = Replace(yaml, "SoundFile: sounds.ini\n", "SoundFile: sounds.ini\nexLoadImProcess: |\n  EndLoadIm;\n");
+  const std::vector<GameFinding> findings = game.Check(yaml);
+  EXPECT_TRUE(findings.empty()) << Texts(findings);
+}
+
 TEST(GameCheck, KeyZeroIsNeverADuplicate) {
   GameFolder game;
   // Three elements without a Key (LABEL, HINT and now GARDEN).
