@@ -103,6 +103,28 @@ TEST_F(ScriptTool, CheckReportsEveryProblemWithItsLineAndCode) {
   EXPECT_NE(r.output.find("qxtool: "), std::string::npos);
 }
 
+// The author mistakes a check must catch, each through the built tool: its line, its code, exit 1.
+TEST_F(ScriptTool, CheckCatchesEachAuthorMistakeWithItsLineAndExitsOne) {
+  const struct {
+    const char* script;
+    const char* expected;  // what the one line says after "FILE:"
+  } mistakes[] = {
+      {"A := 1;\nX = 1", "2: error 1: Found =, expected :=, (, [ or ; (X = 1)"},
+      {"A := 1;\n\nX := 'abc", "3: error 6: Unterminated string: 'abc ('abc)"},
+      {"X := 0xFF", "1: error 1: Invalid number: 0XFF (0XFF)"},
+      {"A := 1;\nX := (1 + 2", "2: error 2: ')' expected (( 1 + 2)"},
+      {"N := 1;\nCASE N\n  1: A := 1;\nEND", "2: error 14: OF expected (CASE N 1 : A := 1 ; END)"},
+      {"A := 1;\nOPENDOOR(1)", "2: error 8: Unknown function: OPENDOOR (OPENDOOR ( 1 ))"},
+      {"S := 'abc';\nT := Copy(S, 2)", "2: error 7: Invalid parameters, function COPY (COPY ( S , 2 ))"},
+  };
+  for (const auto& m : mistakes) {
+    const std::string file = Write("mistake.txt", m.script);
+    const CommandResult r = Tool("script check " + file);
+    EXPECT_EQ(r.status, 1) << m.script;
+    EXPECT_EQ(r.output, file + ":" + m.expected + "\n") << m.script;
+  }
+}
+
 TEST_F(ScriptTool, RunTakesVariablesFromTheCommandLine) {
   const std::string file = Write("vars.txt", "M := N * 2; U := S + '!'; IF B THEN C := T");
   const CommandResult r =
