@@ -547,8 +547,16 @@ std::string Cut(const std::string& text, size_t limit) {
 }  // namespace
 
 std::string DescribeFinding(const ScriptFinding& f) {
-  std::string s = "error " + std::to_string(f.code) + ": " + Cut(f.message, std::string::npos);
-  if (!f.text.empty()) s += " (" + Cut(f.text, 100) + ")";
+  const std::string message = Cut(f.message, std::string::npos);
+  std::string s = "error " + std::to_string(f.code) + ": " + message;
+  // An unterminated string's message shows the statement already.
+  const std::string statement = Cut(f.text, 100);
+  if (!f.text.empty() && message.find(statement) == std::string::npos) s += " (" + statement + ")";
+  // Tokens are joined with blanks, so a line break is inside a string constant: its closing
+  // quote is most likely missing and it ran on to the next quote, which the run's own message
+  // ("Error in expression") does not tell.
+  if (f.text.find_first_of("\r\n") != std::string::npos || f.message.find_first_of("\r\n") != std::string::npos)
+    s += "; a string in it runs past the end of its line: is its closing quote missing?";
   return s;
 }
 

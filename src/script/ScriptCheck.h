@@ -64,7 +64,9 @@ struct ScriptCheckResult {
 
 // A finding as one line for people: "error CODE: MESSAGE (STATEMENT)", the message and the
 // statement cut at their first line break (an unterminated string runs on to the end of the
-// script) and the statement at 100 bytes; " ..." marks a cut. Code page 1251.
+// script) and the statement at 100 bytes; " ..." marks a cut. The statement is left out when
+// the message shows it already; a string constant that runs past its line's end gets a hint
+// that its closing quote may be missing. Code page 1251.
 std::string DescribeFinding(const ScriptFinding& finding);
 
 // Whether a native function refuses `count` arguments (the call fails whatever they hold).

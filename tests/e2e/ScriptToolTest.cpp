@@ -87,7 +87,8 @@ TEST_F(ScriptTool, CheckReportsEveryProblemWithItsLineAndCode) {
   EXPECT_EQ(r.output, many + ":1: error 1: Found =, expected :=, (, [ or ; (X = 1)\n" + many +
                           ":2: error 7: Invalid parameters, function COPY (COPY ( 'a' , 1 ))\n" + many +
                           ":3: error 8: Unknown function: NOSUCH (NOSUCH ( 2 ))\n" + many +
-                          ":4: error 6: Unterminated string: 'abc; ... ('abc; ...)\n");
+                          ":4: error 6: Unterminated string: 'abc; ...; a string in it runs past the end of its line: is its closing "
+                          "quote missing?\n");
   // A problem inside a USES file is placed in that file.
   Write("lib.txt", "PROCEDURE Q();\n  X := (1;\n");
   const std::string user = Write("user.txt", "USES 'lib.txt';\nQ()\n");
@@ -110,8 +111,12 @@ TEST_F(ScriptTool, CheckCatchesEachAuthorMistakeWithItsLineAndExitsOne) {
     const char* expected;  // what the one line says after "FILE:"
   } mistakes[] = {
       {"A := 1;\nX = 1", "2: error 1: Found =, expected :=, (, [ or ; (X = 1)"},
-      {"A := 1;\n\nX := 'abc", "3: error 6: Unterminated string: 'abc ('abc)"},
-      {"X := 0xFF", "1: error 1: Invalid number: 0XFF (0XFF)"},
+      {"A := 1;\n\nX := 'abc", "3: error 6: Unterminated string: 'abc"},
+      // The string runs on to the next quote, so the run names no string; the check hints at it.
+      {"A := 1;\nLabel := 'unfinished;\nB := Copy('abc', 1, 2);\n",
+       "2: error 1: Error in expression (LABEL := 'unfinished; ...); a string in it runs past the end of its line: is "
+       "its closing quote missing?"},
+      {"X := 0xFF", "1: error 1: Invalid number: 0XFF"},
       {"A := 1;\nX := (1 + 2", "2: error 2: ')' expected (( 1 + 2)"},
       {"N := 1;\nCASE N\n  1: A := 1;\nEND", "2: error 14: OF expected (CASE N 1 : A := 1 ; END)"},
       {"A := 1;\nOPENDOOR(1)", "2: error 8: Unknown function: OPENDOOR (OPENDOOR ( 1 ))"},
