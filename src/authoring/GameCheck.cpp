@@ -420,7 +420,10 @@ class GameChecker {
     const Node& root = *nodes_.front();
     const int32_t init = static_cast<int32_t>(Int(*root.rec, "InitScreen"));
     const Node* start = FindByKey(init);
-    if (!start || start == &root) {
+    if (init == 0 && start == &root) {
+      // An author who left it out: say so rather than that 0 names the root.
+      Report(root, "InitScreen", "InitScreen is not set: the game starts with no screen (give it the Key of the first screen)");
+    } else if (!start || start == &root) {
       Report(root, "InitScreen",
              "InitScreen " + std::to_string(init) + (start ? " names the root" : " names no element") +
                  ": the game starts with no screen");

@@ -143,6 +143,8 @@ TEST(GameCheck, FindsEachAuthorMistakeAtItsLine) {
       {"obScreen: 4", "obScreen: 0", "obScreen: 0", "root/HALL/4", "obScreen is not set"},
       {"InitScreen: 1", "InitScreen: 9", "InitScreen: 9", "root", "InitScreen 9 names no element"},
       {"InitScreen: 1", "InitScreen: 2", "InitScreen: 2", "root", "InitScreen 2 names root/HALL/DOOR (a TQXImage), not a screen"},
+      {"InitScreen: 1\n", "", "class: TQXDB", "root",
+       "InitScreen is not set: the game starts with no screen (give it the Key of the first screen)"},
       {"LoadingScreen: 5", "LoadingScreen: 6", "LoadingScreen: 6", "root", "LoadingScreen 6 names root/BIRD (a TQXAnim), not a screen"},
       {"class: TQXDB\n", "class: TQXDB\nKey: 100\n", "LoadingScreen: 5", "root", ""},  // (a Key of its own is no fault)
       {"LoadingScreen: 5\n", "Key: 100\nLoadingScreen: 0\n", "LoadingScreen: 0", "root",
