@@ -58,6 +58,12 @@ struct ReadContext {
   const SourceIncludeReader* readInclude = nullptr;
 };
 
+// What the YAML parser says ("end of sequence not found", "illegal map value") names its own
+// state, not the author's slip, which is most often a line's indentation.
+std::string SyntaxError(const std::string& what) {
+  return "not valid YAML here (" + what + "): most often a line is indented unlike the properties beside it";
+}
+
 int LineOf(const YAML::Mark& mark) { return mark.is_null() ? 0 : mark.line + 1; }
 
 // A literal block scalar's text starts on the line after its "|".
@@ -195,7 +201,7 @@ void ReadInclude(const YAML::Node& node, const std::string& parentPath, std::str
   try {
     doc = YAML::Load(text);
   } catch (const YAML::Exception& e) {
-    throw SourceError(e.mark, "", e.msg, &included);
+    throw SourceError(e.mark, "", SyntaxError(e.msg), &included);
   }
   if (!doc || doc.IsNull()) throw SourceError(YAML::Mark::null_mark(), "", "the file holds no element", &included);
   if (IsInclude(doc)) throw SourceError(doc.Mark(), path, "an included file must hold an element", &included);
@@ -376,6 +382,8 @@ bool RecordFromYaml(const std::string& text, const std::string& fileName, Elemen
     return true;
   } catch (const SourceError& e) {
     error = e.Text(fileName);
+  } catch (const YAML::ParserException& e) {
+    error = fileName + ":" + std::to_string(e.mark.line + 1) + ": " + SyntaxError(e.msg);
   } catch (const YAML::Exception& e) {
     error = fileName + ":" + std::to_string(e.mark.line + 1) + ": " + e.msg;
   }

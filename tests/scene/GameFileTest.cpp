@@ -389,7 +389,10 @@ TEST(GameSource, ErrorsNameTheFileLineAndElement) {
        "g.yaml:2: root: Id: a character at byte 3 has no code page 1251 form"},
       {"class: TQXScreen\n", "g.yaml:1: root: the root must be a TQXDB"},
       {"class: TQXDB\nInitScreen: 3000000000\n", "g.yaml:2: root: InitScreen: 3000000000 is outside"},
-      {"class: TQXDB\nchildren: [\n", "g.yaml:3: "},
+      {"class: TQXDB\nchildren: [\n", "g.yaml:3: not valid YAML here (end of sequence flow not found): most often a line is"},
+      {"class: TQXDB\nInitScreen: 1\nchildren:\n  - class: TQXScreen\n    Key: 1\n   Id: X\n",
+       "g.yaml:6: not valid YAML here (end of sequence not found): most often a line is indented unlike the "
+       "properties beside it"},
       {"", "g.yaml: the file holds no game"},
   };
   for (const auto& [yaml, message] : cases) {
@@ -473,7 +476,7 @@ TEST(GameSourceInclude, ErrorsNameTheIncludedFileAndItsLine) {
       {{{"r/a.yaml", "class: TQXScreen\nId: A\nColour: 1\n"}}, "r/a.yaml:3: root/A: TQXScreen has no property 'Colour'"},
       {{{"r/a.yaml", "class: TQXScreen\nModal: maybe\n"}}, "r/a.yaml:2: root/1: Modal: 'maybe' is none of False, True"},
       {{{"r/a.yaml", "class: TQXImage\n"}}, "r/a.yaml:1: root/1: TQXImage cannot be a child of TQXDB"},
-      {{{"r/a.yaml", "class: TQXScreen\nchildren: [\n"}}, "r/a.yaml:3: "},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren: [\n"}}, "r/a.yaml:3: not valid YAML here (end of sequence flow not found)"},
       {{{"r/a.yaml", ""}}, "r/a.yaml: the file holds no element"},
       {{}, "g.yaml:3: root/1: cannot include r/a.yaml: no such file"},
       {{{"r/a.yaml", "class: TQXScreen\nchildren:\n  - include: a.yaml\n"}},
