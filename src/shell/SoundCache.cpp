@@ -52,17 +52,25 @@ TGameFs& TSoundCache::Files() {
   return *files_;
 }
 
+TFileSource LocateSound(TGameFs& fs, const TResArchive* archive, const std::string& cacheName) {
+  const std::string gameName = kSoundsFolder + cacheName;
+  if (fs.ResolveFile(gameName)) return TFileSource::Disk;
+  if (archive && archive->Opened() && archive->IndexOf(gameName) >= 0) return TFileSource::Archive;
+  return TFileSource::None;
+}
+
 TSoundCache::Where TSoundCache::Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes) {
   const std::string gameName = kSoundsFolder + name;
-  if (std::optional<std::string> disk = Files().ResolveFile(gameName)) {
-    path = *disk;
-    return Where::Disk;
-  }
   TResArchive* archive = Runtime().Parts.ResDb;
-  if (archive && archive->Opened() && archive->IndexOf(gameName) >= 0) {
-    // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
-    if (!archive->ReadRecord(gameName, bytes)) bytes.clear();
-    return Where::Archive;
+  switch (LocateSound(Files(), archive, name)) {
+    case TFileSource::Disk:
+      path = Files().ResolveFile(gameName).value_or(std::string());
+      return Where::Disk;
+    case TFileSource::Archive:
+      // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
+      if (!archive->ReadRecord(gameName, bytes)) bytes.clear();
+      return Where::Archive;
+    case TFileSource::None: break;
   }
   return Where::None;
 }

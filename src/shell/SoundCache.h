@@ -13,6 +13,12 @@
 
 namespace qx {
 
+class TResArchive;
+
+// Where the sound cache finds a sound (its cache name, see TSoundCache::CacheName): the file
+// "sounds\NAME" in the game folder, else the archive's record of that name.
+TFileSource LocateSound(TGameFs& fs, const TResArchive* archive, const std::string& cacheName);
+
 class TSoundCache {
  public:
   // Playbacks of one sample at once; a fourth takes over the oldest.
