@@ -24,6 +24,7 @@ namespace {
 struct SourceFile {
   std::string name;
   const SourceFile* includedBy = nullptr;
+  const std::string* text = nullptr;  // its text, to tell the style of a value at its mark
 };
 
 class SourceError {
@@ -57,6 +58,21 @@ constexpr int kMaxIncludeDepth = 32;
 struct ReadContext {
   const SourceIncludeReader* readInclude = nullptr;
 };
+
+// What the YAML parser says ("end of sequence not found", "illegal map value") names its own
+// state, not the author's slip, which is most often a line's indentation.
+std::string SyntaxError(const std::string& what) {
+  return "not valid YAML here (" + what + "): most often a line is indented unlike the properties beside it";
+}
+
+int LineOf(const YAML::Mark& mark) { return mark.is_null() ? 0 : mark.line + 1; }
+
+// A literal block scalar's text starts on the line after its "|".
+int TextLineOf(const YAML::Node& value, const SourceFile& file) {
+  const YAML::Mark mark = value.Mark();
+  if (mark.is_null() || !file.text || mark.pos < 0 || static_cast<size_t>(mark.pos) >= file.text->size()) return 0;
+  return (*file.text)[static_cast<size_t>(mark.pos)] == '|' ? mark.line + 2 : 0;
+}
 
 std::string FolderOf(const std::string& name) {
   const size_t slash = name.find_last_of('/');
@@ -149,7 +165,7 @@ PropValue ParseValue(const PropInfo& prop, const YAML::Node& node, const std::st
 }
 
 void ReadElement(const YAML::Node& node, const std::string& path, const ClassInfo* parent, ElementRecord& rec,
-                 int depth, const SourceFile& file, const ReadContext& ctx);
+                 int depth, const SourceFile& file, const ReadContext& ctx, RecordPlaces* places);
 
 // A children entry `- include: NAME` stands for the element mapping of the file NAME, found
 // relative to the including file's folder.
@@ -164,7 +180,7 @@ std::string ChildPath(const std::string& parentPath, const YAML::Node& child, co
 }
 
 void ReadInclude(const YAML::Node& node, const std::string& parentPath, std::string path, const ClassInfo* parent,
-                 ElementRecord& rec, int depth, const SourceFile& file, const ReadContext& ctx) {
+                 ElementRecord& rec, int depth, const SourceFile& file, const ReadContext& ctx, RecordPlaces* places) {
   const YAML::Node target = node["include"];
   if (!target.IsScalar() || target.Scalar().empty()) {
     throw SourceError(target.Mark(), path, "include needs a file name", &file);
@@ -181,25 +197,25 @@ void ReadInclude(const YAML::Node& node, const std::string& parentPath, std::str
   if (!ctx.readInclude || !(*ctx.readInclude)(name, text, why)) {
     throw SourceError(target.Mark(), path, "cannot include " + name + (why.empty() ? "" : ": " + why), &file);
   }
-  const SourceFile included{name, &file};
+  const SourceFile included{name, &file, &text};
   YAML::Node doc;
   try {
     doc = YAML::Load(text);
   } catch (const YAML::Exception& e) {
-    throw SourceError(e.mark, "", e.msg, &included);
+    throw SourceError(e.mark, "", SyntaxError(e.msg), &included);
   }
   if (!doc || doc.IsNull()) throw SourceError(YAML::Mark::null_mark(), "", "the file holds no element", &included);
   if (IsInclude(doc)) throw SourceError(doc.Mark(), path, "an included file must hold an element", &included);
   path = ChildPath(parentPath, doc, path);
   try {
-    ReadElement(doc, path, parent, rec, depth, included, ctx);
+    ReadElement(doc, path, parent, rec, depth, included, ctx, places);
   } catch (const YAML::Exception& e) {
     throw SourceError(e.mark, path, e.msg, &included);
   }
 }
 
 void ReadElement(const YAML::Node& node, const std::string& path, const ClassInfo* parent, ElementRecord& rec,
-                 int depth, const SourceFile& file, const ReadContext& ctx) {
+                 int depth, const SourceFile& file, const ReadContext& ctx, RecordPlaces* places) {
   if (!node.IsMap()) throw SourceError(node.Mark(), path, "an element must be a mapping", &file);
   const YAML::Node classNode = node["class"];
   if (!classNode || !classNode.IsScalar()) throw SourceError(node.Mark(), path, "the element has no class", &file);
@@ -212,6 +228,12 @@ void ReadElement(const YAML::Node& node, const std::string& path, const ClassInf
   }
   if (depth >= kMaxElementDepth) throw SourceError(node.Mark(), path, "elements are nested too deep", &file);
   rec = DefaultRecord(*cls);
+  if (places) {
+    places->file = file.name;
+    places->line = LineOf(node.Mark());
+    places->propLines.assign(cls->props.size(), 0);
+    places->textLines.assign(cls->props.size(), 0);
+  }
   std::vector<bool> given(cls->props.size(), false);
   try {
     for (const auto& entry : node) {
@@ -222,6 +244,10 @@ void ReadElement(const YAML::Node& node, const std::string& path, const ClassInf
       if (given[index]) throw SourceError(entry.first.Mark(), path, "'" + key + "' is given twice");
       given[index] = true;
       rec.values[index] = ParseValue(cls->props[index], entry.second, path);
+      if (places) {
+        places->propLines[index] = LineOf(entry.second.Mark());
+        places->textLines[index] = TextLineOf(entry.second, file);
+      }
     }
   } catch (SourceError& e) {
     e.SetFileIfUnset(file);  // ParseValue does not know the file
@@ -233,11 +259,13 @@ void ReadElement(const YAML::Node& node, const std::string& path, const ClassInf
   for (size_t i = 0; i < children.size(); ++i) {
     const YAML::Node child = children[i];
     std::string childPath = path + "/" + std::to_string(i + 1);
+    RecordPlaces* childPlaces = places ? &places->children.emplace_back() : nullptr;
     if (IsInclude(child)) {
-      ReadInclude(child, path, childPath, cls, rec.children.emplace_back(), depth + 1, file, ctx);
+      ReadInclude(child, path, childPath, cls, rec.children.emplace_back(), depth + 1, file, ctx, childPlaces);
       continue;
     }
-    ReadElement(child, ChildPath(path, child, childPath), cls, rec.children.emplace_back(), depth + 1, file, ctx);
+    ReadElement(child, ChildPath(path, child, childPath), cls, rec.children.emplace_back(), depth + 1, file, ctx,
+                childPlaces);
   }
 }
 
@@ -337,29 +365,38 @@ std::string FormatPropValue(const PropInfo& prop, const PropValue& value) {
 
 bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
                     const SourceIncludeReader& readInclude) {
-  const SourceFile file{fileName, nullptr};
+  return RecordFromYaml(text, fileName, root, error, readInclude, nullptr);
+}
+
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
+                    const SourceIncludeReader& readInclude, RecordPlaces* places) {
+  const SourceFile file{fileName, nullptr, &text};
   const ReadContext ctx{&readInclude};
+  if (places) *places = RecordPlaces{};
   try {
     const YAML::Node doc = YAML::Load(text);
     if (!doc || doc.IsNull()) {
       error = fileName + ": the file holds no game";
       return false;
     }
-    ReadElement(doc, "root", nullptr, root, 0, file, ctx);
+    ReadElement(doc, "root", nullptr, root, 0, file, ctx, places);
     return true;
   } catch (const SourceError& e) {
     error = e.Text(fileName);
+  } catch (const YAML::ParserException& e) {
+    error = fileName + ":" + std::to_string(e.mark.line + 1) + ": " + SyntaxError(e.msg);
   } catch (const YAML::Exception& e) {
     error = fileName + ":" + std::to_string(e.mark.line + 1) + ": " + e.msg;
   }
   return false;
 }
 
+bool ReadSourceInclude(const std::string& name, std::string& text, std::string& why) {
+  return ReadWholeFile(name, text, why, size_t{64} << 20);
+}
+
 bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error) {
-  const SourceIncludeReader fromDisk = [](const std::string& name, std::string& data, std::string& why) {
-    return ReadWholeFile(name, data, why, size_t{64} << 20);
-  };
-  return RecordFromYaml(text, fileName, root, error, fromDisk);
+  return RecordFromYaml(text, fileName, root, error, ReadSourceInclude);
 }
 
 std::string YamlFromRecord(const ElementRecord& root, bool allProperties) {

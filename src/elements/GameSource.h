@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "scene/GameFile.h"
 
@@ -23,6 +24,22 @@ using SourceIncludeReader = std::function<bool(const std::string& name, std::str
 bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error);
 bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
                     const SourceIncludeReader& readInclude);
+
+// Where the elements of a source are written, for messages that name a line: a tree shaped
+// like the records.
+struct RecordPlaces {
+  std::string file;            // the source, or the included file the element is in
+  int line = 0;                // the line of the element's mapping (1-based)
+  std::vector<int> propLines;  // by property index: the line of its value; 0 when not written
+  // By property index: the line a literal block's (|) first text line is on, so a line of the
+  // text is found by counting; 0 for other styles (their lines are folded or escaped).
+  std::vector<int> textLines;
+  std::vector<RecordPlaces> children;
+};
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
+                    const SourceIncludeReader& readInclude, RecordPlaces* places);
+// The disk reader the two-argument forms use.
+bool ReadSourceInclude(const std::string& name, std::string& text, std::string& why);
 
 // The source of a record tree: the properties that differ from their defaults, or all.
 std::string YamlFromRecord(const ElementRecord& root, bool allProperties);

@@ -44,16 +44,24 @@ std::string TSoundCache::OggName(const std::string& cacheName) {
   return cacheName.substr(0, cacheName.size() >= 3 ? cacheName.size() - 3 : 0) + "OGG";
 }
 
+TFileSource LocateSound(TGameFs& fs, const TResArchive* archive, const std::string& cacheName) {
+  const std::string gameName = kSoundsFolder + cacheName;
+  if (fs.ResolveFile(gameName)) return TFileSource::Disk;
+  if (archive && archive->Opened() && archive->IndexOf(gameName) >= 0) return TFileSource::Archive;
+  return TFileSource::None;
+}
+
 TSoundCache::Where TSoundCache::Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes) {
   const std::string gameName = kSoundsFolder + name;
-  if (std::optional<std::string> disk = files_.ResolveFile(gameName)) {
-    path = *disk;
-    return Where::Disk;
-  }
-  if (archive_ && archive_->Opened() && archive_->IndexOf(gameName) >= 0) {
-    // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
-    if (!archive_->ReadRecord(gameName, bytes)) bytes.clear();
-    return Where::Archive;
+  switch (LocateSound(files_, archive_, name)) {
+    case TFileSource::Disk:
+      path = files_.ResolveFile(gameName).value_or(std::string());
+      return Where::Disk;
+    case TFileSource::Archive:
+      // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
+      if (!archive_->ReadRecord(gameName, bytes)) bytes.clear();
+      return Where::Archive;
+    case TFileSource::None: break;
   }
   return Where::None;
 }

@@ -7,14 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "resources/GameFs.h"
 #include "runtime/Audio.h"
 #include "runtime/SoundPlayer.h"
 
 namespace qx {
 
-class TGameFs;
 class TGfxTimer;
 class TResArchive;
+
+// Where the sound cache finds a sound (its cache name, see TSoundCache::CacheName): the file
+// "sounds\NAME" in the game folder, else the archive's record of that name.
+TFileSource LocateSound(TGameFs& fs, const TResArchive* archive, const std::string& cacheName);
 
 class TSoundCache final : public SoundPlayer {
  public:

@@ -21,6 +21,7 @@
 #include "scene/GameFile.h"
 #include "scene/IniFile.h"
 #include "scene/SavedState.h"
+#include "scene/TextReferences.h"
 
 namespace qx {
 
@@ -179,20 +180,6 @@ void TQXDB::LoadProgress() {
 
 // --- texts ------------------------------------------------------------------------------
 
-namespace {
-
-// "Section.Key" split at the first dot, both parts trimmed; "Default" without a dot.
-void SplitReference(std::string_view reference, std::string& section, std::string& key) {
-  const size_t dot = reference.find('.');
-  section = dot == std::string_view::npos ? "Default" : std::string(TrimBlanks(reference.substr(0, dot)));
-  key = std::string(TrimBlanks(dot == std::string_view::npos ? reference : reference.substr(dot + 1)));
-}
-
-// A volume in the sound table: blanks around it are allowed.
-bool ParseVolume(std::string_view text, int32_t& out) { return ParseSignedWholeInt(TrimBlanks(text), out); }
-
-}  // namespace
-
 std::string TQXDB::TranslateText(const std::string& reference) {
   std::string section, key;
   SplitReference(reference, section, key);
@@ -215,44 +202,11 @@ void TQXDB::LookupSound(const std::string& reference, std::string& fileName, int
   }
   const std::string value = soundTable_->ReadString(section, key, "");
   if (value.empty()) LogDetailOnce("sound", "no sound '" + Cp1251ToUtf8(reference) + "' in the sound table");
-  const size_t colon = value.find(':');
-  if (colon == std::string::npos) {
-    fileName = value;
-    volume = 100;
-    return;
-  }
-  int32_t v = 0;
-  if (ParseVolume(std::string_view(value).substr(0, colon), v)) volume = v;
-  fileName = value.substr(colon + 1);
+  ReadSoundValue(value, fileName, volume);
 }
 
 std::string TQXDB::SubstituteTexts(const std::string& script) {
-  std::string out;
-  out.reserve(script.size());
-  size_t pos = 0;
-  while (pos < script.size()) {
-    const size_t open = script.find('"', pos);
-    if (open == std::string::npos) {
-      out.append(script, pos, std::string::npos);
-      break;
-    }
-    out.append(script, pos, open - pos);
-    const size_t close = script.find('"', open + 1);
-    if (close == std::string::npos) {
-      // No closing quote: the opening one is dropped and the rest kept as it is.
-      out.append(script, open + 1, std::string::npos);
-      break;
-    }
-    const std::string reference = script.substr(open + 1, close - open - 1);
-    const std::string text = TranslateText(reference);
-    if (text.find_first_of("'\"") != std::string::npos) {
-      out += '"' + reference + '"';  // a quote would break the literal: keep the reference
-    } else {
-      out += '\'' + text + '\'';
-    }
-    pos = close + 1;
-  }
-  return out;
+  return qx::SubstituteTexts(script, [this](const std::string& reference, size_t) { return TranslateText(reference); });
 }
 
 // --- properties ---------------------------------------------------------------------------
