@@ -11,9 +11,9 @@
 
 #include "base/Log.h"
 #include "base/Random.h"
+#include "builtins/Builtins.h"
 #include "platform/Platform.h"
 #include "render/GfxTimer.h"
-#include "scene/EngineInterpreter.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
 
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
   options.tracePath = traceFile;
-  options.makeInterpreter = [](int) { return qx::MakeEngineInterpreter(); };
+  options.makeInterpreter = [](int, const qx::GameLink& game) { return qx::MakeGameInterpreter(game); };
   {
     const auto exeDir = std::filesystem::path(options.programPath).parent_path();
     std::error_code ec;

@@ -15,16 +15,18 @@
 
 #include "authoring/BuiltinCalls.h"
 #include "base/CodePage.h"
-#include "elements/GfxFont.h"
+#include "builtins/Builtins.h"
+#include "elements/ElementKinds.h"
+#include "resources/GfxFont.h"
 #include "resources/GameFs.h"
 #include "resources/NameFold.h"
 #include "resources/ResArchive.h"
+#include "runtime/SoundCache.h"
 #include "scene/IniFile.h"
 #include "scene/TextReferences.h"
 #include "script/ScriptCheck.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
-#include "shell/SoundCache.h"
 
 namespace qx {
 namespace {

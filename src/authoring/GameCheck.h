@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scene/GameFile.h"
-#include "scene/GameSource.h"
+#include "elements/GameSource.h"
 
 namespace qx {
 

@@ -1,8 +1,7 @@
 #include "scene/TextReferences.h"
 
-#include <charconv>
-
 #include "base/Ascii.h"
+#include "base/IntText.h"
 
 namespace qx {
 
@@ -42,13 +41,8 @@ std::string SubstituteTexts(const std::string& script, const TextLookup& transla
 }
 
 namespace {
-bool ParseVolume(std::string_view text, int32_t& out) {
-  text = TrimBlanks(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const char* last = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), last, out);
-  return !text.empty() && ec == std::errc() && p == last;
-}
+// A volume in the sound table: blanks around it are allowed.
+bool ParseVolume(std::string_view text, int32_t& out) { return ParseSignedWholeInt(TrimBlanks(text), out); }
 }  // namespace
 
 void ReadSoundValue(const std::string& value, std::string& fileName, int32_t& volume) {

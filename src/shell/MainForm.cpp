@@ -4,14 +4,15 @@
 #include <utility>
 
 #include "base/Log.h"
-#include "elements/ParticleSystem.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXText.h"
 #include "resources/PngWriter.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
 #include "shell/GameFinder.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -40,12 +41,22 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       device_(gfx),
       timer_(clock),
       canvas_(gfx),
+      media_(&images_, &resDb_, &files_),
       images_(gfx),
       fonts_(gfx),
+      sounds_(audio, files_, &resDb_, &timer_),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
-      sounds_(audio),
-      media_(options_.media ? options_.media : &cacheMedia_) {
+      cacheMedia_(media_, canvas_, sounds_, fonts_, resDb_),
+      shellMedia_(options_.media ? options_.media : &cacheMedia_) {
+  services_.device = &device_;
+  services_.canvas = &canvas_;
+  services_.timer = &timer_;
+  services_.media = &media_;
+  services_.archive = &resDb_;
+  services_.files = &files_;
+  services_.sound = &sounds_;
+  services_.fonts = &fonts_;
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
   device_.SetHeight(kBackBufferHeight);
@@ -62,7 +73,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   canvas_.SetPublisher(&device_);
   images_.SetMipMappping(false);
   images_.SetPublisher(&device_);
-  images_.OnImageFreed = [](TGfxImage* image) { Media().Forget(image); };
+  images_.OnImageFreed = [this](TGfxImage* image) { media_.Forget(image); };
   fonts_.Canvas = &canvas_;
   fonts_.SetPublisher(&device_);
   resDb_.SetOpenMode(TResOpenMode::opReadOnly);
@@ -73,16 +84,10 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   timer_.SetEnabled(false);
   timer_.OnTimer = [this] { TimerTimer(); };
   timer_.OnProcess = [this] { TimerProcess(); };
-  cacheMedia_.PlaySound = [this](const std::string& name, int volume, bool reportMissing) {
-    sounds_.PlaySound(name, volume, reportMissing);
-  };
-  cacheMedia_.OnSoundTick = [this] { sounds_.SoundTick(); };
-  cacheMedia_.OnRebuild = [this] { ReloadFonts(); };
 }
 
 TFormMain::~TFormMain() {
   if (!closed_) FormClose();
-  if (Runtime().EventTrace == &trace_) Runtime().EventTrace = nullptr;
 }
 
 int TFormMain::Run() {
@@ -108,10 +113,12 @@ bool TFormMain::FormCreate() {
     LogError("qxrun", "cannot write the recording " + options_.recordPath);
   }
   if (!options_.tracePath.empty()) {
-    if (trace_.Open(options_.tracePath)) rt.EventTrace = &trace_;
+    if (trace_.Open(options_.tracePath)) services_.trace = &trace_;
     else LogError("qxrun", "cannot write the trace " + options_.tracePath);
   }
-  if (options_.makeInterpreter) CreateInterpreterPool(options_.makeInterpreter);
+  if (options_.makeInterpreter) {
+    CreateInterpreterPool([this](int index) { return options_.makeInterpreter(index, game_); });
+  }
 
   if (!audio_.LibraryAvailable()) {
     window_.ShowError("Audio library was not loaded!");
@@ -138,31 +145,15 @@ bool TFormMain::FormCreate() {
 }
 
 void TFormMain::CreateRoot() {
-  root_ = std::make_unique<TQXDB>();
+  root_ = std::make_unique<TQXDB>(ElementKinds(), services_);
   host_ = std::make_unique<SceneScriptHost>(root_.get());
   SetHost(host_.get());
-  root_->Canvas = &canvas_;
-  Runtime().Root = root_.get();
-  Runtime().Parts.Files = &root_->Files();
-  Media().OnLoadProgress = [this] { root_->LoadProgress(); };
-  root_->Shell.renderFrame = [this] { device_.Render(0, true); };
-  root_->Shell.presentFrame = [this] { device_.Present(); };
-  root_->Shell.resetTimer = [this] { timer_.Reset(); };
-  root_->Shell.retargetMusic = [this](int32_t) { sounds_.ApplyMusicVolume(); };
+  game_.root = root_.get();
+  media_.OnLoadProgress = [this] { root_->LoadProgress(); };
 }
 
 void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
-  rt.Parts.Device = &device_;
-  rt.Parts.Timer = &timer_;
-  rt.Parts.Canvas = &canvas_;
-  rt.Parts.Images = &images_;
-  rt.Parts.ResDb = &resDb_;
-  rt.Parts.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
-  rt.Parts.PlayMusic = [this](const std::string& name, int volume) { sounds_.PlayMusic(name, volume); };
-  rt.Parts.FadeOutAllMusic = [this] { sounds_.FadeOutAllMusic(); };
-  rt.Parts.LoadFonts = [this] { ReloadFonts(); };
-  SetGameFonts(&fonts_);
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
   gamePath_ = options_.gamePath;
@@ -198,11 +189,6 @@ void TFormMain::DeviceInitialize(bool& success) {
   timer_.SetEnabled(true);
   window_.SetCaption(root_->Id);
   success = true;
-}
-
-void TFormMain::ReloadFonts() {
-  fonts_.Clear();
-  fonts_.LoadFromArchive(resDb_);
 }
 
 void TFormMain::SkipIntro() {
@@ -243,12 +229,12 @@ void TFormMain::TimerProcess() {
       if (root_) root_->FinishLoading();
       rt.LoadingPhase = false;
     }
-    media_->SoundTick();
+    shellMedia_->SoundTick();
     return;
   }
   if (rt.CurrentScreen) rt.CurrentScreen->DoProcess();
   if (rt.CursorElement) rt.CursorElement->DoProcess();
-  media_->SoundTick();
+  shellMedia_->SoundTick();
   if (rt.FullScreenWanted == device_.Windowed()) {
     device_.SetWindowed(!rt.FullScreenWanted);
     FlWin();
@@ -286,7 +272,7 @@ void TFormMain::ProcessIntro() {
     // The next logo that exists; missing numbers are skipped (their sounds are still asked for).
     do {
       ++in.LogoIndex;
-      in.LogoLoaded = media_->RequestLogo(in.LogoIndex);
+      in.LogoLoaded = shellMedia_->RequestLogo(in.LogoIndex);
     } while (!in.LogoLoaded && in.LogoIndex <= 9);
     in.FadeCount = 0;
     timer_.Reset();
@@ -301,7 +287,7 @@ void TFormMain::RenderLayers(TQXElement* element, double offsetX, double offsetY
 }
 
 void TFormMain::RenderIntro() {
-  if (intro_.LogoLoaded) media_->DrawLogo(LogoAlpha(intro_.FadeCount));
+  if (intro_.LogoLoaded) shellMedia_->DrawLogo(LogoAlpha(intro_.FadeCount));
 }
 
 void TFormMain::DeviceRender() {
@@ -417,8 +403,8 @@ void TFormMain::FlWin() {
   window_.ApplyStyle(device_.Windowed());
   // Everything that lives on the device is built again: pictures, fonts, the particle
   // picture, then the elements take their pictures and fonts anew.
-  media_->RebuildDeviceResources();
-  if (root_ && root_->Particles()) root_->Particles()->SetImage(Media().GetImage("particles.bmp", true, false));
+  shellMedia_->RebuildDeviceResources();
+  if (root_ && root_->Particles()) root_->Particles()->SetImage(media_.GetImage("particles.bmp", true, false));
   if (root_) {
     for (TQXElement* child : root_->Children()) child->ReloadResources();
   }
@@ -445,19 +431,17 @@ void TFormMain::FormClose() {
   if (root_) root_->ExitEvent();
   rt.CurrentScreen = nullptr;
   FreeInterpreterPool();
-  rt.Root = nullptr;
+  game_.root = nullptr;
   root_.reset();
   rt.MousedElement = nullptr;
   rt.CursorElement = nullptr;
   rt.FocusedText = nullptr;
   SetHost(nullptr);
   host_.reset();
-  rt.Parts = Components{};
-  Media().OnLoadProgress = nullptr;
-  Media().Clear();
+  media_.OnLoadProgress = nullptr;
+  media_.Clear();
   sounds_.Clear();
   images_.Clear();
-  SetGameFonts(nullptr);
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;

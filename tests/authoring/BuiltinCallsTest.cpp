@@ -8,6 +8,7 @@
 #include <string>
 
 #include "authoring/BuiltinCalls.h"
+#include "builtins/Builtins.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 

@@ -10,8 +10,8 @@
 #include "ScratchFiles.h"
 #include "SceneTestSupport.h"
 #include "base/Log.h"
+#include "elements/GameSource.h"
 #include "scene/GameFile.h"
-#include "scene/GameSource.h"
 
 namespace qx {
 namespace {
@@ -141,7 +141,7 @@ TEST(GameFileRoundTrip, WritingWhatWasReadGivesTheSameBytes) {
     test::SceneFixture f;
     InstantiateRecord(*f.root, gen.Make(*FindClass("TQXDB"), 4));
     const std::string first = WriteElementData(*f.root);
-    TQXDB again;
+    TQXDB again(ElementKinds(), f.root->Services());  // the same media cache and files
     again.SetGameFolder(f.folder.path().string());  // its random state and ini names stay in there
     ASSERT_TRUE(ReadElementData(again, first));
     EXPECT_EQ(WriteElementData(again), first) << round;

@@ -7,12 +7,14 @@
 #include <fstream>
 
 #include "ConformanceCases.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
+#include "runtime/RuntimeState.h"
+#include "builtins/Builtins.h"
 #include "scene/EngineInterpreter.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
-#include "shell/RuntimeState.h"
 
 namespace qx::test {
 namespace {
@@ -31,9 +33,10 @@ class EventScene {
         std::filesystem::copy_file(entry.path(), folder_ / entry.path().filename());
     }
     CreateInterpreterPool([this](int index) {
-      return MakeEngineInterpreter([this, index](TScriptEngine& engine) { engines[static_cast<size_t>(index)] = &engine; });
+      return MakeGameInterpreter(game, [this, index](TScriptEngine& engine) { engines[static_cast<size_t>(index)] = &engine; });
     });
-    root = std::make_unique<TQXDB>();
+    root = std::make_unique<TQXDB>(ElementKinds());
+    game.root = root.get();
     root->SetGameFolder(folder_.string());
     host = std::make_unique<SceneScriptHost>(root.get());
     SetHost(host.get());
@@ -63,7 +66,7 @@ class EventScene {
     std::filesystem::remove(path, ec);
     return lines;
   }
-
+  GameLink game;  // before the pool, which outlives the root
   std::unique_ptr<TQXDB> root;
   std::unique_ptr<SceneScriptHost> host;
   TQXScreen* screen = nullptr;

@@ -8,6 +8,7 @@
 #include "ConformanceCases.h"
 #include "Fixture.h"
 #include "authoring/BuiltinCalls.h"
+#include "builtins/Builtins.h"
 #include "script/ScriptCheck.h"
 #include "script/lib/scriptfuncs.h"
 

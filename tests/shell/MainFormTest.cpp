@@ -10,7 +10,7 @@
 #include "ScratchFiles.h"
 #include "platform/null/NullGfx.h"
 #include "platform/null/NullWindow.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {

@@ -7,8 +7,8 @@
 #include "Command.h"
 #include "authoring/GameCheck.h"
 #include "base/SafeFile.h"
+#include "elements/GameSource.h"
 #include "scene/GameFile.h"
-#include "scene/GameSource.h"
 
 namespace qxtool {
 namespace {

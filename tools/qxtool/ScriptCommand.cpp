@@ -10,6 +10,7 @@
 #include "authoring/BuiltinCalls.h"
 #include "base/CodePage.h"
 #include "base/SafeFile.h"
+#include "builtins/Builtins.h"
 #include "resources/GameFs.h"
 #include "script/ScriptCheck.h"
 #include "script/lib/scriptfuncs.h"

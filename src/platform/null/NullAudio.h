@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Audio.h"
+#include "runtime/Audio.h"
 
 namespace qx {
 

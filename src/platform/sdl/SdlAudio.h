@@ -5,7 +5,7 @@
 #include <SDL.h>
 
 #include "platform/audio/SoundDecoders.h"
-#include "shell/AudioMixer.h"
+#include "runtime/AudioMixer.h"
 
 namespace qx {
 
