@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "base/BoundedLog.h"
@@ -54,6 +55,19 @@ void FlushDiagnostics() {
   std::lock_guard<std::mutex> guard(d.lock);
   const std::string note = d.repeats.TakeNote();
   if (!note.empty()) WriteRaw(note);
+}
+
+void LogDetailOnce(std::string_view tag, std::string_view message) {
+  if (!gVerbose) return;
+  static std::mutex guard;
+  static std::set<std::string, std::less<>> written;
+  std::string line(tag);
+  line.append(": ").append(message);
+  {
+    const std::lock_guard<std::mutex> lock(guard);
+    if (!written.insert(line).second) return;
+  }
+  Write(tag, message);
 }
 
 }  // namespace qx

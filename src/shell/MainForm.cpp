@@ -405,7 +405,7 @@ void TFormMain::FlWin() {
   // Everything that lives on the device is built again: pictures, fonts, the particle
   // picture, then the elements take their pictures and fonts anew.
   shellMedia_->RebuildDeviceResources();
-  if (root_ && root_->Particles()) root_->Particles()->SetImage(media_.GetImage("particles.bmp", true));
+  if (root_ && root_->Particles()) root_->Particles()->SetImage(media_.GetImage("particles.bmp", true, false));
   if (root_) {
     for (TQXElement* child : root_->Children()) child->ReloadResources();
   }
