@@ -13,6 +13,7 @@
 #include "base/Random.h"
 #include "builtins/Builtins.h"
 #include "platform/Platform.h"
+#include "platform/Signals.h"
 #include "render/GfxTimer.h"
 #include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qxrun: %s\n", error.c_str());
     return 1;
   }
+  qx::InstallCloseSignals();
   std::unique_ptr<qx::TimerClock> clock;
   if (fixedStep) {
     // One reading per frame, exactly one process tick apart.

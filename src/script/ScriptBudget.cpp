@@ -1,6 +1,9 @@
 #include "script/ScriptBudget.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <utility>
 
 namespace qx {
 namespace {
@@ -14,6 +17,23 @@ int gRuns = 0;          // runs in progress, the outermost included
 uint64_t gUsed = 0;     // steps of the outermost run before the current chunk
 uint64_t gGranted = 0;  // size of the current chunk
 
+// Set from signal handlers: it must be lock-free.
+std::atomic<bool> gStop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+using Clock = std::chrono::steady_clock;
+constexpr Clock::duration kPollEvery = std::chrono::milliseconds(50);
+std::function<void()> gPoll;
+Clock::time_point gLastPoll;
+
+// The caller's look at the world outside, when it is due.
+void PollWhenDue() {
+  const Clock::time_point now = Clock::now();
+  if (now - gLastPoll < kPollEvery) return;
+  gLastPoll = now;
+  gPoll();
+}
+
 // The next chunk, with this step taken from it when `taking`.
 void Grant(bool taking) {
   const uint64_t room = gLimit == 0 ? kChunk : std::min(kChunk, gLimit - gUsed);
@@ -26,6 +46,7 @@ void Grant(bool taking) {
 namespace detail {
 int64_t gStepsLeft = static_cast<int64_t>(kChunk);
 bool gRunHalted = false;
+bool gRunStopped = false;
 
 Checkpoint ScriptCheckpoint() {
   if (gRuns == 0) {
@@ -34,6 +55,11 @@ Checkpoint ScriptCheckpoint() {
     return Checkpoint::Go;
   }
   if (gRunHalted) return Checkpoint::Halted;
+  if (gPoll) PollWhenDue();
+  if (gStop.load(std::memory_order_relaxed)) {
+    gRunHalted = gRunStopped = true;
+    return Checkpoint::Stopped;
+  }
   gUsed += gGranted;
   gGranted = 0;
   if (gLimit != 0 && gUsed >= gLimit) {
@@ -47,16 +73,25 @@ Checkpoint ScriptCheckpoint() {
 void BeginScriptRun() {
   if (gRuns++ > 0) return;
   gUsed = 0;
-  gRunHalted = false;
+  gRunHalted = gRunStopped = false;
   Grant(false);
+  if (gPoll) gLastPoll = Clock::now();
+  // Closing: the run stops at its first step.
+  if (gStop.load(std::memory_order_relaxed)) detail::gStepsLeft = 0;
 }
 
 void EndScriptRun() {
-  if (gRuns > 0 && --gRuns == 0) gRunHalted = false;
+  if (gRuns > 0 && --gRuns == 0) gRunHalted = gRunStopped = false;
 }
 }  // namespace detail
 
 void SetScriptBudget(uint64_t steps) { gLimit = steps; }
 uint64_t ScriptBudget() { return gLimit; }
+
+void RequestScriptStop() { gStop.store(true, std::memory_order_relaxed); }
+void ClearScriptStop() { gStop.store(false, std::memory_order_relaxed); }
+bool ScriptStopRequested() { return gStop.load(std::memory_order_relaxed); }
+
+void SetScriptPoll(std::function<void()> poll) { gPoll = std::move(poll); }
 
 }  // namespace qx

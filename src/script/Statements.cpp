@@ -3,6 +3,9 @@
 // the statement steps both executors share, and calls of declared procedures.
 #include <utility>
 
+#include "base/CodePage.h"
+#include "base/Log.h"
+
 #include "script/EvalCommon.h"
 #include "script/ExprFast.h"
 #include "script/StatementTree.h"
@@ -55,6 +58,15 @@ bool TScriptEngine::BudgetCheckpoint(std::string_view statement) {
   switch (detail::ScriptCheckpoint()) {
     case detail::Checkpoint::Go: return true;
     case detail::Checkpoint::Spent: ReportError(TooLongMessage(), statement, kScriptTooLongCode); return false;
+    case detail::Checkpoint::Stopped: {
+      Halt(statement);
+      ScriptHost& host = Host();
+      const ElementHandle element = host.CurrentElement();
+      LogDetail("script", Cp1251ToUtf8(errorMessage_ + " (" + errorText_ + " in " +
+                                       (element != 0 ? host.Describe(element) : std::string()) + ") " +
+                                       host.CurrentEventName()));
+      return false;
+    }
     case detail::Checkpoint::Halted: Halt(statement); return false;
   }
   return false;
@@ -62,8 +74,13 @@ bool TScriptEngine::BudgetCheckpoint(std::string_view statement) {
 
 void TScriptEngine::Halt(std::string_view statement) {
   if (errorCode_ != 0) return;
-  errorCode_ = kScriptTooLongCode;
-  errorMessage_ = TooLongMessage();
+  if (detail::gRunStopped) {
+    errorCode_ = kScriptStoppedCode;
+    errorMessage_ = "Script stopped: the game is closing";
+  } else {
+    errorCode_ = kScriptTooLongCode;
+    errorMessage_ = TooLongMessage();
+  }
   errorText_ = TokenText(statement, true);
 }
 

@@ -222,7 +222,8 @@ class TScriptEngine {
   // (the error is recorded).
   bool Step(std::string_view statement);
   [[gnu::cold, gnu::noinline]] bool BudgetCheckpoint(std::string_view statement);
-  // Records the error of a run stopped at another level, without a line in the error log.
+  // Records the error of a run stopped at another level or by the stop flag, without a line
+  // in the error log.
   [[gnu::cold, gnu::noinline]] void Halt(std::string_view statement);
   bool EnterList(std::string_view list);  // false when nested too deeply
   void LeaveList();

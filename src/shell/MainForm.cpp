@@ -1,5 +1,6 @@
 #include "shell/MainForm.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -13,6 +14,7 @@
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
+#include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
 
 namespace qx {
@@ -95,6 +97,9 @@ int TFormMain::Run() {
   if (!created_ && !FormCreate()) return exitStatus_;
   while (!closeRequested_) {
     PumpEvents();
+    // Asked to close (a signal, or the window while a script ran): the running script has
+    // stopped, and the close order follows.
+    if (ScriptStopRequested()) Close();
     if (closeRequested_) break;
     timer_.Idle();
   }
@@ -120,11 +125,16 @@ bool TFormMain::FormCreate() {
   if (options_.makeInterpreter) {
     CreateInterpreterPool([this](int index) { return options_.makeInterpreter(index, game_); });
   }
+  // A script that runs long still notices the window's close button.
+  SetScriptPoll([this] {
+    if (window_.CloseRequested()) RequestScriptStop();
+  });
 
   if (!audio_.LibraryAvailable()) {
     window_.ShowError("Audio library was not loaded!");
     exitStatus_ = 1;
     closed_ = true;  // the process stops at once: no close sequence
+    SetScriptPoll(nullptr);
     FreeInterpreterPool();
     return false;
   }
@@ -429,7 +439,16 @@ void TFormMain::FormClose() {
   closed_ = true;
   RuntimeState& rt = Runtime();
   timer_.SetEnabled(false);
-  if (root_) root_->ExitEvent();
+  SetScriptPoll(nullptr);
+  // The Exit script runs even when a stop ended the last script, so a game that saves on exit
+  // loses nothing; a budget of its own keeps the close prompt.
+  ClearScriptStop();
+  if (root_) {
+    const uint64_t budget = ScriptBudget();
+    SetScriptBudget(budget == 0 ? kExitScriptBudget : std::min(budget, kExitScriptBudget));
+    root_->ExitEvent();
+    SetScriptBudget(budget);
+  }
   rt.CurrentScreen = nullptr;
   FreeInterpreterPool();
   game_.root = nullptr;

@@ -34,6 +34,9 @@ class TQXElement;
 
 // The game's pace: process ticks and frames a second.
 inline constexpr double kProcessTicksPerSecond = 30.0;
+// The Exit script's budget of statements and loop passes (or the game's, when smaller): a
+// tenth of a second or so, so that closing never waits long.
+inline constexpr uint64_t kExitScriptBudget = 5'000'000;
 
 struct ShellOptions {
   std::string programPath;  // the running program, for finding its game file

@@ -1,16 +1,25 @@
-// qxrun against the faults players meet first: a script that never ends, an error repeated
-// every tick.
+// qxrun against the faults players meet first: a script that never ends, a signal while it
+// runs, an error repeated every tick.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RunCommand.h"
+
+extern char** environ;
 
 namespace qx::test {
 namespace {
@@ -34,10 +43,11 @@ class HardenedGame : public testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string P(const std::string& name) const { return dir_ + "/" + name; }
 
+  // With an Exit script, the game has the player's ini file player.ini.
   void Build(const std::string& process, const std::string& mouseDown, const std::string& exit = {}) {
     std::ofstream yaml(P("game.yaml"));
     yaml << "class: TQXDB\nId: Hardened\nInitScreen: 1\n";
-    if (!exit.empty()) yaml << "exExit: \"" << exit << "\"\n";
+    if (!exit.empty()) yaml << "IniFile: player.ini\nexExit: \"" << exit << "\"\n";
     yaml << "children:\n"
             "  - class: TQXScreen\n    Key: 1\n    Id: ROOM\n";
     if (!process.empty()) yaml << "    exProcess: \"" << process << "\"\n";
@@ -50,6 +60,49 @@ class HardenedGame : public testing::Test {
     ASSERT_EQ(r.status, 0) << r.output;
   }
   void Replay(const std::string& text) { std::ofstream(P("replay.txt")) << text; }
+
+  // Starts qxrun with `args` (output to out.txt), waits until the trace has a line with
+  // `event`, then sends `signal`. The seconds until it ended, or -1 when it did not end
+  // within 10 s (it is then killed); `status` is its exit status.
+  double SignalWhileRunning(const std::string& args, const std::string& event, int signal, int& status) {
+    std::vector<std::string> words{run_};
+    std::istringstream in(args);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, P("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, run_.c_str(), &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) return -1;
+    using Clock = std::chrono::steady_clock;
+    const auto started = Clock::now();
+    auto seen = [&] {
+      for (const std::string& line : Lines(P("trace.txt")))
+        if (line.find(" " + event + " ") != std::string::npos) return true;
+      return false;
+    };
+    while (!seen() && Clock::now() - started < std::chrono::seconds(60))
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // well inside the script
+    kill(pid, signal);
+    const auto sent = Clock::now();
+    int st = 0;
+    while (waitpid(pid, &st, WNOHANG) == 0) {
+      if (Clock::now() - sent > std::chrono::seconds(10)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &st, 0);
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return std::chrono::duration<double>(Clock::now() - sent).count();
+  }
 
   std::string dir_;
   const std::string tool_ = std::string(QX_BINARY_DIR) + "/qxtool";
@@ -83,6 +136,34 @@ TEST_F(HardenedGame, AClickThatStartsAnEndlessLoopIsStoppedAndTheGameGoesOn) {
   }
   EXPECT_GE(lastTick, 129);
   EXPECT_EQ(processAfter, lastTick - 110);
+}
+
+// SIGTERM while a script loops without end (and with no budget to stop it) ends qxrun at
+// once, through the close: the Exit script writes the player's ini, completely.
+TEST_F(HardenedGame, SigtermWhileAScriptLoopsEndsQxrunAndTheExitScriptRuns) {
+  Build("", "N := 0; WHILE TRUE DO N := N + 1;", "SetIni('Save', 'Where', 'hall')");
+  Replay("110 down 150 150\n");
+  int status = -1;
+  const double seconds = SignalWhileRunning("--headless --fixed-step --frames 1000000 --script-budget 0 --replay " +
+                                                P("replay.txt") + " --trace " + P("trace.txt") + " " + P("game.qxf"),
+                                            "ms_Down", SIGTERM, status);
+  ASSERT_GE(seconds, 0) << "qxrun did not end";
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Lines(P("player.ini")), (std::vector<std::string>{"[Save]", "Where=hall"}));
+  EXPECT_FALSE(std::filesystem::exists(P("korvane.err")));  // a stop is no script error
+
+  // SIGINT between scripts does the same.
+  std::filesystem::remove(P("player.ini"));
+  std::filesystem::remove(P("trace.txt"));
+  Build("T := 1", "", "SetIni('Save', 'Where', 'hall')");
+  const double again = SignalWhileRunning("--headless --frames 1000000 --trace " + P("trace.txt") + " " +
+                                              P("game.qxf"),
+                                          "Screen", SIGINT, status);
+  ASSERT_GE(again, 0) << "qxrun did not end";
+  EXPECT_LT(again, 2.0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Lines(P("player.ini")), (std::vector<std::string>{"[Save]", "Where=hall"}));
 }
 
 // A Process script that fails on every tick for a minute of play leaves two lines: the error

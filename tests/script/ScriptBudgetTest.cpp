@@ -101,6 +101,31 @@ TEST_P(ScriptBudgetTest, CallsAndRecursionCountTheirStatementsAndKeepTheirOwnLim
   EXPECT_EQ(e.engine.ErrorCode(), 7);
 }
 
+// The stop flag (qxrun asked to close) ends a run at its next checkpoint, quietly: no line in
+// the error log. The poll is how a long run looks for such a request.
+TEST_P(ScriptBudgetTest, TheStopFlagEndsARunQuietlyAndThePollCanRaiseIt) {
+  Engine e(GetParam());
+  BudgetScope budget(0);
+  int polls = 0;
+  SetScriptPoll([&polls] {
+    if (++polls == 3) RequestScriptStop();
+  });
+  EXPECT_FALSE(e.Run("X := 0; WHILE TRUE DO X := X + 1"));
+  SetScriptPoll(nullptr);
+  EXPECT_EQ(polls, 3);
+  EXPECT_EQ(e.engine.ErrorCode(), kScriptStoppedCode);
+  EXPECT_EQ(e.engine.ErrorMessage(), "Script stopped: the game is closing");
+  EXPECT_GT(e.Int("X"), 0);
+  EXPECT_TRUE(e.scene.host.Log().empty());
+  // While the flag stays set, a run stops before its first statement.
+  EXPECT_FALSE(e.Run("Y := 1"));
+  EXPECT_EQ(e.engine.FindVar("Y"), -1);
+  EXPECT_EQ(e.engine.ErrorCode(), kScriptStoppedCode);
+  ClearScriptStop();
+  EXPECT_TRUE(e.Run("Y := 1"));
+  EXPECT_TRUE(e.scene.host.Log().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothExecutors, ScriptBudgetTest, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Parsed" : "Direct"; });
 
