@@ -130,21 +130,13 @@ bool TFormMain::FormCreate() {
     if (window_.CloseRequested()) RequestScriptStop();
   });
 
-  if (!audio_.LibraryAvailable()) {
-    window_.ShowError("Audio library was not loaded!");
-    exitStatus_ = 1;
-    closed_ = true;  // the process stops at once: no close sequence
-    SetScriptPoll(nullptr);
-    FreeInterpreterPool();
-    return false;
+  // A machine without speakers still plays the game: one warning, and silence.
+  if (audio_.LibraryAvailable() && audio_.Initialize(kAudioFrequency)) {
+    audioOpen_ = true;
+  } else {
+    WarnSilent("no sound device");
+    audioOpen_ = audio_.InitializeSilent(kAudioFrequency);
   }
-  if (!audio_.Initialize(kAudioFrequency)) {
-    window_.ShowError("Error initializing audio!");
-    exitStatus_ = 1;
-    FormClose();
-    return false;
-  }
-  audioOpen_ = true;
   if (!device_.Initialize()) {
     window_.ShowError("Failed initializing graphics device!");
     exitStatus_ = 1;
@@ -153,6 +145,12 @@ bool TFormMain::FormCreate() {
   }
   created_ = true;
   return true;
+}
+
+void TFormMain::WarnSilent(const std::string& what) {
+  const std::string reason = audio_.FailureReason();
+  LogError("audio", what + (reason.empty() ? "" : " (" + reason + ")") + ": the game plays without sound");
+  audioSilent_ = true;
 }
 
 void TFormMain::CreateRoot() {
@@ -240,17 +238,26 @@ void TFormMain::TimerProcess() {
       if (root_) root_->FinishLoading();
       rt.LoadingPhase = false;
     }
+    CheckAudioDevice();
     shellMedia_->SoundTick();
     return;
   }
   if (rt.CurrentScreen) rt.CurrentScreen->DoProcess();
   if (rt.CursorElement) rt.CursorElement->DoProcess();
+  CheckAudioDevice();
   shellMedia_->SoundTick();
   if (rt.FullScreenWanted == device_.Windowed()) {
     device_.SetWindowed(!rt.FullScreenWanted);
     FlWin();
   }
   if (rt.ExitRequested) Close();
+}
+
+void TFormMain::CheckAudioDevice() {
+  if (!audioOpen_ || audioSilent_ || !audio_.DeviceLost()) return;
+  // A headset pulled out: what plays goes on, in silence.
+  WarnSilent("the sound device has gone");
+  if (!audio_.InitializeSilent(kAudioFrequency)) LogDetail("audio", "no silent device either");
 }
 
 void TFormMain::ProcessIntro() {

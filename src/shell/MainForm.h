@@ -134,6 +134,10 @@ class TFormMain {
   void RenderLayers(TQXElement* element, double offsetX, double offsetY);
   TQXElement* LoadingScreenElement();
   void CreateRoot();
+  // The one warning of a game that plays without sound from now on.
+  void WarnSilent(const std::string& what);
+  // Once a tick: a sound device that has gone is replaced by the silent one.
+  void CheckAudioDevice();
 
   Window& window_;
   Audio& audio_;
@@ -165,6 +169,7 @@ class TFormMain {
   bool closeRequested_ = false;
   bool closed_ = false;
   bool audioOpen_ = false;
+  bool audioSilent_ = false;  // no sound device: the silent one, or none
   int exitStatus_ = 0;
 };
 

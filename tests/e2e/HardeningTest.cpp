@@ -1,5 +1,5 @@
 // qxrun against the faults players meet first: a script that never ends, a signal while it
-// runs, an error repeated every tick.
+// runs, an error repeated every tick, a machine without a sound device.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -183,6 +183,20 @@ TEST_F(HardenedGame, AnErrorOnEveryTickForAMinuteLeavesAFewLines) {
   const size_t at = r.output.find("script: " + error + "\n" + note + "\n");
   EXPECT_NE(at, std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("script: " + error, at + 1), std::string::npos) << r.output;
+}
+
+// No usable sound driver: one warning line, and the demo plays (its logos and music ask for
+// sounds) to its last frame, drawing as ever.
+TEST_F(HardenedGame, WithoutASoundDeviceTheDemoPlaysSilently) {
+  const std::string demo = std::string(QX_BINARY_DIR) + "/games/demo/demo.qxf";
+  const CommandResult r = RunCommand("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=no-such-driver " + run_ +
+                                     " --fixed-step --frames 400 --screenshot " + P("demo.png") + " " + demo);
+  EXPECT_EQ(r.status, 0) << r.output;
+  // One line (SDL's reason in it is SDL's wording).
+  EXPECT_EQ(r.output.rfind("audio: no sound device (", 0), 0u) << r.output;
+  EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+  EXPECT_NE(r.output.find("): the game plays without sound\n"), std::string::npos) << r.output;
+  EXPECT_GT(std::filesystem::file_size(P("demo.png")), 20000u);  // a picture, not a black screen
 }
 
 }  // namespace
