@@ -48,7 +48,18 @@ int64_t gStepsLeft = static_cast<int64_t>(kChunk);
 bool gRunHalted = false;
 bool gRunStopped = false;
 
+int gNativeCalls = 0;
+
+void CheckpointAtNextStep() {
+  gNativeCalls = 0;
+  if (gStepsLeft < 0) return;  // a checkpoint comes next anyway
+  gUsed += gGranted - static_cast<uint64_t>(gStepsLeft);
+  gGranted = 0;
+  gStepsLeft = 0;
+}
+
 Checkpoint ScriptCheckpoint() {
+  gNativeCalls = 0;
   if (gRuns == 0) {
     // Evaluating outside any run (tests, tools): no budget applies.
     Grant(true);

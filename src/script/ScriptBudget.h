@@ -42,6 +42,8 @@ extern int64_t gStepsLeft;
 extern bool gRunHalted;
 // Whether gRunHalted came from the stop flag rather than the budget.
 extern bool gRunStopped;
+// Native calls since the last checkpoint.
+extern int gNativeCalls;
 
 enum class Checkpoint : uint8_t {
   Go,      // carry on
@@ -50,6 +52,16 @@ enum class Checkpoint : uint8_t {
   Halted,   // the run already stopped: unwind quietly
 };
 Checkpoint ScriptCheckpoint();
+
+// Brings the next checkpoint forward to the next step, leaving the count of steps exact.
+void CheckpointAtNextStep();
+
+// After each native call: a native may take long (a file written, a picture loaded), so
+// every few calls the next step is a checkpoint, and a stop is seen soon even in a loop of
+// slow calls.
+inline void AfterNativeCall() {
+  if (++gNativeCalls >= 16) [[unlikely]] CheckpointAtNextStep();
+}
 
 // A run starts and ends; the outermost one (no other run in progress) starts a new budget.
 void BeginScriptRun();

@@ -3,6 +3,9 @@
 // error log, and a fresh budget for the next run.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "Fixture.h"
 #include "script/ScriptBudget.h"
 
@@ -53,6 +56,9 @@ TEST_P(ScriptBudgetTest, EveryLoopFormStopsWhenItsBudgetIsSpent) {
       {"N := 0; REPEAT N := N + 1 UNTIL FALSE", 11, "N", 4, "N := N + 1 "},
       // A loop made with GOTO: each round is the labelled statement and the jump.
       {"N := 0; L: N := N + 1; GOTO L", 10, "N", 5, "GOTO L "},
+      // Native calls bring checkpoints forward (a stop is seen soon however slow they are);
+      // the count stays exact: 2 + 2 * 499 = 1000.
+      {"X := 0; WHILE TRUE DO X := X + LENGTH('ab')", 1000, "X", 998, "WHILE TRUE DO X := X + LENGTH ( 'ab' ) "},
   };
   for (const Case& c : cases) {
     Engine e(GetParam());
@@ -124,6 +130,25 @@ TEST_P(ScriptBudgetTest, TheStopFlagEndsARunQuietlyAndThePollCanRaiseIt) {
   ClearScriptStop();
   EXPECT_TRUE(e.Run("Y := 1"));
   EXPECT_TRUE(e.scene.host.Log().empty());
+}
+
+// A loop of slow native calls still looks out often: a stop is seen after a few calls, not
+// after a thousand statements.
+TEST_P(ScriptBudgetTest, ALoopOfSlowCallsStillSeesTheStopSoon) {
+  Engine e(GetParam());
+  BudgetScope budget(0);
+  int calls = 0;
+  e.engine.RegisterFunction("Slow", [&calls](TScriptEngine&, TVarList&, TVar&) {
+    ++calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return true;
+  });
+  SetScriptPoll([] { RequestScriptStop(); });
+  EXPECT_FALSE(e.Run("WHILE TRUE DO Slow()"));
+  SetScriptPoll(nullptr);
+  ClearScriptStop();
+  EXPECT_EQ(e.engine.ErrorCode(), kScriptStoppedCode);
+  EXPECT_LE(calls, 40);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothExecutors, ScriptBudgetTest, testing::Values(true, false),
