@@ -12,15 +12,17 @@
 
 #include "CpuClock.h"
 #include "ScriptWorkloads.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
+#include "runtime/RuntimeState.h"
+#include "builtins/Builtins.h"
 #include "scene/EngineInterpreter.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
-#include "shell/RuntimeState.h"
 
 namespace {
 
@@ -45,8 +47,9 @@ class Game {
  public:
   Game() {
     ResetRuntime();
-    CreateInterpreterPool([](int) { return MakeEngineInterpreter(); });
-    root_ = std::make_unique<TQXDB>();
+    CreateInterpreterPool([this](int) { return MakeGameInterpreter(game_); });
+    root_ = std::make_unique<TQXDB>(ElementKinds());
+    game_.root = root_.get();
     root_->SetGameFolder(std::filesystem::temp_directory_path().string());
     host_ = std::make_unique<SceneScriptHost>(root_.get());
     SetHost(host_.get());
@@ -64,6 +67,7 @@ class Game {
   TQXShape* shape = nullptr;
 
  private:
+  GameLink game_;
   std::unique_ptr<TQXDB> root_;
   std::unique_ptr<SceneScriptHost> host_;
 };

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/AudioMixer.h"
+#include "runtime/AudioMixer.h"
 
 namespace {
 

@@ -4,13 +4,15 @@
 
 namespace qx {
 
+const ClassInfo& TQXAnKey::Class() const { return ClassEntry(ClassId::AnKey); }
+
 TQXAnKey::TQXAnKey(TQXElement* parent) : TQXElement(parent) {}
 
 int32_t TQXAnKey::GetSizeX() { return Parent() ? Parent()->GetSizeX() : 0; }
 int32_t TQXAnKey::GetSizeY() { return Parent() ? Parent()->GetSizeY() : 0; }
 
 void TQXAnKey::RebuildAnimation() {
-  if (Parent() && Parent()->ClassName() == "TQXAnim") static_cast<TQXAnim*>(Parent())->BuildFrames();
+  if (auto* anim = dynamic_cast<TQXAnim*>(Parent())) anim->BuildFrames();
 }
 
 void TQXAnKey::SetCount(uint16_t v) {
@@ -18,10 +20,9 @@ void TQXAnKey::SetCount(uint16_t v) {
   RebuildAnimation();
 }
 
-bool TQXAnKey::LoadFromData(std::string_view data) {
-  const bool ok = TQXElement::LoadFromData(data);
+void TQXAnKey::LoadFromRecord(const ElementRecord& record) {
+  TQXElement::LoadFromRecord(record);
   RebuildAnimation();
-  return ok;
 }
 
 bool TQXAnKey::ReadField(PropField field, PropValue& v) {

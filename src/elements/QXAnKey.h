@@ -14,7 +14,7 @@ class TQXAnKey : public TQXElement {
   int32_t GetSizeX() override;
   int32_t GetSizeY() override;
   // After its data is read the key asks its animation to rebuild the frames.
-  bool LoadFromData(std::string_view data) override;
+  void LoadFromRecord(const ElementRecord& record) override;
 
   uint16_t Count() const { return count_; }
   // The key lasts Count + 1 frames; writing it rebuilds the animation's frames.

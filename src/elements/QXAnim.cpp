@@ -1,10 +1,10 @@
 #include "elements/QXAnim.h"
 
-#include <charconv>
 #include <cmath>
 #include <map>
 
 #include "base/Ascii.h"
+#include "base/IntText.h"
 #include "elements/PictureDraw.h"
 #include "elements/Placement.h"
 #include "elements/QXAnKey.h"
@@ -12,9 +12,9 @@
 #include "elements/Spline.h"
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -22,15 +22,15 @@ namespace {
 std::vector<TQXAnKey*> KeysOf(TQXElement& anim) {
   std::vector<TQXAnKey*> keys;
   for (TQXElement* c : anim.Children()) {
-    if (c->ClassName() == "TQXAnKey") keys.push_back(static_cast<TQXAnKey*>(c));
+    if (auto* key = dynamic_cast<TQXAnKey*>(c)) keys.push_back(key);
   }
   return keys;
 }
 
-std::vector<TQXImage*> PicturesOf(TQXElement& key) {
+std::vector<TQXImage*> PicturesOf(const TQXElement& key) {
   std::vector<TQXImage*> pictures;
   for (TQXElement* c : key.Children()) {
-    if (c->ClassName() == "TQXImage") pictures.push_back(static_cast<TQXImage*>(c));
+    if (auto* picture = dynamic_cast<TQXImage*>(c)) pictures.push_back(picture);
   }
   return pictures;
 }
@@ -40,22 +40,179 @@ struct Track {
   std::vector<double> t, x, y, scale, angle, scaleX, scaleY;
   std::vector<CubicSpline> splines;  // x, y, scale, angle, scaleX, scaleY
 };
+using TrackMap = std::map<std::string, Track>;
 
-}  // namespace
+// The animation's absolute position: frame items are kept relative to it.
+struct FrameOrigin {
+  int32_t x, y;
+};
 
-TQXAnim::TQXAnim(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
+// Tracks: spline samples of the named pictures over the keys, one track per Id
+// (case-sensitive), sampled at each key's first frame; a track of two samples or more gets
+// its splines.
+TrackMap BuildTracks(const std::vector<TQXAnKey*>& keys, const FrameOrigin& origin) {
+  TrackMap tracks;
+  double t = 0;
+  for (TQXAnKey* key : keys) {
+    for (TQXImage* p : PicturesOf(*key)) {
+      const TGfxImage* pic = p->Picture();
+      if (!pic || p->Id.empty()) continue;
+      Track& tr = tracks[p->Id];
+      // Two pictures of one name in one key would give two samples at one time: the
+      // first counts.
+      if (!tr.t.empty() && tr.t.back() >= t) continue;
+      tr.t.push_back(t);
+      tr.x.push_back((p->GetAbsX() - origin.x) + p->Scale() * pic->VisibleWidth() / 2);
+      tr.y.push_back((p->GetAbsY() - origin.y) + p->Scale() * pic->VisibleHeight() / 2);
+      tr.scale.push_back(p->Scale());
+      tr.angle.push_back(p->Angle());
+      tr.scaleX.push_back(p->ScaleX);
+      tr.scaleY.push_back(p->ScaleY);
+    }
+    t += key->Count() + 1.0;
+  }
+  for (auto& [id, tr] : tracks) {
+    if (tr.t.size() < 2) continue;
+    for (const std::vector<double>* values : {&tr.x, &tr.y, &tr.scale, &tr.angle, &tr.scaleX, &tr.scaleY}) {
+      tr.splines.emplace_back(tr.t, *values);
+    }
+  }
+  return tracks;
+}
 
-std::string TQXAnim::ImBack() const { return back_ ? back_->Name : std::string(); }
+// The picture of the next key that picture `a` moves to: the first one with the same Id
+// (letter case ignored); none for an unnamed picture or without a next key.
+TQXImage* Partner(const TQXImage& a, TQXAnKey* next) {
+  if (!next || a.Id.empty()) return nullptr;
+  for (TQXImage* candidate : PicturesOf(*next)) {
+    if (EqualsNoCaseAscii(candidate->Id, a.Id)) return candidate;
+  }
+  return nullptr;
+}
 
-void TQXAnim::SetImBack(const std::string& name) {
-  back_ = name.empty() ? nullptr : Media().GetImage(name, false);
-  if (const TGfxImage* picture = Background()) {
-    sizeX_ = picture->VisibleWidth();
-    sizeY_ = picture->VisibleHeight();
+// Cross-fade: where the picture changes between the keys (another picture or frame), the
+// outgoing picture stays still at its place. Without Morph it is drawn alone; with Morph the
+// outgoing picture fades from full to 223/255 over the first half of the key and to 0 over
+// the second, the incoming one from 0 to 223/255 and then to full. A key of one frame has no
+// halves: it shows the outgoing picture only.
+void AddChangingPicture(TQXImage& a, TQXImage& e, const TQXAnKey& key, int32_t j, AnimItem item,
+                        const FrameOrigin& origin, std::vector<AnimItem>& frame) {
+  const TGfxImage* pa = a.Picture();
+  const TGfxImage* pe = e.Picture();
+  const int32_t count = key.Count();
+  item.x = (a.GetAbsX() - origin.x) + a.Scale() * pa->VisibleWidth() / 2;
+  item.y = (a.GetAbsY() - origin.y) + a.Scale() * pa->VisibleHeight() / 2;
+  item.scale = a.Scale();
+  item.angle = a.Angle();
+  item.color = a.ColorWord();
+  if (!key.Morph) {
+    frame.push_back(item);
+    return;
+  }
+  const double m = count / 2.0;
+  double alphaA = a.hxTrans(), alphaE = 0;
+  if (m > 0) {
+    if (j <= count / 2) {
+      alphaA = a.hxTrans() * (255 - 32 * j / m) / 255;
+      alphaE = e.hxTrans() * (223 * j / m) / 255;
+    } else {
+      alphaA = a.hxTrans() * (223 - (j - m) * 223 / m) / 255;
+      alphaE = e.hxTrans() * ((j - m) * 32 / m + 223) / 255;
+    }
+  }
+  item.color = (a.ColorWord() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt32(alphaA) & 0xFF) << 24);
+  AnimItem incoming;
+  incoming.picture = e.Entry();
+  incoming.frame = e.Anim;
+  incoming.x = (e.GetAbsX() - origin.x) + e.Scale() * pe->VisibleWidth() / 2;
+  incoming.y = (e.GetAbsY() - origin.y) + e.Scale() * pe->VisibleHeight() / 2;
+  incoming.scale = e.Scale();
+  incoming.angle = e.Angle();
+  incoming.scaleX = item.scaleX;
+  incoming.scaleY = item.scaleY;
+  incoming.color = (e.hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt32(alphaE) & 0xFF) << 24);
+  incoming.code = e.hxDrawFx;
+  frame.push_back(item);
+  frame.push_back(incoming);
+}
+
+// Frames: the Count + 1 frames of one key starting at frame t. Each picture of the key moves
+// towards its partner in the next key, scale, angle and opacity in step (or along its
+// track's splines when the animation and the picture interpolate); a named picture the next
+// key lacks is not shown, an unnamed one stands still.
+void AddKeyFrames(const TQXAnKey& key, TQXAnKey* next, int32_t t, const TrackMap& tracks, const FrameOrigin& origin,
+                  std::vector<std::vector<AnimItem>>& frames) {
+  const int32_t count = key.Count();
+  frames.resize(static_cast<size_t>(t) + count + 1);
+  const double d = count + 1.0;
+  for (TQXImage* a : PicturesOf(key)) {
+    TQXImage* e = Partner(*a, next);
+    const TGfxImage* pa = a->Picture();
+    if (!pa) continue;
+    if (!e) {
+      if (!a->Id.empty() && next) continue;  // a named picture the next key lacks: not shown
+      e = a;                                   // a static picture
+    }
+    const TGfxImage* pe = e->Picture();
+    if (!pe) continue;
+    const Track* track = nullptr;
+    if (a->Interpol && !a->Id.empty()) {
+      auto it = tracks.find(a->Id);
+      if (it != tracks.end() && !it->second.splines.empty()) track = &it->second;
+    }
+    const bool changes = pa != pe || a->Anim != e->Anim;
+    for (int32_t j = 0; j <= count; ++j) {
+      const int32_t f = t + j;
+      AnimItem item;
+      item.picture = a->Entry();
+      item.frame = a->Anim;
+      item.x = (a->GetAbsX() - origin.x) + (e->GetAbsX() - a->GetAbsX()) / d * j;
+      item.y = (a->GetAbsY() - origin.y) + (e->GetAbsY() - a->GetAbsY()) / d * j;
+      item.scale = a->Scale() + (e->Scale() - a->Scale()) / d * j;
+      item.scaleX = a->ScaleX + (e->ScaleX - a->ScaleX) / d * j;
+      item.scaleY = a->ScaleY + (e->ScaleY - a->ScaleY) / d * j;
+      item.angle = a->Angle() + (e->Angle() - a->Angle()) / d * j;
+      item.x += pa->VisibleWidth() * 0.5 * item.scale;
+      item.y += pa->VisibleHeight() * 0.5 * item.scale;
+      if (track) {
+        item.x = track->splines[0](f);
+        item.y = track->splines[1](f);
+        item.angle = track->splines[3](f);
+        if (a->InterpolSc) {
+          item.scale = track->splines[2](f);
+          item.scaleX = track->splines[4](f);
+          item.scaleY = track->splines[5](f);
+        }
+      }
+      const int32_t alpha = RoundToInt32((e->hxTrans() - a->hxTrans()) / d * j) + a->hxTrans();
+      item.color = (a->hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(alpha & 0xFF) << 24);
+      item.code = a->hxDrawFx;
+      auto& frame = frames[static_cast<size_t>(f)];
+      if (changes) AddChangingPicture(*a, *e, key, j, item, origin, frame);
+      else frame.push_back(item);
+    }
   }
 }
 
-TGfxImage* TQXAnim::Background() const { return back_ ? back_->Image : nullptr; }
+// Directions: an item whose frame is -1 shows one of 16 direction frames by its angle (with
+// the animation's), turned by what is left over; every angle is kept in 0..360.
+void ApplyDirection(AnimItem& item, double animAngle) {
+  double a = RoundHalfEven((animAngle + item.angle) * 1000) / 1000;
+  if (!(a >= -100000 && a <= 100000)) a = 0;
+  a = std::fmod(a, 360.0);
+  if (a < 0) a += 360;
+  if (item.frame == -1) {
+    const int32_t g = std::min(15, RoundToInt32(a * 10) / 225);
+    item.frame = g;
+    item.angle = a - g * 22.5;
+  }
+}
+
+}  // namespace
+
+const ClassInfo& TQXAnim::Class() const { return ClassEntry(ClassId::Anim); }
+
+TQXAnim::TQXAnim(TQXElement* parent) : TQXBackdrop(parent) {}
 
 void TQXAnim::SetPos(int32_t v) {
   pos_ = v;
@@ -66,163 +223,24 @@ void TQXAnim::BuildFrames() {
   if (Runtime().FileLoading) return;
   frames_.clear();
   const std::vector<TQXAnKey*> keys = KeysOf(*this);
-  const int32_t absX = GetAbsX(), absY = GetAbsY();
-
-  // Spline samples of the named pictures, one track per Id (case-sensitive).
-  std::map<std::string, Track> tracks;
-  if (Interpol) {
-    double t = 0;
-    for (TQXAnKey* key : keys) {
-      for (TQXImage* p : PicturesOf(*key)) {
-        const TGfxImage* pic = p->Picture();
-        if (!pic || p->Id.empty()) continue;
-        Track& tr = tracks[p->Id];
-        // Two pictures of one name in one key would give two samples at one time: the
-        // first counts.
-        if (!tr.t.empty() && tr.t.back() >= t) continue;
-        tr.t.push_back(t);
-        tr.x.push_back((p->GetAbsX() - absX) + p->Scale() * pic->VisibleWidth() / 2);
-        tr.y.push_back((p->GetAbsY() - absY) + p->Scale() * pic->VisibleHeight() / 2);
-        tr.scale.push_back(p->Scale());
-        tr.angle.push_back(p->Angle());
-        tr.scaleX.push_back(p->ScaleX);
-        tr.scaleY.push_back(p->ScaleY);
-      }
-      t += key->Count() + 1.0;
-    }
-    for (auto& [id, tr] : tracks) {
-      if (tr.t.size() < 2) continue;
-      for (const std::vector<double>* values : {&tr.x, &tr.y, &tr.scale, &tr.angle, &tr.scaleX, &tr.scaleY}) {
-        tr.splines.emplace_back(tr.t, *values);
-      }
-    }
-  }
-
+  const FrameOrigin origin{GetAbsX(), GetAbsY()};
+  const TrackMap tracks = Interpol ? BuildTracks(keys, origin) : TrackMap{};
   int32_t t = 0;
   for (size_t k = 0; k < keys.size(); ++k) {
-    TQXAnKey* key = keys[k];
     TQXAnKey* next = k + 1 < keys.size() ? keys[k + 1] : (Rep ? keys.front() : nullptr);
-    const int32_t count = key->Count();
-    frames_.resize(static_cast<size_t>(t) + count + 1);
-    const double d = count + 1.0;
-    for (TQXImage* a : PicturesOf(*key)) {
-      TQXImage* e = nullptr;
-      if (next && !a->Id.empty()) {
-        for (TQXImage* candidate : PicturesOf(*next)) {
-          if (EqualsNoCaseAscii(candidate->Id, a->Id)) {
-            e = candidate;
-            break;
-          }
-        }
-      }
-      const TGfxImage* pa = a->Picture();
-      if (!pa) continue;
-      if (!e) {
-        if (!a->Id.empty() && next) continue;  // a named picture the next key lacks: not shown
-        e = a;                                   // a static picture
-      }
-      const TGfxImage* pe = e->Picture();
-      if (!pe) continue;
-      const Track* track = nullptr;
-      if (a->Interpol && Interpol && !a->Id.empty()) {
-        auto it = tracks.find(a->Id);
-        if (it != tracks.end() && !it->second.splines.empty()) track = &it->second;
-      }
-      const bool changes = pa != pe || a->Anim != e->Anim;
-      for (int32_t j = 0; j <= count; ++j) {
-        const int32_t f = t + j;
-        AnimItem item;
-        item.picture = a->Entry();
-        item.frame = a->Anim;
-        item.x = (a->GetAbsX() - absX) + (e->GetAbsX() - a->GetAbsX()) / d * j;
-        item.y = (a->GetAbsY() - absY) + (e->GetAbsY() - a->GetAbsY()) / d * j;
-        item.scale = a->Scale() + (e->Scale() - a->Scale()) / d * j;
-        item.scaleX = a->ScaleX + (e->ScaleX - a->ScaleX) / d * j;
-        item.scaleY = a->ScaleY + (e->ScaleY - a->ScaleY) / d * j;
-        item.angle = a->Angle() + (e->Angle() - a->Angle()) / d * j;
-        item.x += pa->VisibleWidth() * 0.5 * item.scale;
-        item.y += pa->VisibleHeight() * 0.5 * item.scale;
-        if (track) {
-          item.x = track->splines[0](f);
-          item.y = track->splines[1](f);
-          item.angle = track->splines[3](f);
-          if (a->InterpolSc) {
-            item.scale = track->splines[2](f);
-            item.scaleX = track->splines[4](f);
-            item.scaleY = track->splines[5](f);
-          }
-        }
-        const int32_t alpha = RoundToInt32((e->hxTrans() - a->hxTrans()) / d * j) + a->hxTrans();
-        item.color = (a->hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(alpha & 0xFF) << 24);
-        item.code = a->hxDrawFx;
-        auto& frame = frames_[static_cast<size_t>(f)];
-        if (!changes) {
-          frame.push_back(item);
-          continue;
-        }
-        // The picture changes between the keys: it stays still, and may cross-fade.
-        item.x = (a->GetAbsX() - absX) + a->Scale() * pa->VisibleWidth() / 2;
-        item.y = (a->GetAbsY() - absY) + a->Scale() * pa->VisibleHeight() / 2;
-        item.scale = a->Scale();
-        item.angle = a->Angle();
-        item.color = a->ColorWord();
-        if (!key->Morph) {
-          frame.push_back(item);
-          continue;
-        }
-        // The outgoing picture fades from full to 223/255 over the first half and to 0 over
-        // the second; the incoming one from 0 to 223/255, then to full. A key of one frame
-        // has no halves: it shows the outgoing picture only.
-        const double m = count / 2.0;
-        double alphaA = a->hxTrans(), alphaE = 0;
-        if (m > 0) {
-          if (j <= count / 2) {
-            alphaA = a->hxTrans() * (255 - 32 * j / m) / 255;
-            alphaE = e->hxTrans() * (223 * j / m) / 255;
-          } else {
-            alphaA = a->hxTrans() * (223 - (j - m) * 223 / m) / 255;
-            alphaE = e->hxTrans() * ((j - m) * 32 / m + 223) / 255;
-          }
-        }
-        item.color = (a->ColorWord() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt32(alphaA) & 0xFF) << 24);
-        AnimItem incoming;
-        incoming.picture = e->Entry();
-        incoming.frame = e->Anim;
-        incoming.x = (e->GetAbsX() - absX) + e->Scale() * pe->VisibleWidth() / 2;
-        incoming.y = (e->GetAbsY() - absY) + e->Scale() * pe->VisibleHeight() / 2;
-        incoming.scale = e->Scale();
-        incoming.angle = e->Angle();
-        incoming.scaleX = item.scaleX;
-        incoming.scaleY = item.scaleY;
-        incoming.color = (e->hxColor() & 0xFFFFFF) | (static_cast<uint32_t>(RoundToInt32(alphaE) & 0xFF) << 24);
-        incoming.code = e->hxDrawFx;
-        frame.push_back(item);
-        frame.push_back(incoming);
-      }
-    }
-    t += count + 1;
+    AddKeyFrames(*keys[k], next, t, tracks, origin, frames_);
+    t += keys[k]->Count() + 1;
   }
-
-  // Direction pictures: a picture whose frame is -1 shows one of 16 directions by angle.
   for (auto& frame : frames_) {
-    for (AnimItem& item : frame) {
-      double a = RoundHalfEven((Angle + item.angle) * 1000) / 1000;
-      if (!(a >= -100000 && a <= 100000)) a = 0;
-      a = std::fmod(a, 360.0);
-      if (a < 0) a += 360;
-      if (item.frame == -1) {
-        const int32_t g = std::min(15, RoundToInt32(a * 10) / 225);
-        item.frame = g;
-        item.angle = a - g * 22.5;
-      }
-    }
+    for (AnimItem& item : frame) ApplyDirection(item, Angle);
   }
   SetPos(pos_);
 }
 
 void TQXAnim::DrawFrame(int32_t p, double ox, double oy, uint32_t color) {
-  if (p < 0 || p >= FrameCount() || !Root() || !Root()->Canvas) return;
-  TGfxCanvas& canvas = *Root()->Canvas;
+  TGfxCanvas* target = Canvas();
+  if (p < 0 || p >= FrameCount() || !target) return;
+  TGfxCanvas& canvas = *target;
   if (TGfxImage* back = Background()) canvas.DrawImage(back, color, hxDrawFx, 0, ox, oy);
   for (const AnimItem& item : frames_[static_cast<size_t>(p)]) {
     TGfxImage* picture = item.picture ? item.picture->Image : nullptr;
@@ -249,8 +267,8 @@ void TQXAnim::Render(int32_t layer, uint32_t color, double offsetX, double offse
     return;
   }
   // The authoring view: the background, then the keys with their pictures, last first.
-  if (layer == Order() && Root() && Root()->Canvas) {
-    if (TGfxImage* back = Background()) Root()->Canvas->DrawImage(back, color, hxDrawFx, 0, offsetX, offsetY);
+  if (TGfxCanvas* canvas = Canvas(); layer == Order() && canvas) {
+    if (TGfxImage* back = Background()) canvas->DrawImage(back, color, hxDrawFx, 0, offsetX, offsetY);
   }
   const auto& kids = Children();
   for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
@@ -269,37 +287,37 @@ void TQXAnim::DoProcess() {
       RunEvent("anStop", ScriptSlot::Stop);
     }
   }
-  TQXElement::DoProcess();
+  TQXBackdrop::DoProcess();
 }
 
 void TQXAnim::DoUpdate() {
-  TQXElement::DoUpdate();
+  TQXBackdrop::DoUpdate();
   BuildFrames();
 }
 
 void TQXAnim::DoInit() {
   BuildFrames();
-  TQXElement::DoInit();
+  TQXBackdrop::DoInit();
 }
 
 void TQXAnim::DoInitPr() {
   BuildFrames();
-  TQXElement::DoInitPr();
+  TQXBackdrop::DoInitPr();
 }
 
 void TQXAnim::LoadResources() {
   const bool wasLoaded = ResourcesLoaded;
-  TQXElement::LoadResources();
+  TQXBackdrop::LoadResources();
   if (!wasLoaded) BuildFrames();
 }
 
 void TQXAnim::ReloadResources() {
-  TQXElement::ReloadResources();
+  TQXBackdrop::ReloadResources();
   BuildFrames();
 }
 
 bool TQXAnim::GetPropValue(const std::string& name, ScriptValue& value) {
-  if (TQXElement::GetPropValue(name, value)) return true;
+  if (TQXBackdrop::GetPropValue(name, value)) return true;
   if (name == "COUNT") {
     value = ScriptValue::Int(FrameCount());
     return true;
@@ -311,8 +329,7 @@ bool TQXAnim::GetPropValue(const std::string& name, ScriptValue& value) {
     if (name[4] != '[' || name.back() != ']') return false;
     const std::string_view number = std::string_view(name).substr(5, name.size() - 6);
     int64_t n = 0;
-    auto [p, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
-    if (number.empty() || ec != std::errc() || p != number.data() + number.size()) return false;
+    if (!ParseWholeInt(number, n)) return false;
     value = ScriptValue::Int(0);
     const bool exists = pos_ >= 0 && pos_ < FrameCount();
     if (!exists || n < 1 || n > static_cast<int64_t>(frames_[static_cast<size_t>(pos_)].size())) return true;
@@ -332,10 +349,6 @@ bool TQXAnim::GetPropValue(const std::string& name, ScriptValue& value) {
 
 bool TQXAnim::ReadField(PropField field, PropValue& v) {
   switch (field) {
-    case PropField::ImBack: v.s = ImBack(); return true;
-    case PropField::hxDrawFx: v.i = hxDrawFx; return true;
-    case PropField::Agro: v.i = Agro; return true;
-    case PropField::Modal: v.i = Modal; return true;
     case PropField::Pos: v.i = pos_; return true;
     case PropField::Morph: v.i = Morph; return true;
     case PropField::Rep: v.i = Rep; return true;
@@ -343,16 +356,12 @@ bool TQXAnim::ReadField(PropField field, PropValue& v) {
     case PropField::Active: v.i = Active; return true;
     case PropField::Angle: v.d = Angle; return true;
     case PropField::Interpol: v.i = Interpol; return true;
-    default: return TQXElement::ReadField(field, v);
+    default: return TQXBackdrop::ReadField(field, v);
   }
 }
 
 bool TQXAnim::WriteField(PropField field, const PropValue& v) {
   switch (field) {
-    case PropField::ImBack: SetImBack(v.s); return true;
-    case PropField::hxDrawFx: hxDrawFx = static_cast<uint32_t>(v.i); return true;
-    case PropField::Agro: Agro = static_cast<int32_t>(v.i); return true;
-    case PropField::Modal: Modal = v.i != 0; return true;
     case PropField::Pos: SetPos(static_cast<int32_t>(v.i)); return true;
     case PropField::Morph:
       Morph = v.i != 0;
@@ -363,7 +372,7 @@ bool TQXAnim::WriteField(PropField field, const PropValue& v) {
     case PropField::Active: Active = v.i != 0; return true;
     case PropField::Angle: Angle = v.d; return true;
     case PropField::Interpol: Interpol = v.i != 0; return true;
-    default: return TQXElement::WriteField(field, v);
+    default: return TQXBackdrop::WriteField(field, v);
   }
 }
 

@@ -7,17 +7,18 @@
 #include "resources/GameFs.h"
 #include "resources/ResArchive.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
 constexpr int kEffectCapacity = 5000;
 
-double TicksPerSecond() {
-  const TGfxTimer* timer = Runtime().Parts.Timer;
+double TicksPerSecond(const TQXElement& e) {
+  const TGfxTimer* timer = e.Root() ? e.Root()->Services().timer : nullptr;
   return timer ? timer->Speed() : 30.0;
 }
 }  // namespace
+
+const ClassInfo& TQXEffect::Class() const { return ClassEntry(ClassId::Effect); }
 
 TQXEffect::TQXEffect(TQXElement* parent) : TQXElement(parent) { SetVis(true); }
 
@@ -31,8 +32,7 @@ void TQXEffect::SetEffectFN(const std::string& name) {
   // The file in the game folder, else the archive's record; neither leaves the parameters
   // empty, and such an effect never emits.
   std::vector<uint8_t> data;
-  RuntimeState& rt = Runtime();
-  if (rt.Parts.Files && ReadGameFile(*rt.Parts.Files, rt.Parts.ResDb, name, data)) {
+  if (ReadGameFile(Root()->Files(), Root()->Services().archive, name, data)) {
     system_->LoadFromData(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
   }
   system_->PlaceAt({static_cast<float>(X()), static_cast<float>(Y())}, false);
@@ -65,12 +65,12 @@ void TQXEffect::SetRealPos(int32_t x, int32_t y) {
 }
 
 void TQXEffect::AdvanceSteps(double steps) {
-  if (system_) system_->Advance(static_cast<float>(steps / TicksPerSecond() * DAnim));
+  if (system_) system_->Advance(static_cast<float>(steps / TicksPerSecond(*this) * DAnim));
 }
 
 void TQXEffect::DoProcess() {
   if (system_) {
-    system_->Advance(static_cast<float>(DAnim / TicksPerSecond()));
+    system_->Advance(static_cast<float>(DAnim / TicksPerSecond(*this)));
     if (active_ && system_->EmissionClock() < 0 && system_->Count() == 0) SetActive(false);
   }
   TQXElement::DoProcess();
@@ -78,7 +78,7 @@ void TQXEffect::DoProcess() {
 
 void TQXEffect::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
   TQXElement::Render(layer, color, offsetX, offsetY, flag);
-  TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+  TGfxCanvas* canvas = Canvas();
   if (layer != Order() || !system_ || !canvas) return;
   canvas->SetAntialias(true);
   // Particles live in the parent's space: the element's own position is not added.

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "elements/ParticleSystem.h"
+#include "runtime/ParticleSystem.h"
 #include "scene/QXElement.h"
 
 namespace qx {

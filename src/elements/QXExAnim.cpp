@@ -6,12 +6,11 @@
 
 namespace qx {
 
+const ClassInfo& TQXExAnim::Class() const { return ClassEntry(ClassId::ExAnim); }
+
 TQXExAnim::TQXExAnim(TQXElement* parent) : TQXElement(parent) {}
 
-TQXAnim* TQXExAnim::Target() {
-  if (!target_ && Root()) target_ = static_cast<TQXAnim*>(Root()->FindTopLevel(obAnim_, "TQXAnim"));
-  return target_;
-}
+TQXAnim* TQXExAnim::Target() { return EmbeddedTarget(*this, target_, obAnim_, ClassId::Anim); }
 
 void TQXExAnim::SetPos(int32_t v) {
   pos_ = v;
@@ -23,20 +22,15 @@ void TQXExAnim::SetPos(int32_t v) {
 int32_t TQXExAnim::GetSizeX() { return Target() ? Target()->GetSizeX() : 0; }
 int32_t TQXExAnim::GetSizeY() { return Target() ? Target()->GetSizeY() : 0; }
 
-int32_t TQXExAnim::GetAbsX() {
-  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
-}
-
-int32_t TQXExAnim::GetAbsY() {
-  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
-}
+int32_t TQXExAnim::GetAbsX() { return AnchoredAbsX(*this, GetSizeX(), PosHor); }
+int32_t TQXExAnim::GetAbsY() { return AnchoredAbsY(*this, GetSizeY(), PosVert); }
 
 void TQXExAnim::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool) {
   if (!ResourcesLoaded) LoadResources();
   TQXAnim* target = Target();
   if (!target || layer != Order()) return;
-  target->DrawFrame(pos_, offsetX + AnchorStart(X(), target->GetSizeX(), PosHor),
-                    offsetY + AnchorStart(Y(), target->GetSizeY(), PosVert), color);
+  const TAnchoredOrigin at = AnchoredOrigin(*this, *target, PosHor, PosVert);
+  target->DrawFrame(pos_, offsetX + at.left, offsetY + at.top, color);
 }
 
 void TQXExAnim::DoProcess() {

@@ -7,23 +7,17 @@
 
 namespace qx {
 
+const ClassInfo& TQXExScreen::Class() const { return ClassEntry(ClassId::ExScreen); }
+
 TQXExScreen::TQXExScreen(TQXElement* parent) : TQXElement(parent) {}
 
-TQXScreen* TQXExScreen::Target() {
-  if (!target_ && Root()) target_ = static_cast<TQXScreen*>(Root()->FindTopLevel(obScreen_, "TQXScreen"));
-  return target_;
-}
+TQXScreen* TQXExScreen::Target() { return EmbeddedTarget(*this, target_, obScreen_, ClassId::Screen); }
 
 int32_t TQXExScreen::GetSizeX() { return Target() ? Target()->GetSizeX() : 0; }
 int32_t TQXExScreen::GetSizeY() { return Target() ? Target()->GetSizeY() : 0; }
 
-int32_t TQXExScreen::GetAbsX() {
-  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
-}
-
-int32_t TQXExScreen::GetAbsY() {
-  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
-}
+int32_t TQXExScreen::GetAbsX() { return AnchoredAbsX(*this, GetSizeX(), PosHor); }
+int32_t TQXExScreen::GetAbsY() { return AnchoredAbsY(*this, GetSizeY(), PosVert); }
 
 void TQXExScreen::SetVis(bool v) {
   if (v == Vis) return;
@@ -33,14 +27,13 @@ void TQXExScreen::SetVis(bool v) {
 }
 
 TQXElement* TQXExScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
-  if (!Vis && !MousedNotVis) return nullptr;
+  if (!TakesPart()) return nullptr;
   TQXElement* hit = nullptr;
   // The point is made relative to the anchored origin Render draws at, so a centred pop-up
   // answers where it is seen.
   if (TQXScreen* target = Target()) {
-    const int32_t left = AnchorStart(X(), target->GetSizeX(), PosHor);
-    const int32_t top = AnchorStart(Y(), target->GetSizeY(), PosVert);
-    hit = target->HitTest(layer, WrapSub(x, left), WrapSub(y, top), margin, alphaThreshold);
+    const TAnchoredOrigin at = AnchoredOrigin(*this, *target, PosHor, PosVert);
+    hit = target->HitTest(layer, WrapSub(x, at.left), WrapSub(y, at.top), margin, alphaThreshold);
   }
   if (!hit && layer == Order() && Modal) return this;
   return hit;
@@ -49,15 +42,14 @@ TQXElement* TQXExScreen::HitTest(int32_t layer, int32_t x, int32_t y, int32_t ma
 void TQXExScreen::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
   if (!ResourcesLoaded) LoadResources();
   if (TQXScreen* target = Target()) {
-    const int32_t left = AnchorStart(X(), target->GetSizeX(), PosHor);
-    const int32_t top = AnchorStart(Y(), target->GetSizeY(), PosVert);
-    target->Render(layer, color, offsetX + left, offsetY + top, false);
+    const TAnchoredOrigin at = AnchoredOrigin(*this, *target, PosHor, PosVert);
+    target->Render(layer, color, offsetX + at.left, offsetY + at.top, false);
   }
   TQXElement::Render(layer, color, offsetX, offsetY, flag);
 }
 
 void TQXExScreen::DoProcess() {
-  if (!Vis && !MousedNotVis) return;
+  if (!TakesPart()) return;
   if (TQXScreen* target = Target(); target && Processing) target->DoProcess();
   TQXElement::DoProcess();
 }

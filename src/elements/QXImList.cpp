@@ -1,16 +1,18 @@
 #include "elements/QXImList.h"
 
 #include <algorithm>
-#include <charconv>
 #include <numbers>
 
 #include "base/Ascii.h"
+#include "base/IntText.h"
 #include "elements/QXImage.h"
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
 #include "scene/QXDB.h"
 
 namespace qx {
+
+const ClassInfo& TQXImList::Class() const { return ClassEntry(ClassId::ImList); }
 
 TQXImList::TQXImList(TQXElement* parent) : TQXElement(parent) { NoMsQXDB = true; }
 
@@ -138,7 +140,7 @@ void TQXImList::DoProcess() {
 void TQXImList::DrawCell(int32_t index, int32_t row, int32_t column, double offsetX, double offsetY) {
   const Item& item = items_[static_cast<size_t>(index)];
   TGfxImage* picture = item.image ? item.image->Picture() : nullptr;
-  TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+  TGfxCanvas* canvas = Canvas();
   if (!picture || !canvas || picture->VisibleWidth() <= 0 || picture->VisibleHeight() <= 0) return;
   double fit = static_cast<double>(elWidth_) / picture->VisibleWidth();
   if (elHeight_ < picture->VisibleHeight() * fit) fit = static_cast<double>(elHeight_) / picture->VisibleHeight();
@@ -211,10 +213,10 @@ bool TQXImList::SetPropValue(const std::string& name, const ScriptValue& value) 
     if (end == std::string::npos) end = text.size();
     const std::string_view part = TrimBlanks(std::string_view(text).substr(start, end - start));
     int32_t key = 0;
-    auto [p, ec] = std::from_chars(part.data(), part.data() + part.size(), key);
-    if (!part.empty() && ec == std::errc() && p == part.data() + part.size() && Root()) {
+    if (ParseWholeInt(part, key) && Root()) {
       TQXElement* found = Root()->FindByKey(key);
-      if (found && found->ClassName() == "TQXImage") Add(static_cast<TQXImage*>(found));
+      // Exactly an image, as the list's contents ask.
+      if (found && found->IsExactly(ClassId::Image)) Add(static_cast<TQXImage*>(found));
     }
     start = end + 1;
   }

@@ -7,9 +7,9 @@
 
 #include "render/GfxCanvas.h"
 #include "resources/GfxImage.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -25,6 +25,8 @@ double HitAngle(double dx, double dy) {
 
 int32_t ToThousandths(double v) { return RoundToInt32(v * 1000.0); }
 
+const ClassInfo& TQXImage::Class() const { return ClassEntry(ClassId::Image); }
+
 TQXImage::TQXImage(TQXElement* parent) : TQXElement(parent) {}
 
 void TQXImage::SetScale(double v) { scaleMilli_ = ToThousandths(v); }
@@ -38,7 +40,7 @@ void TQXImage::SetTextId(const std::string& id) {
 std::string TQXImage::ImImage() const { return entry_ ? entry_->Name : std::string(); }
 
 void TQXImage::SetImImage(const std::string& name) {
-  entry_ = name.empty() ? nullptr : Media().GetImage(name, false);
+  entry_ = name.empty() ? nullptr : RequestImage(name, false);
 }
 
 TGfxImage* TQXImage::Picture() const { return entry_ ? entry_->Image : nullptr; }
@@ -53,13 +55,8 @@ int32_t TQXImage::GetSizeY() {
   return p ? RoundToInt32(Scale() * p->VisibleHeight() * ScaleY) : 0;
 }
 
-int32_t TQXImage::GetAbsX() {
-  return AnchorStart(X(), GetSizeX(), PosHor) + (Parent() ? Parent()->GetAbsX() : 0);
-}
-
-int32_t TQXImage::GetAbsY() {
-  return AnchorStart(Y(), GetSizeY(), PosVert) + (Parent() ? Parent()->GetAbsY() : 0);
-}
+int32_t TQXImage::GetAbsX() { return AnchoredAbsX(*this, GetSizeX(), PosHor); }
+int32_t TQXImage::GetAbsY() { return AnchoredAbsY(*this, GetSizeY(), PosVert); }
 
 void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
   if (!ResourcesLoaded) LoadResources();
@@ -81,7 +78,7 @@ void TQXImage::Render(int32_t layer, uint32_t color, double offsetX, double offs
     if (PosHor == phRight) childX -= w;
     if (PosVert == pvCenter) childY -= h / 2;
     if (PosVert == pvBottom) childY -= h;
-    TGfxCanvas* canvas = Root() ? Root()->Canvas : nullptr;
+    TGfxCanvas* canvas = Canvas();
     if (canvas && layer == Order()) {
       const double px = offsetX + rX + (PosHor == phLeft ? w / 2 : PosHor == phRight ? -w / 2 : 0);
       const double py = offsetY + rY + (PosVert == pvTop ? h / 2 : PosVert == pvBottom ? -h / 2 : 0);
@@ -116,8 +113,7 @@ TQXElement* TQXImage::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margi
     if (PosVert == pvBottom) cy += hi;
   }
   if (TQXElement* child = TQXElement::HitTest(layer, cx, cy, margin, alphaThreshold)) return child;
-  const bool eligible = Vis ? MousedVis : MousedNotVis;
-  if (layer != Order() || !eligible || !entry_) return nullptr;
+  if (layer != Order() || !TakesMouse() || !entry_) return nullptr;
   return PixelHit(x, y, margin, alphaThreshold) ? this : nullptr;
 }
 

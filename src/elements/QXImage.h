@@ -11,7 +11,7 @@ namespace qx {
 class TGfxImage;
 struct TQXIm;
 
-class TQXImage : public TQXElement {
+class TQXImage : public TQXElement, public TColorWordHolder {
  public:
   explicit TQXImage(TQXElement* parent);
   const ClassInfo& Class() const override;
@@ -41,12 +41,6 @@ class TQXImage : public TQXElement {
   int32_t ScaleMilli() const { return scaleMilli_; }
   int32_t AngleMilli() const { return angleMilli_; }
 
-  uint32_t hxColor() const { return ColorPart(color_); }
-  void SethxColor(uint32_t v) { color_ = WithColor(color_, v); }
-  uint8_t hxTrans() const { return AlphaPart(color_); }
-  void SethxTrans(uint8_t v) { color_ = WithAlpha(color_, v); }
-  uint32_t ColorWord() const { return color_; }
-
   const std::string& TextId() const { return textId_; }
   // Stores the identifier and looks its text up (the image draws nothing of it).
   void SetTextId(const std::string& id);
@@ -67,7 +61,6 @@ class TQXImage : public TQXElement {
   std::string textId_;
   int32_t scaleMilli_ = 1000;
   int32_t angleMilli_ = 0;
-  uint32_t color_ = 0xFFFFFFFFu;
 };
 
 // A double times 1000, rounded half to even and kept inside the 32-bit range.

@@ -6,19 +6,18 @@
 
 namespace qx {
 
+const ClassInfo& TQXShape::Class() const { return ClassEntry(ClassId::Shape); }
+
 TQXShape::TQXShape(TQXElement* parent) : TQXElement(parent) {}
 
 TQXElement* TQXShape::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {
-  const bool eligible = Vis ? MousedVis : MousedNotVis;
-  if (!eligible || layer != Order()) return nullptr;
-  const int64_t left = X(), top = Y();
-  if (x >= left && x <= left + sizeX_ && y >= top && y <= top + sizeY_) return this;
-  return nullptr;
+  return BoxHit(*this, layer, x, y, sizeX_, sizeY_);
 }
 
 void TQXShape::Render(int32_t layer, uint32_t, double offsetX, double offsetY, bool) {
-  if (layer != Order() || !Root() || !Root()->Canvas) return;
-  Root()->Canvas->FillRect(RoundToInt32(offsetX + rX), RoundToInt32(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
+  TGfxCanvas* canvas = Canvas();
+  if (layer != Order() || !canvas) return;
+  canvas->FillRect(RoundToInt32(offsetX + rX), RoundToInt32(offsetY + rY), sizeX_, sizeY_, color_, hxDrawFx);
 }
 
 bool TQXShape::ReadField(PropField field, PropValue& v) {

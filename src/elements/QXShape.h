@@ -6,7 +6,7 @@
 
 namespace qx {
 
-class TQXShape : public TQXElement {
+class TQXShape : public TQXElement, public TColorWordHolder {
  public:
   explicit TQXShape(TQXElement* parent);
   const ClassInfo& Class() const override;
@@ -20,12 +20,6 @@ class TQXShape : public TQXElement {
   // A filled rectangle in the pass of its layer; children are never drawn.
   void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
 
-  uint32_t hxColor() const { return ColorPart(color_); }
-  void SethxColor(uint32_t v) { color_ = WithColor(color_, v); }
-  uint8_t hxTrans() const { return AlphaPart(color_); }
-  void SethxTrans(uint8_t v) { color_ = WithAlpha(color_, v); }
-  uint32_t ColorWord() const { return color_; }
-
   uint32_t hxDrawFx = 1284;
 
  protected:
@@ -34,7 +28,6 @@ class TQXShape : public TQXElement {
 
  private:
   int32_t sizeX_ = 100, sizeY_ = 100;
-  uint32_t color_ = 0xFFFFFFFFu;
 };
 
 }  // namespace qx

@@ -4,20 +4,24 @@
 
 #include "base/CodePage.h"
 #include "base/Log.h"
-#include "elements/GfxFont.h"
+#include "elements/Placement.h"
 #include "render/GfxCanvas.h"
+#include "resources/GfxFont.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
 
 namespace qx {
 
+const ClassInfo& TQXText::Class() const { return ClassEntry(ClassId::Text); }
+
 TQXText::TQXText(TQXElement* parent) : TQXElement(parent) {}
 
+TQXText::~TQXText() {
+  if (Runtime().FocusedText == this) Runtime().FocusedText = nullptr;
+}
+
 TQXElement* TQXText::HitTest(int32_t layer, int32_t x, int32_t y, int32_t, uint8_t) {
-  const bool eligible = Vis ? MousedVis : MousedNotVis;
-  if (!eligible || layer != Order()) return nullptr;
-  const int64_t left = X(), top = Y();
-  if (x >= left && x <= left + sizeX_ && y >= top && y <= top + sizeY_) return this;
-  return nullptr;
+  return BoxHit(*this, layer, x, y, sizeX_, sizeY_);
 }
 
 void TQXText::Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) {
@@ -57,6 +61,13 @@ void TQXText::Render(int32_t layer, uint32_t color, double offsetX, double offse
     if (!ownerErrorLogged_) LogError("text", Describe() + ": " + e.what());
     ownerErrorLogged_ = true;
   }
+}
+
+bool TQXText::GetPropValue(const std::string& name, ScriptValue& value) {
+  if (TQXElement::GetPropValue(name, value)) return true;
+  if (name != "TEXTSZ") return false;
+  value = ScriptValue::Float(TextWidth());
+  return true;
 }
 
 double TQXText::TextWidth() const {
@@ -137,7 +148,7 @@ void TQXText::SetTextId(const std::string& id) {
 void TQXText::SetFont(const std::string& name) {
   font_ = name;
   fontRef_.reset();
-  if (TGfxFonts* fonts = GameFonts()) {
+  if (TGfxFonts* fonts = Root() ? Root()->Services().fonts : nullptr) {
     fontRef_ = fonts->FindFont(name);
     if (fontRef_.expired() && !name.empty()) LogDetailOnce("font", "no font " + Cp1251ToUtf8(name));
   }

@@ -14,6 +14,8 @@ class TGfxFont;
 class TQXText : public TQXElement {
  public:
   explicit TQXText(TQXElement* parent);
+  // The shell's focus does not outlive the text.
+  ~TQXText() override;
   const ClassInfo& Class() const override;
 
   void SetSizeX(int32_t v) override;
@@ -24,6 +26,8 @@ class TQXText : public TQXElement {
   TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) override;
   // Children first, then, in the pass of its layer, the lines over them.
   void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
+  // Adds "TEXTSZ": the width of Text in the font (TextWidth).
+  bool GetPropValue(const std::string& name, ScriptValue& value) override;
 
   const std::string& Text() const { return text_; }
   // Stores the text (the language text instead when TextId is set) and lays it out: with

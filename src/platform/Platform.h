@@ -5,7 +5,7 @@
 #include <string>
 
 #include "render/GfxPlatform.h"
-#include "shell/Audio.h"
+#include "runtime/Audio.h"
 #include "shell/Window.h"
 
 namespace qx {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "resources/GfxImage.h"
 
 namespace qx {
 namespace {
@@ -149,7 +148,7 @@ void TGfxCanvas::ApplyCode(uint32_t code) {
 }
 
 void TGfxCanvas::Queue(PrimitiveKind kind, const GfxVertex* vertices, int vertexCount, const uint16_t* indices,
-                       int indexCount, int primitives, uint32_t code, TGfxImage* image, int texture) {
+                       int indexCount, int primitives, uint32_t code, const TCanvasPicture* image, int texture) {
   if (!initialized_) return;
   if (resetPending_) ResetStates();
   if (vertexCount_ + vertexCount > vertexCache_ || indexCount_ + indexCount > vertexCache_ ||
@@ -257,7 +256,8 @@ void TGfxCanvas::RotatedQuad(double x, double y, double w, double h, double px, 
   }
 }
 
-void TGfxCanvas::DrawImage(TGfxImage* image, uint32_t color, uint32_t code, int32_t frame, double x, double y) {
+void TGfxCanvas::DrawImage(const TCanvasPicture* image, uint32_t color, uint32_t code, int32_t frame, double x,
+                           double y) {
   if (!image) return;
   const double w = image->VisibleWidth(), h = image->VisibleHeight();
   const TPoint2 p[4] = {{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}};
@@ -267,7 +267,7 @@ void TGfxCanvas::DrawImage(TGfxImage* image, uint32_t color, uint32_t code, int3
   DrawImageQuad(image, p, code, region, c);
 }
 
-void TGfxCanvas::DrawImageRotated(TGfxImage* image, uint32_t color, uint32_t code, int32_t frame, double x,
+void TGfxCanvas::DrawImageRotated(const TCanvasPicture* image, uint32_t color, uint32_t code, int32_t frame, double x,
                                   double y, double scale, double angle) {
   if (!image) return;
   const double w = image->VisibleWidth(), h = image->VisibleHeight();
@@ -279,8 +279,8 @@ void TGfxCanvas::DrawImageRotated(TGfxImage* image, uint32_t color, uint32_t cod
   DrawImageQuad(image, p, code, region, c);
 }
 
-void TGfxCanvas::DrawImageQuad(TGfxImage* image, const TPoint2 p[4], uint32_t code, const TFrameRegion& region,
-                               const uint32_t colors[4]) {
+void TGfxCanvas::DrawImageQuad(const TCanvasPicture* image, const TPoint2 p[4], uint32_t code,
+                               const TFrameRegion& region, const uint32_t colors[4]) {
   if (!image || image->TextureCount() == 0 || image->PatternCount() <= 0) return;
   TFramePlace place;
   if (!image->FramePlace(region.frame, place)) return;

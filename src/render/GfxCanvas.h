@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/CanvasPicture.h"
 #include "render/GfxPlatform.h"
 #include "render/GfxPublisher.h"
 
 namespace qx {
-
-class TGfxImage;
 
 struct TPoint2 {
   double x = 0, y = 0;
@@ -69,10 +68,10 @@ class TGfxCanvas : public TGfxSubscriber {
   void FrameQuad(const TPoint2 p[4], const uint32_t colors[4], uint32_t code);
   void DrawLine(TPoint2 a, TPoint2 b, uint32_t colorA, uint32_t colorB, uint32_t code);
   void FillTriangle(TPoint2 a, TPoint2 b, TPoint2 c, uint32_t color, uint32_t code);
-  void DrawImage(TGfxImage* image, uint32_t color, uint32_t code, int32_t frame, double x, double y);
-  void DrawImageRotated(TGfxImage* image, uint32_t color, uint32_t code, int32_t frame, double x, double y,
-                        double scale, double angle);
-  void DrawImageQuad(TGfxImage* image, const TPoint2 p[4], uint32_t code, const TFrameRegion& region,
+  void DrawImage(const TCanvasPicture* image, uint32_t color, uint32_t code, int32_t frame, double x, double y);
+  void DrawImageRotated(const TCanvasPicture* image, uint32_t color, uint32_t code, int32_t frame, double x,
+                        double y, double scale, double angle);
+  void DrawImageQuad(const TCanvasPicture* image, const TPoint2 p[4], uint32_t code, const TFrameRegion& region,
                      const uint32_t colors[4]);
   // Submits what is queued.
   void Flush();
@@ -97,7 +96,7 @@ class TGfxCanvas : public TGfxSubscriber {
   void ApplyCode(uint32_t code);
   // Queues one primitive; `texture` -1 means untextured.
   void Queue(PrimitiveKind kind, const GfxVertex* vertices, int vertexCount, const uint16_t* indices,
-             int indexCount, int primitives, uint32_t code, TGfxImage* image, int texture);
+             int indexCount, int primitives, uint32_t code, const TCanvasPicture* image, int texture);
   void QueueLine(TPoint2 a, TPoint2 b, uint32_t colorA, uint32_t colorB, uint32_t code);
   void PushState();
 
@@ -117,7 +116,7 @@ class TGfxCanvas : public TGfxSubscriber {
   int primitiveCount_ = 0;
   PrimitiveKind kind_ = PrimitiveKind::None;
   int64_t currentCode_ = -1;
-  TGfxImage* boundImage_ = nullptr;
+  const TCanvasPicture* boundImage_ = nullptr;
   int boundTexture_ = -2;  // -2: nothing bound yet; -1: untextured
   GfxDrawState state_;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "render/CanvasPicture.h"
 #include "render/GfxPlatform.h"
 #include "resources/Bitmap.h"
 #include "resources/PixelFormat.h"
@@ -15,14 +16,7 @@ namespace qx {
 
 enum class TTextureState { tsNone, tsReady, tsLost, tsFailed };
 
-// Where one frame sits: its texture and the top-left pixel of its visible area there.
-struct TFramePlace {
-  int texture = 0;
-  int left = 0;
-  int top = 0;
-};
-
-class TGfxImage {
+class TGfxImage final : public TCanvasPicture {
  public:
   // Texture pages of one image may hold at most this many pixels in all (1 GiB of RGBA8).
   static constexpr int64_t kMaxTexturePixels = int64_t{256} << 20;
@@ -49,15 +43,15 @@ class TGfxImage {
   int PatternWidth() const { return patternWidth_; }
   int PatternHeight() const { return patternHeight_; }
   void SetPatternSize(int width, int height);
-  int VisibleWidth() const { return visibleWidth_; }
-  int VisibleHeight() const { return visibleHeight_; }
+  int VisibleWidth() const override { return visibleWidth_; }
+  int VisibleHeight() const override { return visibleHeight_; }
   void SetVisibleSize(int width, int height);
-  int TextureWidth() const { return textureWidth_; }
-  int TextureHeight() const { return textureHeight_; }
+  int TextureWidth() const override { return textureWidth_; }
+  int TextureHeight() const override { return textureHeight_; }
   void SetTextureSize(int width, int height);
-  int PatternCount() const { return patternCount_; }
+  int PatternCount() const override { return patternCount_; }
   void SetPatternCount(int count) { patternCount_ = count; }
-  int TextureCount() const { return static_cast<int>(pages_.size()); }
+  int TextureCount() const override { return static_cast<int>(pages_.size()); }
   // The layout the media cache uses: pattern and visible pattern = the frame size, texture =
   // the frame size plus 2 in each direction rounded up to even (one texture per frame, with a
   // spare border that filtering may read).
@@ -68,7 +62,7 @@ class TGfxImage {
   int FramesPerColumn() const;
   int FramesPerTexture() const { return FramesPerRow() * FramesPerColumn(); }
   // The place of a frame (clamped to 0 .. PatternCount - 1); false without textures or frames.
-  bool FramePlace(int frame, TFramePlace& place) const;
+  bool FramePlace(int frame, TFramePlace& place) const override;
 
   // Cuts the bitmap into PatternCount frames of the visible size (left to right, top to
   // bottom), lays each into its cell with the spare border filled from the frame's edge
@@ -85,7 +79,7 @@ class TGfxImage {
 
   TTextureState State() const { return state_; }
   // The device texture of a page (0 when there is none, as while the device is lost).
-  TextureHandle Texture(int index) const;
+  TextureHandle Texture(int index) const override;
   // The kept copy of a page, TextureWidth x TextureHeight pixels, rows top to bottom.
   const std::vector<uint32_t>& PagePixels(int index) const;
 

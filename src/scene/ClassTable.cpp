@@ -1,17 +1,6 @@
 #include "scene/ClassTable.h"
 
-#include "elements/QXAnKey.h"
-#include "elements/QXAnim.h"
-#include "elements/QXEffect.h"
-#include "elements/QXExAnim.h"
-#include "elements/QXExScreen.h"
-#include "elements/QXImList.h"
-#include "elements/QXImage.h"
-#include "elements/QXScreen.h"
-#include "elements/QXShape.h"
-#include "elements/QXText.h"
-#include "scene/QXDB.h"
-#include "scene/QXElement.h"
+#include "base/Ascii.h"
 
 namespace qx {
 namespace {
@@ -75,16 +64,6 @@ const std::vector<PropField> kTextFields = {
     F::Scale, F::Tag, F::NotSave};
 #undef QX_BASE
 
-template <class T>
-std::unique_ptr<TQXElement> Make(TQXElement* parent) {
-  if constexpr (std::is_same_v<T, TQXDB>) {
-    (void)parent;
-    return std::make_unique<TQXDB>();
-  } else {
-    return std::make_unique<T>(parent);
-  }
-}
-
 std::vector<PropInfo> Props(const std::vector<PropField>& fields) {
   std::vector<PropInfo> props;
   props.reserve(fields.size());
@@ -99,35 +78,33 @@ std::vector<PropInfo> Props(const std::vector<PropField>& fields) {
   return props;
 }
 
-ClassInfo Entry(std::string name, const std::vector<PropField>& fields, std::vector<std::string> parents,
-                std::unique_ptr<TQXElement> (*create)(TQXElement*)) {
+ClassInfo Entry(ClassId id, std::string name, const std::vector<PropField>& fields, std::vector<std::string> parents) {
   ClassInfo c;
+  c.id = id;
   c.name = std::move(name);
   c.displayName = (c.name.size() >= 3 && UpperAscii(c.name.substr(0, 3)) == "TQX") ? c.name.substr(3) : c.name;
   c.props = Props(fields);
   for (size_t i = 0; i < c.props.size(); ++i) c.propIndex.emplace(UpperAscii(c.props[i].name), static_cast<int>(i));
   c.allowedParents = std::move(parents);
-  c.create = create;
   return c;
 }
 
 std::vector<ClassInfo> BuildTable() {
+  using C = ClassId;
   std::vector<ClassInfo> t;
-  t.push_back(Entry("TQXDB", kDBFields, {}, &Make<TQXDB>));
-  t.push_back(Entry("TQXScreen", kScreenFields, {"TQXDB"}, &Make<TQXScreen>));
-  t.push_back(Entry("TQXImage", kImageFields, {"TQXScreen", "TQXImage", "TQXAnKey"}, &Make<TQXImage>));
-  t.push_back(Entry("TQXExScreen", kExScreenFields, {"TQXScreen", "TQXImage"}, &Make<TQXExScreen>));
-  t.push_back(Entry("TQXAnim", kAnimFields, {"TQXDB", "TQXScreen", "TQXImage"}, &Make<TQXAnim>));
-  t.push_back(Entry("TQXAnKey", kAnKeyFields, {"TQXAnim"}, &Make<TQXAnKey>));
-  t.push_back(Entry("TQXExAnim", kExAnimFields, {"TQXScreen", "TQXImage"}, &Make<TQXExAnim>));
-  t.push_back(Entry("TQXEffect", kEffectFields, {"TQXScreen", "TQXImage"}, &Make<TQXEffect>));
-  t.push_back(Entry("TQXImList", kImListFields, {"TQXScreen", "TQXImage"}, &Make<TQXImList>));
-  t.push_back(Entry("TQXShape", kShapeFields, {"TQXScreen", "TQXImage"}, &Make<TQXShape>));
-  t.push_back(Entry("TQXText", kTextFields, {"TQXScreen", "TQXImage", "TQXText"}, &Make<TQXText>));
+  t.push_back(Entry(C::DB, "TQXDB", kDBFields, {}));
+  t.push_back(Entry(C::Screen, "TQXScreen", kScreenFields, {"TQXDB"}));
+  t.push_back(Entry(C::Image, "TQXImage", kImageFields, {"TQXScreen", "TQXImage", "TQXAnKey"}));
+  t.push_back(Entry(C::ExScreen, "TQXExScreen", kExScreenFields, {"TQXScreen", "TQXImage"}));
+  t.push_back(Entry(C::Anim, "TQXAnim", kAnimFields, {"TQXDB", "TQXScreen", "TQXImage"}));
+  t.push_back(Entry(C::AnKey, "TQXAnKey", kAnKeyFields, {"TQXAnim"}));
+  t.push_back(Entry(C::ExAnim, "TQXExAnim", kExAnimFields, {"TQXScreen", "TQXImage"}));
+  t.push_back(Entry(C::Effect, "TQXEffect", kEffectFields, {"TQXScreen", "TQXImage"}));
+  t.push_back(Entry(C::ImList, "TQXImList", kImListFields, {"TQXScreen", "TQXImage"}));
+  t.push_back(Entry(C::Shape, "TQXShape", kShapeFields, {"TQXScreen", "TQXImage"}));
+  t.push_back(Entry(C::Text, "TQXText", kTextFields, {"TQXScreen", "TQXImage", "TQXText"}));
   return t;
 }
-
-enum ClassIndex { kDB, kScreen, kImage, kExScreen, kAnim, kAnKey, kExAnim, kEffect, kImList, kShape, kText };
 
 }  // namespace
 
@@ -206,18 +183,5 @@ const ClassInfo* FindClass(std::string_view className) {
   }
   return nullptr;
 }
-
-// Each kind answers with its registry entry.
-const ClassInfo& TQXDB::Class() const { return ClassTable()[kDB]; }
-const ClassInfo& TQXScreen::Class() const { return ClassTable()[kScreen]; }
-const ClassInfo& TQXImage::Class() const { return ClassTable()[kImage]; }
-const ClassInfo& TQXExScreen::Class() const { return ClassTable()[kExScreen]; }
-const ClassInfo& TQXAnim::Class() const { return ClassTable()[kAnim]; }
-const ClassInfo& TQXAnKey::Class() const { return ClassTable()[kAnKey]; }
-const ClassInfo& TQXExAnim::Class() const { return ClassTable()[kExAnim]; }
-const ClassInfo& TQXEffect::Class() const { return ClassTable()[kEffect]; }
-const ClassInfo& TQXImList::Class() const { return ClassTable()[kImList]; }
-const ClassInfo& TQXShape::Class() const { return ClassTable()[kShape]; }
-const ClassInfo& TQXText::Class() const { return ClassTable()[kText]; }
 
 }  // namespace qx

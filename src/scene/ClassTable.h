@@ -1,11 +1,11 @@
 // The class registry: the eleven element classes in registration order, their published
 // properties in property-index order (names, type kinds, enumeration values) and the
 // classes each may be a child of. The game file, saved states, scripts and qxtool all
-// derive from these tables.
+// derive from these tables. The registry knows the classes by name only; making an element
+// of a class is the element kinds' factory's work (scene/ElementFactory.h).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,8 +13,6 @@
 #include <vector>
 
 namespace qx {
-
-class TQXElement;
 
 // Type kinds of published properties (how the game file stores them, how scripts see them).
 enum class PropType : uint8_t { Integer, Cardinal, Byte, Word, Boolean, Enum, Double, String };
@@ -80,13 +78,15 @@ struct PropInfo {
   std::span<const char* const> enumNames;  // value names of booleans and enumerations
 };
 
+// The classes in registration order.
+enum class ClassId : uint8_t { DB, Screen, Image, ExScreen, Anim, AnKey, ExAnim, Effect, ImList, Shape, Text };
+
 struct ClassInfo {
+  ClassId id = ClassId::DB;
   std::string name;          // as the class spells it: "TQXImage"
   std::string displayName;   // "Image"
   std::vector<PropInfo> props;
   std::vector<std::string> allowedParents;
-  // Creates an element of this class under `parent` (nullptr only for the root class).
-  std::unique_ptr<TQXElement> (*create)(TQXElement* parent);
 
   // Index of a property by name, letter case ignored; -1 when the class has none.
   int FindProp(std::string_view propName) const;
@@ -106,6 +106,8 @@ struct ClassInfo {
 
 // The registry in registration order.
 const std::vector<ClassInfo>& ClassTable();
+// The entry of a class.
+inline const ClassInfo& ClassEntry(ClassId id) { return ClassTable()[static_cast<size_t>(id)]; }
 // Exact-name lookup (the game file's rule); nullptr when no class has that name.
 const ClassInfo* FindClass(std::string_view className);
 

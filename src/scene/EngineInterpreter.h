@@ -1,9 +1,8 @@
 // The script interpreter as one interpreter of the element model's pool: a TScriptEngine
-// behind the EventInterpreter interface.
+// behind the EventInterpreter interface. Its built-ins are registered by whoever makes it
+// (builtins/Builtins.h: MakeGameInterpreter).
 #pragma once
 
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "scene/EventScripts.h"
@@ -22,9 +21,5 @@ class EngineInterpreter final : public EventInterpreter {
  private:
   TScriptEngine engine_;
 };
-
-// The pool's factory: an interpreter with the standard built-ins, then whatever `more`
-// registers (the engine's own built-ins).
-std::unique_ptr<EventInterpreter> MakeEngineInterpreter(const std::function<void(TScriptEngine&)>& more = {});
 
 }  // namespace qx

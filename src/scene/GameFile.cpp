@@ -1,7 +1,6 @@
 #include "scene/GameFile.h"
 
 #include <cstring>
-#include <map>
 #include <memory>
 
 #include "base/Log.h"
@@ -199,10 +198,6 @@ void PutString(std::string& out, std::string_view s) {
   out.append(s);
 }
 
-// The reports of loads that a parent's read started: children read through their own
-// LoadFromData share the parent's report.
-GameFileReport* gActiveReport = nullptr;
-
 }  // namespace
 
 bool ParseElementBlob(std::string_view blob, const ClassInfo& cls, ElementRecord& record, GameFileReport* report) {
@@ -213,55 +208,26 @@ bool ParseElementBlob(std::string_view blob, const ClassInfo& cls, ElementRecord
   return Parse(blob, 0, cls, record, st);
 }
 
-namespace {
-
-// The element reads its own blob again through LoadFromData, so kinds that act after
-// their data is read (animation keys) see the same slot as in the file.
-void InstantiateChildren(TQXElement& element, const ElementRecord& record);
-
-}  // namespace
-
 void InstantiateRecord(TQXElement& element, const ElementRecord& record) {
   for (size_t i = 0; i < record.values.size(); ++i) element.SetProp(static_cast<int>(i), record.values[i]);
-  InstantiateChildren(element, record);
-}
-
-namespace {
-// The record being loaded by the next LoadFromData call (set by the parent).
-const ElementRecord* gPendingRecord = nullptr;
-
-void InstantiateChildren(TQXElement& element, const ElementRecord& record) {
+  // Each child takes its part through LoadFromRecord, so kinds that act after their data is
+  // read (animation keys) do so on both roads, from a blob and from a parent's record.
   for (const ElementRecord& childRec : record.children) {
-    TQXElement* child = element.CreateChild(childRec.cls->name);
-    if (!child) continue;
-    gPendingRecord = &childRec;
-    child->LoadFromData({});
-    gPendingRecord = nullptr;
+    if (TQXElement* child = element.CreateChild(childRec.cls->name)) child->LoadFromRecord(childRec);
   }
 }
-}  // namespace
 
-bool TQXElement::LoadFromData(std::string_view data) {
-  if (gPendingRecord) {
-    // A parent's read: the child's part of the file is already parsed.
-    const ElementRecord* record = gPendingRecord;
-    gPendingRecord = nullptr;
-    InstantiateRecord(*this, *record);
-    return true;
-  }
+void TQXElement::LoadFromRecord(const ElementRecord& record) { InstantiateRecord(*this, record); }
+
+bool TQXElement::LoadFromData(std::string_view data, GameFileReport* report) {
   ElementRecord record;
-  const bool ok = ParseElementBlob(data, Class(), record, gActiveReport);
-  InstantiateRecord(*this, record);
+  const bool ok = ParseElementBlob(data, Class(), record, report);
+  LoadFromRecord(record);
   return ok;
 }
 
 bool ReadElementData(TQXElement& element, std::string_view blob, GameFileReport* report) {
-  GameFileReport* saved = gActiveReport;
-  GameFileReport local;
-  gActiveReport = report ? report : &local;
-  const bool ok = element.LoadFromData(blob);
-  gActiveReport = saved;
-  return ok;
+  return element.LoadFromData(blob, report);
 }
 
 std::string WriteRecord(const ElementRecord& record) {
@@ -296,31 +262,5 @@ ElementRecord RecordOf(TQXElement& element) {
 }
 
 std::string WriteElementData(TQXElement& element) { return WriteRecord(RecordOf(element)); }
-
-const std::vector<PropValue>& DefaultValues(const ClassInfo& cls) {
-  static std::map<const ClassInfo*, std::vector<PropValue>> cache;
-  auto it = cache.find(&cls);
-  if (it != cache.end()) return it->second;
-  // A fresh element under a chain of allowed parents up to a root of its own.
-  TQXDB root;
-  TQXElement* element = &root;
-  if (cls.name != "TQXDB") {
-    std::vector<const ClassInfo*> chain{&cls};
-    while (chain.back()->allowedParents.front() != "TQXDB") {
-      chain.push_back(FindClass(chain.back()->allowedParents.front()));
-    }
-    for (auto c = chain.rbegin(); c != chain.rend(); ++c) element = element->CreateChild((*c)->name);
-  }
-  std::vector<PropValue> values;
-  for (int i = 0; i < static_cast<int>(cls.props.size()); ++i) values.push_back(element->GetProp(i));
-  return cache.emplace(&cls, std::move(values)).first->second;
-}
-
-ElementRecord DefaultRecord(const ClassInfo& cls) {
-  ElementRecord rec;
-  rec.cls = &cls;
-  rec.values = DefaultValues(cls);
-  return rec;
-}
 
 }  // namespace qx

@@ -48,10 +48,4 @@ std::string WriteRecord(const ElementRecord& record);
 ElementRecord RecordOf(TQXElement& element);
 std::string WriteElementData(TQXElement& element);
 
-// The constructor values of a class's properties, read from a fresh element.
-const std::vector<PropValue>& DefaultValues(const ClassInfo& cls);
-
-// A record of the class with every property at its default and no children.
-ElementRecord DefaultRecord(const ClassInfo& cls);
-
 }  // namespace qx

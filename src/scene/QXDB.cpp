@@ -2,31 +2,41 @@
 
 #include <sys/stat.h>
 
-#include <charconv>
 #include <filesystem>
 
 #include "base/CodePage.h"
+#include "base/IntText.h"
 #include "base/Log.h"
 #include "base/SafeFile.h"
-#include "elements/ParticleSystem.h"
-#include "elements/QXScreen.h"
+#include "render/GfxDevice.h"
+#include "render/GfxTimer.h"
+#include "resources/GfxFont.h"
 #include "resources/ResArchive.h"
+#include "runtime/MediaCache.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
+#include "runtime/SoundPlayer.h"
+#include "runtime/Trace.h"
 #include "scene/EventScripts.h"
 #include "scene/GameFile.h"
-#include "shell/MediaCache.h"
 #include "scene/IniFile.h"
 #include "scene/SavedState.h"
-#include "shell/RuntimeState.h"
-#include "shell/Trace.h"
+#include "scene/TextReferences.h"
 
 namespace qx {
 
-TQXDB::TQXDB() : TQXElement(nullptr) { BecomeRoot(this); }
+TQXDB::TQXDB(const ElementFactory& kinds, const qx::Services& services)
+    : TQXElement(nullptr), kinds_(kinds), services_(services) {
+  BecomeRoot(this);
+}
+
+const ClassInfo& TQXDB::Class() const { return ClassEntry(ClassId::DB); }
 
 void SetCurrentScreen(TQXElement* screen) {
   RuntimeState& rt = Runtime();
   rt.CurrentScreen = screen;
-  if (screen && rt.EventTrace) rt.EventTrace->Line(rt.Tick, "Screen", screen->Id, screen->ClassName(), screen->Key);
+  Trace* trace = screen && screen->Root() ? screen->Root()->Services().trace : nullptr;
+  if (trace) trace->Line(rt.Tick, "Screen", screen->Id, screen->ClassName(), screen->Key);
 }
 
 TQXDB::~TQXDB() {
@@ -50,9 +60,9 @@ TQXElement* TQXDB::FromHandle(uint32_t handle) const {
   return handles_[handle - 1];
 }
 
-TQXElement* TQXDB::FindTopLevel(int32_t key, std::string_view className) const {
+TQXElement* TQXDB::FindTopLevel(int32_t key, ClassId cls) const {
   for (TQXElement* child : Children()) {
-    if (child->Key == key && child->ClassName() == className) return child;
+    if (child->Key == key && child->IsExactly(cls)) return child;
   }
   return nullptr;
 }
@@ -76,7 +86,7 @@ void TQXDB::SetGameFolder(const std::string& folder) {
   // The folder keeps its spelling on disk; game names are matched inside it without regard
   // to case by the resolver.
   Runtime().GameFolder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  files_ = TGameFs(folder);
+  Files() = TGameFs(folder);
 }
 
 bool TQXDB::LoadGame() {
@@ -93,9 +103,9 @@ bool TQXDB::LoadGame() {
     return false;
   }
   SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
-  if (Canvas && !particles_) {
-    particles_ = std::make_unique<TXParticleManager>(Canvas);
-    particles_->SetImage(Media().GetImage("particles.bmp", true, false));
+  if (services_.canvas && !particles_) {
+    particles_ = std::make_unique<TXParticleManager>(services_.canvas, services_.device);
+    particles_->SetImage(RequestImage("particles.bmp", true, false));
   }
   rt.FileLoading = true;
   GameFileReport report;
@@ -110,22 +120,36 @@ bool TQXDB::LoadGame() {
 
 void TQXDB::MarkAlwaysLoaded() {
   for (TQXElement* child : Children()) {
-    if (child->ClassName() != "TQXScreen") continue;
-    child->LoadMark = static_cast<TQXScreen*>(child)->AllwaysLoad;
+    // Exactly a screen, as the screen change asks; its AllwaysLoad is a published field.
+    PropValue always;
+    if (!child->IsExactly(ClassId::Screen) || !child->GetField(PropField::AllwaysLoad, always)) continue;
+    child->LoadMark = always.i != 0;
     if (child->LoadMark) child->LoadResources();
   }
 }
 
+void TQXDB::RenderFrame() {
+  if (services_.device) services_.device->Render(0, true);
+}
+
+void TQXDB::PresentFrame() {
+  if (services_.device) services_.device->Present();
+}
+
+void TQXDB::ResetTimer() {
+  if (services_.timer) services_.timer->Reset();
+}
+
 void TQXDB::FinishLoading() {
   RuntimeState& rt = Runtime();
-  if (Shell.renderFrame) Shell.renderFrame();
+  RenderFrame();
   if (!rt.LoadingPhase) return;
   if (rt.MousedElement) rt.MousedElement->DoMouseOut();
   rt.MousedElement = nullptr;
   rt.MouseIsDown = false;
-  Media().ClearImageCounts();
+  if (services_.media) services_.media->ClearImageCounts();
   ResetResources();
-  if (particles_) particles_->SetImage(Media().GetImage("particles.bmp", false, false));
+  if (particles_) particles_->SetImage(RequestImage("particles.bmp", false, false));
   ++rt.ImForLoadCount;
   rt.ImForLoadPos = 0;
   rt.CurrentScreen = nullptr;
@@ -135,10 +159,10 @@ void TQXDB::FinishLoading() {
   SetCurrentScreen(rt.PendingScreen);
   // The old screen's music fades before the new one is shown, so that music its Show event
   // starts (or turns back up) is not faded with it.
-  if (rt.Parts.FadeOutAllMusic) rt.Parts.FadeOutAllMusic();
+  if (services_.sound) services_.sound->FadeOutAllMusic();
   if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
-  Media().ReleaseUnusedImages();
-  if (Shell.resetTimer) Shell.resetTimer();
+  if (services_.media) services_.media->ReleaseUnusedImages();
+  ResetTimer();
 }
 
 void TQXDB::KeyDown(int32_t virtualKey) {
@@ -150,30 +174,11 @@ void TQXDB::ExitEvent() { RunEvent("Exit", ScriptSlot::Exit); }
 
 void TQXDB::LoadProgress() {
   RunEvent("LIProcess", ScriptSlot::LoadImProcess);
-  if (Shell.renderFrame) Shell.renderFrame();
-  if (Shell.presentFrame) Shell.presentFrame();
+  RenderFrame();
+  PresentFrame();
 }
 
 // --- texts ------------------------------------------------------------------------------
-
-namespace {
-
-// "Section.Key" split at the first dot, both parts trimmed; "Default" without a dot.
-void SplitReference(std::string_view reference, std::string& section, std::string& key) {
-  const size_t dot = reference.find('.');
-  section = dot == std::string_view::npos ? "Default" : std::string(TrimBlanks(reference.substr(0, dot)));
-  key = std::string(TrimBlanks(dot == std::string_view::npos ? reference : reference.substr(dot + 1)));
-}
-
-bool ParseVolume(std::string_view text, int32_t& out) {
-  text = TrimBlanks(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const char* last = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), last, out);
-  return !text.empty() && ec == std::errc() && p == last;
-}
-
-}  // namespace
 
 std::string TQXDB::TranslateText(const std::string& reference) {
   std::string section, key;
@@ -197,44 +202,11 @@ void TQXDB::LookupSound(const std::string& reference, std::string& fileName, int
   }
   const std::string value = soundTable_->ReadString(section, key, "");
   if (value.empty()) LogDetailOnce("sound", "no sound '" + Cp1251ToUtf8(reference) + "' in the sound table");
-  const size_t colon = value.find(':');
-  if (colon == std::string::npos) {
-    fileName = value;
-    volume = 100;
-    return;
-  }
-  int32_t v = 0;
-  if (ParseVolume(std::string_view(value).substr(0, colon), v)) volume = v;
-  fileName = value.substr(colon + 1);
+  ReadSoundValue(value, fileName, volume);
 }
 
 std::string TQXDB::SubstituteTexts(const std::string& script) {
-  std::string out;
-  out.reserve(script.size());
-  size_t pos = 0;
-  while (pos < script.size()) {
-    const size_t open = script.find('"', pos);
-    if (open == std::string::npos) {
-      out.append(script, pos, std::string::npos);
-      break;
-    }
-    out.append(script, pos, open - pos);
-    const size_t close = script.find('"', open + 1);
-    if (close == std::string::npos) {
-      // No closing quote: the opening one is dropped and the rest kept as it is.
-      out.append(script, open + 1, std::string::npos);
-      break;
-    }
-    const std::string reference = script.substr(open + 1, close - open - 1);
-    const std::string text = TranslateText(reference);
-    if (text.find_first_of("'\"") != std::string::npos) {
-      out += '"' + reference + '"';  // a quote would break the literal: keep the reference
-    } else {
-      out += '\'' + text + '\'';
-    }
-    pos = close + 1;
-  }
-  return out;
+  return qx::SubstituteTexts(script, [this](const std::string& reference, size_t) { return TranslateText(reference); });
 }
 
 // --- properties ---------------------------------------------------------------------------
@@ -310,7 +282,7 @@ bool TQXDB::SetPropValue(const std::string& name, const ScriptValue& value) {
   if (name == "VOLMUZ") {
     rt.MusicVolume = n;
     WritePlayerSetting("Muz", n);
-    if (Shell.retargetMusic) Shell.retargetMusic(n);
+    if (services_.sound) services_.sound->ApplyMusicVolume();
   } else if (name == "VOLSND") {
     rt.SoundVolume = n;
     WritePlayerSetting("Snd", n);
@@ -328,7 +300,7 @@ bool TQXDB::SetPropValue(const std::string& name, const ScriptValue& value) {
 
 std::unique_ptr<TIniFile> TQXDB::ReadTable(const std::string& name) {
   auto table = std::make_unique<TIniFile>();
-  const std::optional<std::string> path = files_.ResolveFile(name);
+  const std::optional<std::string> path = Files().ResolveFile(name);
   std::string error;
   if (!path) {
     if (!name.empty()) LogDetail("game", "no file " + Cp1251ToUtf8(name) + " in the game folder");
@@ -339,9 +311,8 @@ std::unique_ptr<TIniFile> TQXDB::ReadTable(const std::string& name) {
 }
 
 void TQXDB::OpenArchive() {
-  RuntimeState& rt = Runtime();
-  if (TResArchive* archive = rt.Parts.ResDb) {
-    const std::optional<std::string> path = files_.ResolveFile(fileFonts_);
+  if (TResArchive* archive = services_.archive) {
+    const std::optional<std::string> path = Files().ResolveFile(fileFonts_);
     archive->SetOpenMode(TResOpenMode::opReadOnly);
     archive->SetFileName(path ? *path : std::string());
     if (!path) {
@@ -350,15 +321,15 @@ void TQXDB::OpenArchive() {
       LogError("archive", archive->LastError());
     }
   }
-  if (rt.Parts.LoadFonts) rt.Parts.LoadFonts();
+  if (services_.fonts && services_.archive) services_.fonts->Reload(*services_.archive);
 }
 
 void TQXDB::OpenLanguage(const std::string& name) {
   langTable_.reset();
   std::string value = name;
-  if (!files_.ResolveFile(value)) {
+  if (!Files().ResolveFile(value)) {
     for (const char* fallback : {"eng.lng", "rus.lng", "deu.lng"}) {
-      if (files_.ResolveFile(fallback)) {
+      if (Files().ResolveFile(fallback)) {
         value = fallback;
         break;
       }
@@ -372,7 +343,7 @@ void TQXDB::OpenIni(const std::string& name) {
   iniFile_ = name;
   ini_.reset();
   // A new file is created under the name as given, at the first write.
-  const std::optional<std::string> path = files_.ResolveForWrite(name);
+  const std::optional<std::string> path = Files().ResolveForWrite(name);
   auto ini = std::make_unique<TIniFile>();
   std::string error;
   if (!path) {
@@ -408,7 +379,7 @@ constexpr size_t kMaxStateBytes = size_t{256} << 20;
 
 void TQXDB::OpenStateFile(const std::string& name) {
   fileRS_ = name;
-  const std::optional<std::string> path = name.empty() ? std::nullopt : files_.ResolveForWrite(name);
+  const std::optional<std::string> path = name.empty() ? std::nullopt : Files().ResolveForWrite(name);
   if (path && *path == statePath_) return;  // the same file, however it is spelled
   statePath_.clear();
   if (!path) {
@@ -433,7 +404,7 @@ bool TQXDB::SaveState() {
   std::string error;
   const bool ok = WriteFileAtomically(statePath_, data.data(), data.size(), error);
   if (!ok) LogError("state", error);
-  if (Shell.resetTimer) Shell.resetTimer();  // saving may take longer than a tick
+  ResetTimer();  // saving may take longer than a tick
   return ok;
 }
 
@@ -458,7 +429,7 @@ bool TQXDB::LoadState() {
                          std::to_string(applied.skipped));
   rt.LoadNow = true;
   DoAfterLoad();
-  if (Shell.resetTimer) Shell.resetTimer();
+  ResetTimer();
   rt.FileLoading = false;
   return true;
 }

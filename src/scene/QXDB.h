@@ -4,24 +4,27 @@
 // progress. It also keeps the layer range and the table of element handles.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "resources/GameFs.h"
+#include "runtime/Services.h"
 #include "scene/QXElement.h"
 
 namespace qx {
 
-class TGfxCanvas;
+class ElementFactory;
 class TXParticleManager;
 class TIniFile;
 
 class TQXDB : public TQXElement {
  public:
-  TQXDB();
+  // The root of a game. `kinds` makes its elements (the element kinds' ElementKinds()); the
+  // services are what its elements and the built-ins use (what the main window owns; tests
+  // give what they need). Both must outlive the root.
+  explicit TQXDB(const ElementFactory& kinds, const qx::Services& services = {});
   ~TQXDB() override;
 
   const ClassInfo& Class() const override;
@@ -40,31 +43,23 @@ class TQXDB : public TQXElement {
   const std::string& IniFile() const { return iniFile_; }
   const std::string& SoundFile() const { return soundFile_; }
 
-  // What the root asks of the shell that owns it (each may be empty in tests).
-  struct ShellLinks {
-    std::function<void()> renderFrame;   // render one frame (clear black), not presented
-    std::function<void()> presentFrame;  // present the rendered frame
-    std::function<void()> resetTimer;    // re-read the frame timer's clock
-    // "VOLMUZ" changed MusicVolume (the argument): set the first playing music channel's
-    // volume to round(MusicVolume x that channel's own relative volume). The volume is
-    // stored and written whether or not this is installed.
-    std::function<void(int32_t musicVolume)> retargetMusic;
-  };
-  ShellLinks Shell;
-  // What the root asks of the media cache (empty until the cache installs it).
-  // The canvas elements draw with (the shell's; none in tests that do not draw).
-  TGfxCanvas* Canvas = nullptr;
+  // The factory the tree's elements are made by.
+  const ElementFactory& Kinds() const { return kinds_; }
+  // The services the root was made with. Tests may change them while nothing uses them.
+  const qx::Services& Services() const { return services_; }
+  qx::Services& Services() { return services_; }
 
   // --- the game -------------------------------------------------------------------------
   // The game file's path; set by the shell before LoadGame.
   std::string GameFilePath;
   // Reads the game file into the tree (an empty tree when it is missing or unreadable).
   bool LoadGame();
-  // The game folder's files, named as the game names them (any case, backslashes).
-  TGameFs& Files() { return files_; }
+  // The game folder's files, named as the game names them (any case, backslashes): the
+  // files service, or the root's own when it was made without one.
+  TGameFs& Files() { return services_.files ? *services_.files : ownFiles_; }
   // Holder of the particle texture, made when the game loads with a canvas.
   TXParticleManager* Particles() const { return particles_.get(); }
-  // Makes `folder` (a disk path) the game folder: GameFolder and the resolver. LoadGame
+  // Makes `folder` (a disk path) the game folder: GameFolder and Files(). LoadGame
   // does this with the game file's folder before the settings are read.
   void SetGameFolder(const std::string& folder);
   // Ends a screen change: makes the pending screen current and shows it.
@@ -123,8 +118,9 @@ class TQXDB : public TQXElement {
   void ReleaseHandle(uint32_t handle);
   // The element of a handle; nullptr for 0, stale or unknown handles.
   TQXElement* FromHandle(uint32_t handle) const;
-  // The first top-level child with this Key whose class is exactly `className`.
-  TQXElement* FindTopLevel(int32_t key, std::string_view className) const;
+  // The first top-level child with this Key whose class is exactly `cls` (embedded screens
+  // and animations show exactly a screen or an animation, not a class derived from one).
+  TQXElement* FindTopLevel(int32_t key, ClassId cls) const;
   // The first top-level child whose Id equals `name` upper-cased.
   TQXElement* FindChildById(const std::string& name) const;
 
@@ -139,9 +135,16 @@ class TQXDB : public TQXElement {
   void OpenIni(const std::string& name);
   // The game file `name` read into memory (an empty table when missing or unreadable).
   std::unique_ptr<TIniFile> ReadTable(const std::string& name);
+  // The shell's render step drawn into the back buffer (cleared black); shown with Present.
+  void RenderFrame();
+  void PresentFrame();
+  // The frame timer re-reads its clock: the time spent so far is not caught up.
+  void ResetTimer();
 
+  const ElementFactory& kinds_;
+  qx::Services services_;
+  TGameFs ownFiles_{"."};
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
-  TGameFs files_{"."};
   std::unique_ptr<TXParticleManager> particles_;
   std::unique_ptr<TIniFile> ini_, langTable_, defLangTable_, soundTable_;
   std::string statePath_;
@@ -150,7 +153,7 @@ class TQXDB : public TQXElement {
   std::vector<TQXElement*> handles_;  // handle - 1 -> element; nullptr once freed
 };
 
-// Makes `screen` the current screen (and traces the change).
+// Makes `screen` the current screen (and traces the change on its root's trace).
 void SetCurrentScreen(TQXElement* screen);
 
 }  // namespace qx

@@ -1,15 +1,17 @@
 #include "scene/QXElement.h"
 
 #include <algorithm>
-#include <charconv>
 
-#include "base/WrapInt.h"
+#include "base/IntText.h"
+#include "base/Rounding.h"
 #include "base/Log.h"
-#include "elements/QXText.h"
+#include "base/WrapInt.h"
+#include "runtime/MediaCache.h"
+#include "runtime/RuntimeState.h"
+#include "runtime/Trace.h"
+#include "scene/ElementFactory.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
-#include "shell/Trace.h"
 
 namespace qx {
 
@@ -43,7 +45,6 @@ TQXElement::~TQXElement() {
   if (rt.PendingScreen == this) rt.PendingScreen = nullptr;
   if (rt.CursorElement == this) rt.CursorElement = nullptr;
   if (rt.MousedElement == this) rt.MousedElement = nullptr;
-  if (static_cast<TQXElement*>(rt.FocusedText) == this) rt.FocusedText = nullptr;
   if (Scripts().CurrentElement == this) Scripts().CurrentElement = nullptr;
 }
 
@@ -67,9 +68,9 @@ bool TQXElement::BringToFront() {
 
 TQXElement* TQXElement::CreateChild(std::string_view className) {
   const ClassInfo* info = FindClass(className);
-  if (!info || !info->AllowsParent(ClassName()) || info->name == "TQXDB") return nullptr;
+  if (!info || !info->AllowsParent(ClassName()) || info->id == ClassId::DB || !root_) return nullptr;
   // The constructor links the child into this element's children, which own it.
-  return info->create(this).release();
+  return root_->Kinds().Create(*info, *this);
 }
 
 namespace {
@@ -100,18 +101,17 @@ void TQXElement::ResetResources() {
 
 std::string TQXElement::Describe() const { return Id + " <" + ClassName() + ">"; }
 
+TGfxCanvas* TQXElement::Canvas() const { return root_ ? root_->Services().canvas : nullptr; }
+
+TQXIm* TQXElement::RequestImage(std::string_view name, bool force, bool reportMissing) const {
+  MediaCache* media = root_ ? root_->Services().media : nullptr;
+  return media ? media->GetImage(name, force, reportMissing) : nullptr;
+}
+
 // --- position, layer, scripts ---------------------------------------------------------
 
-// A position beyond the 32-bit range is held at its end; NaN (a damaged file) is the lowest.
-int32_t TQXElement::X() const {
-  const double r = RoundHalfEven(rX);
-  return r >= 2147483647.0 ? INT32_MAX : !(r > -2147483648.0) ? INT32_MIN : static_cast<int32_t>(r);
-}
-
-int32_t TQXElement::Y() const {
-  const double r = RoundHalfEven(rY);
-  return r >= 2147483647.0 ? INT32_MAX : !(r > -2147483648.0) ? INT32_MIN : static_cast<int32_t>(r);
-}
+int32_t TQXElement::X() const { return RoundToInt32(rX); }
+int32_t TQXElement::Y() const { return RoundToInt32(rY); }
 
 void TQXElement::SetOrder(int32_t v) {
   order_ = v;
@@ -146,7 +146,7 @@ int32_t TQXElement::GetAbsX() { return WrapAdd(X(), parent_ ? parent_->GetAbsX()
 int32_t TQXElement::GetAbsY() { return WrapAdd(Y(), parent_ ? parent_->GetAbsY() : 0); }
 
 TQXElement* TQXElement::HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold) {
-  if ((!Vis && !MousedNotVis) || (Vis && !MousedVis)) return nullptr;
+  if (!TakesMouse()) return nullptr;
   const int32_t cx = WrapSub(x, X()), cy = WrapSub(y, Y());
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
     if (TQXElement* hit = (*it)->HitTest(layer, cx, cy, margin, alphaThreshold)) return hit;
@@ -167,7 +167,7 @@ void TQXElement::Render(int32_t layer, uint32_t color, double offsetX, double of
 }
 
 void TQXElement::DoProcess() {
-  if (!Vis && !MousedNotVis) return;
+  if (!TakesPart()) return;
   RunEvent("Process", ScriptSlot::Process);
   for (TQXElement* child : children_) child->DoProcess();
 }
@@ -185,8 +185,6 @@ void TQXElement::DoMouseMove() { RunEvent("ms_Move", ScriptSlot::MouseMove); }
 void TQXElement::DoUpdate() { RunEvent("Update", ScriptSlot::Update); }
 
 void TQXElement::DoInit() {
-  // A screen that does not take part in the Init pass skips its whole subtree.
-  if (!AutoInit && ClassName() == "TQXScreen") return;
   Variables = std::make_unique<TVarList>();
   RunEvent("Init", ScriptSlot::Init, Variables.get());
   for (TQXElement* child : children_) child->DoInit();
@@ -256,8 +254,9 @@ void TQXElement::RunEventScript(const std::string& prepared, TVarList* capture) 
   EventInterpreter* interpreter = CurrentInterpreter();
   if (interpreter) interpreter->ClearVars();
   if (prepared.empty()) return;
-  RuntimeState& rt = Runtime();
-  if (rt.EventTrace) rt.EventTrace->Line(rt.Tick, sc.CurrentEventName, Id, ClassName(), Key);
+  if (Trace* trace = root_ ? root_->Services().trace : nullptr) {
+    trace->Line(Runtime().Tick, sc.CurrentEventName, Id, ClassName(), Key);
+  }
   if (!interpreter) return;
   sc.CurrentElement = this;
   interpreter->Run(prepared);
@@ -357,15 +356,6 @@ bool TQXElement::WriteField(PropField field, const PropValue& v) {
 
 namespace {
 
-bool ParseStrictInt(std::string_view text, int64_t& out) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (*first == '+') ++first;
-  auto [p, ec] = std::from_chars(first, last, out);
-  return ec == std::errc() && p == last;
-}
-
 ScriptValue ElementValue(const TQXElement* e) { return ScriptValue::Element(e ? e->Handle() : 0); }
 
 }  // namespace
@@ -416,7 +406,7 @@ bool TQXElement::GetSpecialValue(const std::string& name, ScriptValue& value) {
     std::string_view number = std::string_view(name).substr(5);
     if (name.rfind("CHILD[", 0) == 0) number = std::string_view(name).substr(6, name.size() >= 7 ? name.size() - 7 : 0);
     int64_t n = 0;
-    if (!ParseStrictInt(number, n) || n < 1 || n > ChildCount()) return false;
+    if (!ParseSignedWholeInt(number, n) || n < 1 || n > ChildCount()) return false;
     value = ElementValue(children_[static_cast<size_t>(n - 1)]);
   } else if (name == "QXDB") {
     value = ElementValue(root_);
@@ -438,9 +428,6 @@ bool TQXElement::GetSpecialValue(const std::string& name, ScriptValue& value) {
     value = ScriptValue::Int(GetSizeX());
   } else if (name == "SZY") {
     value = ScriptValue::Int(GetSizeY());
-  } else if (name == "TEXTSZ") {
-    if (ClassName() != "TQXText") return false;
-    value = ScriptValue::Float(static_cast<TQXText*>(this)->TextWidth());
   } else if (name == "MOUSEIN") {
     value = ScriptValue::Bool(rt.MousedElement == this);
   } else if (name == "MSDX") {

@@ -18,7 +18,11 @@
 
 namespace qx {
 
+class TGfxCanvas;
 class TQXDB;
+struct ElementRecord;
+struct GameFileReport;
+struct TQXIm;
 
 // A property value by type kind: ordinals in `i`, doubles in `d`, strings in `s`.
 struct PropValue {
@@ -45,6 +49,10 @@ class TQXElement {
   // The registry entry of the element's exact class.
   virtual const ClassInfo& Class() const = 0;
   const std::string& ClassName() const { return Class().name; }
+  // Whether the element's class is exactly `id`, not one derived from it: for the rules that
+  // ask for the exact class. Where a rule takes the class or one derived from it, the type
+  // system answers (dynamic_cast).
+  bool IsExactly(ClassId id) const { return Class().id == id; }
 
   // --- the virtual operations, in slot order ---------------------------------------------
   virtual void SetVis(bool v);
@@ -58,9 +66,12 @@ class TQXElement {
   virtual int32_t GetAbsY();
   virtual TQXElement* HitTest(int32_t layer, int32_t x, int32_t y, int32_t margin, uint8_t alphaThreshold);
   virtual void SetRealPos(int32_t x, int32_t y);
-  // Reads the element and its subtree from a game-file blob. False when the blob was
-  // damaged (what came before the damage is kept).
-  virtual bool LoadFromData(std::string_view data);
+  // Reads the element and its subtree from a game-file blob, counting into `report` when
+  // given. False when the blob was damaged (what came before the damage is kept).
+  virtual bool LoadFromData(std::string_view data, GameFileReport* report = nullptr);
+  // Takes the element's values and children from a parsed record: the step LoadFromData
+  // ends with, and how a parent's read hands each child its part of the file.
+  virtual void LoadFromRecord(const ElementRecord& record);
   virtual void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag);
   virtual void DoProcess();
   virtual void DoShow();
@@ -97,7 +108,8 @@ class TQXElement {
   // it receives the element that follows the found one in pre-order outside its subtree,
   // within this subtree (nullptr when none).
   TQXElement* FindByKey(int32_t key, TQXElement** next = nullptr);
-  // A child of this element's class registry entry; nullptr when the registry refuses it.
+  // A child of the named class, made by the root's factory; nullptr when the registry
+  // refuses it under this element's class (or there is no root).
   TQXElement* CreateChild(std::string_view className);
   // Clears ResourcesLoaded on the whole subtree.
   void ResetResources();
@@ -115,6 +127,13 @@ class TQXElement {
   // "Id <ClassName>", the error log's description of an element.
   std::string Describe() const;
 
+  // --- the root's services, as the kinds use them -----------------------------------------
+  // The canvas to draw with; null without a root or a canvas.
+  TGfxCanvas* Canvas() const;
+  // A picture's media-cache entry (GetImage); null without a media cache. `reportMissing`
+  // false: a picture that may well be absent, not worth a --verbose line.
+  TQXIm* RequestImage(std::string_view name, bool force, bool reportMissing = true) const;
+
   // --- fields (the element model's state) ---------------------------------------------
   bool ResourcesLoaded = false;
   bool MousedNotVis = false;
@@ -131,9 +150,16 @@ class TQXElement {
   double rX = 0, rY = 0;
   bool Vis = false;
 
+  // The two mouse rules. TakesMouse: the element itself may be hit (visible with MousedVis
+  // set, or hidden with MousedNotVis set). TakesPart: it is processed, and passes hit tests
+  // on to what it holds (visible, or hidden with MousedNotVis set).
+  bool TakesMouse() const { return Vis ? MousedVis : MousedNotVis; }
+  bool TakesPart() const { return Vis || MousedNotVis; }
+
   int32_t Order() const { return order_; }
   void SetOrder(int32_t v);
-  // X and Y: the real position rounded to the nearest integer, ties to even.
+  // X and Y: the real position rounded to the nearest integer, ties to even, kept inside the
+  // 32-bit range.
   int32_t X() const;
   int32_t Y() const;
 

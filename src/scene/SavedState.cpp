@@ -77,14 +77,16 @@ bool IsOneOf(const std::string& name, std::initializer_list<const char*> names) 
   return false;
 }
 
+// The saver's rules name classes of the registry, and an element answers with its exact
+// class's entry: the checks below are by class, as the state format defines them.
+
 // Names the saver never writes as an element's property: identity, scripts, the state file
 // itself, and the integer position of kinds whose real position is saved instead.
 bool NeverSavedAsProperty(const TQXElement& e, const std::string& upperName) {
   if (IsOneOf(upperName, {"NOTSAVE", "ID", "CURKEY", "FILERS", "INTERPOL", "INTERPOLSC", "MSKEEP", "KEY"})) return true;
   if (upperName.rfind("EX", 0) == 0) return true;
   if (upperName == "X" || upperName == "Y") {
-    const std::string& cls = e.ClassName();
-    return cls == "TQXImage" || cls == "TQXShape" || cls == "TQXText";
+    return e.IsExactly(ClassId::Image) || e.IsExactly(ClassId::Shape) || e.IsExactly(ClassId::Text);
   }
   return false;
 }
@@ -351,7 +353,7 @@ struct Saver {
 
   void Visit(TQXElement& e) {
     // Key frames belong to their animation's definition, not to the game's progress.
-    if (e.ClassName() == "TQXAnKey") return;
+    if (e.IsExactly(ClassId::AnKey)) return;
     if (!e.NotSave) {
       ScriptValue v;
       for (const PropInfo& prop : e.Class().props) {
@@ -366,7 +368,7 @@ struct Saver {
           if (e.GetPropValue(name, v)) Add(e, name, v);
         }
       }
-      if (e.ClassName() == "TQXImList" && e.GetPropValue("ELEMENTS", v)) Add(e, "ELEMENTS", v);
+      if (e.IsExactly(ClassId::ImList) && e.GetPropValue("ELEMENTS", v)) Add(e, "ELEMENTS", v);
     }
     for (TQXElement* child : e.Children()) Visit(*child);
   }

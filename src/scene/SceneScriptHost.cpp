@@ -1,10 +1,8 @@
 #include "scene/SceneScriptHost.h"
 
-#include <cstdio>
-
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 
@@ -45,14 +43,7 @@ std::string SceneScriptHost::TranslateText(const std::string& reference) {
   return root_ ? root_->TranslateText(reference) : std::string();
 }
 
-void SceneScriptHost::AppendErrorLog(const std::string& line) {
-  const std::string path = Runtime().GameFolder + "korvane.err";
-  std::FILE* f = std::fopen(path.c_str(), "ab");
-  if (!f) return;
-  std::fwrite(line.data(), 1, line.size(), f);
-  std::fputc('\n', f);
-  std::fclose(f);
-}
+void SceneScriptHost::AppendErrorLog(const std::string& line) { AppendErrorLogLine(Runtime().GameFolder, line); }
 
 std::string SceneScriptHost::ResolveGameFile(const std::string& name) {
   if (!root_) return {};

@@ -91,14 +91,6 @@ ScriptValue ScriptValue::Element(uint32_t handle) {
   return r;
 }
 
-double RoundHalfEven(double v) {
-  const double low = std::floor(v);
-  const double diff = v - low;
-  if (diff < 0.5) return low;
-  if (diff > 0.5) return low + 1;
-  return std::fmod(low, 2.0) == 0 ? low : low + 1;
-}
-
 bool ParseDecimal(std::string_view text, double& out, bool& isInteger, int64_t& integer) {
   std::string_view t = TrimBlanks(text);
   if (t.empty()) return false;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Rounding.h"
+
 namespace qx {
 
 enum class ValueKind : uint8_t {
@@ -126,8 +128,5 @@ std::string NumberText(double v);
 
 // Reads decimal integer or decimal-point float text, blanks around it ignored.
 bool ParseDecimal(std::string_view text, double& out, bool& isInteger, int64_t& integer);
-
-// Round to nearest, ties to even (independent of the FPU rounding mode).
-double RoundHalfEven(double v);
 
 }  // namespace qx

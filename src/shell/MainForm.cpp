@@ -1,17 +1,21 @@
 #include "shell/MainForm.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
+#include "base/BoundedLog.h"
 #include "base/Log.h"
-#include "elements/ParticleSystem.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXText.h"
 #include "resources/PngWriter.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
+#include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -40,12 +44,22 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       device_(gfx),
       timer_(clock),
       canvas_(gfx),
+      media_(&images_, &resDb_, &files_),
       images_(gfx),
       fonts_(gfx),
+      sounds_(audio, files_, &resDb_, &timer_),
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
-      sounds_(audio),
-      media_(options_.media ? options_.media : &cacheMedia_) {
+      cacheMedia_(media_, canvas_, sounds_, fonts_, resDb_),
+      shellMedia_(options_.media ? options_.media : &cacheMedia_) {
+  services_.device = &device_;
+  services_.canvas = &canvas_;
+  services_.timer = &timer_;
+  services_.media = &media_;
+  services_.archive = &resDb_;
+  services_.files = &files_;
+  services_.sound = &sounds_;
+  services_.fonts = &fonts_;
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
   device_.SetHeight(kBackBufferHeight);
@@ -62,7 +76,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   canvas_.SetPublisher(&device_);
   images_.SetMipMappping(false);
   images_.SetPublisher(&device_);
-  images_.OnImageFreed = [](TGfxImage* image) { Media().Forget(image); };
+  images_.OnImageFreed = [this](TGfxImage* image) { media_.Forget(image); };
   fonts_.Canvas = &canvas_;
   fonts_.SetPublisher(&device_);
   resDb_.SetOpenMode(TResOpenMode::opReadOnly);
@@ -73,22 +87,19 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   timer_.SetEnabled(false);
   timer_.OnTimer = [this] { TimerTimer(); };
   timer_.OnProcess = [this] { TimerProcess(); };
-  cacheMedia_.PlaySound = [this](const std::string& name, int volume, bool reportMissing) {
-    sounds_.PlaySound(name, volume, reportMissing);
-  };
-  cacheMedia_.OnSoundTick = [this] { sounds_.SoundTick(); };
-  cacheMedia_.OnRebuild = [this] { ReloadFonts(); };
 }
 
 TFormMain::~TFormMain() {
   if (!closed_) FormClose();
-  if (Runtime().EventTrace == &trace_) Runtime().EventTrace = nullptr;
 }
 
 int TFormMain::Run() {
   if (!created_ && !FormCreate()) return exitStatus_;
   while (!closeRequested_) {
     PumpEvents();
+    // Asked to close (a signal, or the window while a script ran): the running script has
+    // stopped, and the close order follows.
+    if (ScriptStopRequested()) Close();
     if (closeRequested_) break;
     timer_.Idle();
   }
@@ -108,25 +119,24 @@ bool TFormMain::FormCreate() {
     LogError("qxrun", "cannot write the recording " + options_.recordPath);
   }
   if (!options_.tracePath.empty()) {
-    if (trace_.Open(options_.tracePath)) rt.EventTrace = &trace_;
+    if (trace_.Open(options_.tracePath)) services_.trace = &trace_;
     else LogError("qxrun", "cannot write the trace " + options_.tracePath);
   }
-  if (options_.makeInterpreter) CreateInterpreterPool(options_.makeInterpreter);
+  if (options_.makeInterpreter) {
+    CreateInterpreterPool([this](int index) { return options_.makeInterpreter(index, game_); });
+  }
+  // A script that runs long still notices the window's close button.
+  SetScriptPoll([this] {
+    if (window_.CloseRequested()) RequestScriptStop();
+  });
 
-  if (!audio_.LibraryAvailable()) {
-    window_.ShowError("Audio library was not loaded!");
-    exitStatus_ = 1;
-    closed_ = true;  // the process stops at once: no close sequence
-    FreeInterpreterPool();
-    return false;
+  // A machine without speakers still plays the game: one warning, and silence.
+  if (audio_.LibraryAvailable() && audio_.Initialize(kAudioFrequency)) {
+    audioOpen_ = true;
+  } else {
+    WarnSilent("no sound device");
+    audioOpen_ = audio_.InitializeSilent(kAudioFrequency);
   }
-  if (!audio_.Initialize(kAudioFrequency)) {
-    window_.ShowError("Error initializing audio!");
-    exitStatus_ = 1;
-    FormClose();
-    return false;
-  }
-  audioOpen_ = true;
   if (!device_.Initialize()) {
     window_.ShowError("Failed initializing graphics device!");
     exitStatus_ = 1;
@@ -137,32 +147,22 @@ bool TFormMain::FormCreate() {
   return true;
 }
 
+void TFormMain::WarnSilent(const std::string& what) {
+  const std::string reason = audio_.FailureReason();
+  LogError("audio", what + (reason.empty() ? "" : " (" + reason + ")") + ": the game plays without sound");
+  audioSilent_ = true;
+}
+
 void TFormMain::CreateRoot() {
-  root_ = std::make_unique<TQXDB>();
+  root_ = std::make_unique<TQXDB>(ElementKinds(), services_);
   host_ = std::make_unique<SceneScriptHost>(root_.get());
   SetHost(host_.get());
-  root_->Canvas = &canvas_;
-  Runtime().Root = root_.get();
-  Runtime().Parts.Files = &root_->Files();
-  Media().OnLoadProgress = [this] { root_->LoadProgress(); };
-  root_->Shell.renderFrame = [this] { device_.Render(0, true); };
-  root_->Shell.presentFrame = [this] { device_.Present(); };
-  root_->Shell.resetTimer = [this] { timer_.Reset(); };
-  root_->Shell.retargetMusic = [this](int32_t) { sounds_.ApplyMusicVolume(); };
+  game_.root = root_.get();
+  media_.OnLoadProgress = [this] { root_->LoadProgress(); };
 }
 
 void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
-  rt.Parts.Device = &device_;
-  rt.Parts.Timer = &timer_;
-  rt.Parts.Canvas = &canvas_;
-  rt.Parts.Images = &images_;
-  rt.Parts.ResDb = &resDb_;
-  rt.Parts.PlaySound = [this](const std::string& name, int volume) { sounds_.PlaySound(name, volume); };
-  rt.Parts.PlayMusic = [this](const std::string& name, int volume) { sounds_.PlayMusic(name, volume); };
-  rt.Parts.FadeOutAllMusic = [this] { sounds_.FadeOutAllMusic(); };
-  rt.Parts.LoadFonts = [this] { ReloadFonts(); };
-  SetGameFonts(&fonts_);
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
   gamePath_ = options_.gamePath;
@@ -198,11 +198,6 @@ void TFormMain::DeviceInitialize(bool& success) {
   timer_.SetEnabled(true);
   window_.SetCaption(root_->Id);
   success = true;
-}
-
-void TFormMain::ReloadFonts() {
-  fonts_.Clear();
-  fonts_.LoadFromArchive(resDb_);
 }
 
 void TFormMain::SkipIntro() {
@@ -243,17 +238,26 @@ void TFormMain::TimerProcess() {
       if (root_) root_->FinishLoading();
       rt.LoadingPhase = false;
     }
-    media_->SoundTick();
+    CheckAudioDevice();
+    shellMedia_->SoundTick();
     return;
   }
   if (rt.CurrentScreen) rt.CurrentScreen->DoProcess();
   if (rt.CursorElement) rt.CursorElement->DoProcess();
-  media_->SoundTick();
+  CheckAudioDevice();
+  shellMedia_->SoundTick();
   if (rt.FullScreenWanted == device_.Windowed()) {
     device_.SetWindowed(!rt.FullScreenWanted);
     FlWin();
   }
   if (rt.ExitRequested) Close();
+}
+
+void TFormMain::CheckAudioDevice() {
+  if (!audioOpen_ || audioSilent_ || !audio_.DeviceLost()) return;
+  // A headset pulled out: what plays goes on, in silence.
+  WarnSilent("the sound device has gone");
+  if (!audio_.InitializeSilent(kAudioFrequency)) LogDetail("audio", "no silent device either");
 }
 
 void TFormMain::ProcessIntro() {
@@ -286,7 +290,7 @@ void TFormMain::ProcessIntro() {
     // The next logo that exists; missing numbers are skipped (their sounds are still asked for).
     do {
       ++in.LogoIndex;
-      in.LogoLoaded = media_->RequestLogo(in.LogoIndex);
+      in.LogoLoaded = shellMedia_->RequestLogo(in.LogoIndex);
     } while (!in.LogoLoaded && in.LogoIndex <= 9);
     in.FadeCount = 0;
     timer_.Reset();
@@ -301,7 +305,7 @@ void TFormMain::RenderLayers(TQXElement* element, double offsetX, double offsetY
 }
 
 void TFormMain::RenderIntro() {
-  if (intro_.LogoLoaded) media_->DrawLogo(LogoAlpha(intro_.FadeCount));
+  if (intro_.LogoLoaded) shellMedia_->DrawLogo(LogoAlpha(intro_.FadeCount));
 }
 
 void TFormMain::DeviceRender() {
@@ -417,8 +421,8 @@ void TFormMain::FlWin() {
   window_.ApplyStyle(device_.Windowed());
   // Everything that lives on the device is built again: pictures, fonts, the particle
   // picture, then the elements take their pictures and fonts anew.
-  media_->RebuildDeviceResources();
-  if (root_ && root_->Particles()) root_->Particles()->SetImage(Media().GetImage("particles.bmp", true, false));
+  shellMedia_->RebuildDeviceResources();
+  if (root_ && root_->Particles()) root_->Particles()->SetImage(media_.GetImage("particles.bmp", true, false));
   if (root_) {
     for (TQXElement* child : root_->Children()) child->ReloadResources();
   }
@@ -442,25 +446,34 @@ void TFormMain::FormClose() {
   closed_ = true;
   RuntimeState& rt = Runtime();
   timer_.SetEnabled(false);
-  if (root_) root_->ExitEvent();
+  SetScriptPoll(nullptr);
+  // The Exit script runs even when a stop ended the last script, so a game that saves on exit
+  // loses nothing; a budget of its own keeps the close prompt.
+  ClearScriptStop();
+  if (root_) {
+    const uint64_t budget = ScriptBudget();
+    SetScriptBudget(budget == 0 ? kExitScriptBudget : std::min(budget, kExitScriptBudget));
+    root_->ExitEvent();
+    SetScriptBudget(budget);
+  }
   rt.CurrentScreen = nullptr;
   FreeInterpreterPool();
-  rt.Root = nullptr;
+  game_.root = nullptr;
   root_.reset();
   rt.MousedElement = nullptr;
   rt.CursorElement = nullptr;
   rt.FocusedText = nullptr;
   SetHost(nullptr);
   host_.reset();
-  rt.Parts = Components{};
-  Media().OnLoadProgress = nullptr;
-  Media().Clear();
+  media_.OnLoadProgress = nullptr;
+  media_.Clear();
   sounds_.Clear();
   images_.Clear();
-  SetGameFonts(nullptr);
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;
+  // Repeats still being counted get their line now.
+  FlushLogs();
 }
 
 // --- events ----------------------------------------------------------------------------------

@@ -8,18 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "elements/GfxFont.h"
+#include "builtins/Builtins.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "render/GfxTimer.h"
+#include "resources/GameFs.h"
+#include "resources/GfxFont.h"
 #include "resources/GfxImages.h"
 #include "resources/ResArchive.h"
-#include "shell/Audio.h"
-#include "shell/MediaCache.h"
-#include "shell/SoundCache.h"
+#include "runtime/Audio.h"
+#include "runtime/MediaCache.h"
+#include "runtime/Services.h"
+#include "runtime/SoundCache.h"
+#include "runtime/Trace.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
-#include "shell/Trace.h"
 #include "shell/Window.h"
 
 namespace qx {
@@ -31,6 +34,9 @@ class TQXElement;
 
 // The game's pace: process ticks and frames a second.
 inline constexpr double kProcessTicksPerSecond = 30.0;
+// The Exit script's budget of statements and loop passes (or the game's, when smaller): a
+// tenth of a second or so, so that closing never waits long.
+inline constexpr uint64_t kExitScriptBudget = 5'000'000;
 
 struct ShellOptions {
   std::string programPath;  // the running program, for finding its game file
@@ -42,8 +48,9 @@ struct ShellOptions {
   std::vector<ReplayEvent> replay;
   std::string recordPath;
   std::string tracePath;
-  // Makes interpreter n (0..9) of the pool; without it event scripts do not run.
-  std::function<std::unique_ptr<EventInterpreter>(int)> makeInterpreter;
+  // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
+  // (MakeGameInterpreter); without it event scripts do not run.
+  std::function<std::unique_ptr<EventInterpreter>(int index, const GameLink& game)> makeInterpreter;
   // The shell's logos, sound step and device rebuild; the media cache's own when not given.
   ShellMedia* media = nullptr;
 };
@@ -105,6 +112,11 @@ class TFormMain {
   TResArchive& ResDb() { return resDb_; }
   TGfxTimer& Timer() { return timer_; }
   Trace& EventTrace() { return trace_; }
+  MediaCache& Media() { return media_; }
+  TSoundCache& Sounds() { return sounds_; }
+  TGameFs& GameFiles() { return files_; }
+  // What the root is made with.
+  const qx::Services& Services() const { return services_; }
   const std::string& GamePath() const { return gamePath_; }
   int64_t ProcessTicks() const { return processTicks_; }
   int64_t Frames() const { return frames_; }
@@ -121,27 +133,33 @@ class TFormMain {
   // Draws an element for every layer of the root's range at an offset.
   void RenderLayers(TQXElement* element, double offsetX, double offsetY);
   TQXElement* LoadingScreenElement();
-  // Clears the font list and loads every font of the archive (when it opens, and after a
-  // display-mode change).
-  void ReloadFonts();
   void CreateRoot();
+  // The one warning of a game that plays without sound from now on.
+  void WarnSilent(const std::string& what);
+  // Once a tick: a sound device that has gone is replaced by the silent one.
+  void CheckAudioDevice();
 
   Window& window_;
   Audio& audio_;
+  // The services, in the order they are made; the root gets them through services_.
   TGfxDevice device_;
   TGfxTimer timer_;
   TGfxCanvas canvas_;
+  TResArchive resDb_;
+  TGameFs files_{"."};
+  MediaCache media_;  // before the image list, which tells it of every picture it frees
   TGfxImages images_;
   TGfxFonts fonts_;
-  TResArchive resDb_;
+  TSoundCache sounds_;
+  Trace trace_;
+  qx::Services services_;
+  GameLink game_;  // the built-ins' way to the root
   ShellOptions options_;
   ReplayPlayer replay_;
   ReplayRecorder recorder_;
-  Trace trace_;
   std::string gamePath_;
   CacheShellMedia cacheMedia_;
-  TSoundCache sounds_;
-  ShellMedia* media_;
+  ShellMedia* shellMedia_;
   std::unique_ptr<TQXDB> root_;
   std::unique_ptr<SceneScriptHost> host_;
   IntroState intro_;
@@ -151,6 +169,7 @@ class TFormMain {
   bool closeRequested_ = false;
   bool closed_ = false;
   bool audioOpen_ = false;
+  bool audioSilent_ = false;  // no sound device: the silent one, or none
   int exitStatus_ = 0;
 };
 

@@ -1,11 +1,19 @@
-// What the shell asks of the media cache: the intro logos and their sounds, the per-tick
-// sound step, and rebuilding device resources after a display-mode change. The media cache
-// implements it; until a game has one, NullShellMedia shows no logos and plays nothing.
+// What the shell asks of the media: the intro logos and their sounds, the per-tick sound
+// step, and rebuilding device resources after a display-mode change. CacheShellMedia does it
+// with the main window's media cache, sound cache and fonts; NullShellMedia shows no logos
+// and plays nothing.
 #pragma once
 
 #include <cstdint>
 
 namespace qx {
+
+class MediaCache;
+class TGfxCanvas;
+class TGfxFonts;
+class TResArchive;
+class TSoundCache;
+struct TQXIm;
 
 class ShellMedia {
  public:
@@ -29,6 +37,26 @@ class NullShellMedia final : public ShellMedia {
   void DrawLogo(uint8_t) override {}
   void SoundTick() override {}
   void RebuildDeviceResources() override {}
+};
+
+// The shell's media through the main window's services.
+class CacheShellMedia final : public ShellMedia {
+ public:
+  CacheShellMedia(MediaCache& media, TGfxCanvas& canvas, TSoundCache& sounds, TGfxFonts& fonts, TResArchive& archive)
+      : media_(media), canvas_(canvas), sounds_(sounds), fonts_(fonts), archive_(archive) {}
+  bool RequestLogo(int index) override;
+  void DrawLogo(uint8_t alpha) override;
+  void SoundTick() override;
+  // The pictures again, then the fonts from the archive.
+  void RebuildDeviceResources() override;
+
+ private:
+  MediaCache& media_;
+  TGfxCanvas& canvas_;
+  TSoundCache& sounds_;
+  TGfxFonts& fonts_;
+  TResArchive& archive_;
+  TQXIm* logo_ = nullptr;
 };
 
 }  // namespace qx

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ScratchFiles.h"
-#include "shell/AudioMixer.h"
+#include "runtime/AudioMixer.h"
 
 namespace qx::test {
 

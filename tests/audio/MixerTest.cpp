@@ -1,4 +1,4 @@
-#include "shell/AudioMixer.h"
+#include "runtime/AudioMixer.h"
 
 #include <gtest/gtest.h>
 

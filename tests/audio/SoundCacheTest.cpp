@@ -1,4 +1,4 @@
-#include "shell/SoundCache.h"
+#include "runtime/SoundCache.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,9 @@
 #include "platform/audio/SoundDecoders.h"
 #include "platform/null/NullAudio.h"
 #include "render/GfxTimer.h"
+#include "resources/GameFs.h"
 #include "resources/ResArchive.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -31,12 +32,11 @@ struct CacheRig {
   CountingClock clock;
   TGfxTimer timer{clock};
   TResArchive archive;
-  TSoundCache cache{audio};
+  TGameFs files{dir.path().string()};
+  TSoundCache cache{audio, files, &archive, &timer};
 
   CacheRig() {
     ResetRuntime();
-    Runtime().GameFolder = dir.path().string() + "/";
-    Runtime().Parts.Timer = &timer;
     clock.reads = 0;
   }
   ~CacheRig() { ResetRuntime(); }
@@ -58,7 +58,6 @@ struct CacheRig {
     ASSERT_TRUE(WriteResArchive(dir / "res.dat", entries, error)) << error;
     archive.SetFileName(dir / "res.dat");
     ASSERT_TRUE(archive.Open());
-    Runtime().Parts.ResDb = &archive;
   }
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) cache.SoundTick();
@@ -145,7 +144,7 @@ TEST(SoundCache, NamesStayInsideTheGameFolder) {
   CacheRig rig;
   rig.File("sounds/Voice/Hello.WAV");
   rig.File("outside.wav");
-  Runtime().GameFolder = rig.dir.path().string() + "/sounds/";  // a game whose folder holds "Voice"
+  rig.files = TGameFs(rig.dir.path().string() + "/sounds/");  // a game whose folder holds "Voice"
   rig.File("sounds/sounds/voice/hello.wav");
   rig.cache.PlaySound("voice\\hello.wav", 100);
   EXPECT_EQ(rig.audio.Count("SampleLoad(3) " + (rig.dir / "sounds/sounds/voice/hello.wav")), 1);
@@ -329,7 +328,7 @@ TEST(SoundCache, MusicAndSoundsComeOutOfTheMixer) {
   SoundDecoders decoders;
   AudioMixer mixer(&decoders);
   mixer.SetRampFrames(0);
-  TSoundCache cache(mixer);
+  TSoundCache cache(mixer, rig.files);
   Runtime().MusicVolume = 100;
   constexpr size_t kTickFrames = 44100 / 30;
   auto tickRms = [&] {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/AuthorNames.h"
+#include "builtins/AuthorNames.h"
 #include "scene/ClassTable.h"
 
 namespace qx {

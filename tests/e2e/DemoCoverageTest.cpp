@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "ScratchFiles.h"
-#include "scene/AuthorNames.h"
+#include "builtins/AuthorNames.h"
+#include "elements/ElementKinds.h"
 #include "scene/ClassTable.h"
 #include "scene/GameFile.h"
 

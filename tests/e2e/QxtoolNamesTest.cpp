@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "RunCommand.h"
-#include "scene/AuthorNames.h"
+#include "builtins/AuthorNames.h"
 
 namespace {
 

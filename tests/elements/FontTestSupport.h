@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "elements/GfxFont.h"
 #include "platform/null/NullGfx.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
+#include "resources/GfxFont.h"
 
 namespace qx::test {
 
@@ -59,7 +59,7 @@ inline std::vector<uint8_t> MakeFontRecord(const FontSpec& s) {
   return r;
 }
 
-// A device, a canvas and a font list on the recording back end; the list is the game's.
+// A device, a canvas and a font list on the recording back end.
 struct FontRig {
   NullGfx gfx;
   TGfxDevice device{gfx};
@@ -75,9 +75,7 @@ struct FontRig {
     device.SetHeight(256);
     device.OnRender = [] {};
     device.Initialize();
-    SetGameFonts(&fonts);
   }
-  ~FontRig() { SetGameFonts(nullptr); }
 
   // A loaded font of the list, named `name`.
   TGfxFont* Add(const std::string& name, const FontSpec& spec = {}) {

@@ -1,6 +1,6 @@
 // Bitmap fonts: record parsing (also damaged records), names, archive loading, measuring,
 // and the quads TextOut queues, checked on the recording back end.
-#include "elements/GfxFont.h"
+#include "resources/GfxFont.h"
 
 #include <gtest/gtest.h>
 

@@ -98,7 +98,7 @@ TEST(ImageElement, HugePicturesAreTrimmedWhereTheyWouldHaveBeen) {
   EXPECT_FLOAT_EQ(v[0].x, -3000 + 1975 - 0.5f);
   EXPECT_FLOAT_EQ(v[1].x, 1000 - 0.5f);  // the right end is where it was
   const GfxVertex& tl = v[0];
-  TGfxImage* pic = Media().GetImage("wide.png", false)->Image;
+  TGfxImage* pic = s.media.GetImage("wide.png", false)->Image;
   EXPECT_FLOAT_EQ(tl.u, 1975.0f / pic->TextureWidth());
 }
 
@@ -202,7 +202,7 @@ TEST(Screen, AgroWidensTheHitOfPicturesWithoutAlpha) {
   TQXImage* img = s.Image(s.screen, "p200x100.png", 200, 150);  // spans 100..300 x 100..200
   img->PosHor = phCenter;
   img->PosVert = pvCenter;
-  Media().GetImage("p200x100.png", false)->Image->SetAlphaLevel(TAlphaLevel::alNone);
+  s.media.GetImage("p200x100.png", false)->Image->SetAlphaLevel(TAlphaLevel::alNone);
   EXPECT_EQ(s.screen->HitTest(0, 96, 150, 0, 0), nullptr);
   s.screen->Agro = 5;
   EXPECT_EQ(s.screen->HitTest(0, 96, 150, 0, 0), img);

@@ -6,10 +6,10 @@
 #include <limits>
 
 #include "base/Random.h"
-#include "elements/ParticleSystem.h"
 #include "elements/QXEffect.h"
 #include "elements/QXShape.h"
 #include "resources/GfxImage.h"
+#include "runtime/ParticleSystem.h"
 #include "scene/MediaStage.h"
 
 namespace qx {
@@ -235,7 +235,7 @@ struct Sprite {
 struct DrawStage : test::MediaStage {
   std::unique_ptr<TGfxImage> picture;
   TQXIm entry;
-  TXParticleManager manager{&canvas};
+  TXParticleManager manager{&canvas, &device};  // 1024 x 768
 
   explicit DrawStage(int frames = 6) {
     TBitmap bmp;
@@ -249,7 +249,6 @@ struct DrawStage : test::MediaStage {
     EXPECT_TRUE(picture->LoadFromBitmap(bmp));
     entry.Image = picture.get();
     manager.SetImage(&entry);
-    Runtime().Parts.Device = &device;  // 1024 x 768
   }
   // Spawns one particle exactly at (x, y); emission is off afterwards.
   static void EmitAt(TXParticleSystem& ps, float x, float y) {

@@ -41,7 +41,8 @@ struct TextRig : test::SceneFixture {
   TQXText* text;
 
   TextRig() {
-    root->Canvas = &fonts.canvas;
+    root->Services().canvas = &fonts.canvas;
+    root->Services().fonts = &fonts.fonts;
     fonts.Add("Mono", FontSpec{.heights = {{'g', 12}}});
     screen = Add<TQXScreen>(root.get(), "S", 1);
     text = Add<TQXText>(screen, "T", 2);
@@ -346,8 +347,9 @@ TEST(TextLayout, WrappingKeepsWordsAndWidths) {
   }
 }
 
-// The main window owns the font list: the LoadFonts hook loads the archive's fonts, texts
-// resolve their names in it, and typing re-lays the focused text out.
+// The main window owns the font list and hands it to the root: opening the archive loads its
+// fonts, a display-mode change loads them again, texts resolve their names in it, and typing
+// re-lays the focused text out.
 TEST(TextShell, MainWindowLoadsFontsAndTypesIntoTexts) {
   const auto dir = std::filesystem::temp_directory_path() / ("qx-text-" + std::to_string(std::random_device{}()));
   std::filesystem::create_directories(dir);
@@ -363,12 +365,11 @@ TEST(TextShell, MainWindowLoadsFontsAndTypesIntoTexts) {
   {
     TFormMain form(window, audio, gfx, clock, ShellOptions{});
     ASSERT_TRUE(form.FormCreate());
-    EXPECT_EQ(GameFonts(), &form.GfxFonts());
-    ASSERT_TRUE(Runtime().Parts.LoadFonts);
-    form.ResDb().SetFileName((dir / "game.res").string());
-    Runtime().Parts.LoadFonts();
+    EXPECT_EQ(form.Root()->Services().fonts, &form.GfxFonts());
+    form.Root()->SetGameFolder(dir.string());
+    form.Root()->SetField(PropField::FileFonts, PropValue{0, 0, "GAME.RES"});
     ASSERT_EQ(form.GfxFonts().Count(), 1);
-    Runtime().Parts.LoadFonts();  // loading again replaces, never doubles
+    form.FlWin();  // loading again replaces, never doubles
     ASSERT_EQ(form.GfxFonts().Count(), 1);
 
     auto* screen = new TQXScreen(form.Root());
@@ -384,7 +385,6 @@ TEST(TextShell, MainWindowLoadsFontsAndTypesIntoTexts) {
     form.FormKeyPress(kVkBack);
     EXPECT_EQ(text->LaidOutText(), "a\0"s);
     form.FormClose();
-    EXPECT_EQ(GameFonts(), nullptr);
     EXPECT_EQ(form.GfxFonts().Count(), 0);  // the device's finalisation freed them
   }
   ResetRuntime();

@@ -1,8 +1,9 @@
 // Text drawn through OpenGL with a real font record (DejaVu Sans made by qxtool), checked
 // pixel by pixel against the glyph image (headless, Mesa).
-#include "elements/GfxFont.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXText.h"
 #include "gl/GlCanvasFixture.h"
+#include "resources/GfxFont.h"
 #include "resources/ResArchive.h"
 #include "scene/QXDB.h"
 
@@ -25,7 +26,6 @@ class GlTextTest : public GlCanvasFixture {
     ASSERT_NE(font_, nullptr);
   }
   void TearDown() override {
-    SetGameFonts(nullptr);
     fonts_.reset();
     StopCanvas();
   }
@@ -68,9 +68,10 @@ TEST_F(GlTextTest, GlyphsLandPixelForPixelInTheirColour) {
 }
 
 TEST_F(GlTextTest, TextElementDrawsCentredGradientLines) {
-  SetGameFonts(fonts_.get());
-  TQXDB root;
-  root.Canvas = canvas_.get();
+  Services services;
+  services.canvas = canvas_.get();
+  services.fonts = fonts_.get();
+  TQXDB root(ElementKinds(), services);
   TQXText* text = new TQXText(&root);  // owned by the root
   text->SetSizeX(kSide);
   text->SetSizeY(kSide);

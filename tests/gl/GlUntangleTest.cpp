@@ -1,10 +1,10 @@
 // The untangle puzzle's drawing native through OpenGL: the colour of each band must show
 // whether its edge crosses another.
+#include "builtins/Builtins.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "gl/GlCanvasFixture.h"
 #include "scene/SceneTestSupport.h"
-#include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
 namespace qx {
@@ -20,9 +20,9 @@ class GlUntangleTest : public GlCanvasFixture {
  protected:
   void SetUp() override {
     StartCanvas(512);
-    scene_.root->Canvas = canvas_.get();
-    Runtime().Root = scene_.root.get();
-    RegisterBuiltins(engine_);
+    scene_.root->Services().canvas = canvas_.get();
+    game_.root = scene_.root.get();
+    RegisterBuiltins(engine_, game_);
     auto* screen = scene_.Add<TQXScreen>(scene_.root.get(), "S", 1);
     graph_ = scene_.Add<TQXImage>(screen, "G", 2);
     auto* nodes = scene_.Add<TQXImage>(graph_, "NODES", 3);
@@ -35,8 +35,7 @@ class GlUntangleTest : public GlCanvasFixture {
     graph_->Variables->Add({"DT", ScriptValue::Int(0)});  // grey 112
   }
   void TearDown() override {
-    Runtime().Root = nullptr;
-    scene_.root->Canvas = nullptr;
+    scene_.root->Services().canvas = nullptr;
     StopCanvas();
   }
   void Render() {
@@ -56,6 +55,7 @@ class GlUntangleTest : public GlCanvasFixture {
   }
 
   test::SceneFixture scene_;
+  GameLink game_;
   TScriptEngine engine_;
   TQXImage* graph_ = nullptr;
 };

@@ -45,6 +45,40 @@ TEST(ElementTree, CreateChildFollowsTheRegistry) {
   EXPECT_NE(f.root->CreateChild("TQXAnim"), nullptr);
 }
 
+// The kinds' factory makes an element of every class but the root's, answering with that
+// class's registry entry.
+TEST(ElementTree, TheKindsFactoryMakesEveryClassButTheRoot) {
+  SceneFixture f;
+  for (const ClassInfo& cls : ClassTable()) {
+    TQXElement* e = ElementKinds().Create(cls, *f.root);
+    if (cls.id == ClassId::DB) {
+      EXPECT_EQ(e, nullptr);
+      continue;
+    }
+    ASSERT_NE(e, nullptr) << cls.name;
+    EXPECT_EQ(&e->Class(), &cls);
+    EXPECT_TRUE(e->IsExactly(cls.id));
+    EXPECT_EQ(e->Parent(), f.root.get());
+  }
+}
+
+// Every element of a tree makes its children through its root's factory.
+TEST(ElementTree, ChildrenComeFromTheRootsFactory) {
+  struct Recording final : ElementFactory {
+    mutable std::vector<std::string> made;
+    TQXElement* Create(const ClassInfo& cls, TQXElement& parent) const override {
+      made.push_back(cls.name);
+      return ElementKinds().Create(cls, parent);
+    }
+  } factory;
+  TQXDB root(factory);
+  TQXElement* screen = root.CreateChild("TQXScreen");
+  ASSERT_NE(screen, nullptr);
+  ASSERT_NE(screen->CreateChild("TQXImage"), nullptr);
+  EXPECT_EQ(screen->CreateChild("TQXAnKey"), nullptr);  // refused by the registry: not asked
+  EXPECT_EQ(factory.made, (std::vector<std::string>{"TQXScreen", "TQXImage"}));
+}
+
 TEST(ElementTree, FindByKeyReportsTheNextElementOutsideTheSubtree) {
   SceneFixture f;
   auto* s1 = f.Add<TQXScreen>(f.root.get(), "S1", 1);

@@ -10,8 +10,8 @@
 #include "ScratchFiles.h"
 #include "SceneTestSupport.h"
 #include "base/Log.h"
+#include "elements/GameSource.h"
 #include "scene/GameFile.h"
-#include "scene/GameSource.h"
 
 namespace qx {
 namespace {
@@ -141,7 +141,7 @@ TEST(GameFileRoundTrip, WritingWhatWasReadGivesTheSameBytes) {
     test::SceneFixture f;
     InstantiateRecord(*f.root, gen.Make(*FindClass("TQXDB"), 4));
     const std::string first = WriteElementData(*f.root);
-    TQXDB again;
+    TQXDB again(ElementKinds(), f.root->Services());  // the same media cache and files
     again.SetGameFolder(f.folder.path().string());  // its random state and ini names stay in there
     ASSERT_TRUE(ReadElementData(again, first));
     EXPECT_EQ(WriteElementData(again), first) << round;
@@ -389,7 +389,10 @@ TEST(GameSource, ErrorsNameTheFileLineAndElement) {
        "g.yaml:2: root: Id: a character at byte 3 has no code page 1251 form"},
       {"class: TQXScreen\n", "g.yaml:1: root: the root must be a TQXDB"},
       {"class: TQXDB\nInitScreen: 3000000000\n", "g.yaml:2: root: InitScreen: 3000000000 is outside"},
-      {"class: TQXDB\nchildren: [\n", "g.yaml:3: "},
+      {"class: TQXDB\nchildren: [\n", "g.yaml:3: not valid YAML here (end of sequence flow not found): most often a line is"},
+      {"class: TQXDB\nInitScreen: 1\nchildren:\n  - class: TQXScreen\n    Key: 1\n   Id: X\n",
+       "g.yaml:6: not valid YAML here (end of sequence not found): most often a line is indented unlike the "
+       "properties beside it"},
       {"", "g.yaml: the file holds no game"},
   };
   for (const auto& [yaml, message] : cases) {
@@ -438,12 +441,42 @@ TEST(GameSourceInclude, AnIncludedFileTakesThePlaceOfTheEntryAndMayIncludeAgain)
   EXPECT_EQ(inc.asked, (std::vector<std::string>{"games/rooms/pipes.yaml", "games/rooms/parts/valve.yaml"}));
 }
 
+TEST(GameSourceInclude, PlacesNameTheFileAndLineOfEveryElementAndValue) {
+  IncludeFiles inc;
+  inc.files["games/rooms/pipes.yaml"] =
+      "# the pipes\nclass: TQXScreen\nKey: 9\nexInit: |\n  A := 1;\n  B := 2;\nexShow: >\n  folded\n  text\n";
+  const std::string yaml = "class: TQXDB\nInitScreen: 9\nchildren:\n  - class: TQXScreen\n    Key: 1\n"
+                           "    exInit: \"X := 1\"\n  - include: rooms/pipes.yaml\n";
+  ElementRecord root;
+  RecordPlaces places;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml(yaml, "games/demo.yaml", root, error, inc.Reader(), &places)) << error;
+  const ClassInfo& db = *FindClass("TQXDB");
+  const ClassInfo& screen = *FindClass("TQXScreen");
+  EXPECT_EQ(places.file, "games/demo.yaml");
+  EXPECT_EQ(places.line, 1);
+  EXPECT_EQ(places.propLines[static_cast<size_t>(db.FindProp("InitScreen"))], 2);
+  EXPECT_EQ(places.propLines[static_cast<size_t>(db.FindProp("Lang"))], 0);  // not written
+  ASSERT_EQ(places.children.size(), 2u);
+  const RecordPlaces& first = places.children[0];
+  EXPECT_EQ(first.line, 4);
+  EXPECT_EQ(first.propLines[static_cast<size_t>(screen.FindProp("Key"))], 5);
+  EXPECT_EQ(first.propLines[static_cast<size_t>(screen.FindProp("exInit"))], 6);
+  EXPECT_EQ(first.textLines[static_cast<size_t>(screen.FindProp("exInit"))], 0);  // quoted: no lines of its own
+  const RecordPlaces& pipes = places.children[1];
+  EXPECT_EQ(pipes.file, "games/rooms/pipes.yaml");
+  EXPECT_EQ(pipes.line, 2);
+  EXPECT_EQ(pipes.propLines[static_cast<size_t>(screen.FindProp("Key"))], 3);
+  EXPECT_EQ(pipes.textLines[static_cast<size_t>(screen.FindProp("exInit"))], 5);  // the block's first line
+  EXPECT_EQ(pipes.textLines[static_cast<size_t>(screen.FindProp("exShow"))], 0);  // folded
+}
+
 TEST(GameSourceInclude, ErrorsNameTheIncludedFileAndItsLine) {
   const std::pair<std::map<std::string, std::string>, const char*> cases[] = {
       {{{"r/a.yaml", "class: TQXScreen\nId: A\nColour: 1\n"}}, "r/a.yaml:3: root/A: TQXScreen has no property 'Colour'"},
       {{{"r/a.yaml", "class: TQXScreen\nModal: maybe\n"}}, "r/a.yaml:2: root/1: Modal: 'maybe' is none of False, True"},
       {{{"r/a.yaml", "class: TQXImage\n"}}, "r/a.yaml:1: root/1: TQXImage cannot be a child of TQXDB"},
-      {{{"r/a.yaml", "class: TQXScreen\nchildren: [\n"}}, "r/a.yaml:3: "},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren: [\n"}}, "r/a.yaml:3: not valid YAML here (end of sequence flow not found)"},
       {{{"r/a.yaml", ""}}, "r/a.yaml: the file holds no element"},
       {{}, "g.yaml:3: root/1: cannot include r/a.yaml: no such file"},
       {{{"r/a.yaml", "class: TQXScreen\nchildren:\n  - include: a.yaml\n"}},

@@ -14,14 +14,24 @@
 #include "resources/GfxImages.h"
 #include "resources/PngWriter.h"
 #include "resources/ResArchive.h"
+#include "runtime/MediaCache.h"
 #include "scene/SceneTestSupport.h"
-#include "shell/MediaCache.h"
 
 namespace qx::test {
 
-class MediaStage : public SceneFixture {
+// The recording graphics back end with a device, a canvas, an image list and an archive,
+// made before the scene so that its media cache can use them.
+struct MediaParts {
+  NullGfx gfx;
+  TGfxDevice device{gfx};
+  TGfxCanvas canvas{gfx};
+  TGfxImages images{gfx};
+  TResArchive archive;
+};
+
+class MediaStage : public MediaParts, public SceneFixture {
  public:
-  MediaStage() {
+  MediaStage() : SceneFixture(&images, &archive, &canvas) {
     char dir[] = "/tmp/qxmediaXXXXXX";
     folder = mkdtemp(dir);
     device.SetWidth(1024);
@@ -29,24 +39,17 @@ class MediaStage : public SceneFixture {
     device.OnRender = [] {};
     canvas.SetPublisher(&device);
     images.SetPublisher(&device);
-    images.OnImageFreed = [](TGfxImage* image) { Media().Forget(image); };
+    images.OnImageFreed = [this](TGfxImage* image) { media.Forget(image); };
     EXPECT_TRUE(device.Initialize());
     std::ofstream(folder + "/game.qxf") << "";
     root->GameFilePath = folder + "/game.qxf";
-    root->Canvas = &canvas;
-    RuntimeState& rt = Runtime();
-    rt.Parts.Images = &images;
     testing::internal::CaptureStderr();  // the empty game file says it is damaged
     root->LoadGame();
     testing::internal::GetCapturedStderr();
-    rt.Parts.Images = &images;
-    rt.Parts.Files = &root->Files();
-    rt.Parts.ResDb = &archive;
-    rt.Parts.Canvas = &canvas;
-    rt.LoadNow = true;
+    Runtime().LoadNow = true;
   }
   ~MediaStage() {
-    Media().Clear();
+    media.Clear();
     images.Clear();
     std::filesystem::remove_all(folder);
   }
@@ -71,11 +74,6 @@ class MediaStage : public SceneFixture {
   }
 
   std::string folder;
-  NullGfx gfx;
-  TGfxDevice device{gfx};
-  TGfxCanvas canvas{gfx};
-  TGfxImages images{gfx};
-  TResArchive archive;
 };
 
 }  // namespace qx::test

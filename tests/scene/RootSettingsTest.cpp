@@ -6,11 +6,14 @@
 #include <filesystem>
 
 #include "SceneTestSupport.h"
+#include "elements/FontTestSupport.h"
 #include "platform/null/NullGfx.h"
+#include "resources/GfxFont.h"
 #include "platform/null/NullWindow.h"
 #include "resources/ResArchive.h"
 #include "scene/GameFile.h"
 #include "scene/IniFile.h"
+#include "scene/TextReferences.h"
 #include "shell/MainForm.h"
 
 namespace qx {
@@ -90,16 +93,15 @@ TEST(RootIni, VolumeAndDisplayPropertiesWriteTheIniAtOnce) {
   RootFixture t;
   WriteText(t.File("player.ini"), "; mine\n[Def]\nMuz = 50\n");
   t.Set("IniFile", "player.ini");
-  // No music plays and no sound cache is installed: stored, written, answered true.
+  // Stored, written, answered true, and the sound player applies it.
   EXPECT_TRUE(t.root().SetPropValue("VOLMUZ", ScriptValue::Int(30)));
   EXPECT_EQ(Runtime().MusicVolume, 30);
   EXPECT_EQ(ReadText(t.File("player.ini")), "; mine\n[Def]\nMuz = 30\n");
   EXPECT_EQ(IntProp(t.root(), "VOLMUZ"), 30);
 
-  std::vector<int32_t> retargeted;
-  t.root().Shell.retargetMusic = [&](int32_t v) { retargeted.push_back(v); };
+  t.f.sound.calls.clear();
   EXPECT_TRUE(t.root().SetPropValue("VOLMUZ", ScriptValue::Str("45")));
-  EXPECT_EQ(retargeted, std::vector<int32_t>{45});
+  EXPECT_EQ(t.f.sound.calls, std::vector<std::string>{"music volume 45"});
 
   EXPECT_TRUE(t.root().SetPropValue("VOLSND", ScriptValue::Float(80.0)));
   EXPECT_EQ(IntProp(t.root(), "VOLSND"), 80);
@@ -152,6 +154,16 @@ TEST(RootTexts, SubstituteTextsKeepsReferencesWhoseTranslationHoldsAQuote) {
   // A string property set to a quoted reference takes the translation.
   EXPECT_TRUE(s->SetPropValue("TAG", ScriptValue::Str("\"Menu.Start\"")));
   EXPECT_EQ(s->Tag, "Go");
+}
+
+TEST(RootTexts, SubstitutionTellsWhereEachReferenceIs) {
+  std::vector<std::pair<std::string, size_t>> asked;
+  const std::string out = SubstituteTexts("A := \"X.One\";\nB := \"Two\" + \"open", [&](const std::string& r, size_t at) {
+    asked.emplace_back(r, at);
+    return r == "Two" ? std::string("2") : std::string();
+  });
+  EXPECT_EQ(out, "A := '';\nB := '2' + open");
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, size_t>>{{"X.One", 5}, {"Two", 19}}));
 }
 
 TEST(RootTexts, AMissingLanguageFileFallsBackInOrder) {
@@ -221,23 +233,29 @@ TEST(RootSounds, LookupSoundReadsVolumeAndFile) {
 
 TEST(RootArchive, FileFontsOpensTheArchiveAndLoadsTheFonts) {
   RootFixture t;
+  NullGfx gfx;
   TResArchive archive;
-  int fontLoads = 0;
-  Runtime().Parts.ResDb = &archive;
-  Runtime().Parts.LoadFonts = [&] { ++fontLoads; };
+  TGfxFonts fonts(gfx);
+  t.root().Services().archive = &archive;
+  t.root().Services().fonts = &fonts;
   std::string error;
-  ASSERT_TRUE(WriteResArchive(t.File("Data.res"), {TResPackEntry{"font1", 3, 0, {1, 2, 3}}}, error)) << error;
+  ASSERT_TRUE(WriteResArchive(t.File("Data.res"), {TResPackEntry{"font1", kFontRecordType, 0, test::MakeFontRecord({})}},
+                              error))
+      << error;
   t.Set("FileFonts", "data.RES");
   EXPECT_TRUE(archive.Opened());
   EXPECT_EQ(archive.OpenMode(), TResOpenMode::opReadOnly);
   EXPECT_EQ(archive.FileName(), t.File("Data.res"));
-  EXPECT_EQ(fontLoads, 1);
+  ASSERT_EQ(fonts.Count(), 1);
+  const TGfxFont* loaded = fonts.Font(0);
+  EXPECT_EQ(loaded->Name(), "font1");
   t.Set("FileFonts", "data.RES");  // the same value: nothing happens
-  EXPECT_EQ(fontLoads, 1);
+  EXPECT_EQ(fonts.Font(0), loaded);
   t.Set("FileFonts", "missing.res");
   EXPECT_FALSE(archive.Opened());
-  EXPECT_EQ(fontLoads, 2);  // the font list follows the (now closed) archive
-  Runtime().Parts = Components{};
+  EXPECT_EQ(fonts.Count(), 0);  // the font list follows the (now closed) archive
+  t.root().Services().archive = nullptr;
+  t.root().Services().fonts = nullptr;
 }
 
 // --- the state file's name ----------------------------------------------------------------------

@@ -10,9 +10,13 @@
 #include <random>
 
 #include "SceneTestSupport.h"
+#include "elements/FontTestSupport.h"
 #include "elements/QXAnKey.h"
 #include "elements/QXAnim.h"
 #include "elements/QXText.h"
+#include "platform/null/NullGfx.h"
+#include "resources/GfxFont.h"
+#include "resources/ResArchive.h"
 #include "scene/SavedState.h"
 
 namespace qx {
@@ -387,33 +391,51 @@ TEST(LoadState, RunsEveryLoadEventOnceWithLoadingFlagsSet) {
   auto* screen = t.f.Add<TQXScreen>(t.f.root.get(), "S", 2);
   auto* img = t.f.Add<TQXImage>(screen, "IMG", 3);
   auto* anim = t.f.Add<TQXAnim>(t.f.root.get(), "AN", 4);
+  t.f.Add<TQXAnKey>(anim, "K", 5);  // a frame once the animation builds
   for (TQXElement* e : std::initializer_list<TQXElement*>{t.f.root.get(), screen, img, anim}) {
     e->SetScript(ScriptSlot::AfterLoad, "after");
   }
-  bool loadNowInSetter = true, fileLoadingInSetter = false, fileLoadingInEvent = false;
-  int fontLoads = 0;
-  Runtime().Parts.LoadFonts = [&] {
-    ++fontLoads;
-    loadNowInSetter = Runtime().LoadNow;
-    fileLoadingInSetter = Runtime().FileLoading;
-  };
+  // Two archives of one font each: the restored FileFonts opens its archive and the fonts
+  // are loaded from it.
+  NullGfx gfx;
+  TResArchive archive;
+  TGfxFonts fonts(gfx);
+  t.root().Services().archive = &archive;
+  t.root().Services().fonts = &fonts;
+  std::string error;
+  for (const char* name : {"A", "B"}) {
+    ASSERT_TRUE(WriteResArchive(t.dir / (std::string(name) + ".res"),
+                                {TResPackEntry{std::string("Font") + name, kFontRecordType, 0, test::MakeFontRecord({})}},
+                                error))
+        << error;
+  }
+  bool fileLoadingInEvent = false;
   t.f.scripts.actions["after"] = [&](TVarList&) { fileLoadingInEvent = Runtime().FileLoading; };
   ASSERT_TRUE(t.root().SetPropValue("FileFonts", ScriptValue::Str("a.res")));
+  img->SetImImage("pic.png");
   ASSERT_TRUE(t.root().SaveState());
   ASSERT_TRUE(t.root().SetPropValue("FileFonts", ScriptValue::Str("b.res")));
-  fontLoads = 0;
+  ASSERT_NE(fonts.FindFont("FontB"), nullptr);
+  t.f.media.ClearImageCounts();
+  RuntimeState& rt = Runtime();
+  const int32_t queued = rt.ImForLoadCount, loaded = rt.ImForLoadPos;
   t.f.scripts.runs.clear();
   ASSERT_TRUE(t.root().LoadState());
   EXPECT_EQ(t.root().FileFonts(), "a.res");
-  EXPECT_EQ(fontLoads, 1);
-  EXPECT_FALSE(loadNowInSetter);  // pictures requested by restored values are queued
-  EXPECT_TRUE(fileLoadingInSetter);
+  EXPECT_EQ(fonts.Count(), 1);
+  EXPECT_NE(fonts.FindFont("FontA"), nullptr);
+  // The setters ran with LoadNow off (the restored picture is queued, not loaded) and with
+  // FileLoading on (the animation's Morph setter did not build its frames).
+  EXPECT_EQ(rt.ImForLoadCount - queued, 1);
+  EXPECT_EQ(rt.ImForLoadPos - loaded, 0);
+  EXPECT_EQ(anim->FrameCount(), 0);
   EXPECT_TRUE(fileLoadingInEvent);
   for (const char* id : {"", "S", "IMG", "AN"}) EXPECT_EQ(t.LoadRuns(id), 1) << id;
   EXPECT_EQ(t.f.scripts.runs.size(), 4u);
   EXPECT_TRUE(Runtime().LoadNow);
   EXPECT_FALSE(Runtime().FileLoading);
-  Runtime().Parts = Components{};
+  t.root().Services().archive = nullptr;
+  t.root().Services().fonts = nullptr;
 
   // An empty state file assigns nothing but still runs the Load events.
   WriteText(t.dir / "state.dat", "");

@@ -12,14 +12,18 @@
 #include <vector>
 
 #include "ScratchFiles.h"
+#include "elements/ElementKinds.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXShape.h"
+#include "resources/GameFs.h"
+#include "runtime/MediaCache.h"
+#include "runtime/Services.h"
+#include "runtime/SoundPlayer.h"
+#include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx::test {
 
@@ -53,13 +57,42 @@ class FakeInterpreter final : public EventInterpreter {
   TVarList vars_;
 };
 
+// Records what the root and the built-ins ask of the sounds, one line a call: "snd NAME
+// VOLUME", "muz NAME VOLUME", "fade", "music volume N" (MusicVolume when it is applied).
+class RecordingSounds final : public SoundPlayer {
+ public:
+  void PlaySound(const std::string& name, int32_t volume) override {
+    calls.push_back("snd " + name + " " + std::to_string(volume));
+  }
+  void PlayMusic(const std::string& name, int32_t volume) override {
+    calls.push_back("muz " + name + " " + std::to_string(volume));
+  }
+  void FadeOutAllMusic() override {
+    if (onFade) onFade();
+    else calls.push_back("fade");
+  }
+  void ApplyMusicVolume() override { calls.push_back("music volume " + std::to_string(Runtime().MusicVolume)); }
+
+  std::vector<std::string> calls;
+  std::function<void()> onFade;  // records a fade in its stead when set
+};
+
 // Installs the fake pool and a script host for one test, and cleans up the process-wide state.
+// The root gets a files service and a media cache that only counts (no image list) unless
+// the stage gives it an image list, an archive and a canvas.
 class SceneFixture {
  public:
-  SceneFixture() {
+  SceneFixture() : SceneFixture(nullptr, nullptr, nullptr) {}
+  SceneFixture(TGfxImages* images, TResArchive* archive, TGfxCanvas* canvas) : media(images, archive, &files) {
     ResetRuntime();
     CreateInterpreterPool([this](int i) { return std::make_unique<FakeInterpreter>(scripts, i); });
-    root = std::make_unique<TQXDB>();
+    Services services;
+    services.canvas = canvas;
+    services.media = &media;
+    services.archive = archive;
+    services.files = &files;
+    services.sound = &sound;
+    root = std::make_unique<TQXDB>(ElementKinds(), services);
     // Files the tree names (a state file, an ini) land in a scratch game folder, not in
     // whatever folder the tests run in.
     root->SetGameFolder(folder.path().string());
@@ -68,7 +101,7 @@ class SceneFixture {
   }
   ~SceneFixture() {
     root.reset();
-    Media().Clear();
+    media.Clear();
     FreeInterpreterPool();
     Scripts() = ScriptContext{};
     SetHost(nullptr);
@@ -84,6 +117,9 @@ class SceneFixture {
   }
 
   FakeScripts scripts;
+  TGameFs files{"."};
+  MediaCache media;
+  RecordingSounds sound;
   std::unique_ptr<TQXDB> root;
   std::unique_ptr<SceneScriptHost> host;
   ScratchDir folder;  // the root's game folder

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "builtins/AuthorNames.h"
 #include "elements/QXAnKey.h"
 #include "elements/QXAnim.h"
 #include "elements/QXEffect.h"
@@ -15,7 +16,6 @@
 #include "elements/QXExScreen.h"
 #include "elements/QXImList.h"
 #include "elements/QXText.h"
-#include "scene/AuthorNames.h"
 #include "scene/MediaStage.h"
 
 namespace qx {

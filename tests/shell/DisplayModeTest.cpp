@@ -6,7 +6,6 @@
 
 #include "ScratchFiles.h"
 #include "elements/FontTestSupport.h"
-#include "elements/ParticleSystem.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
 #include "elements/QXText.h"
@@ -15,10 +14,11 @@
 #include "platform/null/NullWindow.h"
 #include "resources/PngWriter.h"
 #include "resources/ResArchive.h"
+#include "runtime/MediaCache.h"
+#include "runtime/ParticleSystem.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
 #include "shell/MainForm.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -89,8 +89,8 @@ struct ModeShell {
     return t;
   }
   const TQXIm* Entry(const std::string& name) const {
-    for (int i = 0; i < Media().EntryCount(); ++i) {
-      if (Media().Entry(i).Name == name) return &Media().Entry(i);
+    for (int i = 0; i < form->Media().EntryCount(); ++i) {
+      if (form->Media().Entry(i).Name == name) return &form->Media().Entry(i);
     }
     return nullptr;
   }

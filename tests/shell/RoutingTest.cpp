@@ -43,7 +43,7 @@ struct Shell {
 
   explicit Shell(ShellOptions options = {}) {
     ResetRuntime();
-    options.makeInterpreter = [this](int i) { return std::make_unique<test::FakeInterpreter>(scripts, i); };
+    options.makeInterpreter = [this](int i, const GameLink&) { return std::make_unique<test::FakeInterpreter>(scripts, i); };
     options.media = &media;
     form = std::make_unique<TFormMain>(window, audio, gfx, clock, std::move(options));
     EXPECT_TRUE(form->FormCreate());

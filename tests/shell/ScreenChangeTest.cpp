@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "ScratchFiles.h"
+#include "builtins/Builtins.h"
 #include "elements/QXScreen.h"
 #include "platform/null/NullAudio.h"
 #include "platform/null/NullGfx.h"
 #include "platform/null/NullWindow.h"
-#include "scene/EngineInterpreter.h"
+#include "runtime/RuntimeState.h"
 #include "scene/QXDB.h"
 #include "shell/MainForm.h"
-#include "shell/RuntimeState.h"
 
 namespace qx {
 namespace {
@@ -31,7 +31,7 @@ struct MusicShell {
     ResetRuntime();
     ShellOptions options;
     options.testMode = true;
-    options.makeInterpreter = [](int) { return MakeEngineInterpreter(); };
+    options.makeInterpreter = [](int, const GameLink& game) { return MakeGameInterpreter(game); };
     form = std::make_unique<TFormMain>(window, audio, gfx, clock, std::move(options));
     EXPECT_TRUE(form->FormCreate());
     form->SkipIntro();

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "Command.h"
-#include "scene/AuthorNames.h"
+#include "builtins/AuthorNames.h"
 
 namespace qxtool {
 namespace {

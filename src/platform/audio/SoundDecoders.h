@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/audio/ByteReader.h"
-#include "shell/AudioMixer.h"
+#include "runtime/AudioMixer.h"
 
 namespace qx {
 

@@ -440,13 +440,3 @@ void Register(TScriptEngine& e) {
 void RegisterStandardFunctions(TScriptEngine& engine) { Register(engine); }
 
 }  // namespace qx
-
-namespace qx {
-
-void RegisterBuiltins(TScriptEngine& engine) {
-  RegisterStandardFunctions(engine);
-  RegisterEngineFunctions(engine);
-  RegisterLevelFunctions(engine);
-}
-
-}  // namespace qx

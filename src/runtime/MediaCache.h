@@ -1,0 +1,71 @@
+// The media cache's pictures: every picture of a game is requested by name through one
+// list of entries (TQXIm), owned by the main window and reached through the services. Each picture is loaded once into the image list,
+// counted, deferred while a screen change is prepared, given alpha from companion mask
+// files, and released when no screen uses it after a screen change.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+class TGameFs;
+class TGfxImage;
+class TGfxImages;
+class TResArchive;
+
+// One picture of the cache. Entries are never removed; only their textures come and go.
+struct TQXIm {
+  std::string Name;             // upper case, relative to the game folder
+  std::string RequestedName;    // the name as first given (for the disk lookup)
+  TGfxImage* Image = nullptr;   // none while not loaded (queued, released or failed)
+  int32_t Count = 0;            // references since the last reset
+  bool Failed = false;          // found but could not be made a texture: never retried
+  bool Keep = false;            // the first request was forced: survives screen changes
+  bool ReportMissing = true;    // --verbose names it when it is found nowhere
+};
+
+class MediaCache {
+ public:
+  // Pictures are read from `files`, else from `archive`, and become textures of `images`.
+  // Without an image list or files the entries are only counted (nothing loads).
+  explicit MediaCache(TGfxImages* images = nullptr, TResArchive* archive = nullptr, TGameFs* files = nullptr)
+      : images_(images), archive_(archive), files_(files) {}
+  MediaCache(const MediaCache&) = delete;
+  MediaCache& operator=(const MediaCache&) = delete;
+
+  // The entry of a picture (never null). Forced requests, and all requests while LoadNow
+  // is set, load the picture at once; others are queued for the loading phase.
+  // `reportMissing` false: a picture that may well be absent (an intro logo), not worth a
+  // --verbose line.
+  TQXIm* GetImage(std::string_view name, bool force, bool reportMissing = true);
+  // Before a screen change loads: every count back to 0.
+  void ClearImageCounts();
+  // After the new screen is shown: textures no entry counts and none keeps are released.
+  void ReleaseUnusedImages();
+  // After a display-mode change: every loaded picture is released and requested again.
+  void RebuildImages();
+  // Forgets every entry (at close, and between tests).
+  void Clear();
+  // The image list freed a picture (device finalised): its entry no longer holds it.
+  void Forget(const TGfxImage* image);
+
+  int EntryCount() const { return static_cast<int>(entries_.size()); }
+  const TQXIm& Entry(int i) const { return *entries_[static_cast<size_t>(i)]; }
+
+  // Called after every picture loaded while the loading phase runs (the root's progress).
+  std::function<void()> OnLoadProgress;
+
+ private:
+  void Load(TQXIm& entry);
+  TGfxImages* images_;
+  TResArchive* archive_;
+  TGameFs* files_;
+  std::deque<std::unique_ptr<TQXIm>> entries_;
+};
+
+}  // namespace qx

@@ -1,0 +1,3 @@
+// Two back ends of one layer that include each other.
+#pragma once
+#include "platform/b/B.h"
