@@ -76,7 +76,7 @@ TEST(QxrunCli, VersionAndHelp) {
   const Result help = RunQxrun("--help");
   EXPECT_EQ(help.status, 0);
   for (const char* opt : {"--windowed", "--headless", "--fixed-step", "--frames", "--screenshot", "--replay",
-                          "--record", "--trace", "--seed", "--verbose"}) {
+                          "--record", "--trace", "--seed", "--script-budget", "--verbose"}) {
     EXPECT_NE(help.output.find(opt), std::string::npos) << opt;
   }
 }
