@@ -8,7 +8,6 @@
 #include "Command.h"
 #include "base/CodePage.h"
 #include "base/SafeFile.h"
-#include "resources/GameFs.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
@@ -28,19 +27,12 @@ constexpr size_t kMaxScriptBytes = size_t{16} << 20;
 // INCLUDE find their files there, names matched as the game would match them.
 class ToolHost final : public qx::PlainScriptHost {
  public:
-  explicit ToolHost(const std::string& folder) : PlainScriptHost(folder), fs_(folder) {}
-  std::string ResolveGameFile(const std::string& name) override {
-    const auto path = fs_.ResolveFile(name);
-    return path ? *path : std::string();
-  }
+  explicit ToolHost(const std::string& folder) : PlainScriptHost(folder) {}
   void AppendErrorLog(const std::string& line) override {
     PlainScriptHost::AppendErrorLog(line);
     lines.push_back(line);
   }
   std::vector<std::string> lines;
-
- private:
-  qx::TGameFs fs_;
 };
 
 std::string FolderOf(const std::string& file) {
