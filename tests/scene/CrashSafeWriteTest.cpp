@@ -35,7 +35,13 @@ struct Progress {
   std::atomic<int64_t> iniWriting{-1}, iniDone{-1};
   std::atomic<int64_t> stateWriting{-1}, stateDone{-1};
   std::atomic<bool> stateFirst{false};  // which file the writer takes first, set by the test
+  std::atomic<int64_t> forked{0}, ready{0};  // steady-clock microseconds: fork, files opened
 };
+
+int64_t NowMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 // The player's ini before the first write: it holds data, so an empty file is a failure.
 constexpr const char* kFirstIni = "; the player's settings\n[Def]\nSnd=80\nMuz=40\nFS=0\n\n[Scores]\nBest=12\n";
@@ -100,6 +106,7 @@ struct Game {
     if (first) p.stateWriting = 0;
     root.SetPropValue("FileRS", ScriptValue::Str("save.dat"));  // made empty when missing
     if (first) p.stateDone = 0;
+    p.ready = NowMicros();
     const auto writeIni = [&] {
       const int64_t ini = std::max(p.iniWriting.load(), p.iniDone.load()) + 1;
       p.iniWriting = ini;
@@ -122,6 +129,7 @@ struct Game {
 
   // Starts the writer and kills it after `delay`; false when it ended by itself.
   bool KillAfter(std::chrono::microseconds delay) {
+    progress->forked = NowMicros();
     const pid_t child = ::fork();
     if (child == 0) Write();
     std::this_thread::sleep_for(delay);
@@ -153,13 +161,16 @@ int StrayFiles(const fs::path& folder) {
 
 TEST(CrashSafeWrites, TheIniAndTheSavedStateAreWholeAfterEveryKill) {
   Game g;
-  // How long one turn (both files) takes here. The kills land within the first file's write
-  // and the start of the second's, and the files take turns at being first.
+  // How long the writer takes to open the files and one turn (both files) here. The kills
+  // land while it starts, within the first file's write and the start of the second's, and
+  // the files take turns at being first.
   EXPECT_TRUE(g.KillAfter(std::chrono::milliseconds(300)));
+  const int64_t start = g.progress->ready - g.progress->forked;
   const int64_t turns = std::max<int64_t>(1, g.progress->stateDone.load());
-  const auto turn = std::chrono::microseconds(300000 / turns);
-  const auto longest = std::clamp(turn * 6 / 10, std::chrono::microseconds(200), std::chrono::microseconds(30000));
-  RecordProperty("turnMicroseconds", static_cast<int>(turn.count()));
+  const int64_t turn = std::max<int64_t>(1, 300000 - start) / turns;
+  const auto longest = std::chrono::microseconds(std::clamp<int64_t>(start * 3 / 2 + turn * 6 / 10, 200, 40000));
+  RecordProperty("startMicroseconds", static_cast<int>(start));
+  RecordProperty("turnMicroseconds", static_cast<int>(turn));
   g.Reset();
 
   std::mt19937 random(1234);
