@@ -6,3 +6,5 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # GL suites set SDL's offscreen video and dummy audio drivers themselves (see tests/CMakeLists.txt).
 cd "$here/build"
 ctest --output-on-failure -j "$(nproc)"
+# The same suites again under AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/.
+"$here/scripts/sanitize.sh"
