@@ -12,6 +12,11 @@ packages=(
   libcli11-dev libyaml-cpp-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# The fuzz targets (scripts/fuzz.sh): clang with its sanitizer and libFuzzer runtimes, and
+# llvm-symbolizer for readable reports.
+if [ "${QX_FUZZ:-0}" = 1 ]; then
+  packages+=(clang libclang-rt-14-dev llvm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

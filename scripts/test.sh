@@ -8,3 +8,6 @@ cd "$here/build"
 ctest --output-on-failure -j "$(nproc)"
 # The same suites again under AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/.
 "$here/scripts/sanitize.sh"
+# The fuzz targets, built with clang in build-fuzz/: a fixed number of executions each, and
+# every input of fuzz/regressions/ replayed.
+"$here/scripts/fuzz.sh" --test

@@ -28,6 +28,9 @@ void RegisterLogicFunctions(TScriptEngine& engine, const GameLink& game);
 // Everything a game's interpreter gets, in this order: the standard built-ins, the engine
 // built-ins, the level natives and the logic-puzzle natives.
 void RegisterBuiltins(TScriptEngine& engine, const GameLink& game);
+// The same with no game, for the checks and tools that judge calls by name and count: the
+// built-ins that act on a game find none and do nothing.
+void RegisterBuiltins(TScriptEngine& engine);
 
 // One interpreter of a game's pool: an engine with every built-in, then whatever `more`
 // registers (tests reach their engines through it).

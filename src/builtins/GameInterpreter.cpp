@@ -13,6 +13,11 @@ void RegisterBuiltins(TScriptEngine& engine, const GameLink& game) {
   RegisterLogicFunctions(engine, game);
 }
 
+void RegisterBuiltins(TScriptEngine& engine) {
+  static const GameLink kNoGame;
+  RegisterBuiltins(engine, kNoGame);
+}
+
 std::unique_ptr<EventInterpreter> MakeGameInterpreter(const GameLink& game,
                                                       const std::function<void(TScriptEngine&)>& more) {
   auto interpreter = std::make_unique<EngineInterpreter>();

@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "base/Ascii.h"
 #include "base/CodePage.h"
+#include "base/SafeFile.h"
 #include "elements/ElementKinds.h"
 
 namespace qx {
@@ -17,23 +19,65 @@ namespace {
 
 // --- reading ----------------------------------------------------------------------------
 
+// The file a node was read from: the source itself or one of the files it includes.
+// Errors name it, and includes inside it are found relative to its folder.
+struct SourceFile {
+  std::string name;
+  const SourceFile* includedBy = nullptr;
+  const std::string* text = nullptr;  // its text, to tell the style of a value at its mark
+};
+
 class SourceError {
  public:
-  SourceError(const YAML::Mark& mark, std::string path, std::string what)
-      : line_(mark.is_null() ? 0 : mark.line + 1), path_(std::move(path)), what_(std::move(what)) {}
+  SourceError(const YAML::Mark& mark, std::string path, std::string what, const SourceFile* file = nullptr)
+      : line_(mark.is_null() ? 0 : mark.line + 1),
+        path_(std::move(path)),
+        what_(std::move(what)),
+        file_(file ? file->name : std::string()) {}
   std::string Text(const std::string& file) const {
-    std::string s = file;
+    std::string s = file_.empty() ? file : file_;
     if (line_ > 0) s += ":" + std::to_string(line_);
     s += ": ";
     if (!path_.empty()) s += path_ + ": ";
     return s + what_;
+  }
+  void SetFileIfUnset(const SourceFile& file) {
+    if (file_.empty()) file_ = file.name;
   }
 
  private:
   int line_;
   std::string path_;
   std::string what_;
+  std::string file_;
 };
+
+// How many includes may nest; deeper is taken for a loop the name check missed (links).
+constexpr int kMaxIncludeDepth = 32;
+
+struct ReadContext {
+  const SourceIncludeReader* readInclude = nullptr;
+};
+
+// What the YAML parser says ("end of sequence not found", "illegal map value") names its own
+// state, not the author's slip, which is most often a line's indentation.
+std::string SyntaxError(const std::string& what) {
+  return "not valid YAML here (" + what + "): most often a line is indented unlike the properties beside it";
+}
+
+int LineOf(const YAML::Mark& mark) { return mark.is_null() ? 0 : mark.line + 1; }
+
+// A literal block scalar's text starts on the line after its "|".
+int TextLineOf(const YAML::Node& value, const SourceFile& file) {
+  const YAML::Mark mark = value.Mark();
+  if (mark.is_null() || !file.text || mark.pos < 0 || static_cast<size_t>(mark.pos) >= file.text->size()) return 0;
+  return (*file.text)[static_cast<size_t>(mark.pos)] == '|' ? mark.line + 2 : 0;
+}
+
+std::string FolderOf(const std::string& name) {
+  const size_t slash = name.find_last_of('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
 
 bool ParseInteger(std::string_view text, int64_t& out) {
   bool negative = false;
@@ -121,40 +165,107 @@ PropValue ParseValue(const PropInfo& prop, const YAML::Node& node, const std::st
 }
 
 void ReadElement(const YAML::Node& node, const std::string& path, const ClassInfo* parent, ElementRecord& rec,
-                 int depth) {
-  if (!node.IsMap()) throw SourceError(node.Mark(), path, "an element must be a mapping");
+                 int depth, const SourceFile& file, const ReadContext& ctx, RecordPlaces* places);
+
+// A children entry `- include: NAME` stands for the element mapping of the file NAME, found
+// relative to the including file's folder.
+bool IsInclude(const YAML::Node& node) { return node.IsMap() && node.size() == 1 && node["include"]; }
+
+std::string ChildPath(const std::string& parentPath, const YAML::Node& child, const std::string& fallback) {
+  if (child.IsMap()) {
+    const YAML::Node id = child["Id"] ? child["Id"] : child["ID"] ? child["ID"] : child["id"];
+    if (id && id.IsScalar() && !id.Scalar().empty()) return parentPath + "/" + id.Scalar();
+  }
+  return fallback;
+}
+
+void ReadInclude(const YAML::Node& node, const std::string& parentPath, std::string path, const ClassInfo* parent,
+                 ElementRecord& rec, int depth, const SourceFile& file, const ReadContext& ctx, RecordPlaces* places) {
+  const YAML::Node target = node["include"];
+  if (!target.IsScalar() || target.Scalar().empty()) {
+    throw SourceError(target.Mark(), path, "include needs a file name", &file);
+  }
+  std::string name = target.Scalar();
+  if (name.front() != '/') name = FolderOf(file.name) + name;
+  name = std::filesystem::path(name).lexically_normal().generic_string();
+  int nesting = 0;
+  for (const SourceFile* f = &file; f; f = f->includedBy, ++nesting) {
+    if (f->name == name) throw SourceError(target.Mark(), path, "including " + name + " makes a loop", &file);
+  }
+  if (nesting > kMaxIncludeDepth) throw SourceError(target.Mark(), path, "includes are nested too deep", &file);
+  std::string text, why;
+  if (!ctx.readInclude || !(*ctx.readInclude)(name, text, why)) {
+    throw SourceError(target.Mark(), path, "cannot include " + name + (why.empty() ? "" : ": " + why), &file);
+  }
+  const SourceFile included{name, &file, &text};
+  YAML::Node doc;
+  try {
+    doc = YAML::Load(text);
+  } catch (const YAML::Exception& e) {
+    throw SourceError(e.mark, "", SyntaxError(e.msg), &included);
+  }
+  if (!doc || doc.IsNull()) throw SourceError(YAML::Mark::null_mark(), "", "the file holds no element", &included);
+  if (IsInclude(doc)) throw SourceError(doc.Mark(), path, "an included file must hold an element", &included);
+  path = ChildPath(parentPath, doc, path);
+  try {
+    ReadElement(doc, path, parent, rec, depth, included, ctx, places);
+  } catch (const YAML::Exception& e) {
+    throw SourceError(e.mark, path, e.msg, &included);
+  }
+}
+
+void ReadElement(const YAML::Node& node, const std::string& path, const ClassInfo* parent, ElementRecord& rec,
+                 int depth, const SourceFile& file, const ReadContext& ctx, RecordPlaces* places) {
+  if (!node.IsMap()) throw SourceError(node.Mark(), path, "an element must be a mapping", &file);
   const YAML::Node classNode = node["class"];
-  if (!classNode || !classNode.IsScalar()) throw SourceError(node.Mark(), path, "the element has no class");
+  if (!classNode || !classNode.IsScalar()) throw SourceError(node.Mark(), path, "the element has no class", &file);
   const ClassInfo* cls = FindClass(classNode.Scalar());
-  if (!cls) throw SourceError(classNode.Mark(), path, "unknown class '" + classNode.Scalar() + "'");
+  if (!cls) throw SourceError(classNode.Mark(), path, "unknown class '" + classNode.Scalar() + "'", &file);
   if (parent ? !cls->AllowsParent(parent->name) : cls->id != ClassId::DB) {
     throw SourceError(classNode.Mark(), path,
-                      parent ? cls->name + " cannot be a child of " + parent->name : "the root must be a TQXDB");
+                      parent ? cls->name + " cannot be a child of " + parent->name : "the root must be a TQXDB",
+                      &file);
   }
-  if (depth >= kMaxElementDepth) throw SourceError(node.Mark(), path, "elements are nested too deep");
+  if (depth >= kMaxElementDepth) throw SourceError(node.Mark(), path, "elements are nested too deep", &file);
   rec = DefaultRecord(*cls);
-  std::string here = path;
+  if (places) {
+    places->file = file.name;
+    places->line = LineOf(node.Mark());
+    places->propLines.assign(cls->props.size(), 0);
+    places->textLines.assign(cls->props.size(), 0);
+  }
   std::vector<bool> given(cls->props.size(), false);
-  for (const auto& entry : node) {
-    const std::string key = entry.first.Scalar();
-    if (key == "class" || key == "children") continue;
-    const int index = cls->FindProp(key);
-    if (index < 0) throw SourceError(entry.first.Mark(), path, cls->name + " has no property '" + key + "'");
-    if (given[index]) throw SourceError(entry.first.Mark(), path, "'" + key + "' is given twice");
-    given[index] = true;
-    rec.values[index] = ParseValue(cls->props[index], entry.second, path);
+  try {
+    for (const auto& entry : node) {
+      const std::string key = entry.first.Scalar();
+      if (key == "class" || key == "children") continue;
+      const int index = cls->FindProp(key);
+      if (index < 0) throw SourceError(entry.first.Mark(), path, cls->name + " has no property '" + key + "'");
+      if (given[index]) throw SourceError(entry.first.Mark(), path, "'" + key + "' is given twice");
+      given[index] = true;
+      rec.values[index] = ParseValue(cls->props[index], entry.second, path);
+      if (places) {
+        places->propLines[index] = LineOf(entry.second.Mark());
+        places->textLines[index] = TextLineOf(entry.second, file);
+      }
+    }
+  } catch (SourceError& e) {
+    e.SetFileIfUnset(file);  // ParseValue does not know the file
+    throw;
   }
   const YAML::Node children = node["children"];
   if (!children || children.IsNull()) return;
-  if (!children.IsSequence()) throw SourceError(children.Mark(), path, "children must be a list");
+  if (!children.IsSequence()) throw SourceError(children.Mark(), path, "children must be a list", &file);
   for (size_t i = 0; i < children.size(); ++i) {
     const YAML::Node child = children[i];
     std::string childPath = path + "/" + std::to_string(i + 1);
-    if (child.IsMap()) {
-      const YAML::Node id = child["Id"] ? child["Id"] : child["ID"] ? child["ID"] : child["id"];
-      if (id && id.IsScalar() && !id.Scalar().empty()) childPath = path + "/" + id.Scalar();
+    RecordPlaces* childPlaces = places ? &places->children.emplace_back() : nullptr;
+    if (IsInclude(child)) {
+      ReadInclude(child, path, childPath, cls, rec.children.emplace_back(), depth + 1, file, ctx, childPlaces);
+      continue;
     }
-    ReadElement(child, childPath, cls, rec.children.emplace_back(), depth + 1);
+    ReadElement(child, ChildPath(path, child, childPath), cls, rec.children.emplace_back(), depth + 1, file, ctx,
+                childPlaces);
   }
 }
 
@@ -252,21 +363,40 @@ std::string FormatPropValue(const PropInfo& prop, const PropValue& value) {
   }
 }
 
-bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error) {
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
+                    const SourceIncludeReader& readInclude) {
+  return RecordFromYaml(text, fileName, root, error, readInclude, nullptr);
+}
+
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error,
+                    const SourceIncludeReader& readInclude, RecordPlaces* places) {
+  const SourceFile file{fileName, nullptr, &text};
+  const ReadContext ctx{&readInclude};
+  if (places) *places = RecordPlaces{};
   try {
     const YAML::Node doc = YAML::Load(text);
     if (!doc || doc.IsNull()) {
       error = fileName + ": the file holds no game";
       return false;
     }
-    ReadElement(doc, "root", nullptr, root, 0);
+    ReadElement(doc, "root", nullptr, root, 0, file, ctx, places);
     return true;
   } catch (const SourceError& e) {
     error = e.Text(fileName);
+  } catch (const YAML::ParserException& e) {
+    error = fileName + ":" + std::to_string(e.mark.line + 1) + ": " + SyntaxError(e.msg);
   } catch (const YAML::Exception& e) {
     error = fileName + ":" + std::to_string(e.mark.line + 1) + ": " + e.msg;
   }
   return false;
+}
+
+bool ReadSourceInclude(const std::string& name, std::string& text, std::string& why) {
+  return ReadWholeFile(name, text, why, size_t{64} << 20);
+}
+
+bool RecordFromYaml(const std::string& text, const std::string& fileName, ElementRecord& root, std::string& error) {
+  return RecordFromYaml(text, fileName, root, error, ReadSourceInclude);
 }
 
 std::string YamlFromRecord(const ElementRecord& root, bool allProperties) {

@@ -212,11 +212,7 @@ void ApplyDirection(AnimItem& item, double animAngle) {
 
 const ClassInfo& TQXAnim::Class() const { return ClassEntry(ClassId::Anim); }
 
-TQXAnim::TQXAnim(TQXElement* parent) : TQXElement(parent) { MousedNotVis = true; }
-
-std::string TQXAnim::ImBack() const { return back_.Name(); }
-void TQXAnim::SetImBack(const std::string& name) { back_.Set(*this, name, sizeX_, sizeY_); }
-TGfxImage* TQXAnim::Background() const { return back_.Image(); }
+TQXAnim::TQXAnim(TQXElement* parent) : TQXBackdrop(parent) {}
 
 void TQXAnim::SetPos(int32_t v) {
   pos_ = v;
@@ -291,37 +287,37 @@ void TQXAnim::DoProcess() {
       RunEvent("anStop", ScriptSlot::Stop);
     }
   }
-  TQXElement::DoProcess();
+  TQXBackdrop::DoProcess();
 }
 
 void TQXAnim::DoUpdate() {
-  TQXElement::DoUpdate();
+  TQXBackdrop::DoUpdate();
   BuildFrames();
 }
 
 void TQXAnim::DoInit() {
   BuildFrames();
-  TQXElement::DoInit();
+  TQXBackdrop::DoInit();
 }
 
 void TQXAnim::DoInitPr() {
   BuildFrames();
-  TQXElement::DoInitPr();
+  TQXBackdrop::DoInitPr();
 }
 
 void TQXAnim::LoadResources() {
   const bool wasLoaded = ResourcesLoaded;
-  TQXElement::LoadResources();
+  TQXBackdrop::LoadResources();
   if (!wasLoaded) BuildFrames();
 }
 
 void TQXAnim::ReloadResources() {
-  TQXElement::ReloadResources();
+  TQXBackdrop::ReloadResources();
   BuildFrames();
 }
 
 bool TQXAnim::GetPropValue(const std::string& name, ScriptValue& value) {
-  if (TQXElement::GetPropValue(name, value)) return true;
+  if (TQXBackdrop::GetPropValue(name, value)) return true;
   if (name == "COUNT") {
     value = ScriptValue::Int(FrameCount());
     return true;
@@ -353,10 +349,6 @@ bool TQXAnim::GetPropValue(const std::string& name, ScriptValue& value) {
 
 bool TQXAnim::ReadField(PropField field, PropValue& v) {
   switch (field) {
-    case PropField::ImBack: v.s = ImBack(); return true;
-    case PropField::hxDrawFx: v.i = hxDrawFx; return true;
-    case PropField::Agro: v.i = Agro; return true;
-    case PropField::Modal: v.i = Modal; return true;
     case PropField::Pos: v.i = pos_; return true;
     case PropField::Morph: v.i = Morph; return true;
     case PropField::Rep: v.i = Rep; return true;
@@ -364,16 +356,12 @@ bool TQXAnim::ReadField(PropField field, PropValue& v) {
     case PropField::Active: v.i = Active; return true;
     case PropField::Angle: v.d = Angle; return true;
     case PropField::Interpol: v.i = Interpol; return true;
-    default: return TQXElement::ReadField(field, v);
+    default: return TQXBackdrop::ReadField(field, v);
   }
 }
 
 bool TQXAnim::WriteField(PropField field, const PropValue& v) {
   switch (field) {
-    case PropField::ImBack: SetImBack(v.s); return true;
-    case PropField::hxDrawFx: hxDrawFx = static_cast<uint32_t>(v.i); return true;
-    case PropField::Agro: Agro = static_cast<int32_t>(v.i); return true;
-    case PropField::Modal: Modal = v.i != 0; return true;
     case PropField::Pos: SetPos(static_cast<int32_t>(v.i)); return true;
     case PropField::Morph:
       Morph = v.i != 0;
@@ -384,7 +372,7 @@ bool TQXAnim::WriteField(PropField field, const PropValue& v) {
     case PropField::Active: Active = v.i != 0; return true;
     case PropField::Angle: Angle = v.d; return true;
     case PropField::Interpol: Interpol = v.i != 0; return true;
-    default: return TQXElement::WriteField(field, v);
+    default: return TQXBackdrop::WriteField(field, v);
   }
 }
 

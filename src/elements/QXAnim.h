@@ -4,8 +4,7 @@
 
 #include <vector>
 
-#include "elements/BackPicture.h"
-#include "scene/QXElement.h"
+#include "elements/Backdrop.h"
 
 namespace qx {
 
@@ -23,15 +22,11 @@ struct AnimItem {
   uint32_t code = 1284;
 };
 
-class TQXAnim : public TQXElement {
+class TQXAnim : public TQXBackdrop {
  public:
   explicit TQXAnim(TQXElement* parent);
   const ClassInfo& Class() const override;
 
-  void SetSizeX(int32_t v) override { sizeX_ = v; }
-  void SetSizeY(int32_t v) override { sizeY_ = v; }
-  int32_t GetSizeX() override { return sizeX_; }
-  int32_t GetSizeY() override { return sizeY_; }
   // An animation is never hit itself.
   TQXElement* HitTest(int32_t, int32_t, int32_t, int32_t, uint8_t) override { return nullptr; }
   void Render(int32_t layer, uint32_t color, double offsetX, double offsetY, bool flag) override;
@@ -46,10 +41,6 @@ class TQXAnim : public TQXElement {
   // and "COUNT" (the frame count).
   bool GetPropValue(const std::string& name, ScriptValue& value) override;
 
-  std::string ImBack() const;
-  void SetImBack(const std::string& name);
-  TGfxImage* Background() const;
-
   int32_t Pos() const { return pos_; }
   // Past the last frame: frame 0 with Rep, else the last frame. Values below 0 are kept.
   void SetPos(int32_t v);
@@ -60,9 +51,6 @@ class TQXAnim : public TQXElement {
   // Draws frame `p` (if it exists) with its background at the origin (ox, oy).
   void DrawFrame(int32_t p, double ox, double oy, uint32_t color);
 
-  uint32_t hxDrawFx = 1;
-  int32_t Agro = 0;
-  bool Modal = false;
   bool Morph = false;
   bool Rep = false;
   bool ShowAn = false;
@@ -75,8 +63,6 @@ class TQXAnim : public TQXElement {
   bool WriteField(PropField field, const PropValue& value) override;
 
  private:
-  TBackPicture back_;
-  int32_t sizeX_ = 0, sizeY_ = 0;
   int32_t pos_ = 0;
   std::vector<std::vector<AnimItem>> frames_;
 };

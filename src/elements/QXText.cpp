@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/CodePage.h"
 #include "base/Log.h"
 #include "elements/Placement.h"
 #include "render/GfxCanvas.h"
@@ -147,7 +148,10 @@ void TQXText::SetTextId(const std::string& id) {
 void TQXText::SetFont(const std::string& name) {
   font_ = name;
   fontRef_.reset();
-  if (TGfxFonts* fonts = Root() ? Root()->Services().fonts : nullptr) fontRef_ = fonts->FindFont(name);
+  if (TGfxFonts* fonts = Root() ? Root()->Services().fonts : nullptr) {
+    fontRef_ = fonts->FindFont(name);
+    if (fontRef_.expired() && !name.empty()) LogDetailOnce("font", "no font " + Cp1251ToUtf8(name));
+  }
   Relayout();
 }
 

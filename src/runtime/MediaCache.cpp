@@ -51,7 +51,7 @@ void ApplyMask(TBitmap& colours, const TBitmap& mask) {
 
 }  // namespace
 
-TQXIm* MediaCache::GetImage(std::string_view name, bool force) {
+TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissing) {
   RuntimeState& rt = Runtime();
   std::string requested(name);
   std::string upper = Upper1251(name);
@@ -72,6 +72,7 @@ TQXIm* MediaCache::GetImage(std::string_view name, bool force) {
     made->Name = upper;
     made->RequestedName = requested;
     made->Keep = force;
+    made->ReportMissing = reportMissing;
     entry = made.get();
     entries_.push_back(std::move(made));
   }
@@ -90,7 +91,10 @@ void MediaCache::Load(TQXIm& entry) {
   TGameFs& fs = *files_;
   // The picture: on disk first, then in the archive; its companions come from the same place.
   const TFileSource where = LocateGameFile(fs, archive_, entry.RequestedName);
-  if (where == TFileSource::None) return;  // missing: not failed, a later request tries again
+  if (where == TFileSource::None) {  // missing: not failed, a later request tries again
+    if (entry.ReportMissing) LogDetailOnce("media", "no picture " + Cp1251ToUtf8(entry.RequestedName));
+    return;
+  }
   const std::string& name = entry.RequestedName;
   TBitmap bitmap;
   bool ok = DecodeFrom(where, fs, archive_, name, bitmap);

@@ -26,6 +26,7 @@ struct TQXIm {
   int32_t Count = 0;            // references since the last reset
   bool Failed = false;          // found but could not be made a texture: never retried
   bool Keep = false;            // the first request was forced: survives screen changes
+  bool ReportMissing = true;    // --verbose names it when it is found nowhere
 };
 
 class MediaCache {
@@ -39,7 +40,9 @@ class MediaCache {
 
   // The entry of a picture (never null). Forced requests, and all requests while LoadNow
   // is set, load the picture at once; others are queued for the loading phase.
-  TQXIm* GetImage(std::string_view name, bool force);
+  // `reportMissing` false: a picture that may well be absent (an intro logo), not worth a
+  // --verbose line.
+  TQXIm* GetImage(std::string_view name, bool force, bool reportMissing = true);
   // Before a screen change loads: every count back to 0.
   void ClearImageCounts();
   // After the new screen is shown: textures no entry counts and none keeps are released.

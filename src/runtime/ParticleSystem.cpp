@@ -31,7 +31,8 @@ float ColorChannel(uint32_t word, int channel) { return static_cast<float>((word
 
 void Clamp(float color[4]) {
   for (int c = 0; c < 4; ++c) {
-    if (color[c] < 0) color[c] = 0;
+    // NaN too: a damaged record's infinite life gives 0/0 rates, and a colour must stay a number.
+    if (!(color[c] >= 0)) color[c] = 0;
     if (c < 3 && color[c] > 255) color[c] = 255;
   }
   if (color[3] > 255) color[3] = 254;  // alpha is held just below full
@@ -204,7 +205,11 @@ void TXParticleSystem::Advance(float dt) {
     const float a = dt * static_cast<float>(p.emissionRate) + remainder_;
     const float n = static_cast<float>(RoundHalfEven(a));
     remainder_ = a - n;
-    for (int k = 0; k < static_cast<int>(n); ++k) Spawn();
+    // No more than the free places: a huge rate (or tick) must not loop over spawns that find
+    // the system full.
+    const float room = static_cast<float>(particles_.size() - static_cast<size_t>(count_));
+    const int spawns = n > 0 ? static_cast<int>(std::min(n, room)) : 0;
+    for (int k = 0; k < spawns; ++k) Spawn();
   }
   previous_ = position;
 }

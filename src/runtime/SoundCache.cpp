@@ -44,21 +44,29 @@ std::string TSoundCache::OggName(const std::string& cacheName) {
   return cacheName.substr(0, cacheName.size() >= 3 ? cacheName.size() - 3 : 0) + "OGG";
 }
 
+TFileSource LocateSound(TGameFs& fs, const TResArchive* archive, const std::string& cacheName) {
+  const std::string gameName = kSoundsFolder + cacheName;
+  if (fs.ResolveFile(gameName)) return TFileSource::Disk;
+  if (archive && archive->Opened() && archive->IndexOf(gameName) >= 0) return TFileSource::Archive;
+  return TFileSource::None;
+}
+
 TSoundCache::Where TSoundCache::Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes) {
   const std::string gameName = kSoundsFolder + name;
-  if (std::optional<std::string> disk = files_.ResolveFile(gameName)) {
-    path = *disk;
-    return Where::Disk;
-  }
-  if (archive_ && archive_->Opened() && archive_->IndexOf(gameName) >= 0) {
-    // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
-    if (!archive_->ReadRecord(gameName, bytes)) bytes.clear();
-    return Where::Archive;
+  switch (LocateSound(files_, archive_, name)) {
+    case TFileSource::Disk:
+      path = files_.ResolveFile(gameName).value_or(std::string());
+      return Where::Disk;
+    case TFileSource::Archive:
+      // A damaged record is a sound that cannot be loaded, not a reason to look elsewhere.
+      if (!archive_->ReadRecord(gameName, bytes)) bytes.clear();
+      return Where::Archive;
+    case TFileSource::None: break;
   }
   return Where::None;
 }
 
-AudioHandle TSoundCache::LoadSample(const std::string& name) {
+AudioHandle TSoundCache::LoadSample(const std::string& name, bool reportMissing) {
   std::string path;
   std::vector<uint8_t> bytes;
   AudioHandle sample = 0;
@@ -69,7 +77,7 @@ AudioHandle TSoundCache::LoadSample(const std::string& name) {
       break;
     case Where::None: break;
   }
-  if (!sample) LogDetail("sound", "no sound " + Cp1251ToUtf8(name));
+  if (!sample && reportMissing) LogDetail("sound", "no sound " + Cp1251ToUtf8(name));
   samples_.push_back({name, sample});
   // Decoding a whole sample may take a while; the frame timer must not count it.
   if (timer_) timer_->Reset();
@@ -98,7 +106,7 @@ void TSoundCache::SetVolume(AudioHandle channel, int32_t volume) {
   audio_.ChannelSetAttributes(channel, attributes);
 }
 
-void TSoundCache::PlaySound(const std::string& rawName, int32_t volume) {
+void TSoundCache::PlaySound(const std::string& rawName, int32_t volume, bool reportMissing) {
   const std::string name = CacheName(rawName);
   const std::string alternative = OggName(name);
   // A remembered failure of the name does not hide a loaded alternative, and the
@@ -109,8 +117,8 @@ void TSoundCache::PlaySound(const std::string& rawName, int32_t volume) {
   if (byName && byName->sample) sample = byName->sample;
   else if (byAlternative && byAlternative->sample) sample = byAlternative->sample;
   else {
-    if (!byName) sample = LoadSample(name);
-    if (!sample && !byAlternative && alternative != name) sample = LoadSample(alternative);
+    if (!byName) sample = LoadSample(name, reportMissing);
+    if (!sample && !byAlternative && alternative != name) sample = LoadSample(alternative, reportMissing);
   }
   if (!sample) return;
   const AudioHandle channel = audio_.SampleGetChannel(sample);

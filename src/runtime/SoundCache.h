@@ -7,14 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "resources/GameFs.h"
 #include "runtime/Audio.h"
 #include "runtime/SoundPlayer.h"
 
 namespace qx {
 
-class TGameFs;
 class TGfxTimer;
 class TResArchive;
+
+// Where the sound cache finds a sound (its cache name, see TSoundCache::CacheName): the file
+// "sounds\NAME" in the game folder, else the archive's record of that name.
+TFileSource LocateSound(TGameFs& fs, const TResArchive* archive, const std::string& cacheName);
 
 class TSoundCache final : public SoundPlayer {
  public:
@@ -44,7 +48,9 @@ class TSoundCache final : public SoundPlayer {
 
   // Plays a sound effect once at `volume` percent of SoundVolume. A name that cannot be
   // loaded is tried with the extension "OGG" instead.
-  void PlaySound(const std::string& name, int32_t volume) override;
+  void PlaySound(const std::string& name, int32_t volume) override { PlaySound(name, volume, true); }
+  // `reportMissing` false keeps --verbose quiet about a sound that cannot be found.
+  void PlaySound(const std::string& name, int32_t volume, bool reportMissing);
   // Starts the music `name` fading in to `volume` percent over 60 ticks, or fades it to that
   // volume if it plays already. Other music is not touched. The "OGG" alternative as above.
   void PlayMusic(const std::string& name, int32_t volume) override;
@@ -71,7 +77,7 @@ class TSoundCache final : public SoundPlayer {
   enum class Where { None, Disk, Archive };
   // "sounds\" + name in the game folder (its disk path) or the archive (its bytes).
   Where Locate(const std::string& name, std::string& path, std::vector<uint8_t>& bytes);
-  AudioHandle LoadSample(const std::string& name);
+  AudioHandle LoadSample(const std::string& name, bool reportMissing);
   AudioHandle CreateStream(const std::string& name);
   void SetVolume(AudioHandle channel, int32_t volume);
 

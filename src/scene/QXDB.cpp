@@ -21,6 +21,7 @@
 #include "scene/GameFile.h"
 #include "scene/IniFile.h"
 #include "scene/SavedState.h"
+#include "scene/TextReferences.h"
 
 namespace qx {
 
@@ -104,7 +105,7 @@ bool TQXDB::LoadGame() {
   SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
   if (services_.canvas && !particles_) {
     particles_ = std::make_unique<TXParticleManager>(services_.canvas, services_.device);
-    particles_->SetImage(RequestImage("particles.bmp", true));
+    particles_->SetImage(RequestImage("particles.bmp", true, false));
   }
   rt.FileLoading = true;
   GameFileReport report;
@@ -148,7 +149,7 @@ void TQXDB::FinishLoading() {
   rt.MouseIsDown = false;
   if (services_.media) services_.media->ClearImageCounts();
   ResetResources();
-  if (particles_) particles_->SetImage(RequestImage("particles.bmp", false));
+  if (particles_) particles_->SetImage(RequestImage("particles.bmp", false, false));
   ++rt.ImForLoadCount;
   rt.ImForLoadPos = 0;
   rt.CurrentScreen = nullptr;
@@ -179,24 +180,14 @@ void TQXDB::LoadProgress() {
 
 // --- texts ------------------------------------------------------------------------------
 
-namespace {
-
-// "Section.Key" split at the first dot, both parts trimmed; "Default" without a dot.
-void SplitReference(std::string_view reference, std::string& section, std::string& key) {
-  const size_t dot = reference.find('.');
-  section = dot == std::string_view::npos ? "Default" : std::string(TrimBlanks(reference.substr(0, dot)));
-  key = std::string(TrimBlanks(dot == std::string_view::npos ? reference : reference.substr(dot + 1)));
-}
-
-// A volume in the sound table: blanks around it are allowed.
-bool ParseVolume(std::string_view text, int32_t& out) { return ParseSignedWholeInt(TrimBlanks(text), out); }
-
-}  // namespace
-
 std::string TQXDB::TranslateText(const std::string& reference) {
   std::string section, key;
   SplitReference(reference, section, key);
-  if (section.empty() || key.empty() || !langTable_) return {};
+  if (section.empty() || key.empty()) return {};
+  if (!langTable_ || !langTable_->ValueExists(section, key)) {
+    LogDetailOnce("text", "no translation of " + Cp1251ToUtf8(reference));
+    return {};
+  }
   return langTable_->ReadString(section, key, "");
 }
 
@@ -206,47 +197,16 @@ void TQXDB::LookupSound(const std::string& reference, std::string& fileName, int
   fileName.clear();
   if (section.empty() || key.empty() || !soundTable_) {
     volume = 0;
+    LogDetailOnce("sound", "no sound '" + Cp1251ToUtf8(reference) + "' in the sound table");
     return;
   }
   const std::string value = soundTable_->ReadString(section, key, "");
-  const size_t colon = value.find(':');
-  if (colon == std::string::npos) {
-    fileName = value;
-    volume = 100;
-    return;
-  }
-  int32_t v = 0;
-  if (ParseVolume(std::string_view(value).substr(0, colon), v)) volume = v;
-  fileName = value.substr(colon + 1);
+  if (value.empty()) LogDetailOnce("sound", "no sound '" + Cp1251ToUtf8(reference) + "' in the sound table");
+  ReadSoundValue(value, fileName, volume);
 }
 
 std::string TQXDB::SubstituteTexts(const std::string& script) {
-  std::string out;
-  out.reserve(script.size());
-  size_t pos = 0;
-  while (pos < script.size()) {
-    const size_t open = script.find('"', pos);
-    if (open == std::string::npos) {
-      out.append(script, pos, std::string::npos);
-      break;
-    }
-    out.append(script, pos, open - pos);
-    const size_t close = script.find('"', open + 1);
-    if (close == std::string::npos) {
-      // No closing quote: the opening one is dropped and the rest kept as it is.
-      out.append(script, open + 1, std::string::npos);
-      break;
-    }
-    const std::string reference = script.substr(open + 1, close - open - 1);
-    const std::string text = TranslateText(reference);
-    if (text.find_first_of("'\"") != std::string::npos) {
-      out += '"' + reference + '"';  // a quote would break the literal: keep the reference
-    } else {
-      out += '\'' + text + '\'';
-    }
-    pos = close + 1;
-  }
-  return out;
+  return qx::SubstituteTexts(script, [this](const std::string& reference, size_t) { return TranslateText(reference); });
 }
 
 // --- properties ---------------------------------------------------------------------------

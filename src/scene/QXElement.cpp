@@ -103,9 +103,9 @@ std::string TQXElement::Describe() const { return Id + " <" + ClassName() + ">";
 
 TGfxCanvas* TQXElement::Canvas() const { return root_ ? root_->Services().canvas : nullptr; }
 
-TQXIm* TQXElement::RequestImage(std::string_view name, bool force) const {
+TQXIm* TQXElement::RequestImage(std::string_view name, bool force, bool reportMissing) const {
   MediaCache* media = root_ ? root_->Services().media : nullptr;
-  return media ? media->GetImage(name, force) : nullptr;
+  return media ? media->GetImage(name, force, reportMissing) : nullptr;
 }
 
 // --- position, layer, scripts ---------------------------------------------------------

@@ -130,8 +130,9 @@ class TQXElement {
   // --- the root's services, as the kinds use them -----------------------------------------
   // The canvas to draw with; null without a root or a canvas.
   TGfxCanvas* Canvas() const;
-  // A picture's media-cache entry (GetImage); null without a media cache.
-  TQXIm* RequestImage(std::string_view name, bool force) const;
+  // A picture's media-cache entry (GetImage); null without a media cache. `reportMissing`
+  // false: a picture that may well be absent, not worth a --verbose line.
+  TQXIm* RequestImage(std::string_view name, bool force, bool reportMissing = true) const;
 
   // --- fields (the element model's state) ---------------------------------------------
   bool ResourcesLoaded = false;

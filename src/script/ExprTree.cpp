@@ -5,6 +5,8 @@
 // decided at run time.
 #include "script/ExprTree.h"
 
+#include "script/ExprNodes.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -21,94 +23,7 @@ namespace {
 constexpr size_t kMaxCachedExpressions = 4096;
 }
 
-enum class NodeKind : uint8_t { Error, Const, Chain, Prefix, Paren, Name, IndexedName, Call };
-
-struct ExprNode {
-  explicit ExprNode(NodeKind k) : kind(k) {}
-  virtual ~ExprNode() = default;
-  const NodeKind kind;
-};
-
 namespace {
-
-struct ErrorNode : ExprNode {
-  ErrorNode(std::string m, int c) : ExprNode(NodeKind::Error), message(std::move(m)), code(c) {}
-  std::string message;
-  int code;
-};
-
-struct ConstNode : ExprNode {
-  ConstNode() : ExprNode(NodeKind::Const) {}
-  ScriptValue value;
-  const char* name = nullptr;  // TRUE and FALSE name their record
-};
-
-struct ChainNode : ExprNode {
-  ChainNode() : ExprNode(NodeKind::Chain) {}
-  std::unique_ptr<ExprNode> first;
-  std::vector<std::pair<int, std::unique_ptr<ExprNode>>> rest;  // operator, right operand
-};
-
-struct PrefixNode : ExprNode {
-  PrefixNode() : ExprNode(NodeKind::Prefix) {}
-  int op = 0;
-  std::unique_ptr<ExprNode> operand;
-};
-
-struct ParenNode : ExprNode {
-  ParenNode() : ExprNode(NodeKind::Paren) {}
-  std::unique_ptr<ExprNode> inner;
-  bool closed = false;
-};
-
-// What a name resolved to, kept until a registry changes.
-struct Resolution {
-  mutable uint64_t funcGeneration = 0;
-  mutable uint64_t procGeneration = 0;
-  mutable int funcIndex = -1;
-  mutable int procIndex = -1;
-};
-
-// A name followed by neither "(" nor "[": a variable, or a call without arguments.
-struct NameNode : ExprNode {
-  NameNode() : ExprNode(NodeKind::Name) {}
-  std::string name;
-  Resolution resolution;
-  mutable VarSlot slot;  // where the variable was found, while the names stay the same
-};
-
-// A name followed by "[": index lists of a variable, or a call without arguments after
-// which the expression ends at that "[".
-struct IndexedNameNode : ExprNode {
-  IndexedNameNode() : ExprNode(NodeKind::IndexedName) {}
-  std::string name;
-  Resolution resolution;
-  mutable VarSlot plainSlot;  // a plain variable of the name (makes the index a string index)
-  // Array elements found by index values, while the variables' names stay the same.
-  struct CachedElement {
-    uint64_t generation = 0;
-    int32_t first = 0, second = 0;
-    int index = -1;
-  };
-  static constexpr size_t kElementCache = 128;
-  mutable std::unique_ptr<std::array<CachedElement, kElementCache>> elements;
-  size_t bracketIndex = 0;  // token index of the "["
-  IndexList index1;
-  IndexList index2;
-  bool hasIndex2 = false;
-};
-
-// A name followed by "(": a call with arguments.
-struct CallNode : ExprNode {
-  CallNode() : ExprNode(NodeKind::Call) {}
-  std::string name;
-  Resolution resolution;
-  bool unclosed = false;
-  std::string unclosedMessage;
-  std::vector<std::unique_ptr<ExprTree>> argTrees;
-  std::vector<std::string> joined;
-  std::vector<TScriptEngine::CallArg> args;  // views into argTrees and joined
-};
 
 class TreeBuilder {
  public:
@@ -154,7 +69,8 @@ class TreeBuilder {
 
   std::unique_ptr<ExprNode> Fail(std::string message, int code) {
     stopped_ = true;
-    return std::make_unique<ErrorNode>(std::move(message), code);
+    const std::string_view at = cur_.code == tkEof ? std::string_view() : tree_.stream.substr(cur_.offset, cur_.text.size() + 2);
+    return std::make_unique<ErrorNode>(std::move(message), code, at);
   }
 
   // level(n) -> level(n+1) {operator(n) level(n+1)}

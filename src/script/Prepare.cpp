@@ -238,7 +238,9 @@ TokenStream TScriptEngine::Prepare(std::string_view source) {
   std::string_view declarations, main;
   SplitProgram(tokens, declarations, main);
   if (!declarations.empty()) DecodeDeclarations(declarations, procs_);
+  if (observer_) observer_->EnterFile({}, true, source, main);
   TokenStream program = DeclarationPass(main, 0);
+  if (observer_) observer_->LeaveFile();
   if (procs_.Count() == 0) return program;
   return EncodeDeclarations(procs_) + program;
 }
@@ -249,6 +251,7 @@ TokenStream TScriptEngine::DeclarationPass(std::string_view tokens, int fileDept
   size_t pos = 0;
   while (!Failed()) {
     const SplitResult s = SplitStatement(tokens, pos, false);
+    if (observer_ && (!s.tokens.empty() || s.errorCode != 0)) observer_->Statement(s.tokens);
     if (s.errorCode != 0) {
       ReportError(s.errorMessage, s.tokens, s.errorCode);
       break;
@@ -266,6 +269,7 @@ TokenStream TScriptEngine::DeclarationPass(std::string_view tokens, int fileDept
         ok = UseFile(s.tokens, h.operandPos, h.head.Code == tkInclude, fileDepth, main);
         break;
       default:
+        if (observer_) observer_->MainStatement(s.tokens);
         main.append(s.tokens);
         AppendToken(main, tkSemicolon, ";");
         break;
@@ -312,6 +316,7 @@ bool TScriptEngine::DeclareProcedure(std::string_view statement, size_t pos, boo
     }
   }
   const SplitResult body = SplitStatement(list, listPos, false);
+  if (observer_) observer_->Body(name.Text, body.tokens);
   if (body.errorCode != 0) {
     ReportError(body.errorMessage, body.tokens, body.errorCode);
     return false;
@@ -343,7 +348,9 @@ bool TScriptEngine::UseFile(std::string_view statement, size_t pos, bool include
     return false;
   }
   const TokenStream tokens = Tokenise(content);
+  if (observer_) observer_->EnterFile(file, include, content, tokens);
   const TokenStream fileMain = DeclarationPass(tokens, fileDepth + 1);
+  if (observer_) observer_->LeaveFile();
   if (Failed()) return false;
   if (include) main += fileMain;
   return true;

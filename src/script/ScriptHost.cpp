@@ -1,7 +1,6 @@
 #include "script/ScriptHost.h"
 
-#include <cstdio>
-
+#include "base/BoundedLog.h"
 #include "resources/GameFs.h"
 
 namespace qx {
@@ -12,13 +11,9 @@ PlainScriptHost gPlainHost;
 void AppendErrorLogLine(const std::string& folder, const std::string& line) {
   // Through the game folder's resolver, so that a korvane.err linked out of the folder is
   // never appended to.
-  const std::optional<std::string> path = TGameFs(folder).ResolveForWrite("korvane.err");
-  if (!path) return;
-  std::FILE* f = std::fopen(path->c_str(), "ab");
-  if (!f) return;
-  std::fwrite(line.data(), 1, line.size(), f);
-  std::fputc('\n', f);
-  std::fclose(f);
+  if (const std::optional<std::string> path = TGameFs(folder).ResolveForWrite("korvane.err")) {
+    AppendLogLine(*path, line);
+  }
 }
 
 void PlainScriptHost::AppendErrorLog(const std::string& line) { AppendErrorLogLine(folder_, line); }

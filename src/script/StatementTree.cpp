@@ -7,6 +7,7 @@
 
 #include "script/ExprFast.h"
 #include "script/ExprTree.h"
+#include "script/StatementNodes.h"
 #include "script/Statements.h"
 #include "script/scriptengine.h"
 
@@ -15,17 +16,6 @@ namespace qx {
 namespace {
 constexpr size_t kMaxCachedPrograms = 2048;
 }
-
-enum class SKind : uint8_t { Assign, Call, Found, Block, If, For, While, Repeat, Flag, Goto, Case, Fail };
-
-struct CStatement {
-  CStatement(SKind k, std::string_view t) : kind(k), tokens(t) {}
-  virtual ~CStatement() = default;
-  SKind kind;
-  std::string_view tokens;  // the whole statement, label included (the error text)
-  bool hasLabel = false;
-  std::string_view label;
-};
 
 CList::CList(std::string_view tokens) : text(tokens) {}
 CList::~CList() = default;
@@ -41,103 +31,9 @@ std::shared_ptr<CompiledProgram> ProgramCache::Get(std::string_view text) {
 
 namespace {
 
-using Tree = std::unique_ptr<ExprTree>;
+using Tree = ExprTreePtr;
 
 Tree Expression(std::string_view tokens) { return ExprTree::BuildPart(tokens, 0); }
-
-// A statement the runner only reports.
-struct CFail : CStatement {
-  CFail(std::string_view t, std::string m, int c) : CStatement(SKind::Fail, t), message(std::move(m)), code(c) {}
-  std::string message;
-  int code;
-};
-
-// name [index-list [index-list]] (":=" expression | call)
-struct CAssign : CStatement {
-  using CStatement::CStatement;
-  std::string name;
-  bool nameIsIdentifier = false;
-  bool plainName = false;  // an identifier without "."
-  bool has1 = false, has2 = false;
-  IndexList index1, index2;
-  std::string foundMessage;  // SKind::Found
-  Tree expression;           // the value (Assign) or the whole call (Call)
-  mutable VarSlot slot;
-};
-
-// BEGIN statement-list END
-struct CBlock : CStatement {
-  using CStatement::CStatement;
-  std::unique_ptr<CList> inner;  // null: END missing
-};
-
-// IF condition THEN statement [ELSE statement-list]
-struct CIf : CStatement {
-  using CStatement::CStatement;
-  Tree condition;
-  SplitResult branch;
-  std::unique_ptr<CList> thenList, elseList;
-};
-
-// FOR name ":=" expression (TO | DOWNTO) expression DO statement
-struct CFor : CStatement {
-  using CStatement::CStatement;
-  int headErrorCode = 0;
-  std::string headErrorMessage;
-  std::string variable;
-  bool down = false;
-  Tree start;
-  Tree end;  // null: DO missing
-  std::unique_ptr<CList> body;
-  mutable VarSlot slot;
-};
-
-// WHILE condition DO statement
-struct CWhile : CStatement {
-  using CStatement::CStatement;
-  Tree condition;  // null: DO missing
-  std::unique_ptr<CList> body;
-};
-
-// REPEAT statement-list UNTIL condition
-struct CRepeat : CStatement {
-  using CStatement::CStatement;
-  std::unique_ptr<CList> body;  // null: UNTIL missing
-  Tree condition;
-};
-
-// BREAK | CONTINUE | EXIT
-struct CFlag : CStatement {
-  using CStatement::CStatement;
-  TControlFlag flag = TControlFlag::None;
-  bool surplus = false;
-};
-
-// GOTO label
-struct CGoto : CStatement {
-  using CStatement::CStatement;
-  size_t operandPos = 0;
-};
-
-struct CCaseLabel {
-  Tree low, high;  // high null: a single value
-};
-
-struct CCaseStep {
-  enum Kind { Branch, Else, End, Fail } kind = End;
-  std::vector<CCaseLabel> labels;
-  std::unique_ptr<CList> statement;
-  int code = 0;  // Fail
-  std::string_view message;
-  std::string_view errorTokens;
-};
-
-// CASE expression OF {labels ":" statement ";"} [ELSE statement ";"] END
-struct CCase : CStatement {
-  using CStatement::CStatement;
-  Tree selector;  // null: OF missing
-  std::vector<CCaseStep> steps;  // the walk up to its END or first error
-};
 
 // --- parsing -------------------------------------------------------------------------------------
 
@@ -370,7 +266,9 @@ std::unique_ptr<CStatement> ParseStatement(std::string_view statement) {
   return result;
 }
 
-void Parse(CList& list) {
+}  // namespace
+
+void ParseList(CList& list) {
   size_t pos = 0;
   while (true) {
     const SplitResult s = SplitStatement(list.text, pos, false);
@@ -386,8 +284,6 @@ void Parse(CList& list) {
   list.parsed = true;
 }
 
-}  // namespace
-
 // --- running ---------------------------------------------------------------------------------------
 
 class StatementRunner {
@@ -397,7 +293,7 @@ class StatementRunner {
   // list -> [statement] {";" [statement]}
   void RunList(CList& list) {
     if (!e_.EnterList(list.text)) return;
-    if (!list.parsed) Parse(list);
+    if (!list.parsed) ParseList(list);
     const size_t count = list.statements.size();
     size_t i = 0;
     while (!e_.Failed()) {
@@ -406,6 +302,7 @@ class StatementRunner {
         break;
       }
       const CStatement& s = *list.statements[i++];
+      if (!e_.Step(s.tokens)) break;
       Exec(s);
       if (e_.controlFlag_ != TControlFlag::None && !AfterJump(list, s, i)) break;
     }
@@ -628,6 +525,7 @@ class StatementRunner {
     VarSlot& slot = s.slot;
     const int64_t step = s.down ? -1 : 1;
     for (int64_t counter = start; s.down ? counter >= end : counter <= end; counter += step) {
+      if (!e_.Step(s.tokens)) return;
       if (!e_.SetLoopVariable(s.variable, counter, slot)) {
         e_.ReportError("Invalid variable name: " + s.variable, s.tokens, 1);
         return;
@@ -645,7 +543,7 @@ class StatementRunner {
     }
     while (true) {
       bool holds = false;
-      if (!Holds(*s.condition, s.tokens, holds) || !holds) return;
+      if (!Holds(*s.condition, s.tokens, holds) || !holds || !e_.Step(s.tokens)) return;
       RunList(*s.body);
       if (e_.Failed() || !e_.LoopPassContinues()) return;
     }
@@ -658,6 +556,7 @@ class StatementRunner {
       return;
     }
     while (true) {
+      if (!e_.Step(s.tokens)) return;
       RunList(*s.body);
       if (e_.Failed()) return;
       bool holds = false;

@@ -132,15 +132,29 @@ std::string Preprocess(std::string_view source) {
   return out;
 }
 
-TokenStream Tokenise(std::string_view source) {
+TokenStream Tokenise(std::string_view source) { return Tokenise(source, nullptr); }
+
+TokenStream Tokenise(std::string_view source, std::vector<int>* lines) {
+  // Preprocessing keeps every line break (comments end at them), so lines counted in its
+  // output are the source's lines.
   const std::string text = Preprocess(source);
   TokenStream stream;
   stream.reserve(text.size() + text.size() / 2);
   size_t pos = 0;
+  int line = 1;
+  size_t counted = 0;  // line breaks are counted up to here
   while (true) {
     // The byte 127 separates tokens in the stream, so it can never be part of one.
     while (pos < text.size() && (IsBlank(static_cast<unsigned char>(text[pos])) || text[pos] == kTokenMark)) ++pos;
     if (pos >= text.size()) break;
+    if (lines) {
+      for (; counted < pos; ++counted) {
+        // CR LF, LF and a lone CR each end one line.
+        if (text[counted] == '\n' || (text[counted] == '\r' && (counted + 1 >= text.size() || text[counted + 1] != '\n')))
+          ++line;
+      }
+      lines->push_back(line);
+    }
     int code = tkEof;
     size_t length = 0;
     ScanToken(text, pos, code, length);

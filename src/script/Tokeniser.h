@@ -56,6 +56,8 @@ std::string_view TrimScript(std::string_view text);
 std::string Preprocess(std::string_view source);
 // The tokens of Preprocess(source).
 TokenStream Tokenise(std::string_view source);
+// The same, and the 1-based source line of each token, in order (for messages of checks).
+TokenStream Tokenise(std::string_view source, std::vector<int>* lines);
 // Whether `text` is taken to be a TokenStream already: it holds the byte 127.
 bool IsTokenStream(std::string_view text);
 

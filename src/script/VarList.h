@@ -189,7 +189,7 @@ class TVarList {
   }
   bool AssignMissingSlow(const std::string& name, const ScriptValue& value, bool identifier, VarSlot* slot);
   void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
-    items_.emplace_back(name, value);
+    items_.push_back(TVar{name, value});  // braces: clang 14 has no parenthesised aggregate init
     if (slot && slot->appendFrom == generation_ && slot->appendTo != 0) {
       generation_ = slot->appendTo;
       if (indexed_) IndexAppended();

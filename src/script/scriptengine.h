@@ -28,6 +28,25 @@ class ProgramCache;
 struct PreparedProc;
 struct CList;
 
+// Told what Prepare's declaration pass reads, so that a check can place what it finds in
+// the files the author wrote (qxtool). Views last only for the call.
+class PrepareObserver {
+ public:
+  virtual ~PrepareObserver() = default;
+  // The pass starts on a file: the source given to Prepare (an empty name), or a USES or
+  // INCLUDE file as its statement names it, with its text and tokens. LeaveFile when the
+  // pass is done with it (also when it stopped on an error).
+  virtual void EnterFile(const std::string& name, bool include, std::string_view text, std::string_view tokens) = 0;
+  virtual void LeaveFile() = 0;
+  // Each top-level statement as the pass takes it, before it is handled (an unbalanced one
+  // too, with the tokens its error names).
+  virtual void Statement(std::string_view tokens) = 0;
+  // A statement of the file that goes into its main program.
+  virtual void MainStatement(std::string_view tokens) = 0;
+  // The body of a declared procedure or function, before it is checked.
+  virtual void Body(std::string_view name, std::string_view tokens) = 0;
+};
+
 class TScriptEngine {
  public:
   TScriptEngine();
@@ -76,6 +95,8 @@ class TScriptEngine {
   // reads, so whichever interpreter runs it can call them; without declarations the main
   // program is the plain TokenStream.
   TokenStream Prepare(std::string_view source);
+  // Reports every later Prepare's reading to `observer` (nullptr: none). The caller keeps it.
+  void SetPrepareObserver(PrepareObserver* observer) { observer_ = observer; }
   // Runs a prepared program with the declarations it carries (Procs becomes exactly those).
   // True when no error was recorded.
   bool Run(std::string_view program);
@@ -90,12 +111,15 @@ class TScriptEngine {
   // Keeps the first error of a run: code, message and the tokens' text (each token followed
   // by a blank), and appends one line to the error log. Later calls do nothing.
   void ReportError(std::string_view message, std::string_view tokens, int code);
+  // The message of a run stopped by its budget.
+  static std::string TooLongMessage();
   bool Failed() const { return errorCode_ != 0; }
   int ErrorCode() const { return errorCode_; }
   const std::string& ErrorMessage() const { return errorMessage_; }
   const std::string& ErrorText() const { return errorText_; }
   // Before Prepare and Run: no error, BlockDepth -1, no pending jump.
   void ResetErrorState();
+  // A run ends early when its budget of statements and loop passes is spent (ScriptBudget.h).
 
   // --- Hooks for the statement executor ------------------------------------------------
   int BlockDepth() const { return blockDepth_; }
@@ -194,6 +218,13 @@ class TScriptEngine {
   void RunList(CList& list);
 
   // Statement steps both executors share, so they cannot drift apart.
+  // One statement or loop pass taken from the run's budget; false when the run must stop
+  // (the error is recorded).
+  bool Step(std::string_view statement);
+  [[gnu::cold, gnu::noinline]] bool BudgetCheckpoint(std::string_view statement);
+  // Records the error of a run stopped at another level or by the stop flag, without a line
+  // in the error log.
+  [[gnu::cold, gnu::noinline]] void Halt(std::string_view statement);
   bool EnterList(std::string_view list);  // false when nested too deeply
   void LeaveList();
   bool ReportOutsideLoop(std::string_view statement);  // BREAK or CONTINUE left at depth 0
@@ -211,6 +242,7 @@ class TScriptEngine {
 
   TVarList vars_;
   TFuncList funcs_;
+  PrepareObserver* observer_ = nullptr;
   TProcList procs_;
 
   int errorCode_ = 0;

@@ -12,9 +12,12 @@ namespace qx {
 
 bool CacheShellMedia::RequestLogo(int index) {
   const std::string number = std::to_string(index);
-  logo_ = media_.GetImage("logos\\logo" + number + ".jpg", false);
-  sounds_.PlaySound("logo" + number + ".mp3", 100);
-  return logo_->Image != nullptr;
+  logo_ = media_.GetImage("logos\\logo" + number + ".jpg", false, false);
+  const bool shown = logo_->Image != nullptr;
+  // The sound is asked for even when its logo is missing; only a shown logo's missing sound
+  // is worth a --verbose line.
+  sounds_.PlaySound("logo" + number + ".mp3", 100, shown);
+  return shown;
 }
 
 void CacheShellMedia::DrawLogo(uint8_t alpha) {

@@ -255,6 +255,17 @@ TEST(WavDecoder, ADataSizeBeyondTheFileReadsToItsEnd) {
   EXPECT_EQ(Frames(MakeWav(s)), 25u);
 }
 
+TEST(WavDecoder, ADataSizeBeyondTheFileReadsToItsEndInEncodingsSdlDecodes) {
+  WavSpec s;
+  s.format = 7;  // mu-law: 8 bits a value, decoded by SDL
+  s.bits = 8;
+  EXPECT_EQ(Frames(MakeWav(s)), 200u);
+  s.dataSize = 0xFFFF0000;  // SDL would reserve 4 GiB for it
+  EXPECT_EQ(Frames(MakeWav(s)), 200u);
+  s.dataSize = 0;
+  EXPECT_EQ(Frames(MakeWav(s)), 200u);
+}
+
 TEST(WavDecoder, InconsistentHeadersAreRefused) {
   WavSpec noChannels;
   noChannels.channels = 0;

@@ -231,7 +231,7 @@ TEST(Reference, PagesStateTheirRuleAndTheReadmeLinksThem) {
   std::ostringstream readme;
   readme << in.rdbuf();
   for (const char* name : {"elements.md", "events.md", "engine-builtins.md", "special-names.md", "script-builtins.md",
-                           "game-folder.md"}) {
+                           "game-folder.md", "tutorial.md"}) {
     EXPECT_NE(readme.str().find(std::string("(docs/") + name + ")"), std::string::npos) << "README.md links " << name;
   }
 }

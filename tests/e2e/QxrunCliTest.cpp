@@ -81,6 +81,66 @@ TEST(QxrunCli, VersionAndHelp) {
   }
 }
 
+// An author's typing mistakes are silent in play, so --verbose must name each of them: a
+// picture, a font, a sound id and a text key that the game does not have, each once however
+// often it is asked for, and nothing about the intro logos and particle texture the game
+// simply does without.
+TEST(QxrunCli, VerboseNamesWhatTheGameLacksOnceEach) {
+  namespace fs = std::filesystem;
+  const fs::path dir = Temp("verbose-game");
+  fs::create_directories(dir);
+  std::ofstream(dir / "sounds.ini") << "[Default]\nclick=click.wav\n";
+  std::ofstream(dir / "eng.lng") << "[Hall]\nHint=Hello\n";
+  std::ofstream(dir / "game.yaml") << R"(class: TQXDB
+InitScreen: 1
+Lang: eng.lng
+SoundFile: sounds.ini
+children:
+  - class: TQXScreen
+    Key: 1
+    ImBack: pictures/nohall.png
+    exShow: |
+      PlaySnd('nosuch');
+      PlaySnd('nosuch');
+      PlaySnd('click');
+      X := GetText('Hall.Hint') + GetText('Hall.Nohint');
+    children:
+      - class: TQXImage
+        Key: 2
+        imImage: Pictures\NoDoor.png
+      - class: TQXImage
+        Key: 3
+        imImage: pictures/nohall.png
+      - class: TQXText
+        Key: 4
+        Font: Nofont.fnt
+        TextId: Hall.Nohint
+)";
+  const Result built = qx::test::RunCommand(std::string(QX_BINARY_DIR) + "/qxtool game build " +
+                                            (dir / "game.yaml").string() + " -o " + (dir / "game.qxf").string());
+  ASSERT_EQ(built.status, 0) << built.output;
+  const Result r = RunQxrun("--headless --fixed-step --frames 110 --verbose " + (dir / "game.qxf").string());
+  ASSERT_EQ(r.status, 0) << r.output;
+  auto count = [&](const std::string& line) {
+    size_t n = 0;
+    for (size_t pos = r.output.find(line + "\n"); pos != std::string::npos; pos = r.output.find(line + "\n", pos + 1)) {
+      if (pos == 0 || r.output[pos - 1] == '\n') ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count("media: no picture pictures/nohall.png"), 1u) << r.output;
+  EXPECT_EQ(count("media: no picture Pictures\\NoDoor.png"), 1u) << r.output;
+  EXPECT_EQ(count("font: no font Nofont.fnt"), 1u) << r.output;
+  EXPECT_EQ(count("sound: no sound 'nosuch' in the sound table"), 1u) << r.output;
+  EXPECT_EQ(count("sound: no sound CLICK.WAV"), 1u) << r.output;  // in the table, not in sounds/
+  EXPECT_EQ(count("text: no translation of Hall.Nohint"), 1u) << r.output;
+  EXPECT_EQ(r.output.find("Hall.Hint"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("LOGO"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("logo"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("particles"), std::string::npos) << r.output;
+  fs::remove_all(dir);
+}
+
 }  // namespace
 
 #include <png.h>

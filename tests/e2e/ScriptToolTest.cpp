@@ -62,10 +62,16 @@ TEST_F(ScriptTool, RunGivesEveryConformanceCasesVariablesOrError) {
     else for (const std::string& line : c.expected) expected += line + "\n";
     EXPECT_EQ(r.output, expected) << c.file << ":" << c.line << " " << c.name;
     EXPECT_EQ(r.status, fails ? 1 : 0) << c.file << ":" << c.line << " " << c.name;
+    // What runs without an error checks clean.
+    if (!fails) {
+      const CommandResult check = Tool("script check " + file);
+      EXPECT_EQ(check.output, file + ": ok\n") << c.file << ":" << c.line << " " << c.name;
+      EXPECT_EQ(check.status, 0) << c.file << ":" << c.line << " " << c.name;
+    }
   }
 }
 
-TEST_F(ScriptTool, CheckReportsTheFirstPreparationErrorWithItsCode) {
+TEST_F(ScriptTool, CheckReportsEveryProblemWithItsLineAndCode) {
   const std::string good = Write("good.txt", "PROCEDURE P(); BEGIN END;\nN := 1; P()\n");
   CommandResult r = Tool("script check " + good);
   EXPECT_EQ(r.status, 0);
@@ -73,13 +79,55 @@ TEST_F(ScriptTool, CheckReportsTheFirstPreparationErrorWithItsCode) {
   const std::string bad = Write("bad.txt", "N := 1;\nBEGIN N := 2\n");
   r = Tool("script check " + bad);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.output, bad + ": error 10: END expected (BEGIN N := 2)\n");
-  // Preparation only: a statement that fails when run is no preparation error.
+  EXPECT_EQ(r.output, bad + ":2: error 10: END expected (BEGIN N := 2)\n");
+  // Every problem, in line order; an unterminated string is shown up to its line's end.
+  const std::string many = Write("many.txt", "X = 1;\nY := Copy('a', 1);\nNOSUCH(2);\nZ := 'abc;\nW := 1\n");
+  r = Tool("script check " + many);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, many + ":1: error 1: Found =, expected :=, (, [ or ; (X = 1)\n" + many +
+                          ":2: error 7: Invalid parameters, function COPY (COPY ( 'a' , 1 ))\n" + many +
+                          ":3: error 8: Unknown function: NOSUCH (NOSUCH ( 2 ))\n" + many +
+                          ":4: error 6: Unterminated string: 'abc; ...; a string in it runs past the end of its line: is its closing "
+                          "quote missing?\n");
+  // A problem inside a USES file is placed in that file.
+  Write("lib.txt", "PROCEDURE Q();\n  X := (1;\n");
+  const std::string user = Write("user.txt", "USES 'lib.txt';\nQ()\n");
+  r = Tool("script check " + user);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, dir_ + "/lib.txt:2: error 2: ')' expected (( 1)\n");
+  // What depends on the values the script meets is no finding, and a check writes no log.
   r = Tool("script check " + Write("runtime.txt", "N := UNKNOWN"));
   EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/korvane.err"));
   r = Tool("script check " + dir_ + "/missing.txt");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("qxtool: "), std::string::npos);
+}
+
+// The author mistakes a check must catch, each through the built tool: its line, its code, exit 1.
+TEST_F(ScriptTool, CheckCatchesEachAuthorMistakeWithItsLineAndExitsOne) {
+  const struct {
+    const char* script;
+    const char* expected;  // what the one line says after "FILE:"
+  } mistakes[] = {
+      {"A := 1;\nX = 1", "2: error 1: Found =, expected :=, (, [ or ; (X = 1)"},
+      {"A := 1;\n\nX := 'abc", "3: error 6: Unterminated string: 'abc"},
+      // The string runs on to the next quote, so the run names no string; the check hints at it.
+      {"A := 1;\nLabel := 'unfinished;\nB := Copy('abc', 1, 2);\n",
+       "2: error 1: Error in expression (LABEL := 'unfinished; ...); a string in it runs past the end of its line: is "
+       "its closing quote missing?"},
+      {"X := 0xFF", "1: error 1: Invalid number: 0XFF"},
+      {"A := 1;\nX := (1 + 2", "2: error 2: ')' expected (( 1 + 2)"},
+      {"N := 1;\nCASE N\n  1: A := 1;\nEND", "2: error 14: OF expected (CASE N 1 : A := 1 ; END)"},
+      {"A := 1;\nOPENDOOR(1)", "2: error 8: Unknown function: OPENDOOR (OPENDOOR ( 1 ))"},
+      {"S := 'abc';\nT := Copy(S, 2)", "2: error 7: Invalid parameters, function COPY (COPY ( S , 2 ))"},
+  };
+  for (const auto& m : mistakes) {
+    const std::string file = Write("mistake.txt", m.script);
+    const CommandResult r = Tool("script check " + file);
+    EXPECT_EQ(r.status, 1) << m.script;
+    EXPECT_EQ(r.output, file + ":" + m.expected + "\n") << m.script;
+  }
 }
 
 TEST_F(ScriptTool, RunTakesVariablesFromTheCommandLine) {
@@ -100,6 +148,22 @@ TEST_F(ScriptTool, ErrorsGoToTheLogBesideTheScript) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.output, "Variable not found: Q (N + Q  in ) \n");
   EXPECT_EQ(Slurp(dir_ + "/korvane.err"), "Variable not found: Q (N + Q  in ) \n");
+}
+
+TEST_F(ScriptTool, ARunThatNeverEndsIsStoppedByItsBudget) {
+  const std::string file = Write("endless.txt", "X := 0;\nWHILE TRUE DO X := X + 1\n");
+  CommandResult r = Tool("script run " + file + " --script-budget 1000");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, "Script ran too long: 1000 statements (WHILE TRUE DO X := X + 1  in ) \n");
+  EXPECT_EQ(Slurp(dir_ + "/korvane.err"), r.output);
+  // The default budget ends it as well, in a few seconds at most.
+  r = Tool("script run " + file);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output.rfind("Script ran too long: 50000000 statements (", 0), 0u) << r.output;
+  // 0 is no limit; a budget that is no number is refused.
+  r = Tool("script run " + Write("long.txt", "X := 0; WHILE X < 3000 DO X := X + 1") + " --script-budget 0");
+  EXPECT_EQ(r.output, "X = 3000 (Integer)\n");
+  EXPECT_EQ(Tool("script run " + file + " --script-budget -5").status, 2);
 }
 
 TEST_F(ScriptTool, IncludedFilesAreFoundInTheScriptsFolderInAnyLetterCase) {

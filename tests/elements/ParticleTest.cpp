@@ -1,7 +1,9 @@
 // Particle systems and effect elements: emission, motion, life, colours, moves, drawing.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "base/Random.h"
 #include "elements/QXEffect.h"
@@ -47,6 +49,26 @@ TEST(ParticleSystem, NoDurationNoEmission) {
   EXPECT_EQ(ps.EmissionClock(), -1);
   ps.Advance(1.0f / 30);
   EXPECT_EQ(ps.Count(), 0);
+}
+
+TEST(ParticleSystem, AHugeRateFillsTheSystemAndNoMore) {
+  TXParticleSystem ps(100, nullptr);
+  ps.LoadFromData(Record(INT32_MAX, 1000, 10000));
+  ps.StartEmission();
+  ps.Advance(100.0f);  // 2 x 10^11 spawns are due: more than an int counts
+  EXPECT_EQ(ps.Count(), 100);
+  ps.Advance(1.0f / 30);
+  EXPECT_EQ(ps.Count(), 100);
+}
+
+TEST(ParticleSystem, AnEndlessLifeWithoutAMiddleKeepsTheColoursNumbers) {
+  TXParticleSystem ps(10, nullptr);
+  ps.LoadFromData(Record(30, 10, std::numeric_limits<float>::infinity(), 0));  // middle time inf x 0
+  ps.StartEmission();
+  ps.Advance(1.0f / 30);
+  ps.Advance(1.0f / 30);
+  ASSERT_GT(ps.Count(), 0);
+  for (const float channel : ps.At(0).color) EXPECT_FALSE(std::isnan(channel));
 }
 
 TEST(ParticleSystem, RatesRoundToNearestAndCarryTheRemainder) {

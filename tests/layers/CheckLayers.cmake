@@ -4,7 +4,7 @@
 #
 # The layers, from the bottom. This list is the one place the order is written; the drawing
 # in docs/architecture.md shows the same.
-set(LAYERS base render resources runtime script scene elements builtins shell platform app tools)
+set(LAYERS base render resources runtime script scene elements builtins authoring shell platform app tools)
 
 if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<source folder> -P CheckLayers.cmake")

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "SceneTestSupport.h"
 #include "elements/QXAnim.h"
@@ -185,6 +186,17 @@ TEST(HitTest, PositionsAtTheEndsOfTheIntegerRangeWrapInsteadOfOverflowing) {
   s->SetX(INT32_MIN);
   EXPECT_EQ(s->HitTest(0, INT32_MAX, 0, 0, 0), nullptr);
 }
+TEST(HitTest, APositionThatIsNoNumberCountsAsTheLowest) {
+  SceneFixture f;
+  auto* s = f.Add<TQXScreen>(f.root.get(), "S", 1);
+  s->rX = std::numeric_limits<double>::quiet_NaN();  // what a damaged game file may hold
+  s->rY = -std::numeric_limits<double>::infinity();
+  EXPECT_EQ(s->X(), INT32_MIN);
+  EXPECT_EQ(s->Y(), INT32_MIN);
+  s->rY = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(s->Y(), INT32_MAX);
+}
+
 TEST(HitTest, ModalScreenSwallowsClicksOnItsLayer) {
   SceneFixture f;
   auto* s = f.Add<TQXScreen>(f.root.get(), "S", 1);

@@ -3,8 +3,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <random>
 
+#include "ScratchFiles.h"
 #include "SceneTestSupport.h"
 #include "base/Log.h"
 #include "elements/GameSource.h"
@@ -386,7 +389,10 @@ TEST(GameSource, ErrorsNameTheFileLineAndElement) {
        "g.yaml:2: root: Id: a character at byte 3 has no code page 1251 form"},
       {"class: TQXScreen\n", "g.yaml:1: root: the root must be a TQXDB"},
       {"class: TQXDB\nInitScreen: 3000000000\n", "g.yaml:2: root: InitScreen: 3000000000 is outside"},
-      {"class: TQXDB\nchildren: [\n", "g.yaml:3: "},
+      {"class: TQXDB\nchildren: [\n", "g.yaml:3: not valid YAML here (end of sequence flow not found): most often a line is"},
+      {"class: TQXDB\nInitScreen: 1\nchildren:\n  - class: TQXScreen\n    Key: 1\n   Id: X\n",
+       "g.yaml:6: not valid YAML here (end of sequence not found): most often a line is indented unlike the "
+       "properties beside it"},
       {"", "g.yaml: the file holds no game"},
   };
   for (const auto& [yaml, message] : cases) {
@@ -395,6 +401,127 @@ TEST(GameSource, ErrorsNameTheFileLineAndElement) {
     EXPECT_FALSE(RecordFromYaml(yaml, "g.yaml", root, error)) << yaml;
     EXPECT_EQ(error.rfind(message, 0), 0u) << error;
   }
+}
+
+// Included sources, served from memory: NAME -> text.
+struct IncludeFiles {
+  std::map<std::string, std::string> files;
+  std::vector<std::string> asked;
+  SourceIncludeReader Reader() {
+    return [this](const std::string& name, std::string& text, std::string& why) {
+      asked.push_back(name);
+      const auto it = files.find(name);
+      if (it == files.end()) {
+        why = "no such file";
+        return false;
+      }
+      text = it->second;
+      return true;
+    };
+  }
+};
+
+TEST(GameSourceInclude, AnIncludedFileTakesThePlaceOfTheEntryAndMayIncludeAgain) {
+  IncludeFiles inc;
+  inc.files["games/rooms/pipes.yaml"] =
+      "class: TQXScreen\nKey: 9\nId: PIPES\nchildren:\n  - include: parts/valve.yaml\n  - class: TQXShape\n    Key: 11\n";
+  inc.files["games/rooms/parts/valve.yaml"] = "class: TQXImage\nKey: 10\nId: VALVE\n";
+  const std::string yaml =
+      "class: TQXDB\nchildren:\n  - class: TQXScreen\n    Key: 1\n  - include: rooms/pipes.yaml\n"
+      "  - class: TQXScreen\n    Key: 2\n";
+  ElementRecord root;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml(yaml, "games/demo.yaml", root, error, inc.Reader())) << error;
+  ASSERT_EQ(root.children.size(), 3u);
+  EXPECT_EQ(root.children[1].values[0].i, 9);
+  ASSERT_EQ(root.children[1].children.size(), 2u);
+  EXPECT_EQ(root.children[1].children[0].values[1].s, "VALVE");
+  EXPECT_EQ(root.children[1].children[1].values[0].i, 11);
+  EXPECT_EQ(root.children[2].values[0].i, 2);  // the order of the list is kept
+  EXPECT_EQ(inc.asked, (std::vector<std::string>{"games/rooms/pipes.yaml", "games/rooms/parts/valve.yaml"}));
+}
+
+TEST(GameSourceInclude, PlacesNameTheFileAndLineOfEveryElementAndValue) {
+  IncludeFiles inc;
+  inc.files["games/rooms/pipes.yaml"] =
+      "# the pipes\nclass: TQXScreen\nKey: 9\nexInit: |\n  A := 1;\n  B := 2;\nexShow: >\n  folded\n  text\n";
+  const std::string yaml = "class: TQXDB\nInitScreen: 9\nchildren:\n  - class: TQXScreen\n    Key: 1\n"
+                           "    exInit: \"X := 1\"\n  - include: rooms/pipes.yaml\n";
+  ElementRecord root;
+  RecordPlaces places;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml(yaml, "games/demo.yaml", root, error, inc.Reader(), &places)) << error;
+  const ClassInfo& db = *FindClass("TQXDB");
+  const ClassInfo& screen = *FindClass("TQXScreen");
+  EXPECT_EQ(places.file, "games/demo.yaml");
+  EXPECT_EQ(places.line, 1);
+  EXPECT_EQ(places.propLines[static_cast<size_t>(db.FindProp("InitScreen"))], 2);
+  EXPECT_EQ(places.propLines[static_cast<size_t>(db.FindProp("Lang"))], 0);  // not written
+  ASSERT_EQ(places.children.size(), 2u);
+  const RecordPlaces& first = places.children[0];
+  EXPECT_EQ(first.line, 4);
+  EXPECT_EQ(first.propLines[static_cast<size_t>(screen.FindProp("Key"))], 5);
+  EXPECT_EQ(first.propLines[static_cast<size_t>(screen.FindProp("exInit"))], 6);
+  EXPECT_EQ(first.textLines[static_cast<size_t>(screen.FindProp("exInit"))], 0);  // quoted: no lines of its own
+  const RecordPlaces& pipes = places.children[1];
+  EXPECT_EQ(pipes.file, "games/rooms/pipes.yaml");
+  EXPECT_EQ(pipes.line, 2);
+  EXPECT_EQ(pipes.propLines[static_cast<size_t>(screen.FindProp("Key"))], 3);
+  EXPECT_EQ(pipes.textLines[static_cast<size_t>(screen.FindProp("exInit"))], 5);  // the block's first line
+  EXPECT_EQ(pipes.textLines[static_cast<size_t>(screen.FindProp("exShow"))], 0);  // folded
+}
+
+TEST(GameSourceInclude, ErrorsNameTheIncludedFileAndItsLine) {
+  const std::pair<std::map<std::string, std::string>, const char*> cases[] = {
+      {{{"r/a.yaml", "class: TQXScreen\nId: A\nColour: 1\n"}}, "r/a.yaml:3: root/A: TQXScreen has no property 'Colour'"},
+      {{{"r/a.yaml", "class: TQXScreen\nModal: maybe\n"}}, "r/a.yaml:2: root/1: Modal: 'maybe' is none of False, True"},
+      {{{"r/a.yaml", "class: TQXImage\n"}}, "r/a.yaml:1: root/1: TQXImage cannot be a child of TQXDB"},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren: [\n"}}, "r/a.yaml:3: not valid YAML here (end of sequence flow not found)"},
+      {{{"r/a.yaml", ""}}, "r/a.yaml: the file holds no element"},
+      {{}, "g.yaml:3: root/1: cannot include r/a.yaml: no such file"},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren:\n  - include: a.yaml\n"}},
+       "r/a.yaml:3: root/1/1: including r/a.yaml makes a loop"},
+      {{{"r/a.yaml", "class: TQXScreen\nchildren:\n  - include: b.yaml\n"},
+        {"r/b.yaml", "class: TQXImage\nchildren:\n  - include: ../r/a.yaml\n"}},
+       "r/b.yaml:3: root/1/1/1: including r/a.yaml makes a loop"},
+      {{{"r/a.yaml", "include: b.yaml\n"}}, "r/a.yaml:1: root/1: an included file must hold an element"},
+  };
+  for (const auto& [files, message] : cases) {
+    IncludeFiles inc;
+    inc.files = files;
+    ElementRecord root;
+    std::string error;
+    const std::string yaml = "class: TQXDB\nchildren:\n  - include: r/a.yaml\n";
+    EXPECT_FALSE(RecordFromYaml(yaml, "g.yaml", root, error, inc.Reader()));
+    EXPECT_EQ(error.rfind(message, 0), 0u) << error;
+  }
+}
+
+TEST(GameSourceInclude, IncludesNestAtMostThirtyTwoDeep) {
+  IncludeFiles inc;
+  for (int i = 0; i < 40; ++i) {
+    inc.files["a" + std::to_string(i) + ".yaml"] =
+        "class: TQXImage\nchildren:\n  - include: a" + std::to_string(i + 1) + ".yaml\n";
+  }
+  ElementRecord root;
+  std::string error;
+  EXPECT_FALSE(RecordFromYaml("class: TQXDB\nchildren:\n  - class: TQXScreen\n    children:\n      - include: a0.yaml\n",
+                              "g.yaml", root, error, inc.Reader()));
+  EXPECT_NE(error.find("a31.yaml:3: "), std::string::npos) << error;
+  EXPECT_NE(error.find("includes are nested too deep"), std::string::npos) << error;
+}
+
+TEST(GameSourceInclude, FilesAreReadFromDiskBesideTheIncludingFile) {
+  test::ScratchDir dir;
+  std::filesystem::create_directories(dir.path() / "rooms");
+  test::WriteText(dir / "rooms/room.yaml", "class: TQXScreen\nKey: 5\nId: \"Комната\"\n");
+  ElementRecord root;
+  std::string error;
+  ASSERT_TRUE(RecordFromYaml("class: TQXDB\nchildren:\n  - include: rooms/room.yaml\n", dir / "game.yaml", root,
+                             error))
+      << error;
+  ASSERT_EQ(root.children.size(), 1u);
+  EXPECT_EQ(root.children[0].values[1].s, "\xCA\xEE\xEC\xED\xE0\xF2\xE0");  // 1251
 }
 
 TEST(GameSource, DumpShowsOnlyWhatDiffersUnlessAskedForAll) {

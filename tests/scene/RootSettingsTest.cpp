@@ -13,6 +13,7 @@
 #include "resources/ResArchive.h"
 #include "scene/GameFile.h"
 #include "scene/IniFile.h"
+#include "scene/TextReferences.h"
 #include "shell/MainForm.h"
 
 namespace qx {
@@ -153,6 +154,16 @@ TEST(RootTexts, SubstituteTextsKeepsReferencesWhoseTranslationHoldsAQuote) {
   // A string property set to a quoted reference takes the translation.
   EXPECT_TRUE(s->SetPropValue("TAG", ScriptValue::Str("\"Menu.Start\"")));
   EXPECT_EQ(s->Tag, "Go");
+}
+
+TEST(RootTexts, SubstitutionTellsWhereEachReferenceIs) {
+  std::vector<std::pair<std::string, size_t>> asked;
+  const std::string out = SubstituteTexts("A := \"X.One\";\nB := \"Two\" + \"open", [&](const std::string& r, size_t at) {
+    asked.emplace_back(r, at);
+    return r == "Two" ? std::string("2") : std::string();
+  });
+  EXPECT_EQ(out, "A := '';\nB := '2' + open");
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, size_t>>{{"X.One", 5}, {"Two", 19}}));
 }
 
 TEST(RootTexts, AMissingLanguageFileFallsBackInOrder) {

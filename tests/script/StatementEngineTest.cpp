@@ -212,6 +212,63 @@ TEST(Limits, IncludedFilesNestedTooDeeplyAreRefused) {
   EXPECT_EQ(engine.ErrorCode(), 25);
 }
 
+// The declaration pass tells an observer what it reads, as views into the text it reads.
+TEST(Prepare, TellsAnObserverWhatTheDeclarationPassReads) {
+  class FileHost : public FakeHost {
+   public:
+    std::string ResolveGameFile(const std::string& name) override {
+      return std::string(QX_TEST_DATA_DIR) + "/script/statements/" + name;
+    }
+  } host;
+  struct Recorder : PrepareObserver {
+    std::vector<std::string> seen;
+    std::vector<std::string_view> bases;
+    void EnterFile(const std::string& name, bool include, std::string_view text, std::string_view tokens) override {
+      seen.push_back("enter " + name + (include ? " include " : " uses ") + std::to_string(text.size()));
+      bases.push_back(tokens);
+    }
+    void LeaveFile() override {
+      seen.push_back("leave");
+      bases.pop_back();
+    }
+    void Statement(std::string_view t) override { seen.push_back("statement " + Where(t)); }
+    void MainStatement(std::string_view t) override { seen.push_back("main " + Where(t)); }
+    void Body(std::string_view name, std::string_view t) override { seen.push_back("body " + std::string(name) + " " + Where(t)); }
+    // The view's text, and that it lies inside the file being read.
+    std::string Where(std::string_view t) const {
+      const std::string_view base = bases.back();
+      const bool inside = t.data() >= base.data() && t.data() + t.size() <= base.data() + base.size();
+      return TokenText(t, true) + (inside ? "@" : "outside");
+    }
+  } recorder;
+  TScriptEngine engine;
+  engine.SetPrepareObserver(&recorder);
+  const std::string source = "N := 1; USES 'inc_declarations.txt'; PROCEDURE P(); X := 2; INCLUDE 'inc_unbalanced.txt'";
+  engine.Prepare(source);
+  EXPECT_EQ(engine.ErrorCode(), 10);
+  EXPECT_EQ(recorder.seen, (std::vector<std::string>{
+                               "enter  include " + std::to_string(source.size()),
+                               "statement N := 1 @",
+                               "main N := 1 @",
+                               "statement USES 'inc_declarations.txt' @",
+                               "enter inc_declarations.txt uses 48",
+                               "statement FUNCTION TRIPLE ( V ) @",
+                               "body TRIPLE RESULT := V * 3 @",
+                               "statement K := 99 @",
+                               "main K := 99 @",
+                               "leave",
+                               "statement PROCEDURE P ( ) @",
+                               "body P X := 2 @",
+                               "statement INCLUDE 'inc_unbalanced.txt' @",
+                               "enter inc_unbalanced.txt include 21",
+                               "statement A := 1 @",
+                               "main A := 1 @",
+                               "statement BEGIN B := 2 @",
+                               "leave",
+                               "leave",
+                           }));
+}
+
 // What a native does to the interpreter while a script runs on it must not pull the
 // running text away.
 TEST(Reentry, ANativeThatPreparesOrEvaluatesOnTheRunningInterpreter) {

@@ -1,6 +1,8 @@
 // Comment removal, upper-casing, token boundaries, the stream's byte format and numbers.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "script/Tokeniser.h"
 
 namespace qx {
@@ -143,6 +145,18 @@ TEST(ParseNumber, EitherSeparatorMayBeTheDecimalPoint) {
   for (const char* bad : {"", " ", "1E3", "0x10", "1,234,567", "1.2.3", "--1", "1-", "+", ".", "1 2", "inf", "nan"}) {
     EXPECT_FALSE(ParseNumber(bad, v)) << bad;
   }
+}
+
+TEST(Tokenise, GivesEachTokenItsSourceLine) {
+  std::vector<int> lines;
+  // Comments end at their line's end, strings may span lines, and CR LF, LF and a lone CR
+  // each end a line.
+  const TokenStream stream = Tokenise("A := 1; // one\r\n{two\n} B := 'x\ny' + C\rD", &lines);
+  EXPECT_EQ(stream, Tokenise("A := 1; // one\r\n{two\n} B := 'x\ny' + C\rD"));
+  EXPECT_EQ(lines, (std::vector<int>{1, 1, 1, 1, 3, 3, 3, 4, 4, 5}));
+  lines.clear();
+  Tokenise("\n\n  X", &lines);
+  EXPECT_EQ(lines, (std::vector<int>{3}));
 }
 
 }  // namespace

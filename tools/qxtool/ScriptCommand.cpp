@@ -1,13 +1,19 @@
-// qxtool script: checks that a script prepares, or runs it with the standard built-ins and
-// no current element and prints the variables it leaves.
+// qxtool script: checks a script before it runs (every statement and expression, calls of
+// unknown functions, argument counts a run refuses), or runs it with the standard built-ins
+// and no current element and prints the variables it leaves.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "Command.h"
+#include "authoring/BuiltinCalls.h"
 #include "base/CodePage.h"
 #include "base/SafeFile.h"
+#include "builtins/Builtins.h"
+#include "resources/GameFs.h"
+#include "script/ScriptBudget.h"
+#include "script/ScriptCheck.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
 
@@ -16,7 +22,9 @@ namespace {
 
 struct ScriptOptions {
   std::string file;
+  std::string folder;  // check: where USES and INCLUDE files are (default: the script's folder)
   std::vector<std::string> vars;
+  uint64_t budget = qx::kDefaultScriptBudget;
 };
 
 ScriptOptions gOpt;
@@ -108,21 +116,36 @@ bool ReadScript(std::string& text) {
   return true;
 }
 
+// The script's folder (or --folder) stands for the game folder; a check writes no error log.
+class CheckHost final : public qx::PlainScriptHost {
+ public:
+  explicit CheckHost(const std::string& folder) : PlainScriptHost(folder), fs_(folder) {}
+  void AppendErrorLog(const std::string&) override {}
+  std::string DiskName(const std::string& name) {
+    const auto path = fs_.ResolveFile(name);
+    return qx::Cp1251ToUtf8(path ? *path : name);
+  }
+
+ private:
+  qx::TGameFs fs_;
+};
+
 void Check() {
   std::string text;
   if (!ReadScript(text)) return;
-  ScriptSession session(gOpt.file);
-  qx::TScriptEngine& engine = session.engine;
-  engine.Prepare(text);
-  if (engine.Failed()) {
-    std::string where = engine.ErrorText();
-    if (!where.empty() && where.back() == ' ') where.pop_back();
-    std::printf("%s: error %d: %s (%s)\n", gOpt.file.c_str(), engine.ErrorCode(),
-                qx::Cp1251ToUtf8(engine.ErrorMessage()).c_str(), qx::Cp1251ToUtf8(where).c_str());
-    SetExitStatus(1);
-  } else {
-    std::printf("%s: ok\n", gOpt.file.c_str());
+  CheckHost host(gOpt.folder.empty() ? FolderOf(gOpt.file) : gOpt.folder);
+  qx::SetHost(&host);
+  qx::TScriptEngine engine;
+  qx::RegisterBuiltins(engine);
+  const qx::ScriptCheckResult result = qx::CheckScript(engine, text, qx::BuiltinRefusesCount);
+  qx::SetHost(nullptr);
+  for (const qx::ScriptFinding& f : result.findings) {
+    std::string where = f.place.file.empty() ? gOpt.file : host.DiskName(f.place.file);
+    if (f.place.line > 0) where += ":" + std::to_string(f.place.line);
+    std::printf("%s: %s\n", where.c_str(), qx::Cp1251ToUtf8(qx::DescribeFinding(f)).c_str());
   }
+  if (result.findings.empty()) std::printf("%s: ok\n", gOpt.file.c_str());
+  else SetExitStatus(1);
 }
 
 void RunScript() {
@@ -136,6 +159,7 @@ void RunScript() {
   if (!ReadScript(text)) return;
   ScriptSession session(gOpt.file);
   qx::TScriptEngine& engine = session.engine;
+  qx::SetScriptBudget(gOpt.budget);
   for (const qx::TVar& var : given) engine.Vars().Assign(var);
   const qx::TokenStream program = engine.Prepare(text);
   const bool ok = !engine.Failed() && engine.Run(program);
@@ -153,8 +177,14 @@ const CommandRegistration kScript("script", [](CLI::App& app) {
   CLI::App* script = app.add_subcommand("script", "Check or run a script file");
   script->require_subcommand(1);
 
-  CLI::App* check = script->add_subcommand("check", "prepare a script and report its first error with the error code");
+  CLI::App* check = script->add_subcommand(
+      "check",
+      "check a script before it runs: every statement and expression of the whole program (USES and INCLUDE "
+      "files too), calls of functions that are neither built-ins nor declared, and argument counts a run "
+      "refuses. Prints every problem as FILE:LINE: error CODE: MESSAGE (STATEMENT) with the message and code "
+      "a run would give, or FILE: ok; exits 1 when it found one");
   check->add_option("FILE", gOpt.file, "the script file")->required();
+  check->add_option("--folder", gOpt.folder, "the game folder USES and INCLUDE files are looked up in (default: the script's folder)");
   check->callback(Check);
 
   CLI::App* run = script->add_subcommand(
@@ -166,6 +196,14 @@ const CommandRegistration kScript("script", [](CLI::App& app) {
   run->add_option("--var", gOpt.vars,
                   "a variable set before the run, NAME=VALUE: TRUE or FALSE, a decimal number, or text "
                   "('text' keeps blanks at its ends)");
+  run->add_option("--script-budget", gOpt.budget,
+                  "statements and loop passes the run may take before it is stopped (0: no limit)")
+      ->check([](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                   ? std::string()
+                   : std::string("expected a whole number, 0 or more");
+      })
+      ->capture_default_str();
   run->callback(RunScript);
 });
 

@@ -1,35 +1,63 @@
 #!/usr/bin/env bash
-# Makes the demo game's pictures with ImageMagick and the DejaVu fonts (run once by hand;
-# the pictures are committed, so building the game needs neither).
+# Makes every picture, sound, particle effect and font record of the demo game from Debian
+# packages (Python with Pillow and numpy, sox, the DejaVu fonts) and a built
+# qxtool. Run by hand when the art changes; the outputs are committed, so building and
+# testing the game need none of these tools.
+#   games/demo/tools/make_assets.sh          (QXTOOL=path/to/qxtool to use another build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
-convert -size 1024x768 gradient:'#1b2a4a'-'#4a1b3a' \
-  \( -size 1024x768 xc:none -fill '#ffffff18' -draw 'circle 200,150 200,330' -draw 'circle 860,620 860,860' \) -composite \
-  pictures/menu_back.jpg
-convert -size 1024x768 gradient:'#2a3b1b'-'#0d1a10' \
-  -fill '#3a2a1a' -draw 'rectangle 0,560 1024,768' \
-  -fill '#5a4030' -draw 'rectangle 760,200 900,560' -fill '#e0c060' -draw 'circle 880,390 880,398' \
-  pictures/room_back.jpg
-convert -size 240x72 xc:none -fill '#e08a2a' -stroke '#fff0d0' -strokewidth 3 \
-  -draw 'roundrectangle 4,4 235,67 22,22' -stroke none -font "$font" -pointsize 32 -fill white \
-  -gravity center -annotate +0+0 'Start' pictures/button.png
-convert -size 96x96 xc:none -fill '#ffd040' -stroke '#fff8c0' -strokewidth 2 \
-  -draw 'polygon 48,4 59,36 92,36 65,56 76,90 48,70 20,90 31,56 4,36 37,36' pictures/star.png
-convert -size 1024x768 xc:black -font "$font" -pointsize 72 -fill '#e8e8f0' -gravity center \
-  -annotate +0-20 'qxrun' -pointsize 24 -fill '#9090a8' -annotate +0+50 'plays games described by data' \
-  logos/logo1.jpg
 
-# Fonts for the text elements, packed into the game's resource archive (needs a built qxtool).
+packages=(python3-pil python3-numpy sox libsox-fmt-base fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "make_assets: installing ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+python=/usr/bin/python3   # Debian's, which has the packages above
 qxtool=${QXTOOL:-../../build/qxtool}
+fonts=/usr/share/fonts/truetype/dejavu
 tmp=$(mktemp -d)
-"$qxtool" font build /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf --size 36 -o "$tmp/Title.fnt"
-"$qxtool" font build /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf --size 20 -o "$tmp/Body.fnt"
-"$qxtool" archive pack "$tmp" -o data.res
-rm -rf "$tmp"
+trap 'rm -rf "$tmp"' EXIT
+
+# Pictures: backgrounds (JPEG), sprites and interface (PNG with alpha), the particle texture.
+"$python" tools/make_pictures.py
+
+# Particle effects, packed into the archive.
+"$python" tools/make_effects.py archive/effects
+
+# Fonts for the text elements: several sizes of the DejaVu faces, Latin and Cyrillic. The
+# records are large and compress well, so they are kept as one compressed bundle that the
+# build unpacks into the archive.
+mkdir -p "$tmp/fonts"
+while read -r name face size; do
+  "$qxtool" font build "$fonts/$face.ttf" --size "$size" -o "$tmp/fonts/$name.fnt"
+done <<'LIST'
+Title DejaVuSerif-Bold 42
+Heading DejaVuSerif-Bold 28
+Button DejaVuSans-Bold 22
+Body DejaVuSans 20
+Small DejaVuSans 15
+LIST
+tar -C "$tmp/fonts" --sort=name --owner=0 --group=0 --numeric-owner --mtime=2024-01-01 -cf - . | gzip -n -9 > fonts.tar.gz
 cp /usr/share/doc/fonts-dejavu-core/copyright LICENSE-DejaVu.txt 2>/dev/null || true
 
-# Sounds (sox with Ogg Vorbis support): a click and a quiet looping chord for the menu.
+# Sounds: synthesised in Python, then reverb and encoding with sox (-R: the same bytes every
+# run). Short effects stay WAV.
+"$python" tools/make_sounds.py "$tmp/wav"
 mkdir -p sounds
-sox -n -r 44100 -c 1 sounds/click.wav synth 0.08 sine 880 fade 0 0.08 0.06 vol 0.5
-sox -n -r 44100 -c 2 sounds/theme.ogg synth 8 sine 220 sine 277.2 sine 329.6 remix - - tremolo 0.25 40 fade 0.5 8 0.5 vol 0.15
+sox -R "$tmp/wav/click.wav" sounds/click.wav
+for s in pickup door unlock locked page chime machine logo1 logo2; do
+  sox -R "$tmp/wav/$s.wav" -C 3 "sounds/$s.ogg" reverb 40 50 60 gain -n -1
+done
+for s in theme house ending; do
+  sox -R "$tmp/wav/$s.wav" -C 2 "sounds/$s.ogg" reverb 55 50 80 gain -n -2
+done
+
+# The puzzle rooms' own pictures and sounds.
+if [ -x tools/make_puzzle_assets.sh ]; then tools/make_puzzle_assets.sh; fi
+echo "make_assets: done ($(du -sh . | cut -f1) in games/demo)"

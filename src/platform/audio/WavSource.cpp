@@ -140,10 +140,14 @@ class WavSource final : public AudioSource {
   std::vector<uint8_t> buffer_;
 };
 
-std::unique_ptr<AudioSource> DecodeWithSdl(ByteReader& in) {
+std::unique_ptr<AudioSource> DecodeWithSdl(ByteReader& in, const WavLayout& layout) {
   if (in.Size() > kMaxCompressedBytes || !in.Seek(0, SEEK_SET)) return nullptr;
   std::vector<uint8_t> bytes(static_cast<size_t>(in.Size()));
   if (in.Read(bytes.data(), bytes.size()) != bytes.size()) return nullptr;
+  // SDL reserves the data chunk's stated size before reading it: a header claiming 4 GiB in a
+  // small file would have it reserve 4 GiB. It gets the size this reader settled on instead.
+  const size_t sizeField = static_cast<size_t>(layout.dataOffset) - 4;
+  for (int i = 0; i < 4; ++i) bytes[sizeField + i] = static_cast<uint8_t>(layout.dataSize >> (8 * i));
   SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
   if (!rw) return nullptr;
   SDL_AudioSpec spec{};
@@ -195,7 +199,7 @@ std::unique_ptr<AudioSource> OpenWav(std::unique_ptr<ByteReader> reader) {
     if (!reader->Seek(layout.dataOffset, SEEK_SET)) return nullptr;
     return std::make_unique<WavSource>(std::move(reader), layout);
   }
-  std::unique_ptr<AudioSource> decoded = DecodeWithSdl(*reader);
+  std::unique_ptr<AudioSource> decoded = DecodeWithSdl(*reader, layout);
   if (!decoded) LogDetail("audio", "WAV encoding " + std::to_string(layout.format) + " does not decode");
   return decoded;
 }
