@@ -232,16 +232,15 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
     if (p.Count() != 1) return false;
     const std::string name = p[0].Value.ToText();
     // Only files of the game folder: a name leading anywhere else is refused.
-    std::vector<std::string> parts;
-    if (!g->root || !TGameFs::SplitGameName(name, parts)) {
-      throw ScriptError("'" + name + "' is not a file of the game folder");
-    }
-    TGameFs& files = g->root->Files();
-    if (const std::optional<std::string> path = files.ResolveFile(name)) {
-      std::error_code ec;
-      std::filesystem::remove(*path, ec);
+    TGameFs::Located found;
+    if (g->root) found = g->root->Files().Locate(name);
+    if (found.kind == TGameFs::Lookup::Refused) throw ScriptError("'" + name + "' is not a file of the game folder");
+    std::error_code ec;
+    if (found.kind == TGameFs::Lookup::Found && std::filesystem::is_regular_file(found.path, ec)) {
+      // A link inside the folder is removed itself, never what it names.
+      std::filesystem::remove(found.path, ec);
       if (ec) throw ScriptError(ec.message());
-      files.Invalidate();
+      g->root->Files().Invalidate();
     }
     r.Value = ScriptValue::Int(0);  // a missing file is not an error
     return true;

@@ -35,19 +35,12 @@ constexpr size_t kMaxScriptBytes = size_t{16} << 20;
 // INCLUDE find their files there, names matched as the game would match them.
 class ToolHost final : public qx::PlainScriptHost {
  public:
-  explicit ToolHost(const std::string& folder) : PlainScriptHost(folder), fs_(folder) {}
-  std::string ResolveGameFile(const std::string& name) override {
-    const auto path = fs_.ResolveFile(name);
-    return path ? *path : std::string();
-  }
+  explicit ToolHost(const std::string& folder) : PlainScriptHost(folder) {}
   void AppendErrorLog(const std::string& line) override {
     PlainScriptHost::AppendErrorLog(line);
     lines.push_back(line);
   }
   std::vector<std::string> lines;
-
- private:
-  qx::TGameFs fs_;
 };
 
 std::string FolderOf(const std::string& file) {
@@ -126,11 +119,7 @@ bool ReadScript(std::string& text) {
 // The script's folder (or --folder) stands for the game folder; a check writes no error log.
 class CheckHost final : public qx::PlainScriptHost {
  public:
-  explicit CheckHost(const std::string& folder) : fs_(folder) {}
-  std::string ResolveGameFile(const std::string& name) override {
-    const auto path = fs_.ResolveFile(name);
-    return path ? *path : std::string();
-  }
+  explicit CheckHost(const std::string& folder) : PlainScriptHost(folder), fs_(folder) {}
   void AppendErrorLog(const std::string&) override {}
   std::string DiskName(const std::string& name) {
     const auto path = fs_.ResolveFile(name);
