@@ -16,6 +16,8 @@
 #include "render/GfxTimer.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
+#include "shell/WhereReport.h"
+#include "runtime/GameDataPlaces.h"
 
 namespace {
 
@@ -51,10 +53,10 @@ int main(int argc, char** argv) {
   CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file."};
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
-  bool windowed = false, headless = false, fixedStep = false, verbose = false;
+  bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false;
   int64_t frames = -1;
   uint64_t seed = 0;
-  std::string screenshot, replayFile, recordFile, traceFile;
+  std::string screenshot, replayFile, recordFile, traceFile, dataDir;
   app.add_option("GAME", game, "a .qxf game file, or a folder holding one (default: the game beside "
                                "the program, else the bundled demo)");
   app.add_flag("--windowed", windowed, "stay in a window (the same as a first argument /TESTMODE)");
@@ -67,6 +69,8 @@ int main(int argc, char** argv) {
   app.add_option("--trace", traceFile, "write one line per element event and screen change");
   auto* seedOption = app.add_option("--seed", seed, "seed of the random generator");
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
+  app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR");
+  app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -107,6 +111,21 @@ int main(int argc, char** argv) {
     } else {
       return Fail("cannot find the game " + game);
     }
+  }
+  options.dataHome = qx::GameDataPlaces::DefaultDataHome();
+  if (!dataDir.empty()) {
+    std::error_code ec;
+    options.dataFolder = std::filesystem::absolute(dataDir, ec).string();
+  }
+  if (where) {
+    qx::WhereQuery query;
+    query.gamePath = qx::ChooseGame(options.gamePath, options.programPath, qx::DefaultZembricIniPath(),
+                                    options.demoGamePath).path;
+    query.dataHome = options.dataHome;
+    query.dataFolder = options.dataFolder;
+    query.settingsPath = qx::DefaultZembricIniPath();
+    std::fputs(qx::DescribePlaces(query).c_str(), stdout);
+    return 0;
   }
   if (!replayFile.empty()) {
     std::string error;

@@ -236,12 +236,13 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
     if (!g->root || !TGameFs::SplitGameName(name, parts)) {
       throw ScriptError("'" + name + "' is not a file of the game folder");
     }
-    TGameFs& files = g->root->Files();
-    if (const std::optional<std::string> path = files.ResolveFile(name)) {
+    // The player's copy when the file moved to the data folder; never a shipped file of a
+    // game folder that cannot be written.
+    if (const std::optional<std::string> path = g->root->Places().DeletePath(name)) {
       std::error_code ec;
       std::filesystem::remove(*path, ec);
       if (ec) throw ScriptError(ec.message());
-      files.Invalidate();
+      g->root->Files().Invalidate();
     }
     r.Value = ScriptValue::Int(0);  // a missing file is not an error
     return true;

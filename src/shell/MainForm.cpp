@@ -57,6 +57,9 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   services_.files = &files_;
   services_.sound = &sounds_;
   services_.fonts = &fonts_;
+  services_.places = &places_;
+  places_.SetDataHome(options_.dataHome);
+  places_.SetDataFolder(options_.dataFolder);
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
   device_.SetHeight(kBackBufferHeight);
@@ -156,9 +159,7 @@ void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
-  gamePath_ = options_.gamePath;
-  if (gamePath_.empty()) gamePath_ = FindGameFile(options_.programPath, DefaultZembricIniPath());
-  if (gamePath_.empty()) gamePath_ = options_.demoGamePath;
+  gamePath_ = ChooseGame(options_.gamePath, options_.programPath, DefaultZembricIniPath(), options_.demoGamePath).path;
   LogDetail("qxrun", gamePath_.empty() ? "no game file found" : "game file " + gamePath_);
 
   CreateRoot();

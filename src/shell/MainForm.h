@@ -17,6 +17,7 @@
 #include "resources/GfxImages.h"
 #include "resources/ResArchive.h"
 #include "runtime/Audio.h"
+#include "runtime/GameDataPlaces.h"
 #include "runtime/MediaCache.h"
 #include "runtime/Services.h"
 #include "runtime/SoundCache.h"
@@ -45,6 +46,11 @@ struct ShellOptions {
   std::vector<ReplayEvent> replay;
   std::string recordPath;
   std::string tracePath;
+  // Where the per-game data folders are made when a game folder cannot be written (qxrun:
+  // GameDataPlaces::DefaultDataHome()); empty: the player's files stay in the game folder.
+  std::string dataHome;
+  // --data-dir: the game's data folder itself.
+  std::string dataFolder;
   // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
   // (MakeGameInterpreter); without it event scripts do not run.
   std::function<std::unique_ptr<EventInterpreter>(int index, const GameLink& game)> makeInterpreter;
@@ -112,6 +118,7 @@ class TFormMain {
   MediaCache& Media() { return media_; }
   TSoundCache& Sounds() { return sounds_; }
   TGameFs& GameFiles() { return files_; }
+  GameDataPlaces& Places() { return places_; }
   // What the root is made with.
   const qx::Services& Services() const { return services_; }
   const std::string& GamePath() const { return gamePath_; }
@@ -145,6 +152,7 @@ class TFormMain {
   TGfxFonts fonts_;
   TSoundCache sounds_;
   Trace trace_;
+  GameDataPlaces places_;
   qx::Services services_;
   GameLink game_;  // the built-ins' way to the root
   ShellOptions options_;
