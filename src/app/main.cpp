@@ -13,7 +13,9 @@
 #include "base/Random.h"
 #include "builtins/Builtins.h"
 #include "platform/Platform.h"
+#include "platform/Signals.h"
 #include "render/GfxTimer.h"
+#include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
 #include "shell/WhereReport.h"
@@ -68,6 +70,15 @@ int main(int argc, char** argv) {
   app.add_option("--record", recordFile, "write the input given while playing as a replay file");
   app.add_option("--trace", traceFile, "write one line per element event and screen change");
   auto* seedOption = app.add_option("--seed", seed, "seed of the random generator");
+  uint64_t scriptBudget = qx::kDefaultScriptBudget;
+  app.add_option("--script-budget", scriptBudget,
+                 "statements and loop passes one event run may take before it is stopped (0: no limit)")
+      ->check([](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                   ? std::string()
+                   : std::string("expected a whole number, 0 or more");
+      })
+      ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
   app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR");
   app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
@@ -84,6 +95,7 @@ int main(int argc, char** argv) {
   }
 
   qx::SetVerbose(verbose);
+  qx::SetScriptBudget(scriptBudget);
   if (*seedOption) qx::SeedRandom(seed);
   else qx::SeedRandomFromSystem();
 
@@ -138,6 +150,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qxrun: %s\n", error.c_str());
     return 1;
   }
+  qx::InstallCloseSignals();
   std::unique_ptr<qx::TimerClock> clock;
   if (fixedStep) {
     // One reading per frame, exactly one process tick apart.

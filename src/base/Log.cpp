@@ -5,15 +5,39 @@
 #include <set>
 #include <string>
 
+#include "base/BoundedLog.h"
+
 namespace qx {
 namespace {
 bool gVerbose = false;
 
+// stderr as one log: decoders may report from the audio thread.
+struct Diagnostics {
+  std::mutex lock;
+  RepeatFilter repeats;
+};
+
+// Made on first use and never destroyed, so the flush at exit can still reach it.
+Diagnostics& Stderr() {
+  static Diagnostics* d = new Diagnostics;
+  return *d;
+}
+
+void WriteRaw(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
 void Write(std::string_view tag, std::string_view message) {
   std::string line;
-  line.reserve(tag.size() + message.size() + 3);
-  line.append(tag).append(": ").append(message).push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  line.reserve(tag.size() + message.size() + 2);
+  line.append(tag).append(": ").append(message);
+  Diagnostics& d = Stderr();
+  std::lock_guard<std::mutex> guard(d.lock);
+  std::string note;
+  if (!d.repeats.Offer(line, note)) return;
+  if (!note.empty()) WriteRaw(note);
+  WriteRaw(line);
 }
 }  // namespace
 
@@ -24,6 +48,13 @@ void LogError(std::string_view tag, std::string_view message) { Write(tag, messa
 
 void LogDetail(std::string_view tag, std::string_view message) {
   if (gVerbose) Write(tag, message);
+}
+
+void FlushDiagnostics() {
+  Diagnostics& d = Stderr();
+  std::lock_guard<std::mutex> guard(d.lock);
+  const std::string note = d.repeats.TakeNote();
+  if (!note.empty()) WriteRaw(note);
 }
 
 void LogDetailOnce(std::string_view tag, std::string_view message) {

@@ -15,6 +15,9 @@ bool CreatePlatform(bool headless, int width, int height, PlatformSet& out, std:
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
   }
+  // qxrun handles the close signals itself (platform/Signals.h): SDL's handlers would only
+  // queue a quit that nobody reads while a script runs.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = std::string("cannot start SDL video: ") + SDL_GetError() +
             (headless ? "" : " (no display? try --headless)");

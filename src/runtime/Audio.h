@@ -36,6 +36,16 @@ class Audio {
   virtual void PauseAll() = 0;
   virtual void ResumeAll() = 0;
 
+  // Why the last LibraryAvailable or Initialize failed, or the device went ("" when unknown).
+  virtual std::string FailureReason() const { return {}; }
+  // Plays on without a sound device: sounds load, start and end as they would, in silence
+  // (so scripts that wait for a sound still see it end). After a failed start, or when the
+  // device has gone mid-game, in which case whatever plays goes on silently. False when even
+  // that cannot be had.
+  virtual bool InitializeSilent(int /*frequency*/) { return false; }
+  // Whether the open device has gone (a headset pulled out); looked at once a process tick.
+  virtual bool DeviceLost() { return false; }
+
   // The calls below belong to back ends that play sound; one that cannot answers 0 / false.
 
   // --- samples: decoded whole when loaded, each with up to `maxPlaybacks` playbacks at once

@@ -265,6 +265,12 @@ bool TScriptEngine::CallNative(const std::string& name, int funcIndex, const std
   } catch (...) {
     ok = false;
   }
+  detail::AfterNativeCall();
+  // A run it started spent the budget: this level stops too, and says nothing more.
+  if (detail::gRunHalted) [[unlikely]] {
+    Halt(stream);
+    return false;
+  }
   if (!ok) {
     std::string message = "Invalid parameters, function " + name;
     if (!what.empty()) message += " : " + what;

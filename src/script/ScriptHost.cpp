@@ -1,7 +1,8 @@
 #include "script/ScriptHost.h"
 
-#include <cstdio>
 #include <filesystem>
+
+#include "base/BoundedLog.h"
 
 namespace qx {
 namespace {
@@ -14,11 +15,7 @@ std::string Join(const std::string& folder, const std::string& name) {
 }  // namespace
 
 void AppendErrorLogLine(const std::string& folder, const std::string& line) {
-  std::FILE* f = std::fopen(Join(folder, "korvane.err").c_str(), "ab");
-  if (!f) return;
-  std::fwrite(line.data(), 1, line.size(), f);
-  std::fputc('\n', f);
-  std::fclose(f);
+  AppendLogLine(Join(folder, "korvane.err"), line);
 }
 
 void PlainScriptHost::AppendErrorLog(const std::string& line) { AppendErrorLogLine(folder_, line); }

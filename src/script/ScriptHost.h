@@ -56,7 +56,9 @@ class PlainScriptHost : public ScriptHost {
 };
 
 // Appends one line to the error log "korvane.err" in `folder` (the current folder when it is
-// empty), making the file when it is missing; nothing when it cannot be opened.
+// empty), making the file when it is missing; nothing when it cannot be opened. The log is
+// bounded (base/BoundedLog.h): repeats of the line before are counted, not written, and a log
+// over 1 MiB is moved to korvane.err.1 first.
 void AppendErrorLogLine(const std::string& folder, const std::string& line);
 
 // The process-wide host; never null (a PlainScriptHost until the game sets its own).

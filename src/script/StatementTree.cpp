@@ -302,6 +302,7 @@ class StatementRunner {
         break;
       }
       const CStatement& s = *list.statements[i++];
+      if (!e_.Step(s.tokens)) break;
       Exec(s);
       if (e_.controlFlag_ != TControlFlag::None && !AfterJump(list, s, i)) break;
     }
@@ -524,6 +525,7 @@ class StatementRunner {
     VarSlot& slot = s.slot;
     const int64_t step = s.down ? -1 : 1;
     for (int64_t counter = start; s.down ? counter >= end : counter <= end; counter += step) {
+      if (!e_.Step(s.tokens)) return;
       if (!e_.SetLoopVariable(s.variable, counter, slot)) {
         e_.ReportError("Invalid variable name: " + s.variable, s.tokens, 1);
         return;
@@ -541,7 +543,7 @@ class StatementRunner {
     }
     while (true) {
       bool holds = false;
-      if (!Holds(*s.condition, s.tokens, holds) || !holds) return;
+      if (!Holds(*s.condition, s.tokens, holds) || !holds || !e_.Step(s.tokens)) return;
       RunList(*s.body);
       if (e_.Failed() || !e_.LoopPassContinues()) return;
     }
@@ -554,6 +556,7 @@ class StatementRunner {
       return;
     }
     while (true) {
+      if (!e_.Step(s.tokens)) return;
       RunList(*s.body);
       if (e_.Failed()) return;
       bool holds = false;

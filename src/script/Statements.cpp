@@ -3,6 +3,9 @@
 // the statement steps both executors share, and calls of declared procedures.
 #include <utility>
 
+#include "base/CodePage.h"
+#include "base/Log.h"
+
 #include "script/EvalCommon.h"
 #include "script/ExprFast.h"
 #include "script/StatementTree.h"
@@ -14,6 +17,11 @@ namespace qx {
 // --- Run ------------------------------------------------------------------------------------
 
 bool TScriptEngine::Run(std::string_view program) {
+  // The outermost run starts the budget that every run it nests shares.
+  struct RunScope {
+    RunScope() { detail::BeginScriptRun(); }
+    ~RunScope() { detail::EndScriptRun(); }
+  } scope;
   ResetErrorState();
   std::string_view declarations, main;
   SplitProgram(program, declarations, main);
@@ -41,6 +49,40 @@ void TScriptEngine::SetStatementCache(bool on) {
 size_t TScriptEngine::CachedProgramCount() const { return programs_->Size(); }
 
 // --- steps shared by both executors ------------------------------------------------------------
+
+std::string TScriptEngine::TooLongMessage() {
+  return "Script ran too long: " + std::to_string(ScriptBudget()) + " statements";
+}
+
+bool TScriptEngine::BudgetCheckpoint(std::string_view statement) {
+  switch (detail::ScriptCheckpoint()) {
+    case detail::Checkpoint::Go: return true;
+    case detail::Checkpoint::Spent: ReportError(TooLongMessage(), statement, kScriptTooLongCode); return false;
+    case detail::Checkpoint::Stopped: {
+      Halt(statement);
+      ScriptHost& host = Host();
+      const ElementHandle element = host.CurrentElement();
+      LogDetail("script", Cp1251ToUtf8(errorMessage_ + " (" + errorText_ + " in " +
+                                       (element != 0 ? host.Describe(element) : std::string()) + ") " +
+                                       host.CurrentEventName()));
+      return false;
+    }
+    case detail::Checkpoint::Halted: Halt(statement); return false;
+  }
+  return false;
+}
+
+void TScriptEngine::Halt(std::string_view statement) {
+  if (errorCode_ != 0) return;
+  if (detail::gRunStopped) {
+    errorCode_ = kScriptStoppedCode;
+    errorMessage_ = "Script stopped: the game is closing";
+  } else {
+    errorCode_ = kScriptTooLongCode;
+    errorMessage_ = TooLongMessage();
+  }
+  errorText_ = TokenText(statement, true);
+}
 
 bool TScriptEngine::ReportOutsideLoop(std::string_view statement) {
   if (blockDepth_ != 0) return false;
@@ -197,7 +239,7 @@ void TScriptEngine::RunBlockDirect(std::string_view list) {
       ReportError(s.errorMessage, s.tokens, s.errorCode);
       break;
     }
-    if (s.tokens.empty()) break;
+    if (s.tokens.empty() || !Step(s.tokens)) break;
     ExecDirect(s.tokens);
     if (controlFlag_ == TControlFlag::None) continue;
     ReportOutsideLoop(s.tokens);
@@ -347,6 +389,7 @@ void TScriptEngine::ForDirect(std::string_view statement, size_t pos) {
   const bool down = direction == tkDownto;
   // A 64-bit counter: a loop up to the largest integer ends instead of wrapping around.
   for (int64_t counter = start; down ? counter >= end : counter <= end; counter += down ? -1 : 1) {
+    if (!Step(statement)) return;
     if (!SetLoopVariable(name, counter, slot)) {
       ReportError("Invalid variable name: " + name, statement, 1);
       return;
@@ -368,7 +411,7 @@ void TScriptEngine::WhileDirect(std::string_view statement, size_t pos) {
     TVar value;
     const bool evaluated = Evaluate(condition, value);
     bool holds = false;
-    if (!Condition(evaluated, value.Value, statement, holds) || !holds) return;
+    if (!Condition(evaluated, value.Value, statement, holds) || !holds || !Step(statement)) return;
     RunBlockDirect(body);
     if (Failed() || !LoopPassContinues()) return;
   }
@@ -383,6 +426,7 @@ void TScriptEngine::RepeatDirect(std::string_view statement, size_t pos) {
   }
   const std::string_view condition = statement.substr(pos);
   while (true) {
+    if (!Step(statement)) return;
     RunBlockDirect(body);
     if (Failed()) return;
     TVar value;

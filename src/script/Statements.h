@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "script/Registries.h"
+#include "script/ScriptBudget.h"
 #include "script/Tokeniser.h"
 #include "script/scriptengine.h"
 
@@ -105,6 +106,11 @@ struct PreparedProc {
 };
 
 // --- the hot steps both executors share ----------------------------------------------------
+
+inline bool TScriptEngine::Step(std::string_view statement) {
+  if (--detail::gStepsLeft >= 0) [[likely]] return true;
+  return BudgetCheckpoint(statement);
+}
 
 inline bool TScriptEngine::EnterList(std::string_view list) {
   if (listNesting_ >= kMaxListNesting) {

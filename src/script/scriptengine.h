@@ -111,12 +111,15 @@ class TScriptEngine {
   // Keeps the first error of a run: code, message and the tokens' text (each token followed
   // by a blank), and appends one line to the error log. Later calls do nothing.
   void ReportError(std::string_view message, std::string_view tokens, int code);
+  // The message of a run stopped by its budget.
+  static std::string TooLongMessage();
   bool Failed() const { return errorCode_ != 0; }
   int ErrorCode() const { return errorCode_; }
   const std::string& ErrorMessage() const { return errorMessage_; }
   const std::string& ErrorText() const { return errorText_; }
   // Before Prepare and Run: no error, BlockDepth -1, no pending jump.
   void ResetErrorState();
+  // A run ends early when its budget of statements and loop passes is spent (ScriptBudget.h).
 
   // --- Hooks for the statement executor ------------------------------------------------
   int BlockDepth() const { return blockDepth_; }
@@ -215,6 +218,13 @@ class TScriptEngine {
   void RunList(CList& list);
 
   // Statement steps both executors share, so they cannot drift apart.
+  // One statement or loop pass taken from the run's budget; false when the run must stop
+  // (the error is recorded).
+  bool Step(std::string_view statement);
+  [[gnu::cold, gnu::noinline]] bool BudgetCheckpoint(std::string_view statement);
+  // Records the error of a run stopped at another level or by the stop flag, without a line
+  // in the error log.
+  [[gnu::cold, gnu::noinline]] void Halt(std::string_view statement);
   bool EnterList(std::string_view list);  // false when nested too deeply
   void LeaveList();
   bool ReportOutsideLoop(std::string_view statement);  // BREAK or CONTINUE left at depth 0

@@ -1,8 +1,10 @@
 #include "shell/MainForm.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
+#include "base/BoundedLog.h"
 #include "base/Log.h"
 #include "elements/ElementKinds.h"
 #include "elements/QXText.h"
@@ -12,6 +14,7 @@
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
+#include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
 
 namespace qx {
@@ -97,6 +100,9 @@ int TFormMain::Run() {
   if (!created_ && !FormCreate()) return exitStatus_;
   while (!closeRequested_) {
     PumpEvents();
+    // Asked to close (a signal, or the window while a script ran): the running script has
+    // stopped, and the close order follows.
+    if (ScriptStopRequested()) Close();
     if (closeRequested_) break;
     timer_.Idle();
   }
@@ -122,21 +128,18 @@ bool TFormMain::FormCreate() {
   if (options_.makeInterpreter) {
     CreateInterpreterPool([this](int index) { return options_.makeInterpreter(index, game_); });
   }
+  // A script that runs long still notices the window's close button.
+  SetScriptPoll([this] {
+    if (window_.CloseRequested()) RequestScriptStop();
+  });
 
-  if (!audio_.LibraryAvailable()) {
-    window_.ShowError("Audio library was not loaded!");
-    exitStatus_ = 1;
-    closed_ = true;  // the process stops at once: no close sequence
-    FreeInterpreterPool();
-    return false;
+  // A machine without speakers still plays the game: one warning, and silence.
+  if (audio_.LibraryAvailable() && audio_.Initialize(kAudioFrequency)) {
+    audioOpen_ = true;
+  } else {
+    WarnSilent("no sound device");
+    audioOpen_ = audio_.InitializeSilent(kAudioFrequency);
   }
-  if (!audio_.Initialize(kAudioFrequency)) {
-    window_.ShowError("Error initializing audio!");
-    exitStatus_ = 1;
-    FormClose();
-    return false;
-  }
-  audioOpen_ = true;
   if (!device_.Initialize()) {
     window_.ShowError("Failed initializing graphics device!");
     exitStatus_ = 1;
@@ -145,6 +148,12 @@ bool TFormMain::FormCreate() {
   }
   created_ = true;
   return true;
+}
+
+void TFormMain::WarnSilent(const std::string& what) {
+  const std::string reason = audio_.FailureReason();
+  LogError("audio", what + (reason.empty() ? "" : " (" + reason + ")") + ": the game plays without sound");
+  audioSilent_ = true;
 }
 
 void TFormMain::CreateRoot() {
@@ -230,17 +239,26 @@ void TFormMain::TimerProcess() {
       if (root_) root_->FinishLoading();
       rt.LoadingPhase = false;
     }
+    CheckAudioDevice();
     shellMedia_->SoundTick();
     return;
   }
   if (rt.CurrentScreen) rt.CurrentScreen->DoProcess();
   if (rt.CursorElement) rt.CursorElement->DoProcess();
+  CheckAudioDevice();
   shellMedia_->SoundTick();
   if (rt.FullScreenWanted == device_.Windowed()) {
     device_.SetWindowed(!rt.FullScreenWanted);
     FlWin();
   }
   if (rt.ExitRequested) Close();
+}
+
+void TFormMain::CheckAudioDevice() {
+  if (!audioOpen_ || audioSilent_ || !audio_.DeviceLost()) return;
+  // A headset pulled out: what plays goes on, in silence.
+  WarnSilent("the sound device has gone");
+  if (!audio_.InitializeSilent(kAudioFrequency)) LogDetail("audio", "no silent device either");
 }
 
 void TFormMain::ProcessIntro() {
@@ -429,7 +447,16 @@ void TFormMain::FormClose() {
   closed_ = true;
   RuntimeState& rt = Runtime();
   timer_.SetEnabled(false);
-  if (root_) root_->ExitEvent();
+  SetScriptPoll(nullptr);
+  // The Exit script runs even when a stop ended the last script, so a game that saves on exit
+  // loses nothing; a budget of its own keeps the close prompt.
+  ClearScriptStop();
+  if (root_) {
+    const uint64_t budget = ScriptBudget();
+    SetScriptBudget(budget == 0 ? kExitScriptBudget : std::min(budget, kExitScriptBudget));
+    root_->ExitEvent();
+    SetScriptBudget(budget);
+  }
   rt.CurrentScreen = nullptr;
   FreeInterpreterPool();
   game_.root = nullptr;
@@ -446,6 +473,8 @@ void TFormMain::FormClose() {
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;
+  // Repeats still being counted get their line now.
+  FlushLogs();
 }
 
 // --- events ----------------------------------------------------------------------------------

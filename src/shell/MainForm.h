@@ -35,6 +35,9 @@ class TQXElement;
 
 // The game's pace: process ticks and frames a second.
 inline constexpr double kProcessTicksPerSecond = 30.0;
+// The Exit script's budget of statements and loop passes (or the game's, when smaller): a
+// tenth of a second or so, so that closing never waits long.
+inline constexpr uint64_t kExitScriptBudget = 5'000'000;
 
 struct ShellOptions {
   std::string programPath;  // the running program, for finding its game file
@@ -138,6 +141,10 @@ class TFormMain {
   void RenderLayers(TQXElement* element, double offsetX, double offsetY);
   TQXElement* LoadingScreenElement();
   void CreateRoot();
+  // The one warning of a game that plays without sound from now on.
+  void WarnSilent(const std::string& what);
+  // Once a tick: a sound device that has gone is replaced by the silent one.
+  void CheckAudioDevice();
 
   Window& window_;
   Audio& audio_;
@@ -170,6 +177,7 @@ class TFormMain {
   bool closeRequested_ = false;
   bool closed_ = false;
   bool audioOpen_ = false;
+  bool audioSilent_ = false;  // no sound device: the silent one, or none
   int exitStatus_ = 0;
 };
 

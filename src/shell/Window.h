@@ -36,6 +36,9 @@ class Window {
   virtual ~Window() = default;
   // Next pending event without waiting; false when the queue is empty.
   virtual bool PollEvent(WindowEvent& event) = 0;
+  // Whether a request to close is waiting, looked for without taking any event: a script
+  // that runs long calls it between its statements (every event stays queued for later).
+  virtual bool CloseRequested() = 0;
   // Applies the window style of a mode: windowed (bordered, centred) or full screen.
   virtual void ApplyStyle(bool windowed) = 0;
   // Caption text in code page 1251.

@@ -150,6 +150,22 @@ TEST_F(ScriptTool, ErrorsGoToTheLogBesideTheScript) {
   EXPECT_EQ(Slurp(dir_ + "/korvane.err"), "Variable not found: Q (N + Q  in ) \n");
 }
 
+TEST_F(ScriptTool, ARunThatNeverEndsIsStoppedByItsBudget) {
+  const std::string file = Write("endless.txt", "X := 0;\nWHILE TRUE DO X := X + 1\n");
+  CommandResult r = Tool("script run " + file + " --script-budget 1000");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output, "Script ran too long: 1000 statements (WHILE TRUE DO X := X + 1  in ) \n");
+  EXPECT_EQ(Slurp(dir_ + "/korvane.err"), r.output);
+  // The default budget ends it as well, in a few seconds at most.
+  r = Tool("script run " + file);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output.rfind("Script ran too long: 50000000 statements (", 0), 0u) << r.output;
+  // 0 is no limit; a budget that is no number is refused.
+  r = Tool("script run " + Write("long.txt", "X := 0; WHILE X < 3000 DO X := X + 1") + " --script-budget 0");
+  EXPECT_EQ(r.output, "X = 3000 (Integer)\n");
+  EXPECT_EQ(Tool("script run " + file + " --script-budget -5").status, 2);
+}
+
 TEST_F(ScriptTool, IncludedFilesAreFoundInTheScriptsFolderInAnyLetterCase) {
   std::filesystem::create_directories(dir_ + "/Lib");
   Write("Lib/Tools.txt", "FUNCTION HALF(V); RESULT := V / 2;");

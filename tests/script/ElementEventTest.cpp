@@ -15,6 +15,7 @@
 #include "scene/EngineInterpreter.h"
 #include "scene/QXDB.h"
 #include "scene/SceneScriptHost.h"
+#include "script/ScriptBudget.h"
 
 namespace qx::test {
 namespace {
@@ -189,6 +190,36 @@ TEST(ElementEvents, NestedEventsRunOnTheNextInterpreter) {
   ASSERT_EQ(scene.engines[2]->Vars().Count(), 1);  // M of the inner one, on interpreter 2
   EXPECT_EQ(scene.engines[2]->Vars()[0].Value.IntValue(), 5);
   EXPECT_EQ(Scripts().ScriptDepth, 1);
+}
+
+// A nested event that never ends stops the whole outermost run: the outer script goes no
+// further either, one line is logged (where the loop was), and the next event runs as usual.
+TEST(ElementEvents, ABudgetSpentInANestedEventStopsEveryLevelOfTheRun) {
+  EventScene scene;
+  SetScriptBudget(10000);
+  TQXShape* other = new TQXShape(scene.screen);
+  other->Id = "OTHER";
+  other->SetScript(ScriptSlot::MouseDown, "X := 0; WHILE TRUE DO X := X + 1");
+  for (TScriptEngine* engine : scene.engines) {
+    engine->RegisterFunction("RaiseOther", [other](TScriptEngine&, TVarList&, TVar&) {
+      other->DoMouseDown();
+      return false;  // even a failing native says nothing more
+    });
+  }
+  scene.shape->SetScript(ScriptSlot::MouseDown, "N := 1; RaiseOther(); N := 2");
+  scene.shape->DoMouseDown();
+  EXPECT_EQ(scene.TakeLog(), std::vector<std::string>{"Script ran too long: 10000 statements "
+                                                      "(WHILE TRUE DO X := X + 1  in OTHER <TQXShape>) ms_Down"});
+  EXPECT_EQ(scene.engines[1]->ErrorCode(), kScriptTooLongCode);
+  ASSERT_EQ(scene.engines[1]->Vars().Count(), 1);
+  EXPECT_EQ(scene.engines[1]->Vars()[0].Value.IntValue(), 1);  // N := 2 never ran
+  EXPECT_EQ(Scripts().ScriptDepth, 1);
+  // The next event has a budget of its own.
+  scene.shape->SetScript(ScriptSlot::MouseUp, "N := 0; WHILE N < 100 DO N := N + 1");
+  scene.shape->DoMouseUp();
+  EXPECT_TRUE(scene.TakeLog().empty());
+  EXPECT_EQ(scene.engines[1]->Vars()[0].Value.IntValue(), 100);
+  SetScriptBudget(kDefaultScriptBudget);
 }
 
 }  // namespace

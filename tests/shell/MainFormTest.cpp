@@ -33,20 +33,54 @@ struct ShellRig {
   }
 };
 
-TEST(MainFormStartUp, MissingAudioLibraryStopsAtOnce) {
-  ShellRig rig;
-  rig.audio.available = false;
-  EXPECT_EQ(rig.form->Run(), 1);
-  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"Audio library was not loaded!"});
-  EXPECT_TRUE(rig.gfx.calls.empty());
+// No sound device is no reason to stop: one warning line, then the game plays in silence.
+TEST(MainFormStartUp, WithoutASoundDeviceTheGamePlaysSilently) {
+  for (const bool noLibrary : {true, false}) {
+    ShellOptions options;
+    options.frameLimit = 3;
+    ShellRig rig(std::move(options));
+    rig.audio.available = !noLibrary;
+    rig.audio.initOk = false;
+    rig.audio.reason = "no such driver";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(rig.form->Run(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "audio: no sound device (no such driver): the game plays without sound\n");
+    EXPECT_TRUE(rig.window.errors.empty());  // no error box
+    EXPECT_EQ(rig.form->Frames(), 3);
+    EXPECT_EQ(std::count(rig.audio.calls.begin(), rig.audio.calls.end(), "InitializeSilent 44100"), 1);
+    EXPECT_EQ(rig.audio.calls.back(), "Shutdown");  // the silent device closes with the game
+  }
+  // Not even a silent device: the game still plays.
+  ShellOptions options;
+  options.frameLimit = 2;
+  ShellRig rig(std::move(options));
+  rig.audio.initOk = rig.audio.silentOk = false;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(rig.form->Run(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "audio: no sound device: the game plays without sound\n");
+  EXPECT_EQ(rig.form->Frames(), 2);
 }
 
-TEST(MainFormStartUp, AudioInitialisationFailureClosesTheWindow) {
+// A device that goes mid-game (a headset pulled out): one warning, and the sounds play on in
+// silence on the device that replaces it.
+TEST(MainFormFrame, ASoundDeviceThatGoesMidGameIsReplacedBySilence) {
   ShellRig rig;
-  rig.audio.initOk = false;
-  EXPECT_EQ(rig.form->Run(), 1);
-  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"Error initializing audio!"});
-  EXPECT_TRUE(rig.form->Closed());
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->SkipIntro();
+  const AudioHandle music = rig.audio.StreamCreateMemory(std::vector<uint8_t>(16, 1), true);
+  ASSERT_TRUE(rig.audio.ChannelPlay(music, true));
+  rig.form->TimerProcess();
+  EXPECT_FALSE(rig.audio.silent);
+  rig.audio.lost = true;
+  testing::internal::CaptureStderr();
+  for (int i = 0; i < 5; ++i) rig.form->TimerProcess();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "audio: the sound device has gone: the game plays without sound\n");
+  EXPECT_TRUE(rig.audio.silent);
+  EXPECT_TRUE(rig.audio.ChannelIsActive(music));  // still playing, silently
+  EXPECT_TRUE(rig.window.errors.empty());
+  EXPECT_FALSE(rig.form->CloseRequested());
 }
 
 TEST(MainFormStartUp, DeviceFailureClosesTheWindow) {

@@ -12,6 +12,7 @@
 #include "base/SafeFile.h"
 #include "builtins/Builtins.h"
 #include "resources/GameFs.h"
+#include "script/ScriptBudget.h"
 #include "script/ScriptCheck.h"
 #include "script/lib/scriptfuncs.h"
 #include "script/scriptengine.h"
@@ -23,6 +24,7 @@ struct ScriptOptions {
   std::string file;
   std::string folder;  // check: where USES and INCLUDE files are (default: the script's folder)
   std::vector<std::string> vars;
+  uint64_t budget = qx::kDefaultScriptBudget;
 };
 
 ScriptOptions gOpt;
@@ -168,6 +170,7 @@ void RunScript() {
   if (!ReadScript(text)) return;
   ScriptSession session(gOpt.file);
   qx::TScriptEngine& engine = session.engine;
+  qx::SetScriptBudget(gOpt.budget);
   for (const qx::TVar& var : given) engine.Vars().Assign(var);
   const qx::TokenStream program = engine.Prepare(text);
   const bool ok = !engine.Failed() && engine.Run(program);
@@ -204,6 +207,14 @@ const CommandRegistration kScript("script", [](CLI::App& app) {
   run->add_option("--var", gOpt.vars,
                   "a variable set before the run, NAME=VALUE: TRUE or FALSE, a decimal number, or text "
                   "('text' keeps blanks at its ends)");
+  run->add_option("--script-budget", gOpt.budget,
+                  "statements and loop passes the run may take before it is stopped (0: no limit)")
+      ->check([](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                   ? std::string()
+                   : std::string("expected a whole number, 0 or more");
+      })
+      ->capture_default_str();
   run->callback(RunScript);
 });
 

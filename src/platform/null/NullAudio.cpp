@@ -12,8 +12,16 @@ bool NullAudio::Initialize(int frequency) {
   return initOk;
 }
 
+bool NullAudio::InitializeSilent(int frequency) {
+  calls.push_back("InitializeSilent " + std::to_string(frequency));
+  if (!silentOk) return false;
+  this->frequency = frequency;
+  initialized = silent = true;
+  return true;
+}
+
 void NullAudio::Shutdown() {
-  initialized = false;
+  initialized = silent = false;
   calls.push_back("Shutdown");
   samples.clear();
   channels.clear();

@@ -28,6 +28,9 @@ class NullAudio final : public Audio {
   void Shutdown() override;
   void PauseAll() override;
   void ResumeAll() override;
+  std::string FailureReason() const override { return reason; }
+  bool InitializeSilent(int frequency) override;
+  bool DeviceLost() override { return initialized && !silent && lost; }
 
   AudioHandle SampleLoad(const std::string& path, int maxPlaybacks) override;
   AudioHandle SampleLoadMemory(const uint8_t* data, size_t size, int maxPlaybacks) override;
@@ -50,6 +53,10 @@ class NullAudio final : public Audio {
   bool available = true;
   bool initOk = true;
   bool initialized = false;
+  bool silentOk = true;  // InitializeSilent succeeds
+  bool silent = false;   // playing on the silent device
+  bool lost = false;     // the device has gone (set by a test)
+  std::string reason;
   bool paused = false;
   int frequency = 0;
   // Whether loaded bytes count as a sound; by default anything not empty.

@@ -14,6 +14,8 @@ namespace qx {
 class NullWindow final : public Window {
  public:
   bool PollEvent(WindowEvent& event) override;
+  // A queued Close event, or `closeAsked`; each look is counted.
+  bool CloseRequested() override;
   void ApplyStyle(bool windowed) override;
   void SetCaption(const std::string& caption) override { this->caption = caption; }
   void ShowError(const std::string& text) override { errors.push_back(text); }
@@ -26,6 +28,8 @@ class NullWindow final : public Window {
   std::vector<std::string> errors;
   std::string caption;
   bool minimized = false;
+  bool closeAsked = false;
+  int closeLooks = 0;
 };
 
 }  // namespace qx

@@ -11,7 +11,8 @@ SdlAudio::~SdlAudio() { Shutdown(); }
 bool SdlAudio::LibraryAvailable() {
   if (!subsystem_) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-      LogDetail("audio", std::string("SDL audio: ") + SDL_GetError());
+      reason_ = SDL_GetError();
+      LogDetail("audio", "SDL audio: " + reason_);
       return false;
     }
     subsystem_ = true;
@@ -35,13 +36,30 @@ bool SdlAudio::Initialize(int frequency) {
   // works at the rate asked for.
   device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device_ == 0) {
-    LogError("audio", std::string("cannot open the audio device: ") + SDL_GetError());
+    reason_ = std::string("cannot open the audio device: ") + SDL_GetError();
+    LogDetail("audio", reason_);
     return false;
   }
   LogDetail("audio", "output at " + std::to_string(frequency) + " Hz on " +
                          (SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "?"));
   SDL_PauseAudioDevice(device_, Paused() ? 1 : 0);
   return true;
+}
+
+bool SdlAudio::InitializeSilent(int frequency) {
+  // The mixer keeps its sounds and channels; only the device under it changes.
+  if (device_ != 0) SDL_CloseAudioDevice(device_);
+  device_ = 0;
+  if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  subsystem_ = false;
+  SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  silent_ = true;
+  return LibraryAvailable() && Initialize(frequency);
+}
+
+bool SdlAudio::DeviceLost() {
+  // SDL goes on pulling the mix of a device that went, at its pace, and reports it stopped.
+  return device_ != 0 && !silent_ && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
 }
 
 void SdlAudio::Shutdown() {
@@ -51,6 +69,8 @@ void SdlAudio::Shutdown() {
   AudioMixer::Shutdown();
   if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   subsystem_ = false;
+  if (silent_) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+  silent_ = false;
 }
 
 void SdlAudio::PauseAll() {

@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 #include "platform/audio/SoundDecoders.h"
 #include "runtime/AudioMixer.h"
 
@@ -18,6 +20,10 @@ class SdlAudio final : public AudioMixer {
   void Shutdown() override;
   void PauseAll() override;
   void ResumeAll() override;
+  std::string FailureReason() const override { return reason_; }
+  // SDL's dummy driver: it pulls the mix at the real rate and plays it nowhere.
+  bool InitializeSilent(int frequency) override;
+  bool DeviceLost() override;
 
  private:
   // SDL's audio thread: mixes straight into the device's buffer.
@@ -26,6 +32,8 @@ class SdlAudio final : public AudioMixer {
   SoundDecoders decoders_;
   SDL_AudioDeviceID device_ = 0;
   bool subsystem_ = false;
+  bool silent_ = false;
+  std::string reason_;
 };
 
 }  // namespace qx

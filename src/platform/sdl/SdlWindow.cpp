@@ -1,6 +1,7 @@
 #include "platform/sdl/SdlWindow.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "base/CodePage.h"
 #include "base/Log.h"
@@ -86,6 +87,24 @@ bool SdlWindow::PollEvent(WindowEvent& event) {
   event = pending_.front();
   pending_.pop_front();
   return true;
+}
+
+bool SdlWindow::CloseRequested() {
+  for (const WindowEvent& ev : pending_) {
+    if (ev.kind == WindowEvent::Kind::Close) return true;
+  }
+  SDL_PumpEvents();
+  SDL_Event e;
+  if (SDL_PeepEvents(&e, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+  // Window events are few: look at each without taking it.
+  const int count = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  if (count <= 0) return false;
+  std::vector<SDL_Event> events(static_cast<size_t>(count));
+  const int got = SDL_PeepEvents(events.data(), count, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int i = 0; i < got; ++i) {
+    if (events[static_cast<size_t>(i)].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+  }
+  return false;
 }
 
 void SdlWindow::Translate(const SDL_Event& e) {

@@ -17,6 +17,7 @@ class SdlWindow final : public Window {
   ~SdlWindow() override;
 
   bool PollEvent(WindowEvent& event) override;
+  bool CloseRequested() override;
   void ApplyStyle(bool windowed) override;
   void SetCaption(const std::string& caption) override;
   void ShowError(const std::string& text) override;
