@@ -53,6 +53,11 @@ int main(int argc, char** argv) {
   }
 
   CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file."};
+  app.footer(
+      "Exit status:\n"
+      "  0  the game ran and was closed\n"
+      "  1  the game could not start (no game, an unreadable or empty game file, no graphics device)\n"
+      "  2  a bad command line (an unknown option, a bad value, a named game that is not there)");
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
   bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false;
@@ -102,6 +107,7 @@ int main(int argc, char** argv) {
   qx::ShellOptions options;
   options.programPath = ProgramPath(argv[0]);
   options.testMode = testMode || windowed;
+  options.requireGame = true;
   options.frameLimit = frames;
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;

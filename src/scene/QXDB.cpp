@@ -93,6 +93,7 @@ void TQXDB::SetGameFolder(const std::string& folder) {
 bool TQXDB::LoadGame() {
   ClearChildren();
   RuntimeState& rt = Runtime();
+  lastLoad_ = LoadOutcome{};
   std::error_code ec;
   if (GameFilePath.empty() || !std::filesystem::is_regular_file(GameFilePath, ec)) {
     if (!GameFilePath.empty()) LogDetail("game", "no game file at " + GameFilePath);
@@ -100,7 +101,8 @@ bool TQXDB::LoadGame() {
   }
   std::string data, error;
   if (!ReadWholeFile(GameFilePath, data, error)) {
-    LogError("game", error);
+    lastLoad_.kind = LoadOutcome::Kind::Unreadable;
+    lastLoad_.reason = error;
     return false;
   }
   SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
@@ -110,8 +112,22 @@ bool TQXDB::LoadGame() {
   }
   rt.FileLoading = true;
   GameFileReport report;
-  const bool ok = ReadElementData(*this, data, &report);
+  report.logDamage = false;  // one line below, whatever the damage
+  const bool ok = !data.empty() && ReadElementData(*this, data, &report);
   rt.FileLoading = false;
+  // A game with nothing below its root can never show anything: as good as no game.
+  lastLoad_.kind = ChildCount() > 0 ? LoadOutcome::Kind::Read : LoadOutcome::Kind::Empty;
+  lastLoad_.elements = report.elements;
+  lastLoad_.damaged = report.damaged > 0;
+  if (lastLoad_.kind == LoadOutcome::Kind::Empty) {
+    lastLoad_.reason = data.empty()        ? "it is empty"
+                       : lastLoad_.damaged ? "it is not a game file: nothing in it could be read"
+                                           : "it holds no screens or other elements";
+    if (!report.firstDamage.empty()) LogDetail("game", report.firstDamage);
+  } else if (lastLoad_.damaged) {
+    // What came before the damage plays; the player is told once.
+    LogError("game", report.firstDamage);
+  }
   if (IsVerbose()) {
     LogDetail("game", "read " + std::to_string(report.elements) + " elements from " + GameFilePath +
                           (report.skipped ? ", skipped " + std::to_string(report.skipped) : std::string()));

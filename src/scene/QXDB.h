@@ -55,6 +55,15 @@ class TQXDB : public TQXElement {
   std::string GameFilePath;
   // Reads the game file into the tree (an empty tree when it is missing or unreadable).
   bool LoadGame();
+  // How the last LoadGame went, so that the shell can tell a game that cannot start.
+  struct LoadOutcome {
+    enum class Kind { Read, Missing, Unreadable, Empty };
+    Kind kind = Kind::Missing;
+    std::string reason;  // Unreadable, Empty: why
+    int elements = 0;    // elements read, the root included
+    bool damaged = false;
+  };
+  const LoadOutcome& LastLoad() const { return lastLoad_; }
   // The game folder's files, named as the game names them (any case, backslashes): the
   // files service, or the root's own when it was made without one.
   TGameFs& Files() { return services_.files ? *services_.files : ownFiles_; }
@@ -152,6 +161,7 @@ class TQXDB : public TQXElement {
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
   std::unique_ptr<TXParticleManager> particles_;
   std::unique_ptr<TIniFile> ini_, langTable_, defLangTable_, soundTable_;
+  LoadOutcome lastLoad_;
   bool hasState_ = false;   // FileRS named a state file that has a place
   std::string statePlace_;  // where its writes went when it was opened, to tell a new name from the same
   int32_t minLayer_ = 0;

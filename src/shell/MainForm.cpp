@@ -146,6 +146,12 @@ bool TFormMain::FormCreate() {
     FormClose();
     return false;
   }
+  if (!startFailure_.empty()) {
+    window_.ShowError(startFailure_);
+    exitStatus_ = 1;
+    FormClose();
+    return false;
+  }
   created_ = true;
   return true;
 }
@@ -168,13 +174,27 @@ void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
-  gamePath_ = ChooseGame(options_.gamePath, options_.programPath, DefaultZembricIniPath(), options_.demoGamePath).path;
+  const GameChoice choice =
+      ChooseGame(options_.gamePath, options_.programPath, DefaultZembricIniPath(), options_.demoGamePath);
+  gamePath_ = choice.path;
   LogDetail("qxrun", gamePath_.empty() ? "no game file found" : "game file " + gamePath_);
+  if (choice.from == GameChoice::From::Demo) {
+    LogError("qxrun", "no game named and none found beside qxrun: playing the bundled demo " + gamePath_);
+  }
 
   CreateRoot();
   root_->GameFilePath = gamePath_;
   rt.LoadNow = false;  // image requests made while the game file loads are only queued
   root_->LoadGame();
+  if (options_.requireGame) {
+    startFailure_ = StartFailure(choice.from == GameChoice::From::Nothing, gamePath_, root_->LastLoad());
+  }
+  if (!startFailure_.empty()) {
+    // FormCreate tells the player and closes; the game never ran, so its Exit does not either.
+    runExitScript_ = false;
+    success = true;
+    return;
+  }
   if (IsVerbose() && root_->ChildCount() > 0) {
     std::map<std::string, int> perClass;
     auto count = [&](auto&& self, TQXElement* e) -> void {
@@ -199,6 +219,21 @@ void TFormMain::DeviceInitialize(bool& success) {
   timer_.SetEnabled(true);
   window_.SetCaption(root_->Id);
   success = true;
+}
+
+std::string StartFailure(bool nothingFound, const std::string& gamePath, const TQXDB::LoadOutcome& load) {
+  using Kind = TQXDB::LoadOutcome::Kind;
+  if (nothingFound) {
+    return "no game to play: none was named, none is beside qxrun or in Zembric.ini, and no demo is "
+           "installed (qxrun GAME.qxf plays one)";
+  }
+  switch (load.kind) {
+    case Kind::Read: return {};
+    case Kind::Missing: return "cannot find the game file " + gamePath;
+    case Kind::Unreadable: return "cannot read the game file: " + load.reason;
+    case Kind::Empty: return "cannot start the game " + gamePath + ": " + load.reason;
+  }
+  return {};
 }
 
 void TFormMain::SkipIntro() {
@@ -451,7 +486,7 @@ void TFormMain::FormClose() {
   // The Exit script runs even when a stop ended the last script, so a game that saves on exit
   // loses nothing; a budget of its own keeps the close prompt.
   ClearScriptStop();
-  if (root_) {
+  if (root_ && runExitScript_) {
     const uint64_t budget = ScriptBudget();
     SetScriptBudget(budget == 0 ? kExitScriptBudget : std::min(budget, kExitScriptBudget));
     root_->ExitEvent();

@@ -22,6 +22,7 @@
 #include "runtime/Services.h"
 #include "runtime/SoundCache.h"
 #include "runtime/Trace.h"
+#include "scene/QXDB.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
 #include "shell/Window.h"
@@ -30,7 +31,6 @@ namespace qx {
 
 class EventInterpreter;
 class SceneScriptHost;
-class TQXDB;
 class TQXElement;
 
 // The game's pace: process ticks and frames a second.
@@ -44,6 +44,10 @@ struct ShellOptions {
   std::string gamePath;     // a ".qxf" file or a folder holding one; empty: look for it
   std::string demoGamePath; // played when nothing else is found
   bool testMode = false;    // keep the game windowed
+  // A game that cannot start (none found, unreadable, nothing in it) ends the run with an
+  // error box and status 1, as qxrun wants; off, the shell runs with an empty root (tests
+  // that build their trees in code).
+  bool requireGame = false;
   int64_t frameLimit = -1;  // stop after this many frames (--frames)
   std::string screenshotPath;
   std::vector<ReplayEvent> replay;
@@ -69,6 +73,10 @@ struct IntroState {
   bool RootInitDone = false;
   bool StartScreenShown = false;
 };
+
+// Why a game cannot start, as the player is told (message box and stderr); "" when it can.
+// `nothingFound`: no game was named or found and no demo is installed.
+std::string StartFailure(bool nothingFound, const std::string& gamePath, const TQXDB::LoadOutcome& load);
 
 // A logo's opacity at a tick of its cycle: fading in over 0..17, out over 83..100.
 uint8_t LogoAlpha(int32_t fadeCount);
@@ -179,6 +187,8 @@ class TFormMain {
   bool audioOpen_ = false;
   bool audioSilent_ = false;  // no sound device: the silent one, or none
   int exitStatus_ = 0;
+  std::string startFailure_;   // set by DeviceInitialize when the game cannot start
+  bool runExitScript_ = true;  // the root's Exit runs at the close (not for a game that never started)
 };
 
 }  // namespace qx

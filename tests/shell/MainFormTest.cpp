@@ -91,6 +91,34 @@ TEST(MainFormStartUp, DeviceFailureClosesTheWindow) {
   EXPECT_FALSE(rig.audio.initialized);  // the close released the audio device
 }
 
+// qxrun asks for a game that can start: one that cannot is an error box and status 1 after
+// the normal close, not a black window.
+TEST(MainFormStartUp, AGameThatCannotStartShowsWhyAndEndsWithStatusOne) {
+  test::ScratchDir dir;
+  test::WriteText(dir / "empty.qxf", "");
+  ShellOptions options;
+  options.requireGame = true;
+  options.gamePath = dir / "empty.qxf";
+  ShellRig rig(std::move(options));
+  EXPECT_EQ(rig.form->Run(), 1);
+  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"cannot start the game " + (dir / "empty.qxf") + ": it is empty"});
+  EXPECT_EQ(rig.form->Frames(), 0);
+  EXPECT_FALSE(rig.audio.initialized);
+  EXPECT_TRUE(rig.form->Closed());
+}
+
+TEST(MainFormStartUp, StartFailuresSayWhatWentWrong) {
+  TQXDB::LoadOutcome load;
+  EXPECT_EQ(StartFailure(true, "", load).rfind("no game to play: ", 0), 0u);
+  EXPECT_EQ(StartFailure(false, "/g/a.qxf", load), "cannot find the game file /g/a.qxf");
+  load.kind = TQXDB::LoadOutcome::Kind::Unreadable;
+  load.reason = "cannot open /g/a.qxf: Permission denied";
+  EXPECT_EQ(StartFailure(false, "/g/a.qxf", load), "cannot read the game file: cannot open /g/a.qxf: Permission denied");
+  load.kind = TQXDB::LoadOutcome::Kind::Read;
+  load.damaged = true;  // what could be read plays
+  EXPECT_EQ(StartFailure(false, "/g/a.qxf", load), "");
+}
+
 TEST(MainFormStartUp, OpensTheBackBufferAndStartsTheTimer) {
   ShellRig rig;
   ASSERT_TRUE(rig.form->FormCreate());

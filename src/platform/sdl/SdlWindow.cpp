@@ -1,6 +1,7 @@
 #include "platform/sdl/SdlWindow.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "base/CodePage.h"
@@ -221,7 +222,11 @@ void SdlWindow::SetCaption(const std::string& caption) {
 
 void SdlWindow::ShowError(const std::string& text) {
   LogError("qxrun", text);
-  if (!headless_) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Error", text.c_str(), window_);
+  // A box only where a player can see and dismiss it: SDL would otherwise open one on any X
+  // display it finds, and an unattended run would wait for its OK forever.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool visible = driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+  if (!headless_ && visible) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "qxrun", text.c_str(), window_);
 }
 
 bool SdlWindow::Minimized() const {
