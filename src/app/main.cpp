@@ -85,6 +85,13 @@ int main(int argc, char** argv) {
       })
       ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
+  std::string scale = "fit", filter = "linear";
+  bool noMenu = false;
+  app.add_option("--scale", scale, "how the picture fills the window: fit (the default) or integer (whole factors)")
+      ->check(CLI::IsMember({"fit", "integer"}));
+  app.add_option("--filter", filter, "how the picture is scaled: linear (smooth, the default) or nearest (sharp pixels)")
+      ->check(CLI::IsMember({"linear", "nearest"}));
+  app.add_flag("--no-menu", noMenu, "give F12 to the game instead of the runtime");
   app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR");
   app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
@@ -108,6 +115,8 @@ int main(int argc, char** argv) {
   options.programPath = ProgramPath(argv[0]);
   options.testMode = testMode || windowed;
   options.requireGame = true;
+  options.menuEnabled = !noMenu;
+  options.screenshotFolder = qx::GameDataPlaces::ScreenshotFolder();
   options.frameLimit = frames;
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
@@ -142,6 +151,7 @@ int main(int argc, char** argv) {
     query.dataHome = options.dataHome;
     query.dataFolder = options.dataFolder;
     query.settingsPath = qx::DefaultZembricIniPath();
+    query.screenshotFolder = options.screenshotFolder;
     std::fputs(qx::DescribePlaces(query).c_str(), stdout);
     return 0;
   }
@@ -152,7 +162,10 @@ int main(int argc, char** argv) {
 
   qx::PlatformSet platform;
   std::string error;
-  if (!qx::CreatePlatform(headless, 1024, 768, platform, error)) {
+  qx::PresentOptions present;
+  present.scale = scale == "integer" ? qx::PresentScale::Integer : qx::PresentScale::Fit;
+  present.filter = filter == "nearest" ? qx::PresentFilter::Nearest : qx::PresentFilter::Linear;
+  if (!qx::CreatePlatform(headless, 1024, 768, platform, error, present)) {
     std::fprintf(stderr, "qxrun: %s\n", error.c_str());
     return 1;
   }

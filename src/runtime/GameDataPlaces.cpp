@@ -64,6 +64,33 @@ std::string GameDataPlaces::DefaultDataHome() {
   return {};
 }
 
+std::string GameDataPlaces::ScreenshotFolder() {
+  const char* homeVar = std::getenv("HOME");
+  const std::string home = homeVar && homeVar[0] == '/' ? WithoutTrailingSlash(homeVar) : std::string();
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') config = xdg;
+  else if (!home.empty()) config = home + "/.config";
+  std::string pictures;
+  // Lines such as XDG_PICTURES_DIR="$HOME/Pictures": a path under $HOME or an absolute one.
+  std::string text, error;
+  if (!config.empty() && ReadWholeFile(config + "/user-dirs.dirs", text, error, size_t{1} << 16)) {
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      start = end + 1;
+      const std::string key = "XDG_PICTURES_DIR=\"";
+      if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
+      std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+      if (value.rfind("$HOME", 0) == 0 && !home.empty()) value = home + value.substr(5);
+      if (!value.empty() && value[0] == '/') pictures = WithoutTrailingSlash(value);
+    }
+  }
+  if (pictures.empty() && !home.empty()) pictures = home + "/Pictures";
+  return pictures.empty() ? std::string() : pictures + "/qxrun";
+}
+
 std::string GameDataPlaces::DataFolderName(const std::string& gameFilePath, const std::string& id) {
   std::string name = fs::path(gameFilePath).stem().string();
   if (name.empty()) name = "game";

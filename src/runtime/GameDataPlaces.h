@@ -38,6 +38,11 @@ class GameDataPlaces {
   // Id; blanks and signs other than ". _ -" become "_".
   static std::string DataFolderName(const std::string& gameFilePath, const std::string& id);
 
+  // Where F12 screenshots go: "qxrun" in the pictures folder (XDG_PICTURES_DIR of
+  // $XDG_CONFIG_HOME/user-dirs.dirs, as xdg-user-dir tells it, else ~/Pictures); "" when no
+  // home is known.
+  static std::string ScreenshotFolder();
+
   const std::string& GameFolder() const { return gameFolder_; }
   // The game's data folder (it may not exist yet); "" when there is none.
   std::string DataFolder() const;

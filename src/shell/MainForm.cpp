@@ -1,6 +1,8 @@
 #include "shell/MainForm.h"
 
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -422,8 +424,14 @@ void TFormMain::FormMouseUp(int x, int y) {
 
 // --- the keyboard -----------------------------------------------------------------------------
 
+bool TFormMain::IsPlayerKey(int vk) const { return options_.menuEnabled && vk == kVkF12; }
+
 void TFormMain::FormKeyDown(int vk, bool alt, bool ctrl, bool shift) {
   RuntimeState& rt = Runtime();
+  if (IsPlayerKey(vk)) {
+    if (vk == kVkF12) SaveScreenshotKey();
+    return;
+  }
   if (vk == kVkReturn && alt && !ctrl && !shift) {
     device_.SetWindowed(!device_.Windowed());
     rt.FullScreenWanted = !device_.Windowed();
@@ -544,6 +552,35 @@ void TFormMain::PumpEvents() {
       case ReplayEvent::Kind::Quit: Close(); break;
     }
   }
+}
+
+std::string TFormMain::SaveScreenshotKey() {
+  const std::string folder = options_.screenshotFolder;
+  if (folder.empty()) {
+    LogError("qxrun", "no screenshot: there is no pictures folder (HOME is not set)");
+    return {};
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    LogError("qxrun", "no screenshot: cannot make " + folder + ": " + ec.message());
+    return {};
+  }
+  std::string name = std::filesystem::path(gamePath_).stem().string();
+  if (name.empty()) name = "qxrun";
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+  // Several in one second get a number each, and none replaces an older one.
+  std::string path = folder + "/" + name + "_" + stamp + ".png";
+  for (int n = 2; std::filesystem::exists(path, ec); ++n) {
+    path = folder + "/" + name + "_" + stamp + "_" + std::to_string(n) + ".png";
+  }
+  if (!TakeScreenshot(path)) return {};
+  LogError("qxrun", "screenshot saved to " + path);
+  return path;
 }
 
 bool TFormMain::TakeScreenshot(const std::string& path) {

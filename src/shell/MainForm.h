@@ -48,6 +48,12 @@ struct ShellOptions {
   // error box and status 1, as qxrun wants; off, the shell runs with an empty root (tests
   // that build their trees in code).
   bool requireGame = false;
+  // The runtime's own keys (F12: a screenshot into the pictures folder) are the player's and
+  // do not reach the game; --no-menu turns this off and gives them back to the game.
+  bool menuEnabled = true;
+  // Where F12 writes its screenshots (qxrun: GameDataPlaces::ScreenshotFolder()); empty: F12
+  // writes none.
+  std::string screenshotFolder;
   int64_t frameLimit = -1;  // stop after this many frames (--frames)
   std::string screenshotPath;
   std::vector<ReplayEvent> replay;
@@ -141,6 +147,12 @@ class TFormMain {
 
   // Writes the back buffer as a PNG file.
   bool TakeScreenshot(const std::string& path);
+  // F12: the back buffer into the screenshot folder, under a name of the game and the time;
+  // the file written, "" when none could be.
+  std::string SaveScreenshotKey();
+  // Whether a key belongs to the player rather than the game: while the runtime menu is
+  // enabled it does the runtime's work and never reaches the game's key-down event.
+  bool IsPlayerKey(int vk) const;
 
  private:
   void ProcessIntro();

@@ -77,6 +77,7 @@ std::string DescribePlaces(const WhereQuery& query) {
   out += Line("error log", PlayerFile(places, "korvane.err", "korvane.err"));
   out += Line("save slots", places.SlotsFolder().empty() ? std::string("none") : places.SlotsFolder());
   out += Line("settings", query.settingsPath + " (read)");
+  out += Line("screenshots", query.screenshotFolder.empty() ? std::string("none") : query.screenshotFolder + " (F12)");
   return out;
 }
 

@@ -10,6 +10,7 @@ struct WhereQuery {
   std::string dataHome;      // where the per-game data folders are made
   std::string dataFolder;    // --data-dir
   std::string settingsPath;  // Zembric.ini
+  std::string screenshotFolder;  // F12
 };
 
 // One "what: where" line per place, in the order a run meets them. The game file is read

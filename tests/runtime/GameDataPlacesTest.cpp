@@ -127,5 +127,30 @@ TEST(GameDataPlaces, WithoutADataHomeEverythingStaysInTheGameFolder) {
   EXPECT_FALSE(places.Locate("nofolder\\x.ini"));
 }
 
+// Where F12 puts its pictures: what xdg-user-dir PICTURES says, under qxrun/.
+TEST(GameDataPlaces, ScreenshotsGoToThePicturesFolderOfUserDirs) {
+  ScratchDir home;
+  const char* savedHome = std::getenv("HOME");
+  const std::string keepHome = savedHome ? savedHome : "";
+  const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string keepXdg = savedXdg ? savedXdg : "";
+  setenv("HOME", home.path().string().c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(GameDataPlaces::ScreenshotFolder(), home / "Pictures/qxrun");  // no user-dirs.dirs
+  std::filesystem::create_directories(home.path() / ".config");
+  WriteText(home / ".config/user-dirs.dirs",
+            "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+  EXPECT_EQ(GameDataPlaces::ScreenshotFolder(), home / "Bilder/qxrun");
+  std::filesystem::create_directories(home.path() / "cfg");
+  WriteText(home / "cfg/user-dirs.dirs", "XDG_PICTURES_DIR=\"/srv/shots/\"\n");
+  setenv("XDG_CONFIG_HOME", (home / "cfg").c_str(), 1);
+  EXPECT_EQ(GameDataPlaces::ScreenshotFolder(), "/srv/shots/qxrun");
+  WriteText(home / "cfg/user-dirs.dirs", "XDG_PICTURES_DIR=relative\n");  // not understood: the default
+  EXPECT_EQ(GameDataPlaces::ScreenshotFolder(), home / "Pictures/qxrun");
+  if (savedHome) setenv("HOME", keepHome.c_str(), 1);
+  if (savedXdg) setenv("XDG_CONFIG_HOME", keepXdg.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+}
+
 }  // namespace
 }  // namespace qx

@@ -209,6 +209,43 @@ TEST(MainFormKeys, AltEnterTogglesFullScreenButCtrlAltEnterDoesNot) {
   EXPECT_EQ(rig.window.styles.back(), "windowed");
 }
 
+// F12 is the player's: a screenshot in the pictures folder, never the game's key-down, unless
+// --no-menu gives it back to the game.
+TEST(MainFormKeys, F12WritesAScreenshotAndDoesNotReachTheGameWhileTheMenuIsEnabled) {
+  test::ScratchDir pictures;
+  ShellOptions options;
+  options.screenshotFolder = pictures / "qxrun";
+  ShellRig rig(std::move(options));
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->SkipIntro();
+  rig.form->TimerTimer();
+  Runtime().LastKey = 0;
+  testing::internal::CaptureStderr();
+  rig.form->FormKeyDown(kVkF12, false, false, false);
+  rig.form->FormKeyDown(kVkF12, false, false, false);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Runtime().LastKey, 0);  // the root's key-down never ran
+  std::vector<std::string> shots;
+  for (const auto& entry : std::filesystem::directory_iterator(pictures / "qxrun")) shots.push_back(entry.path().string());
+  std::sort(shots.begin(), shots.end());
+  ASSERT_EQ(shots.size(), 2u);  // two in one second: neither replaces the other
+  EXPECT_EQ(shots[0].substr(shots[0].size() - 4), ".png");
+  EXPECT_NE(said.find("qxrun: screenshot saved to " + shots[0] + "\n"), std::string::npos) << said;
+  EXPECT_EQ(test::ReadText(shots[0]).substr(1, 3), "PNG");
+}
+
+TEST(MainFormKeys, NoMenuGivesF12BackToTheGame) {
+  test::ScratchDir pictures;
+  ShellOptions options;
+  options.menuEnabled = false;
+  options.screenshotFolder = pictures / "qxrun";
+  ShellRig rig(std::move(options));
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->FormKeyDown(kVkF12, false, false, false);
+  EXPECT_EQ(Runtime().LastKey, kVkF12);
+  EXPECT_FALSE(std::filesystem::exists(pictures / "qxrun"));
+}
+
 TEST(MainFormKeys, WantedModeIsAppliedAtTheNextTick) {
   ShellRig rig;
   ASSERT_TRUE(rig.form->FormCreate());
