@@ -11,6 +11,7 @@ packages=(
   libvorbis-dev libmpg123-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libcli11-dev libyaml-cpp-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-utils
 )
 # The fuzz targets (scripts/fuzz.sh): clang with its sanitizer and libFuzzer runtimes, and
 # llvm-symbolizer for readable reports.

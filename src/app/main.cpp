@@ -18,6 +18,8 @@
 #include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
+#include "shell/WhereReport.h"
+#include "runtime/GameDataPlaces.h"
 
 namespace {
 
@@ -51,12 +53,17 @@ int main(int argc, char** argv) {
   }
 
   CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file."};
+  app.footer(
+      "Exit status:\n"
+      "  0  the game ran and was closed\n"
+      "  1  the game could not start (no game, an unreadable or empty game file, no graphics device)\n"
+      "  2  a bad command line (an unknown option, a bad value, a named game that is not there)");
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
-  bool windowed = false, headless = false, fixedStep = false, verbose = false;
+  bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false;
   int64_t frames = -1;
   uint64_t seed = 0;
-  std::string screenshot, replayFile, recordFile, traceFile;
+  std::string screenshot, replayFile, recordFile, traceFile, dataDir;
   app.add_option("GAME", game, "a .qxf game file, or a folder holding one (default: the game beside "
                                "the program, else the bundled demo)");
   app.add_flag("--windowed", windowed, "stay in a window (the same as a first argument /TESTMODE)");
@@ -78,6 +85,15 @@ int main(int argc, char** argv) {
       })
       ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
+  std::string scale = "fit", filter = "linear";
+  bool noMenu = false;
+  app.add_option("--scale", scale, "how the picture fills the window: fit (the default) or integer (whole factors)")
+      ->check(CLI::IsMember({"fit", "integer"}));
+  app.add_option("--filter", filter, "how the picture is scaled: linear (smooth, the default) or nearest (sharp pixels)")
+      ->check(CLI::IsMember({"linear", "nearest"}));
+  app.add_flag("--no-menu", noMenu, "give F12 to the game instead of the runtime");
+  app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR");
+  app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -98,6 +114,9 @@ int main(int argc, char** argv) {
   qx::ShellOptions options;
   options.programPath = ProgramPath(argv[0]);
   options.testMode = testMode || windowed;
+  options.requireGame = true;
+  options.menuEnabled = !noMenu;
+  options.screenshotFolder = qx::GameDataPlaces::ScreenshotFolder();
   options.frameLimit = frames;
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
@@ -120,6 +139,22 @@ int main(int argc, char** argv) {
       return Fail("cannot find the game " + game);
     }
   }
+  options.dataHome = qx::GameDataPlaces::DefaultDataHome();
+  if (!dataDir.empty()) {
+    std::error_code ec;
+    options.dataFolder = std::filesystem::absolute(dataDir, ec).string();
+  }
+  if (where) {
+    qx::WhereQuery query;
+    query.gamePath = qx::ChooseGame(options.gamePath, options.programPath, qx::DefaultZembricIniPath(),
+                                    options.demoGamePath).path;
+    query.dataHome = options.dataHome;
+    query.dataFolder = options.dataFolder;
+    query.settingsPath = qx::DefaultZembricIniPath();
+    query.screenshotFolder = options.screenshotFolder;
+    std::fputs(qx::DescribePlaces(query).c_str(), stdout);
+    return 0;
+  }
   if (!replayFile.empty()) {
     std::string error;
     if (!qx::LoadReplayFile(replayFile, options.replay, error)) return Fail(error);
@@ -127,7 +162,10 @@ int main(int argc, char** argv) {
 
   qx::PlatformSet platform;
   std::string error;
-  if (!qx::CreatePlatform(headless, 1024, 768, platform, error)) {
+  qx::PresentOptions present;
+  present.scale = scale == "integer" ? qx::PresentScale::Integer : qx::PresentScale::Fit;
+  present.filter = filter == "nearest" ? qx::PresentFilter::Nearest : qx::PresentFilter::Linear;
+  if (!qx::CreatePlatform(headless, 1024, 768, platform, error, present)) {
     std::fprintf(stderr, "qxrun: %s\n", error.c_str());
     return 1;
   }

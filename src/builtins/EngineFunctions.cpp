@@ -232,13 +232,15 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
     if (p.Count() != 1) return false;
     const std::string name = p[0].Value.ToText();
     // Only files of the game folder: a name leading anywhere else is refused.
-    TGameFs::Located found;
-    if (g->root) found = g->root->Files().Locate(name);
-    if (found.kind == TGameFs::Lookup::Refused) throw ScriptError("'" + name + "' is not a file of the game folder");
-    std::error_code ec;
-    if (found.kind == TGameFs::Lookup::Found && std::filesystem::is_regular_file(found.path, ec)) {
-      // A link inside the folder is removed itself, never what it names.
-      std::filesystem::remove(found.path, ec);
+    // A refused name (absolute, "..", a link leading out) is a failing call.
+    if (!g->root || g->root->Files().Locate(name).kind == TGameFs::Lookup::Refused) {
+      throw ScriptError("'" + name + "' is not a file of the game folder");
+    }
+    // The player's copy when the file moved to the data folder; never a shipped file of a
+    // game folder that cannot be written. A link inside the folder is removed itself.
+    if (const std::optional<std::string> path = g->root->Places().DeletePath(name)) {
+      std::error_code ec;
+      std::filesystem::remove(*path, ec);
       if (ec) throw ScriptError(ec.message());
       g->root->Files().Invalidate();
     }

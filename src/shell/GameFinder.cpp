@@ -47,6 +47,14 @@ std::string FindGameFile(const std::string& programPath, const std::string& iniP
   return {};
 }
 
+GameChoice ChooseGame(const std::string& named, const std::string& programPath, const std::string& iniPath,
+                      const std::string& demoPath) {
+  if (!named.empty()) return {named, GameChoice::From::Named};
+  if (std::string found = FindGameFile(programPath, iniPath); !found.empty()) return {found, GameChoice::From::Found};
+  if (!demoPath.empty()) return {demoPath, GameChoice::From::Demo};
+  return {};
+}
+
 std::string DefaultZembricIniPath() {
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     return (fs::path(xdg) / "qxrun" / "Zembric.ini").string();

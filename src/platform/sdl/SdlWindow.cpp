@@ -1,6 +1,8 @@
 #include "platform/sdl/SdlWindow.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "base/CodePage.h"
@@ -64,8 +66,8 @@ int ScancodeToVirtualKey(SDL_Scancode sc) {
   }
 }
 
-SdlWindow::SdlWindow(SDL_Window* window, bool headless, int bufferWidth, int bufferHeight)
-    : window_(window), headless_(headless), bufferWidth_(bufferWidth), bufferHeight_(bufferHeight) {
+SdlWindow::SdlWindow(SDL_Window* window, bool headless, int bufferWidth, int bufferHeight, PresentOptions present)
+    : window_(window), headless_(headless), bufferWidth_(bufferWidth), bufferHeight_(bufferHeight), present_(present) {
   SDL_StartTextInput();
 }
 
@@ -74,10 +76,34 @@ SdlWindow::~SdlWindow() {
 }
 
 void SdlWindow::MapMouse(int wx, int wy, int& bx, int& by) const {
-  int w = 0, h = 0;
+  // The picture is placed in drawable pixels (more than the window's points on a HiDPI
+  // display); the mouse comes in points.
+  int w = 0, h = 0, dw = 0, dh = 0;
   SDL_GetWindowSize(window_, &w, &h);
-  const LetterboxRect box = ComputeLetterbox(w, h, bufferWidth_, bufferHeight_);
-  WindowToBackBuffer(box, wx, wy, bufferWidth_, bufferHeight_, bx, by);
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (dw <= 0 || dh <= 0 || w <= 0 || h <= 0) {
+    dw = w;
+    dh = h;
+  }
+  const LetterboxRect box = ComputePresentRect(dw, dh, bufferWidth_, bufferHeight_, present_.scale);
+  const double sx = w > 0 ? static_cast<double>(dw) / w : 1.0;
+  const double sy = h > 0 ? static_cast<double>(dh) / h : 1.0;
+  WindowToBackBuffer(box, wx * sx, wy * sy, bufferWidth_, bufferHeight_, bx, by);
+}
+
+bool SdlWindow::FitToDesktop() {
+  const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return true;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  const bool known = SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0 &&
+                     (top | left | bottom | right) != 0;
+  int w = bufferWidth_, h = bufferHeight_;
+  FitWindowSize(bufferWidth_, bufferHeight_, usable.w - left - right, usable.h - top - bottom, w, h);
+  SDL_SetWindowSize(window_, w, h);
+  SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+  if (w != bufferWidth_) LogDetail("window", "the window is scaled to " + std::to_string(w) + " x " + std::to_string(h) + " to fit the desktop");
+  return known;
 }
 
 bool SdlWindow::PollEvent(WindowEvent& event) {
@@ -183,6 +209,8 @@ void SdlWindow::Translate(const SDL_Event& e) {
           pending_.push_back(ev);
           break;
         case SDL_WINDOWEVENT_EXPOSED:
+          // The window manager has framed the window by now: its decorations count.
+          if (windowed_ && fitPending_) fitPending_ = !FitToDesktop();
           ev.kind = WindowEvent::Kind::Expose;
           pending_.push_back(ev);
           break;
@@ -204,13 +232,24 @@ void SdlWindow::Translate(const SDL_Event& e) {
 }
 
 void SdlWindow::ApplyStyle(bool windowed) {
+  windowed_ = windowed;
   if (windowed) {
     SDL_SetWindowFullscreen(window_, 0);
     SDL_SetWindowBordered(window_, SDL_TRUE);
-    SDL_SetWindowSize(window_, bufferWidth_, bufferHeight_);
-    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    fitPending_ = !FitToDesktop() && !headless_;
   } else {
     // Desktop full screen: no mode change; the back buffer is letterboxed to the screen.
+    // Without a window manager nobody grants the full-screen state and the window would keep
+    // its size while SDL reports the screen's, so the window is first made the screen's size
+    // and place itself; a window manager then takes it from there.
+    fitPending_ = false;
+    const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+      SDL_SetWindowBordered(window_, SDL_FALSE);
+      SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+      SDL_SetWindowSize(window_, bounds.w, bounds.h);
+    }
     SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   }
 }
@@ -221,7 +260,11 @@ void SdlWindow::SetCaption(const std::string& caption) {
 
 void SdlWindow::ShowError(const std::string& text) {
   LogError("qxrun", text);
-  if (!headless_) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Error", text.c_str(), window_);
+  // A box only where a player can see and dismiss it: SDL would otherwise open one on any X
+  // display it finds, and an unattended run would wait for its OK forever.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool visible = driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+  if (!headless_ && visible) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "qxrun", text.c_str(), window_);
 }
 
 bool SdlWindow::Minimized() const {

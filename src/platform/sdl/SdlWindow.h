@@ -7,13 +7,14 @@
 #include <deque>
 #include <string>
 
+#include "render/Letterbox.h"
 #include "shell/Window.h"
 
 namespace qx {
 
 class SdlWindow final : public Window {
  public:
-  SdlWindow(SDL_Window* window, bool headless, int bufferWidth, int bufferHeight);
+  SdlWindow(SDL_Window* window, bool headless, int bufferWidth, int bufferHeight, PresentOptions present = {});
   ~SdlWindow() override;
 
   bool PollEvent(WindowEvent& event) override;
@@ -29,11 +30,18 @@ class SdlWindow final : public Window {
  private:
   void Translate(const SDL_Event& e);
   void MapMouse(int wx, int wy, int& bx, int& by) const;
+  // Sizes the window to the buffer, scaled down (aspect kept) when that does not fit the
+  // desktop's usable area with the window's decorations. False while the decorations are not
+  // known yet (the window manager tells them once the window is shown).
+  bool FitToDesktop();
 
   SDL_Window* window_;
   bool headless_;
   int bufferWidth_, bufferHeight_;
+  PresentOptions present_;
   bool focused_ = true;
+  bool windowed_ = true;
+  bool fitPending_ = false;  // windowed, and fitted before its decorations were known
   std::deque<WindowEvent> pending_;
 };
 
