@@ -12,6 +12,7 @@ packages=(
   libcli11-dev libyaml-cpp-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils
+  fonts-dejavu-core
 )
 # The fuzz targets (scripts/fuzz.sh): clang with its sanitizer and libFuzzer runtimes, and
 # llvm-symbolizer for readable reports.

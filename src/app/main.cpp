@@ -146,6 +146,13 @@ int main(int argc, char** argv) {
     std::error_code ec;
     const auto demo = exeDir / "games" / "demo" / "demo.qxf";
     if (std::filesystem::is_regular_file(demo, ec)) options.demoGamePath = demo.string();
+    // The menu's fonts: beside a qxrun of the build folder, else in the install's share/qxrun.
+    for (const auto& fonts : {exeDir / "fonts", exeDir.parent_path() / "share" / "qxrun" / "fonts"}) {
+      if (std::filesystem::is_regular_file(fonts / "menu-text.fnt", ec)) {
+        options.menuFontFolder = fonts.string();
+        break;
+      }
+    }
   }
   if (!game.empty()) {
     std::error_code ec;

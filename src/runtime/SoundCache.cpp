@@ -202,6 +202,17 @@ void TSoundCache::ApplyMusicVolume() {
   }
 }
 
+bool TSoundCache::CurrentMusic(std::string& name, int32_t& volume) const {
+  for (const MusicEntry& e : music_) {
+    if (e.channel && e.target > 0 && audio_.ChannelIsActive(e.channel)) {
+      name = e.name;
+      volume = static_cast<int32_t>(std::lround(e.target * 100));
+      return true;
+    }
+  }
+  return false;
+}
+
 void TSoundCache::Clear() {
   samples_.clear();
   music_.clear();

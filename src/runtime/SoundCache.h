@@ -61,6 +61,7 @@ class TSoundCache final : public SoundPlayer {
   // After MusicVolume changed: the first playing music takes it at once (the others at the
   // next SoundTick).
   void ApplyMusicVolume() override;
+  bool CurrentMusic(std::string& name, int32_t& volume) const override;
   // Forgets every entry (program end; the audio back end frees the sounds at its shutdown).
   void Clear();
 

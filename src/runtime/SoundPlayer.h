@@ -17,6 +17,13 @@ class SoundPlayer {
   virtual void FadeOutAllMusic() = 0;
   // After MusicVolume changed.
   virtual void ApplyMusicVolume() = 0;
+  // The music that plays now (fading in or playing, not fading out) and the volume it was
+  // asked for, for a save slot; false when none does.
+  virtual bool CurrentMusic(std::string& name, int32_t& volume) const {
+    (void)name;
+    (void)volume;
+    return false;
+  }
 };
 
 }  // namespace qx

@@ -119,6 +119,8 @@ class TQXDB : public TQXElement {
   // tree. A damaged record ends the reading; what came before it stays assigned. False
   // only when there is no state file.
   bool LoadState();
+  // The frame timer re-reads its clock: the time spent so far is not caught up.
+  void ResetTimer();
 
   // --- layers ---------------------------------------------------------------------------
   // The range of Order values ever assigned, always containing 0; it never shrinks.
@@ -151,8 +153,6 @@ class TQXDB : public TQXElement {
   // The shell's render step drawn into the back buffer (cleared black); shown with Present.
   void RenderFrame();
   void PresentFrame();
-  // The frame timer re-reads its clock: the time spent so far is not caught up.
-  void ResetTimer();
 
   const ElementFactory& kinds_;
   qx::Services services_;

@@ -342,6 +342,7 @@ namespace {
 struct Saver {
   const TQXDB& root;
   int32_t noElementKey;
+  bool withNotSave;
   std::vector<StateRecord>& out;
 
   void Add(const TQXElement& e, const std::string& name, const ScriptValue& value) {
@@ -354,7 +355,7 @@ struct Saver {
   void Visit(TQXElement& e) {
     // Key frames belong to their animation's definition, not to the game's progress.
     if (e.IsExactly(ClassId::AnKey)) return;
-    if (!e.NotSave) {
+    if (!e.NotSave || withNotSave) {
       ScriptValue v;
       for (const PropInfo& prop : e.Class().props) {
         const std::string name = UpperAscii(prop.name);
@@ -387,9 +388,9 @@ int32_t UnusedKey(TQXDB& root) {
 
 }  // namespace
 
-std::vector<StateRecord> CollectStateRecords(TQXDB& root) {
+std::vector<StateRecord> CollectStateRecords(TQXDB& root, bool withNotSave) {
   std::vector<StateRecord> records;
-  Saver saver{root, UnusedKey(root), records};
+  Saver saver{root, UnusedKey(root), withNotSave, records};
   saver.Visit(root);
   return records;
 }
@@ -402,7 +403,7 @@ std::string WriteStateData(TQXDB& root) {
 
 // --- loading ------------------------------------------------------------------------------------
 
-StateApplyReport ApplyStateRecords(TQXDB& root, const std::vector<StateRecord>& records) {
+StateApplyReport ApplyStateRecords(TQXDB& root, const std::vector<StateRecord>& records, bool withNotSave) {
   StateApplyReport report;
   // The tree does not change while a state loads, so pre-order positions stay valid; the
   // first element of a Key in pre-order is the one a search from the root finds.
@@ -432,7 +433,7 @@ StateApplyReport ApplyStateRecords(TQXDB& root, const std::vector<StateRecord>& 
     }
     current = at;
     TQXElement& e = *order[*at];
-    if (e.NotSave) {
+    if (e.NotSave && !withNotSave) {
       ++report.skipped;
       continue;
     }

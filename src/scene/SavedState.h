@@ -66,8 +66,9 @@ void AppendStateRecord(std::string& out, const StateRecord& record);
 // `noElementKey` when it refers to no element.
 bool RecordValue(const ScriptValue& value, const TQXDB& root, int32_t noElementKey, StateRecord& record);
 
-// The records of the whole tree in saving order (root first, pre-order).
-std::vector<StateRecord> CollectStateRecords(TQXDB& root);
+// The records of the whole tree in saving order (root first, pre-order). `withNotSave`: the
+// NotSave elements are written too (the runtime menu's save slots keep everything).
+std::vector<StateRecord> CollectStateRecords(TQXDB& root, bool withNotSave = false);
 // The bytes SaveState writes.
 std::string WriteStateData(TQXDB& root);
 
@@ -76,6 +77,7 @@ struct StateApplyReport {
   size_t skipped = 0;   // no such element, a NotSave element, or a name it does not take
 };
 // Assigns the records to the tree by Key and name (the guessing search of LoadState).
-StateApplyReport ApplyStateRecords(TQXDB& root, const std::vector<StateRecord>& records);
+// `withNotSave`: NotSave elements take their records too (a save slot being loaded).
+StateApplyReport ApplyStateRecords(TQXDB& root, const std::vector<StateRecord>& records, bool withNotSave = false);
 
 }  // namespace qx

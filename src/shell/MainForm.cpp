@@ -8,13 +8,16 @@
 
 #include "base/BoundedLog.h"
 #include "base/Log.h"
+#include "base/SafeFile.h"
 #include "elements/ElementKinds.h"
 #include "elements/QXText.h"
+#include "resources/ImageDecoders.h"
 #include "resources/PngWriter.h"
 #include "runtime/ParticleSystem.h"
 #include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
+#include "scene/SaveSlot.h"
 #include "scene/SceneScriptHost.h"
 #include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
@@ -31,6 +34,46 @@ constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
 constexpr int kProbeX[9] = {0, -1, -1, -1, 0, 0, 1, 1, 1};
 constexpr int kProbeY[9] = {0, -1, 0, 1, -1, 1, -1, 0, 1};
 constexpr int kProbeStep = 2;
+
+// The slot thumbnails' size, a fifth of the screen or so, 4:3.
+constexpr int kThumbnailWidth = 192;
+constexpr int kThumbnailHeight = 144;
+// A slot file is a game's state; anything larger is not one of ours.
+constexpr size_t kMaxSlotBytes = size_t{64} << 20;
+
+// The back buffer shrunk to a thumbnail, each pixel the mean of the block it stands for.
+std::vector<uint32_t> Shrink(const std::vector<uint32_t>& pixels, int width, int height) {
+  std::vector<uint32_t> out(static_cast<size_t>(kThumbnailWidth) * kThumbnailHeight, 0xFF000000u);
+  if (width <= 0 || height <= 0 || pixels.size() < static_cast<size_t>(width) * static_cast<size_t>(height)) return out;
+  for (int ty = 0; ty < kThumbnailHeight; ++ty) {
+    const int y0 = ty * height / kThumbnailHeight, y1 = std::max(y0 + 1, (ty + 1) * height / kThumbnailHeight);
+    for (int tx = 0; tx < kThumbnailWidth; ++tx) {
+      const int x0 = tx * width / kThumbnailWidth, x1 = std::max(x0 + 1, (tx + 1) * width / kThumbnailWidth);
+      uint64_t r = 0, g = 0, b = 0, n = 0;
+      for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+          const uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+          r += (p >> 16) & 0xFF;
+          g += (p >> 8) & 0xFF;
+          b += p & 0xFF;
+          ++n;
+        }
+      }
+      out[static_cast<size_t>(ty) * kThumbnailWidth + static_cast<size_t>(tx)] =
+          0xFF000000u | static_cast<uint32_t>((r / n) << 16 | (g / n) << 8 | (b / n));
+    }
+  }
+  return out;
+}
+
+std::string SlotDate(int64_t savedAt) {
+  const std::time_t t = static_cast<std::time_t>(savedAt);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+  return text;
+}
 }  // namespace
 
 uint8_t LogoAlpha(int32_t fadeCount) {
@@ -53,7 +96,8 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
       options_(std::move(options)),
       replay_(std::move(options_.replay)),
       cacheMedia_(media_, canvas_, sounds_, fonts_, resDb_),
-      shellMedia_(options_.media ? options_.media : &cacheMedia_) {
+      shellMedia_(options_.media ? options_.media : &cacheMedia_),
+      menu_(MenuActions()) {
   services_.device = &device_;
   services_.canvas = &canvas_;
   services_.timer = &timer_;
@@ -83,6 +127,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   images_.SetPublisher(&device_);
   images_.OnImageFreed = [this](TGfxImage* image) { media_.Forget(image); };
   fonts_.Canvas = &canvas_;
+  menu_.onListOpen = [this] { FillSlotViews(); };
   fonts_.SetPublisher(&device_);
   resDb_.SetOpenMode(TResOpenMode::opReadOnly);
   device_.OnInitialize = [this](bool& success) { DeviceInitialize(success); };
@@ -280,6 +325,11 @@ void TFormMain::TimerProcess() {
     shellMedia_->SoundTick();
     return;
   }
+  // The menu pauses the game: nothing of it moves, but the ticks go on being counted.
+  if (menu_.IsOpen()) {
+    CheckAudioDevice();
+    return;
+  }
   if (rt.CurrentScreen) rt.CurrentScreen->DoProcess();
   if (rt.CursorElement) rt.CursorElement->DoProcess();
   CheckAudioDevice();
@@ -355,7 +405,11 @@ void TFormMain::DeviceRender() {
     RenderLayers(LoadingScreenElement(), 0, 0);
   } else {
     RenderLayers(rt.CurrentScreen, 0, 0);
-    RenderLayers(rt.CursorElement, rt.MouseX, rt.MouseY);
+    if (menu_.IsOpen()) {
+      menu_.Render(canvas_, menuTitleFont_.get(), menuTextFont_.get(), kBackBufferWidth, kBackBufferHeight);
+    } else {
+      RenderLayers(rt.CursorElement, rt.MouseX, rt.MouseY);
+    }
   }
 }
 
@@ -368,6 +422,7 @@ void TFormMain::FormPaint() {
 // --- the mouse --------------------------------------------------------------------------------
 
 void TFormMain::FormMouseMove(int x, int y) {
+  if (menu_.IsOpen()) return menu_.MouseMove(x, y);
   RuntimeState& rt = Runtime();
   if (rt.LoadingPhase) return;
   rt.MouseDX = x - rt.MouseX;
@@ -389,6 +444,7 @@ void TFormMain::FormMouseMove(int x, int y) {
 }
 
 void TFormMain::FormMouseDown(int x, int y) {
+  if (menu_.IsOpen()) return menu_.MouseDown(x, y);
   RuntimeState& rt = Runtime();
   if (intro_.LogoIndex > -1) {
     // A click during the fade-in does nothing; later it skips to the fade-out.
@@ -409,6 +465,7 @@ void TFormMain::FormMouseDown(int x, int y) {
 }
 
 void TFormMain::FormMouseUp(int x, int y) {
+  if (menu_.IsOpen()) return;
   RuntimeState& rt = Runtime();
   if (rt.LoadingPhase) return;
   rt.MouseX = x;
@@ -424,23 +481,181 @@ void TFormMain::FormMouseUp(int x, int y) {
 
 // --- the keyboard -----------------------------------------------------------------------------
 
-bool TFormMain::IsPlayerKey(int vk) const { return options_.menuEnabled && vk == kVkF12; }
+bool TFormMain::IsPlayerKey(int vk) const { return options_.menuEnabled && (vk == kVkF12 || vk == kVkF5); }
 
 void TFormMain::FormKeyDown(int vk, bool alt, bool ctrl, bool shift) {
-  RuntimeState& rt = Runtime();
   if (IsPlayerKey(vk)) {
     if (vk == kVkF12) SaveScreenshotKey();
+    else if (vk == kVkF5 && menu_.IsOpen()) menu_.Close();
+    else if (vk == kVkF5) OpenRuntimeMenu();
     return;
   }
-  if (vk == kVkReturn && alt && !ctrl && !shift) {
-    device_.SetWindowed(!device_.Windowed());
-    rt.FullScreenWanted = !device_.Windowed();
-    FlWin();
+  if (vk == kVkReturn && alt && !ctrl && !shift) ToggleFullScreen();
+  // The menu has the keys while it is open; the game hears none of them.
+  if (menu_.IsOpen()) {
+    if (!alt) menu_.KeyDown(vk);
+    return;
   }
   if (root_) root_->KeyDown(vk);
 }
 
+void TFormMain::ToggleFullScreen() {
+  device_.SetWindowed(!device_.Windowed());
+  Runtime().FullScreenWanted = !device_.Windowed();
+  FlWin();
+}
+
+// --- the runtime menu ---------------------------------------------------------------------
+
+RuntimeMenu::Actions TFormMain::MenuActions() {
+  RuntimeMenu::Actions a;
+  a.save = [this](int n) { return SaveSlotNow(n); };
+  a.load = [this](int n) { return LoadSlotNow(n); };
+  a.toggleFullScreen = [this] { ToggleFullScreen(); };
+  a.fullScreen = [this] { return !device_.Windowed(); };
+  a.quit = [this] { Close(); };
+  // Through the root's VOLSND and VOLMUZ, as the game's scripts set them: the player's ini
+  // is written and the playing music follows.
+  a.soundVolume = [] { return static_cast<int>(Runtime().SoundVolume); };
+  a.musicVolume = [] { return static_cast<int>(Runtime().MusicVolume); };
+  a.setSoundVolume = [this](int v) {
+    if (root_) root_->SetPropValue("VOLSND", ScriptValue::Int(v));
+  };
+  a.setMusicVolume = [this](int v) {
+    if (root_) root_->SetPropValue("VOLMUZ", ScriptValue::Int(v));
+  };
+  return a;
+}
+
+bool TFormMain::LoadMenuFonts() {
+  if (menuTitleFont_ && menuTextFont_) return true;
+  if (options_.menuFontFolder.empty()) return false;
+  const auto load = [this](const std::string& file) -> std::unique_ptr<TGfxFont> {
+    std::string data, error;
+    const std::string path = options_.menuFontFolder + "/" + file;
+    if (!ReadWholeFile(path, data, error, size_t{16} << 20)) {
+      LogError("menu", "no menu: cannot read the font " + path);
+      return nullptr;
+    }
+    auto font = std::make_unique<TGfxFont>(&fonts_, &device_.Platform());
+    if (!font->LoadFromMemory(reinterpret_cast<const uint8_t*>(data.data()), data.size(), TGfxQuality::aqHigh,
+                              TAlphaLevel::alFull)) {
+      LogError("menu", "no menu: the font " + path + " is damaged");
+      return nullptr;
+    }
+    font->TextTags = false;  // slot names are shown as they are
+    return font;
+  };
+  menuTitleFont_ = load("menu-title.fnt");
+  menuTextFont_ = load("menu-text.fnt");
+  if (!menuTitleFont_ || !menuTextFont_) {
+    menuTitleFont_.reset();
+    menuTextFont_.reset();
+    options_.menuFontFolder.clear();  // said once
+    return false;
+  }
+  return true;
+}
+
+bool TFormMain::OpenRuntimeMenu() {
+  if (!options_.menuEnabled || !created_ || !root_ || menu_.IsOpen()) return false;
+  // Only in the game phase: the intro and a screen change run on by themselves.
+  if (intro_.LogoIndex > -1 || Runtime().LoadingPhase) return false;
+  if (!LoadMenuFonts()) return false;
+  // The picture a save made now would show: the last frame, before the menu covers it.
+  std::vector<uint32_t> pixels;
+  int width = 0, height = 0;
+  if (device_.Active() && device_.Platform().ReadBackBuffer(pixels, width, height)) {
+    menuThumbnail_ = Shrink(pixels, width, height);
+  } else {
+    menuThumbnail_ = Shrink({}, 0, 0);
+  }
+  menu_.Open();
+  return true;
+}
+
+void TFormMain::FillSlotViews() {
+  const std::string folder = places_.SlotsFolder();
+  for (int i = 0; i < kSaveSlotCount; ++i) {
+    RuntimeMenu::SlotView& view = menu_.Slots()[static_cast<size_t>(i)];
+    view = RuntimeMenu::SlotView{};
+    if (folder.empty()) continue;
+    std::string data, error;
+    SaveSlot slot;
+    const std::string path = folder + "/" + SaveSlotFileName(i + 1);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) continue;
+    if (!ReadWholeFile(path, data, error, kMaxSlotBytes) || !DecodeSaveSlot(data, slot, error)) {
+      LogError("menu", path + ": " + error);
+      continue;
+    }
+    view.used = true;
+    view.screenId = slot.screenId;
+    view.date = SlotDate(slot.savedAt);
+    std::string png;
+    TBitmap bitmap;
+    if (ReadWholeFile(folder + "/" + SaveSlotThumbnailName(i + 1), png, error, kMaxSlotBytes) &&
+        DecodePng(reinterpret_cast<const uint8_t*>(png.data()), png.size(), bitmap, error) && !bitmap.Empty()) {
+      auto image = std::make_unique<TGfxImage>(&device_.Platform());
+      image->SetQuality(TGfxQuality::aqHigh);
+      image->SetAlphaLevel(TAlphaLevel::alNone);
+      image->SetFrameLayout(bitmap.width, bitmap.height, 1);
+      if (image->LoadFromBitmap(bitmap)) view.thumbnail = std::move(image);
+    }
+  }
+}
+
+bool TFormMain::SaveSlotNow(int number) {
+  if (!root_ || number < 1 || number > kSaveSlotCount) return false;
+  const std::string folder = places_.SlotsFolder();
+  if (folder.empty()) {
+    LogError("menu", "cannot save: this game has no data folder");
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    LogError("menu", "cannot save: cannot make " + folder + ": " + ec.message());
+    return false;
+  }
+  const SaveSlot slot = CaptureSaveSlot(*root_, static_cast<int64_t>(std::time(nullptr)));
+  const std::string data = EncodeSaveSlot(slot);
+  std::string error;
+  // The thumbnail first: a slot file without its picture still loads, the other way round
+  // would show a picture of a save that is not there.
+  const std::string thumbnail = folder + "/" + SaveSlotThumbnailName(number);
+  if (menuThumbnail_.empty() ||
+      !WritePngFile(thumbnail, menuThumbnail_.data(), kThumbnailWidth, kThumbnailHeight, error)) {
+    if (!error.empty()) LogError("menu", error);
+  }
+  const std::string path = folder + "/" + SaveSlotFileName(number);
+  if (!WriteFileAtomically(path, data.data(), data.size(), error)) {
+    LogError("menu", "cannot save: " + error);
+    return false;
+  }
+  LogDetail("menu", "saved " + std::to_string(slot.records.size()) + " values in " + path);
+  root_->ResetTimer();
+  return true;
+}
+
+bool TFormMain::LoadSlotNow(int number) {
+  if (!root_ || number < 1 || number > kSaveSlotCount) return false;
+  const std::string folder = places_.SlotsFolder();
+  if (folder.empty()) return false;
+  const std::string path = folder + "/" + SaveSlotFileName(number);
+  std::string data, error;
+  SaveSlot slot;
+  if (!ReadWholeFile(path, data, error, kMaxSlotBytes) || !DecodeSaveSlot(data, slot, error)) {
+    LogError("menu", "cannot load " + path + ": " + error);
+    return false;
+  }
+  RestoreSaveSlot(*root_, slot);
+  LogDetail("menu", "loaded " + path);
+  return true;
+}
+
 void TFormMain::FormKeyPress(int ch) {
+  if (menu_.IsOpen()) return;
   TQXText* text = Runtime().FocusedText;
   if (!text) return;
   std::string value = text->Text();
@@ -501,6 +716,9 @@ void TFormMain::FormClose() {
     SetScriptBudget(budget);
   }
   rt.CurrentScreen = nullptr;
+  menu_.Close();
+  menuTitleFont_.reset();
+  menuTextFont_.reset();
   FreeInterpreterPool();
   game_.root = nullptr;
   root_.reset();

@@ -24,6 +24,7 @@
 #include "runtime/Trace.h"
 #include "scene/QXDB.h"
 #include "shell/Replay.h"
+#include "shell/RuntimeMenu.h"
 #include "shell/ShellMedia.h"
 #include "shell/Window.h"
 
@@ -51,6 +52,8 @@ struct ShellOptions {
   // The runtime's own keys (F12: a screenshot into the pictures folder) are the player's and
   // do not reach the game; --no-menu turns this off and gives them back to the game.
   bool menuEnabled = true;
+  // The runtime menu's fonts (menu-title.fnt, menu-text.fnt); without them F5 opens no menu.
+  std::string menuFontFolder;
   // Where F12 writes its screenshots (qxrun: GameDataPlaces::ScreenshotFolder()); empty: F12
   // writes none.
   std::string screenshotFolder;
@@ -154,6 +157,18 @@ class TFormMain {
   // enabled it does the runtime's work and never reaches the game's key-down event.
   bool IsPlayerKey(int vk) const;
 
+  // The one way into the runtime menu (F5, and whatever else the player has for it): opens
+  // it over the paused game when the game phase runs, the menu is enabled and its fonts are
+  // there; false when it did not open. While it is open the game's process step does not
+  // run and the mouse and keys go to the menu; the tick count goes on.
+  bool OpenRuntimeMenu();
+  bool RuntimeMenuOpen() const { return menu_.IsOpen(); }
+  RuntimeMenu& Menu() { return menu_; }
+  // The menu's slots, by number 1..9: saved from the game now (with the thumbnail taken as
+  // the menu opened), and loaded into it. False (logged) when that could not be done.
+  bool SaveSlotNow(int number);
+  bool LoadSlotNow(int number);
+
  private:
   void ProcessIntro();
   void RenderIntro();
@@ -165,6 +180,10 @@ class TFormMain {
   void WarnSilent(const std::string& what);
   // Once a tick: a sound device that has gone is replaced by the silent one.
   void CheckAudioDevice();
+  RuntimeMenu::Actions MenuActions();
+  bool LoadMenuFonts();
+  void FillSlotViews();
+  void ToggleFullScreen();
 
   Window& window_;
   Audio& audio_;
@@ -191,6 +210,9 @@ class TFormMain {
   std::unique_ptr<TQXDB> root_;
   std::unique_ptr<SceneScriptHost> host_;
   IntroState intro_;
+  RuntimeMenu menu_;
+  std::unique_ptr<TGfxFont> menuTitleFont_, menuTextFont_;
+  std::vector<uint32_t> menuThumbnail_;  // the game's picture as the menu opened, thumbnail sized
   int64_t processTicks_ = 0;
   int64_t frames_ = 0;
   bool created_ = false;  // FormCreate succeeded
