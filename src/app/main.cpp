@@ -93,6 +93,9 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"linear", "nearest"}));
   app.add_flag("--no-menu", noMenu, "give F12 to the game instead of the runtime");
   app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR");
+  bool resetState = false;
+  app.add_flag("--reset-state", resetState,
+               "start as if the saved state were empty (the file is neither read nor deleted; the game's next save replaces it)");
   app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -116,6 +119,7 @@ int main(int argc, char** argv) {
   options.testMode = testMode || windowed;
   options.requireGame = true;
   options.menuEnabled = !noMenu;
+  options.resetState = resetState;
   options.screenshotFolder = qx::GameDataPlaces::ScreenshotFolder();
   options.frameLimit = frames;
   options.screenshotPath = screenshot;

@@ -186,6 +186,7 @@ void TFormMain::DeviceInitialize(bool& success) {
 
   CreateRoot();
   root_->GameFilePath = gamePath_;
+  root_->SetStateIgnored(options_.resetState);
   rt.LoadNow = false;  // image requests made while the game file loads are only queued
   root_->LoadGame();
   if (options_.requireGame) {
