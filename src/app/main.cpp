@@ -126,12 +126,8 @@ int main(int argc, char** argv) {
   options.recordPath = recordFile;
   options.tracePath = traceFile;
   options.makeInterpreter = [](int, const qx::GameLink& game) { return qx::MakeGameInterpreter(game); };
-  {
-    const auto exeDir = std::filesystem::path(options.programPath).parent_path();
-    std::error_code ec;
-    const auto demo = exeDir / "games" / "demo" / "demo.qxf";
-    if (std::filesystem::is_regular_file(demo, ec)) options.demoGamePath = demo.string();
-  }
+  // The demo beside the program in a build folder, else in the share folder of an install.
+  options.demoGamePath = qx::FindSharedFile(options.programPath, QX_SHARE_FROM_BIN, qx::kDemoGameFile);
   if (!game.empty()) {
     std::error_code ec;
     if (std::filesystem::is_directory(game, ec)) {
