@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "base/OptionNumber.h"
 #include "base/Random.h"
 #include "builtins/Builtins.h"
 #include "platform/Platform.h"
@@ -52,37 +54,46 @@ int main(int argc, char** argv) {
     }
   }
 
-  CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file."};
+  CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file.", "qxrun"};
   app.footer(
+      "Keys while playing:\n"
+      "  Alt+Enter  switch between a window and full screen\n"
+      "  F5         the menu: resume, save, load, sound and music volume, full screen, quit\n"
+      "  F12        a screenshot into qxrun/ of your pictures folder\n"
+      "  (--no-menu gives F5 and F12 to the game.)\n"
+      "\n"
+      "Where files go:\n"
+      "  The game's settings, saved state and error log (korvane.err) are kept in the game's folder\n"
+      "  while it can be written, else in a folder of the game's own under ~/.local/share/qxrun/\n"
+      "  ($XDG_DATA_HOME/qxrun/, or --data-dir DIR); the menu's save slots are always there.\n"
+      "  qxrun --where [GAME] prints every place qxrun reads or writes for a game.\n"
+      "\n"
       "Exit status:\n"
       "  0  the game ran and was closed\n"
       "  1  the game could not start (no game, an unreadable or empty game file, no graphics device)\n"
-      "  2  a bad command line (an unknown option, a bad value, a named game that is not there)");
+      "  2  a bad command line (an unknown option, a bad value, a named game that is not there)\n");
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
   bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false;
-  int64_t frames = -1;
-  uint64_t seed = 0;
+  // Numbers are read after parsing, so that a bad one gets a message a person understands.
+  std::string framesText, seedText, budgetText;
   std::string screenshot, replayFile, recordFile, traceFile, dataDir;
   app.add_option("GAME", game, "a .qxf game file, or a folder holding one (default: the game beside "
-                               "the program, else the bundled demo)");
+                               "the program, else the bundled demo)")
+      ->type_name("");
   app.add_flag("--windowed", windowed, "stay in a window (the same as a first argument /TESTMODE)");
   app.add_flag("--headless", headless, "no visible window, no sound device (SDL offscreen and dummy drivers)");
   app.add_flag("--fixed-step", fixedStep, "exactly one process tick per frame, no sleeping (reproducible runs)");
-  app.add_option("--frames", frames, "stop after N frames")->check(CLI::NonNegativeNumber);
-  app.add_option("--screenshot", screenshot, "write the back buffer as a PNG file at exit");
-  app.add_option("--replay", replayFile, "feed input from a replay file");
-  app.add_option("--record", recordFile, "write the input given while playing as a replay file");
-  app.add_option("--trace", traceFile, "write one line per element event and screen change");
-  auto* seedOption = app.add_option("--seed", seed, "seed of the random generator");
-  uint64_t scriptBudget = qx::kDefaultScriptBudget;
-  app.add_option("--script-budget", scriptBudget,
+  auto* framesOption = app.add_option("--frames", framesText, "stop after N frames (0 or more)")->type_name("N");
+  app.add_option("--screenshot", screenshot, "write the back buffer as a PNG file at exit")->type_name("FILE");
+  app.add_option("--replay", replayFile, "feed input from a replay file")->type_name("FILE");
+  app.add_option("--record", recordFile, "write the input given while playing as a replay file")->type_name("FILE");
+  app.add_option("--trace", traceFile, "write one line per element event and screen change")->type_name("FILE");
+  auto* seedOption = app.add_option("--seed", seedText, "seed of the random generator (0 or more)")->type_name("N");
+  budgetText = std::to_string(qx::kDefaultScriptBudget);
+  app.add_option("--script-budget", budgetText,
                  "statements and loop passes one event run may take before it is stopped (0: no limit)")
-      ->check([](const std::string& text) {
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
-                   ? std::string()
-                   : std::string("expected a whole number, 0 or more");
-      })
+      ->type_name("N")
       ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
   std::string scale = "fit", filter = "linear";
@@ -91,8 +102,8 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"fit", "integer"}));
   app.add_option("--filter", filter, "how the picture is scaled: linear (smooth, the default) or nearest (sharp pixels)")
       ->check(CLI::IsMember({"linear", "nearest"}));
-  app.add_flag("--no-menu", noMenu, "give F12 to the game instead of the runtime");
-  app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR");
+  app.add_flag("--no-menu", noMenu, "no runtime menu: F5 and F12 go to the game");
+  app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR")->type_name("DIR");
   bool resetState = false;
   app.add_flag("--reset-state", resetState,
                "start as if the saved state were empty (the file is neither read nor deleted; the game's next save replaces it)");
@@ -107,6 +118,14 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     return Fail(std::string(e.what()) + " (see qxrun --help)");
+  }
+  int64_t frames = -1;
+  uint64_t seed = 0, scriptBudget = qx::kDefaultScriptBudget;
+  for (const std::string& problem :
+       {!*framesOption ? std::string() : qx::ReadOptionNumber<int64_t>("--frames", framesText, 0, INT64_MAX, frames),
+        !*seedOption ? std::string() : qx::ReadOptionNumber<uint64_t>("--seed", seedText, 0, UINT64_MAX, seed),
+        qx::ReadOptionNumber<uint64_t>("--script-budget", budgetText, 0, UINT64_MAX, scriptBudget)}) {
+    if (!problem.empty()) return Fail(problem + " (see qxrun --help)");
   }
 
   qx::SetVerbose(verbose);

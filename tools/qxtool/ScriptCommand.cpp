@@ -1,6 +1,7 @@
 // qxtool script: checks a script before it runs (every statement and expression, calls of
 // unknown functions, argument counts a run refuses), or runs it with the standard built-ins
 // and no current element and prints the variables it leaves.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -9,6 +10,7 @@
 #include "Command.h"
 #include "authoring/BuiltinCalls.h"
 #include "base/CodePage.h"
+#include "base/OptionNumber.h"
 #include "base/SafeFile.h"
 #include "builtins/Builtins.h"
 #include "resources/GameFs.h"
@@ -25,6 +27,7 @@ struct ScriptOptions {
   std::string folder;  // check: where USES and INCLUDE files are (default: the script's folder)
   std::vector<std::string> vars;
   uint64_t budget = qx::kDefaultScriptBudget;
+  std::string budgetText = std::to_string(qx::kDefaultScriptBudget);  // as typed, read by RunScript
 };
 
 ScriptOptions gOpt;
@@ -149,6 +152,9 @@ void Check() {
 }
 
 void RunScript() {
+  const std::string problem =
+      qx::ReadOptionNumber<uint64_t>("--script-budget", gOpt.budgetText, 0, UINT64_MAX, gOpt.budget);
+  if (!problem.empty()) return Fail(problem, 2);
   std::vector<qx::TVar> given;
   for (const std::string& option : gOpt.vars) {
     qx::TVar var;
@@ -196,13 +202,9 @@ const CommandRegistration kScript("script", [](CLI::App& app) {
   run->add_option("--var", gOpt.vars,
                   "a variable set before the run, NAME=VALUE: TRUE or FALSE, a decimal number, or text "
                   "('text' keeps blanks at its ends)");
-  run->add_option("--script-budget", gOpt.budget,
+  run->add_option("--script-budget", gOpt.budgetText,
                   "statements and loop passes the run may take before it is stopped (0: no limit)")
-      ->check([](const std::string& text) {
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
-                   ? std::string()
-                   : std::string("expected a whole number, 0 or more");
-      })
+      ->type_name("N")
       ->capture_default_str();
   run->callback(RunScript);
 });
