@@ -12,7 +12,11 @@ packages=(
   libcli11-dev libyaml-cpp-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils
+  # The runtime menu's fonts are built from DejaVu Sans.
   fonts-dejavu-core
+  # The install test's validators (desktop entry, AppStream, file type, man pages); file for
+  # CPack's dependency list.
+  desktop-file-utils appstream shared-mime-info man-db file
 )
 # The fuzz targets (scripts/fuzz.sh): clang with its sanitizer and libFuzzer runtimes, and
 # llvm-symbolizer for readable reports.

@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"linear", "nearest"}));
   app.add_flag("--no-menu", noMenu, "no runtime menu: F5 and F12 go to the game");
   app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR")->type_name("DIR");
+  bool resetState = false;
+  app.add_flag("--reset-state", resetState,
+               "start as if the saved state were empty (the file is neither read nor deleted; the game's next save replaces it)");
   app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -135,24 +138,19 @@ int main(int argc, char** argv) {
   options.testMode = testMode || windowed;
   options.requireGame = true;
   options.menuEnabled = !noMenu;
+  options.resetState = resetState;
   options.screenshotFolder = qx::GameDataPlaces::ScreenshotFolder();
   options.frameLimit = frames;
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
   options.tracePath = traceFile;
   options.makeInterpreter = [](int, const qx::GameLink& game) { return qx::MakeGameInterpreter(game); };
+  // The demo beside the program in a build folder, else in the share folder of an install.
+  options.demoGamePath = qx::FindSharedFile(options.programPath, QX_SHARE_FROM_BIN, qx::kDemoGameFile);
+  // The menu's fonts (fonts/menu-*.fnt), found the same way.
   {
-    const auto exeDir = std::filesystem::path(options.programPath).parent_path();
-    std::error_code ec;
-    const auto demo = exeDir / "games" / "demo" / "demo.qxf";
-    if (std::filesystem::is_regular_file(demo, ec)) options.demoGamePath = demo.string();
-    // The menu's fonts: beside a qxrun of the build folder, else in the install's share/qxrun.
-    for (const auto& fonts : {exeDir / "fonts", exeDir.parent_path() / "share" / "qxrun" / "fonts"}) {
-      if (std::filesystem::is_regular_file(fonts / "menu-text.fnt", ec)) {
-        options.menuFontFolder = fonts.string();
-        break;
-      }
-    }
+    const std::string text = qx::FindSharedFile(options.programPath, QX_SHARE_FROM_BIN, "fonts/menu-text.fnt");
+    if (!text.empty()) options.menuFontFolder = std::filesystem::path(text).parent_path().string();
   }
   if (!game.empty()) {
     std::error_code ec;

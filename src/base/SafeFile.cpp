@@ -15,12 +15,6 @@
 namespace qx {
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 bool WriteAll(int fd, const char* p, size_t size) {
   while (size > 0) {
@@ -161,6 +155,13 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& erro
     return false;
   }
   return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
 }
 
 }  // namespace qx

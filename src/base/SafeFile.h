@@ -11,6 +11,9 @@
 
 namespace qx {
 
+// The folder part of a path: "." for a bare name, "/" for a file at the top.
+std::string FolderOf(const std::string& path);
+
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error);
 
 // Reads a whole file; false (with a reason) when it cannot be read or exceeds `maxBytes`.

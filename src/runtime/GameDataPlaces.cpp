@@ -19,13 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool SystemCanWrite(const std::string& path) {
   // The effective user's rights, as a write would meet them: an existing file must take the
   // write, and its folder must take the new file (the crash-safe writer renames one in).

@@ -443,6 +443,7 @@ bool TQXDB::SaveState() {
   const std::optional<std::string> path = Places().PrepareWrite(fileRS_, &error);
   const bool ok = path && WriteFileAtomically(*path, data.data(), data.size(), error);
   if (!ok) LogError("state", error);
+  else stateIgnored_ = false;
   ResetTimer();  // saving may take longer than a tick
   return ok;
 }
@@ -455,7 +456,9 @@ bool TQXDB::LoadState() {
   const std::string statePath = StatePath();
   std::string data, error;
   std::error_code ec;
-  if (!std::filesystem::exists(statePath, ec)) {
+  if (stateIgnored_) {
+    LogDetail("state", "--reset-state: " + statePath + " is read as empty until the game saves");
+  } else if (!std::filesystem::exists(statePath, ec)) {
     data.clear();  // not saved yet (or deleted): nothing to restore
   } else if (!ReadWholeFile(statePath, data, error, kMaxStateBytes)) {
     LogError("state", error);

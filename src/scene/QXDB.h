@@ -119,6 +119,11 @@ class TQXDB : public TQXElement {
   // tree. A damaged record ends the reading; what came before it stays assigned. False
   // only when there is no state file.
   bool LoadState();
+  // --reset-state: until the next successful SaveState, LoadState reads the state file as
+  // empty. The file itself is neither read nor deleted, so a player who changes their mind
+  // before the game saves has lost nothing.
+  void SetStateIgnored(bool ignored) { stateIgnored_ = ignored; }
+  bool StateIgnored() const { return stateIgnored_; }
   // The frame timer re-reads its clock: the time spent so far is not caught up.
   void ResetTimer();
 
@@ -162,6 +167,7 @@ class TQXDB : public TQXElement {
   std::unique_ptr<TXParticleManager> particles_;
   std::unique_ptr<TIniFile> ini_, langTable_, defLangTable_, soundTable_;
   LoadOutcome lastLoad_;
+  bool stateIgnored_ = false;
   bool hasState_ = false;   // FileRS named a state file that has a place
   std::string statePlace_;  // where its writes went when it was opened, to tell a new name from the same
   int32_t minLayer_ = 0;

@@ -231,6 +231,7 @@ void TFormMain::DeviceInitialize(bool& success) {
 
   CreateRoot();
   root_->GameFilePath = gamePath_;
+  root_->SetStateIgnored(options_.resetState);
   rt.LoadNow = false;  // image requests made while the game file loads are only queued
   root_->LoadGame();
   if (options_.requireGame) {
@@ -276,7 +277,12 @@ std::string StartFailure(bool nothingFound, const std::string& gamePath, const T
   }
   switch (load.kind) {
     case Kind::Read: return {};
-    case Kind::Missing: return "cannot find the game file " + gamePath;
+    case Kind::Missing: {
+      // Zembric.ini's Path may name a folder, and that folder may hold no game.
+      std::error_code ec;
+      if (std::filesystem::is_directory(gamePath, ec)) return "no .qxf game file in " + gamePath;
+      return "cannot find the game file " + gamePath;
+    }
     case Kind::Unreadable: return "cannot read the game file: " + load.reason;
     case Kind::Empty: return "cannot start the game " + gamePath + ": " + load.reason;
   }

@@ -67,6 +67,8 @@ struct ShellOptions {
   std::string dataHome;
   // --data-dir: the game's data folder itself.
   std::string dataFolder;
+  // --reset-state: the game starts as if its saved state were empty (TQXDB::SetStateIgnored).
+  bool resetState = false;
   // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
   // (MakeGameInterpreter); without it event scripts do not run.
   std::function<std::unique_ptr<EventInterpreter>(int index, const GameLink& game)> makeInterpreter;

@@ -79,7 +79,8 @@ class Xvfb {
       at = end + 1;
     }
     script += "wait";
-    return RunCommand("env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 " + screen +
+    // The X server and xvfb-run are not ours: a sanitizer build's preloaded runtime stays out of them.
+    return RunCommand("env -u SDL_VIDEODRIVER -u LD_PRELOAD SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 " + screen +
                       "x24' sh -c '" + script + "'")
         .output;
   }
