@@ -10,7 +10,7 @@
 namespace qx {
 namespace {
 
-constexpr std::string_view kMagic = "QXSLOT1\n";
+constexpr std::string_view kMagic = "QXSLOT2\n";
 // Texts in the header are names and Ids; anything longer is damage.
 constexpr uint32_t kMaxHeaderText = 64 * 1024;
 
@@ -67,6 +67,8 @@ std::string EncodeSaveSlot(const SaveSlot& slot) {
   PutText(out, slot.screenId);
   PutText(out, slot.music);
   PutU32(out, static_cast<uint32_t>(slot.musicVolume));
+  // The count lets a file cut between two records be told from a whole one.
+  PutU32(out, static_cast<uint32_t>(slot.records.size()));
   for (const StateRecord& rec : slot.records) AppendStateRecord(out, rec);
   return out;
 }
@@ -79,10 +81,10 @@ bool DecodeSaveSlot(std::string_view data, SaveSlot& slot, std::string& error) {
   }
   Reader r{data, kMagic.size()};
   uint64_t savedAt = 0;
-  uint32_t screenKey = 0, musicVolume = 0;
+  uint32_t screenKey = 0, musicVolume = 0, count = 0;
   const char* hasScreen = nullptr;
   if (!r.U64(savedAt) || !r.Take(1, hasScreen) || !r.U32(screenKey) || !r.Text(slot.screenId) ||
-      !r.Text(slot.music) || !r.U32(musicVolume)) {
+      !r.Text(slot.music) || !r.U32(musicVolume) || !r.U32(count)) {
     error = "the slot's header is cut short or damaged";
     return false;
   }
@@ -94,6 +96,13 @@ bool DecodeSaveSlot(std::string_view data, SaveSlot& slot, std::string& error) {
   if (!ParseStateRecords(data.substr(r.at), slot.records, &report)) {
     // A slot is written whole or not at all: a damaged one is not loaded by halves.
     error = "damaged record at offset " + std::to_string(r.at + report.damageOffset) + ": " + report.reason;
+    slot = SaveSlot{};
+    return false;
+  }
+  if (slot.records.size() != count) {
+    error = "the slot holds " + std::to_string(slot.records.size()) + " of its " + std::to_string(count) +
+            " records (cut short?)";
+    slot = SaveSlot{};
     return false;
   }
   return true;

@@ -26,7 +26,8 @@ struct SaveSlot {
   std::vector<StateRecord> records;
 };
 
-// The file's bytes: "QXSLOT1\n", the fields above, then the records in the saved-state form.
+// The file's bytes: "QXSLOT2\n", the fields above, the number of records, then the records
+// in the saved-state form.
 std::string EncodeSaveSlot(const SaveSlot& slot);
 // False (with the reason) on a file that is not a slot, is cut short or damaged.
 bool DecodeSaveSlot(std::string_view data, SaveSlot& slot, std::string& error);
