@@ -29,6 +29,7 @@ prefix="$scratch/usr"
 app=org.qxrun.qxrun
 for f in bin/qxrun bin/qxtool \
          share/qxrun/games/demo/demo.qxf share/qxrun/games/demo/data.res share/qxrun/games/demo/eng.lng \
+         share/qxrun/fonts/menu-text.fnt share/qxrun/fonts/menu-title.fnt \
          share/man/man6/qxrun.6.gz share/man/man1/qxtool.1.gz \
          share/applications/$app.desktop share/icons/hicolor/scalable/apps/$app.svg \
          share/metainfo/$app.metainfo.xml share/mime/packages/$app.xml \
@@ -97,6 +98,16 @@ demo="$prefix/share/qxrun/games/demo/demo.qxf"
 ini=$(find "$home/.local/share/qxrun" -name '*.ini' 2>/dev/null | head -1)
 [ -n "$ini" ] && grep -q '^FS=0' "$ini" || fail "the demo's settings were not kept in the data folder: $out"
 ls "$home/Pictures/qxrun/"*.png >/dev/null 2>&1 || fail "F12 left no screenshot in the pictures folder: $out"
+# The runtime menu finds its installed fonts: F5 in a small game's play, then S, 1, Enter
+# leaves slot 1 in the game's data folder.
+printf 'class: TQXDB\nId: Menu\nInitScreen: 1\nchildren:\n  - class: TQXScreen\n    Key: 1\n' >"$home/menu.yaml"
+run "$prefix/bin/qxtool" game build "$home/menu.yaml" -o "$home/menu.qxf" >/dev/null ||
+  fail "the installed qxtool did not build a game"
+printf '110 key 116\n112 key 83\n114 key 49\n116 key 13\n' >"$home/menu.replay"
+out=$(cd "$home" && run "$prefix/bin/qxrun" --headless --fixed-step --frames 120 --replay menu.replay menu.qxf 2>&1) ||
+  fail "the installed qxrun failed on the menu's replay: $out"
+[ -f "$home/.local/share/qxrun/menu-Menu/slots/slot1.qxs" ] ||
+  fail "the installed qxrun's menu did not save slot 1 (are its fonts installed?): $out"
 after=$(find "$prefix" -printf '%p %s %T@\n' | sort)
 [ "$before" = "$after" ] || fail "the installed qxrun wrote into its install tree: $(diff <(echo "$before") <(echo "$after") | head -5)"
 echo "check_install: ok"
