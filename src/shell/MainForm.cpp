@@ -535,7 +535,12 @@ RuntimeMenu::Actions TFormMain::MenuActions() {
 
 bool TFormMain::LoadMenuFonts() {
   if (menuTitleFont_ && menuTextFont_) return true;
-  if (options_.menuFontFolder.empty()) return false;
+  if (options_.menuFontFolder.empty()) {
+    // F5 is the player's even so: say once why it opens nothing.
+    if (!menuFontsMissingSaid_) LogError("menu", "no menu: its fonts (fonts/menu-text.fnt) were not found beside qxrun or in its share folder");
+    menuFontsMissingSaid_ = true;
+    return false;
+  }
   const auto load = [this](const std::string& file) -> std::unique_ptr<TGfxFont> {
     std::string data, error;
     const std::string path = options_.menuFontFolder + "/" + file;
@@ -558,6 +563,7 @@ bool TFormMain::LoadMenuFonts() {
     menuTitleFont_.reset();
     menuTextFont_.reset();
     options_.menuFontFolder.clear();  // said once
+    menuFontsMissingSaid_ = true;
     return false;
   }
   return true;

@@ -214,6 +214,7 @@ class TFormMain {
   IntroState intro_;
   RuntimeMenu menu_;
   std::unique_ptr<TGfxFont> menuTitleFont_, menuTextFont_;
+  bool menuFontsMissingSaid_ = false;
   std::vector<uint32_t> menuThumbnail_;  // the game's picture as the menu opened, thumbnail sized
   int64_t processTicks_ = 0;
   int64_t frames_ = 0;

@@ -234,6 +234,24 @@ TEST(MainFormKeys, F12WritesAScreenshotAndDoesNotReachTheGameWhileTheMenuIsEnabl
   EXPECT_EQ(test::ReadText(shots[0]).substr(1, 3), "PNG");
 }
 
+// Without its fonts the menu cannot open: F5 says so once and still does not reach the game.
+TEST(MainFormKeys, F5WithoutTheMenusFontsSaysWhyOnce) {
+  ShellRig rig;
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->SkipIntro();
+  rig.form->TimerTimer();
+  Runtime().LastKey = 0;
+  testing::internal::CaptureStderr();
+  rig.form->FormKeyDown(kVkF5, false, false, false);
+  rig.form->FormKeyDown(kVkF5, false, false, false);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(rig.form->RuntimeMenuOpen());
+  EXPECT_EQ(Runtime().LastKey, 0);
+  const size_t first = said.find("no menu: its fonts");
+  EXPECT_NE(first, std::string::npos) << said;
+  EXPECT_EQ(said.find("no menu: its fonts", first + 1), std::string::npos) << said;
+}
+
 TEST(MainFormKeys, NoMenuGivesF12BackToTheGame) {
   test::ScratchDir pictures;
   ShellOptions options;
