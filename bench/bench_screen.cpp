@@ -2,8 +2,10 @@
 // pictures with frame layouts) through the real shell, media cache and loading path on the
 // null back ends: SetScreen until the new screen's Show has run. Beside it, in the same run,
 // the sum of plain libpng / libjpeg-turbo decodes of the same files (the masks through our
-// BMP reader, there being no library for it). Two screens take turns, so every change
-// decodes all 20 pictures of the screen it goes to.
+// BMP reader, there being no library for it), and the change with pictures decoded one after
+// the other on the game thread (--serial-decode) beside the change with them decoded ahead
+// on worker threads. Two screens take turns, so every change decodes all 20 pictures of the
+// screen it goes to.
 //   build/bench/bench_screen [--rounds N]
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "BenchPictures.h"
+#include "base/WorkPool.h"
 #include "builtins/Builtins.h"
 #include "elements/QXImage.h"
 #include "elements/QXScreen.h"
@@ -140,7 +143,8 @@ struct Game {
 
   // From the current screen to the other one: SetScreen, then the tick that loads it and
   // shows it. Milliseconds.
-  double Switch() {
+  double Switch(bool parallel) {
+    form->Media().SetParallelDecode(parallel);
     TQXElement* from = Runtime().CurrentScreen;
     const double start = NowMs();
     from->DoUpdate();
@@ -171,20 +175,24 @@ int main(int argc, char** argv) {
   }
   const fs::path dir = fs::temp_directory_path() / ("qx-bench-screen-" + std::to_string(::getpid()));
   const ScreenFiles files[2] = {MakeScreenFiles(dir, "a"), MakeScreenFiles(dir, "b")};
-  std::vector<double> plain, serial;
+  std::vector<double> plain, serial, parallel;
   {
     Game game(dir, files);
-    game.Switch();  // warm-up: files into the page cache, allocator grown
-    game.Switch();
-    for (int r = 0; r < rounds; ++r) {
+    game.Switch(false);  // warm-up: files into the page cache, allocator grown, threads started
+    game.Switch(true);
+    for (int r = 0; r < rounds; ++r) {  // alternating, so that both meet the same load
       plain.push_back(PlainDecodes(dir, files[r % 2]));
-      serial.push_back(game.Switch());
+      serial.push_back(game.Switch(false));
+      parallel.push_back(game.Switch(true));
     }
   }
   fs::remove_all(dir);
-  std::printf("screen change of %d pictures of %d x %d, median of %d changes\n", kPictures, kWidth, kHeight, rounds);
-  const double p = Median(plain), s = Median(serial);
-  std::printf("plain library decodes (sum)  %8.1f ms\n", p);
-  std::printf("SetScreen to Show            %8.1f ms  %.2fx the plain decodes\n", s, s / p);
+  std::printf("screen change of %d pictures of %d x %d, median of %d changes; %d worker threads\n", kPictures, kWidth,
+              kHeight, rounds, WorkPool::CoresUpTo(8));
+  const double p = Median(plain), s = Median(serial), q = Median(parallel);
+  std::printf("plain library decodes (sum)          %8.1f ms\n", p);
+  std::printf("SetScreen to Show, serial decode     %8.1f ms  %.2fx the plain decodes\n", s, s / p);
+  std::printf("SetScreen to Show, decoded ahead     %8.1f ms  %.2fx the plain decodes, %.2fx serial\n", q, q / p, q / s);
+  std::printf("serial, per picture                  %8.2f ms\n", s / kPictures);
   return 0;
 }

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file."};
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
-  bool windowed = false, headless = false, fixedStep = false, verbose = false;
+  bool windowed = false, headless = false, fixedStep = false, verbose = false, serialDecode = false;
   int64_t frames = -1;
   uint64_t seed = 0;
   std::string screenshot, replayFile, recordFile, traceFile;
@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
       })
       ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
+  app.add_flag("--serial-decode", serialDecode,
+               "decode a screen's pictures one after the other on the game thread, not on worker threads");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -102,6 +104,7 @@ int main(int argc, char** argv) {
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
   options.tracePath = traceFile;
+  options.serialDecode = serialDecode;
   options.makeInterpreter = [](int, const qx::GameLink& game) { return qx::MakeGameInterpreter(game); };
   {
     const auto exeDir = std::filesystem::path(options.programPath).parent_path();

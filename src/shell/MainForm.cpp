@@ -75,6 +75,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   canvas_.SetDithering(false);
   canvas_.SetPublisher(&device_);
   images_.SetMipMappping(false);
+  media_.SetParallelDecode(!options_.serialDecode);
   images_.SetPublisher(&device_);
   images_.OnImageFreed = [this](TGfxImage* image) { media_.Forget(image); };
   fonts_.Canvas = &canvas_;

@@ -48,6 +48,7 @@ struct ShellOptions {
   std::vector<ReplayEvent> replay;
   std::string recordPath;
   std::string tracePath;
+  bool serialDecode = false;  // no worker threads for pictures (the old path, for comparison)
   // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
   // (MakeGameInterpreter); without it event scripts do not run.
   std::function<std::unique_ptr<EventInterpreter>(int index, const GameLink& game)> makeInterpreter;
