@@ -3,12 +3,12 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "elements/ParticleSystem.h"
+#include "runtime/ParticleSystem.h"
 #include "platform/null/NullGfx.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"
 #include "resources/GfxImage.h"
-#include "shell/MediaCache.h"
+#include "runtime/MediaCache.h"
 
 using namespace qx;
 

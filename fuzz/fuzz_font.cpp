@@ -3,7 +3,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "elements/GfxFont.h"
+#include "resources/GfxFont.h"
 #include "platform/null/NullGfx.h"
 #include "render/GfxCanvas.h"
 #include "render/GfxDevice.h"

@@ -2,12 +2,12 @@
 // back the same), then read into a live tree as LoadGame reads it, setters acting.
 #include <string>
 
+#include "FuzzRoot.h"
 #include "FuzzSupport.h"
 #include "scene/ClassTable.h"
 #include "scene/GameFile.h"
 #include "scene/QXDB.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 using namespace qx;
 
@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ResetRuntime();
   {
-    TQXDB root;
+    fuzz::FuzzRoot made;
+    TQXDB& root = *made;
     root.SetGameFolder(fuzz::ScratchFolder());
     Runtime().FileLoading = true;
     ReadElementData(root, blob);
@@ -36,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ElementRecord reread;
     QX_FUZZ_CHECK(ParseElementBlob(live, *rootClass, reread));
   }
-  Media().Clear();  // the picture entries the tree asked for
   ResetRuntime();
   return 0;
 }

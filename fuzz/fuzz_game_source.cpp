@@ -4,7 +4,7 @@
 
 #include "FuzzSupport.h"
 #include "scene/GameFile.h"
-#include "scene/GameSource.h"
+#include "elements/GameSource.h"
 
 using namespace qx;
 

@@ -2,10 +2,11 @@
 // on its own and as double-quoted references inside script text.
 #include <string>
 
+#include "FuzzRoot.h"
 #include "FuzzSupport.h"
 #include "IniKeys.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 using namespace qx;
 
@@ -14,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteScratchFile("game.lng", text);
   ResetRuntime();
   {
-    TQXDB root;
+    fuzz::FuzzRoot made;
+    TQXDB& root = *made;
     root.SetGameFolder(fuzz::ScratchFolder());
     root.SetPropValue("DefLang", ScriptValue::Str("GAME.LNG"));
     root.SetPropValue("Lang", ScriptValue::Str("game.lng"));

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "FuzzRoot.h"
 #include "FuzzSupport.h"
 #include "scene/ClassTable.h"
 #include "scene/QXDB.h"
 #include "scene/SavedState.h"
-#include "shell/MediaCache.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 using namespace qx;
 
@@ -27,8 +27,8 @@ void FillTree(TQXDB& root) {
       for (TQXElement* e : all) made = made || e->ClassName() == cls.name;
       if (made) continue;
       for (TQXElement* parent : all) {
-        if (!cls.AllowsParent(parent->ClassName())) continue;
-        TQXElement* e = cls.create(parent).release();  // owned by its parent
+        TQXElement* e = parent->CreateChild(cls.name);  // owned by its parent
+        if (!e) continue;
         e->Key = key++;
         e->Id = "E" + std::to_string(e->Key);
         all.push_back(e);
@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ResetRuntime();
   {
-    TQXDB root;
+    fuzz::FuzzRoot made;
+    TQXDB& root = *made;
     root.SetGameFolder(fuzz::ScratchFolder());
     FillTree(root);
     // As LoadState assigns them: pictures named by restored properties are queued, not loaded.
@@ -73,7 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QX_FUZZ_CHECK(applied.assigned + applied.skipped == records.size());
     WriteStateData(root);
   }
-  Media().Clear();  // the picture entries the tree asked for
   ResetRuntime();
   return 0;
 }

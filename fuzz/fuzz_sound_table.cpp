@@ -2,10 +2,11 @@
 // holds as "Section.Key" and as a key of the default section.
 #include <string>
 
+#include "FuzzRoot.h"
 #include "FuzzSupport.h"
 #include "IniKeys.h"
 #include "scene/QXDB.h"
-#include "shell/RuntimeState.h"
+#include "runtime/RuntimeState.h"
 
 using namespace qx;
 
@@ -14,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteScratchFile("sounds.ini", text);
   ResetRuntime();
   {
-    TQXDB root;
+    fuzz::FuzzRoot made;
+    TQXDB& root = *made;
     root.SetGameFolder(fuzz::ScratchFolder());
     root.SetPropValue("SoundFile", ScriptValue::Str("Sounds.ini"));
     QX_FUZZ_CHECK(root.SoundTable() != nullptr);

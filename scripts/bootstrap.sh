@@ -11,6 +11,10 @@ packages=(
   libvorbis-dev libmpg123-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libcli11-dev libyaml-cpp-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-utils
+  # The install test's validators (desktop entry, AppStream, file type, man pages); file for
+  # CPack's dependency list.
+  desktop-file-utils appstream shared-mime-info man-db file
 )
 # The fuzz targets (scripts/fuzz.sh): clang with its sanitizer and libFuzzer runtimes, and
 # llvm-symbolizer for readable reports.

@@ -6,6 +6,10 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # GL suites set SDL's offscreen video and dummy audio drivers themselves (see tests/CMakeLists.txt).
 cd "$here/build"
 ctest --output-on-failure -j "$(nproc)"
+# The Debian package, built and checked as the install tree is (about ten seconds).
+"$here/scripts/package.sh" "$here/build"
+# The same suites again under AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/.
+"$here/scripts/sanitize.sh"
 # The fuzz targets, built with clang in build-fuzz/: a fixed number of executions each, and
 # every input of fuzz/regressions/ replayed.
 "$here/scripts/fuzz.sh" --test

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "base/OptionNumber.h"
 #include "base/Random.h"
 #include "builtins/Builtins.h"
 #include "platform/Platform.h"
@@ -18,6 +20,8 @@
 #include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
+#include "shell/WhereReport.h"
+#include "runtime/GameDataPlaces.h"
 
 namespace {
 
@@ -50,36 +54,63 @@ int main(int argc, char** argv) {
     }
   }
 
-  CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file."};
+  CLI::App app{"qxrun: plays a point-and-click game described by a .qxf game file.", "qxrun"};
+  app.footer(
+      "Keys while playing:\n"
+      "  Alt+Enter  switch between a window and full screen\n"
+      "  F5         the menu: resume, save, load, sound and music volume, full screen, quit\n"
+      "  F12        a screenshot into qxrun/ of your pictures folder\n"
+      "  (--no-menu gives F5 and F12 to the game.)\n"
+      "\n"
+      "Where files go:\n"
+      "  The game's settings, saved state and error log (korvane.err) are kept in the game's folder\n"
+      "  while it can be written, else in a folder of the game's own under ~/.local/share/qxrun/\n"
+      "  ($XDG_DATA_HOME/qxrun/, or --data-dir DIR); the menu's save slots are always there.\n"
+      "  qxrun --where [GAME] prints every place qxrun reads or writes for a game.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  the game ran and was closed\n"
+      "  1  the game could not start (no game, an unreadable or empty game file, no graphics device)\n"
+      "  2  a bad command line (an unknown option, a bad value, a named game that is not there)\n");
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
-  bool windowed = false, headless = false, fixedStep = false, verbose = false, serialDecode = false;
-  int64_t frames = -1;
-  uint64_t seed = 0;
-  std::string screenshot, replayFile, recordFile, traceFile;
+  bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false,
+       serialDecode = false;
+  // Numbers are read after parsing, so that a bad one gets a message a person understands.
+  std::string framesText, seedText, budgetText;
+  std::string screenshot, replayFile, recordFile, traceFile, dataDir;
   app.add_option("GAME", game, "a .qxf game file, or a folder holding one (default: the game beside "
-                               "the program, else the bundled demo)");
+                               "the program, else the bundled demo)")
+      ->type_name("");
   app.add_flag("--windowed", windowed, "stay in a window (the same as a first argument /TESTMODE)");
   app.add_flag("--headless", headless, "no visible window, no sound device (SDL offscreen and dummy drivers)");
   app.add_flag("--fixed-step", fixedStep, "exactly one process tick per frame, no sleeping (reproducible runs)");
-  app.add_option("--frames", frames, "stop after N frames")->check(CLI::NonNegativeNumber);
-  app.add_option("--screenshot", screenshot, "write the back buffer as a PNG file at exit");
-  app.add_option("--replay", replayFile, "feed input from a replay file");
-  app.add_option("--record", recordFile, "write the input given while playing as a replay file");
-  app.add_option("--trace", traceFile, "write one line per element event and screen change");
-  auto* seedOption = app.add_option("--seed", seed, "seed of the random generator");
-  uint64_t scriptBudget = qx::kDefaultScriptBudget;
-  app.add_option("--script-budget", scriptBudget,
+  auto* framesOption = app.add_option("--frames", framesText, "stop after N frames (0 or more)")->type_name("N");
+  app.add_option("--screenshot", screenshot, "write the back buffer as a PNG file at exit")->type_name("FILE");
+  app.add_option("--replay", replayFile, "feed input from a replay file")->type_name("FILE");
+  app.add_option("--record", recordFile, "write the input given while playing as a replay file")->type_name("FILE");
+  app.add_option("--trace", traceFile, "write one line per element event and screen change")->type_name("FILE");
+  auto* seedOption = app.add_option("--seed", seedText, "seed of the random generator (0 or more)")->type_name("N");
+  budgetText = std::to_string(qx::kDefaultScriptBudget);
+  app.add_option("--script-budget", budgetText,
                  "statements and loop passes one event run may take before it is stopped (0: no limit)")
-      ->check([](const std::string& text) {
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
-                   ? std::string()
-                   : std::string("expected a whole number, 0 or more");
-      })
+      ->type_name("N")
       ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
   app.add_flag("--serial-decode", serialDecode,
                "decode a screen's pictures one after the other on the game thread, not on worker threads");
+  std::string scale = "fit", filter = "linear";
+  bool noMenu = false;
+  app.add_option("--scale", scale, "how the picture fills the window: fit (the default) or integer (whole factors)")
+      ->check(CLI::IsMember({"fit", "integer"}));
+  app.add_option("--filter", filter, "how the picture is scaled: linear (smooth, the default) or nearest (sharp pixels)")
+      ->check(CLI::IsMember({"linear", "nearest"}));
+  app.add_flag("--no-menu", noMenu, "no runtime menu: F5 and F12 go to the game");
+  app.add_option("--data-dir", dataDir, "keep the player's files that the game folder cannot take in DIR")->type_name("DIR");
+  bool resetState = false;
+  app.add_flag("--reset-state", resetState,
+               "start as if the saved state were empty (the file is neither read nor deleted; the game's next save replaces it)");
+  app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -91,6 +122,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return Fail(std::string(e.what()) + " (see qxrun --help)");
   }
+  int64_t frames = -1;
+  uint64_t seed = 0, scriptBudget = qx::kDefaultScriptBudget;
+  for (const std::string& problem :
+       {!*framesOption ? std::string() : qx::ReadOptionNumber<int64_t>("--frames", framesText, 0, INT64_MAX, frames),
+        !*seedOption ? std::string() : qx::ReadOptionNumber<uint64_t>("--seed", seedText, 0, UINT64_MAX, seed),
+        qx::ReadOptionNumber<uint64_t>("--script-budget", budgetText, 0, UINT64_MAX, scriptBudget)}) {
+    if (!problem.empty()) return Fail(problem + " (see qxrun --help)");
+  }
 
   qx::SetVerbose(verbose);
   qx::SetScriptBudget(scriptBudget);
@@ -100,18 +139,18 @@ int main(int argc, char** argv) {
   qx::ShellOptions options;
   options.programPath = ProgramPath(argv[0]);
   options.testMode = testMode || windowed;
+  options.requireGame = true;
+  options.menuEnabled = !noMenu;
+  options.resetState = resetState;
+  options.screenshotFolder = qx::GameDataPlaces::ScreenshotFolder();
   options.frameLimit = frames;
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
   options.tracePath = traceFile;
   options.serialDecode = serialDecode;
   options.makeInterpreter = [](int, const qx::GameLink& game) { return qx::MakeGameInterpreter(game); };
-  {
-    const auto exeDir = std::filesystem::path(options.programPath).parent_path();
-    std::error_code ec;
-    const auto demo = exeDir / "games" / "demo" / "demo.qxf";
-    if (std::filesystem::is_regular_file(demo, ec)) options.demoGamePath = demo.string();
-  }
+  // The demo beside the program in a build folder, else in the share folder of an install.
+  options.demoGamePath = qx::FindSharedFile(options.programPath, QX_SHARE_FROM_BIN, qx::kDemoGameFile);
   if (!game.empty()) {
     std::error_code ec;
     if (std::filesystem::is_directory(game, ec)) {
@@ -123,6 +162,22 @@ int main(int argc, char** argv) {
       return Fail("cannot find the game " + game);
     }
   }
+  options.dataHome = qx::GameDataPlaces::DefaultDataHome();
+  if (!dataDir.empty()) {
+    std::error_code ec;
+    options.dataFolder = std::filesystem::absolute(dataDir, ec).string();
+  }
+  if (where) {
+    qx::WhereQuery query;
+    query.gamePath = qx::ChooseGame(options.gamePath, options.programPath, qx::DefaultZembricIniPath(),
+                                    options.demoGamePath).path;
+    query.dataHome = options.dataHome;
+    query.dataFolder = options.dataFolder;
+    query.settingsPath = qx::DefaultZembricIniPath();
+    query.screenshotFolder = options.screenshotFolder;
+    std::fputs(qx::DescribePlaces(query).c_str(), stdout);
+    return 0;
+  }
   if (!replayFile.empty()) {
     std::string error;
     if (!qx::LoadReplayFile(replayFile, options.replay, error)) return Fail(error);
@@ -130,7 +185,10 @@ int main(int argc, char** argv) {
 
   qx::PlatformSet platform;
   std::string error;
-  if (!qx::CreatePlatform(headless, 1024, 768, platform, error)) {
+  qx::PresentOptions present;
+  present.scale = scale == "integer" ? qx::PresentScale::Integer : qx::PresentScale::Fit;
+  present.filter = filter == "nearest" ? qx::PresentFilter::Nearest : qx::PresentFilter::Linear;
+  if (!qx::CreatePlatform(headless, 1024, 768, platform, error, present)) {
     std::fprintf(stderr, "qxrun: %s\n", error.c_str());
     return 1;
   }

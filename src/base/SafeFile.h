@@ -1,5 +1,8 @@
 // Crash-safe file writing: a temporary file in the same folder, fsync, rename, fsync of the
-// folder. A kill or a full disk never leaves a half-written file under the real name.
+// folder. A kill or a full disk never leaves a half-written file under the real name. The
+// temporary file has no name while it is written (where the file system allows), so a
+// writer killed meanwhile leaves nothing; temporary files left by writers that died (named
+// NAME.tmp and six characters, untouched for ten minutes) are removed by the next write.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +10,9 @@
 #include <vector>
 
 namespace qx {
+
+// The folder part of a path: "." for a bare name, "/" for a file at the top.
+std::string FolderOf(const std::string& path);
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error);
 

@@ -232,16 +232,17 @@ void RegisterEngineFunctions(TScriptEngine& e, const GameLink& game) {
     if (p.Count() != 1) return false;
     const std::string name = p[0].Value.ToText();
     // Only files of the game folder: a name leading anywhere else is refused.
-    std::vector<std::string> parts;
-    if (!g->root || !TGameFs::SplitGameName(name, parts)) {
+    // A refused name (absolute, "..", a link leading out) is a failing call.
+    if (!g->root || g->root->Files().Locate(name).kind == TGameFs::Lookup::Refused) {
       throw ScriptError("'" + name + "' is not a file of the game folder");
     }
-    TGameFs& files = g->root->Files();
-    if (const std::optional<std::string> path = files.ResolveFile(name)) {
+    // The player's copy when the file moved to the data folder; never a shipped file of a
+    // game folder that cannot be written. A link inside the folder is removed itself.
+    if (const std::optional<std::string> path = g->root->Places().DeletePath(name)) {
       std::error_code ec;
       std::filesystem::remove(*path, ec);
       if (ec) throw ScriptError(ec.message());
-      files.Invalidate();
+      g->root->Files().Invalidate();
     }
     r.Value = ScriptValue::Int(0);  // a missing file is not an error
     return true;

@@ -10,7 +10,8 @@
 
 namespace qx {
 
-bool CreatePlatform(bool headless, int width, int height, PlatformSet& out, std::string& error) {
+bool CreatePlatform(bool headless, int width, int height, PlatformSet& out, std::string& error,
+                    PresentOptions present) {
   if (headless) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -30,14 +31,15 @@ bool CreatePlatform(bool headless, int width, int height, PlatformSet& out, std:
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   SDL_Window* window = SDL_CreateWindow("qxrun", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE |
+                                            SDL_WINDOW_ALLOW_HIGHDPI);
   if (!window) {
     error = std::string("cannot open a window: ") + SDL_GetError();
     SDL_Quit();
     return false;
   }
-  out.window = std::make_unique<SdlWindow>(window, headless, width, height);
-  out.gfx = std::make_unique<GlGfx>(window, headless);
+  out.window = std::make_unique<SdlWindow>(window, headless, width, height, present);
+  out.gfx = std::make_unique<GlGfx>(window, headless, present);
   out.audio = std::make_unique<SdlAudio>();
   return true;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "render/GfxPlatform.h"
+#include "render/Letterbox.h"
 #include "runtime/Audio.h"
 #include "shell/Window.h"
 
@@ -31,6 +32,6 @@ struct PlatformSet {
 // audio driver, and never show a window or a message box. Answers false with a reason
 // when SDL cannot start at all.
 bool CreatePlatform(bool headless, int backBufferWidth, int backBufferHeight, PlatformSet& out,
-                    std::string& error);
+                    std::string& error, PresentOptions present = {});
 
 }  // namespace qx

@@ -24,6 +24,34 @@ LetterboxRect ComputeLetterbox(int windowWidth, int windowHeight, int bufferWidt
   return r;
 }
 
+LetterboxRect ComputePresentRect(int drawableWidth, int drawableHeight, int bufferWidth, int bufferHeight,
+                                 PresentScale scale) {
+  if (scale == PresentScale::Integer && bufferWidth > 0 && bufferHeight > 0) {
+    const int factor = std::min(drawableWidth / bufferWidth, drawableHeight / bufferHeight);
+    if (factor >= 1) {
+      LetterboxRect r;
+      r.width = bufferWidth * factor;
+      r.height = bufferHeight * factor;
+      r.x = (drawableWidth - r.width) / 2;
+      r.y = (drawableHeight - r.height) / 2;
+      return r;
+    }
+  }
+  return ComputeLetterbox(drawableWidth, drawableHeight, bufferWidth, bufferHeight);
+}
+
+void FitWindowSize(int bufferWidth, int bufferHeight, int availableWidth, int availableHeight, int& width,
+                   int& height) {
+  width = bufferWidth;
+  height = bufferHeight;
+  if (availableWidth <= 0 || availableHeight <= 0 || (bufferWidth <= availableWidth && bufferHeight <= availableHeight)) {
+    return;
+  }
+  const LetterboxRect r = ComputeLetterbox(availableWidth, availableHeight, bufferWidth, bufferHeight);
+  width = std::max(r.width, 1);
+  height = std::max(r.height, 1);
+}
+
 void WindowToBackBuffer(const LetterboxRect& box, double wx, double wy, int bufferWidth,
                         int bufferHeight, int& bx, int& by) {
   if (box.width <= 0 || box.height <= 0) {

@@ -99,20 +99,32 @@ std::optional<std::string> TGameFs::Match(const std::string& folder, const std::
   return std::nullopt;
 }
 
-std::optional<std::string> TGameFs::Resolve(std::string_view gameName) {
+TGameFs::Located TGameFs::Locate(std::string_view gameName) {
   std::vector<std::string> parts;
-  if (realRoot_.empty() || !SplitGameName(gameName, parts)) return std::nullopt;
+  if (!SplitGameName(gameName, parts)) return {};
+  // Without a game folder on disk nothing can be inside it.
+  if (realRoot_.empty()) return {Lookup::Missing, {}};
   std::string path = root_;
-  for (const std::string& part : parts) {
-    const std::optional<std::string> diskName = Match(path, part);
-    if (!diskName) return std::nullopt;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const std::optional<std::string> diskName = Match(path, parts[i]);
+    if (!diskName) {
+      // Missing only when the folder reached so far is itself inside: "link\new" with a
+      // link to another folder is refused even though "new" is nowhere.
+      if (!Inside(path)) break;
+      if (i + 1 != parts.size()) return {Lookup::Missing, {}};
+      return {Lookup::Missing, Join(path, Cp1251ToUtf8(parts[i]))};
+    }
     path = Join(path, *diskName);
+    if (i + 1 == parts.size() && Inside(path)) return {Lookup::Found, path};
   }
-  if (!Inside(path)) {
-    LogDetail("files", "refused " + Cp1251ToUtf8(gameName) + ": it leads out of the game folder");
-    return std::nullopt;
-  }
-  return path;
+  LogDetail("files", "refused " + Cp1251ToUtf8(gameName) + ": it leads out of the game folder");
+  return {};
+}
+
+std::optional<std::string> TGameFs::Resolve(std::string_view gameName) {
+  Located found = Locate(gameName);
+  if (found.kind != Lookup::Found) return std::nullopt;
+  return std::move(found.path);
 }
 
 std::optional<std::string> TGameFs::ResolveFile(std::string_view gameName) {
@@ -123,20 +135,9 @@ std::optional<std::string> TGameFs::ResolveFile(std::string_view gameName) {
 }
 
 std::optional<std::string> TGameFs::ResolveForWrite(std::string_view gameName) {
-  std::vector<std::string> parts;
-  if (realRoot_.empty() || !SplitGameName(gameName, parts)) return std::nullopt;
-  std::string path = root_;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    const std::optional<std::string> diskName = Match(path, parts[i]);
-    if (!diskName) {
-      if (i + 1 != parts.size()) return std::nullopt;  // missing folders are not created here
-      if (!Inside(path)) return std::nullopt;
-      return Join(path, Cp1251ToUtf8(parts[i]));
-    }
-    path = Join(path, *diskName);
-  }
-  if (!Inside(path)) return std::nullopt;
-  return path;
+  Located found = Locate(gameName);
+  if (found.kind == Lookup::Refused || found.path.empty()) return std::nullopt;
+  return std::move(found.path);
 }
 
 TFileSource LocateGameFile(TGameFs& fs, const TResArchive* archive, std::string_view name) {

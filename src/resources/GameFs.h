@@ -22,17 +22,29 @@ class TGameFs {
 
   const std::string& Root() const { return root_; }
 
-  // The disk path of an existing file or folder named by `gameName`, each component matched
-  // without regard to letter case (an exact match wins, else the first in byte order).
-  // Nothing when it does not exist or the name is refused: empty, absolute ("/x", "\x"), with
-  // a drive letter ("C:"), with a ".." component, or leading out of the game folder through
-  // a symbolic link.
+  // What a game name leads to. Every file the runtime writes, creates or deletes for a game,
+  // and every script file it reads, is looked up here; only media reads take other roads.
+  enum class Lookup : uint8_t {
+    Refused,  // empty, absolute ("/x", "\x"), a drive letter ("C:"), a ".." component, or a
+              // symbolic link (of any component, in any letter case) leading out of the folder
+    Missing,  // inside the folder, but not there (`path`: where it would be made, when only
+              // its last component is missing)
+    Found,    // `path` exists, and it and every link on the way stay inside the folder
+  };
+  struct Located {
+    Lookup kind = Lookup::Refused;
+    std::string path;
+  };
+  // Each component is matched without regard to letter case (an exact match wins, else the
+  // first in byte order); missing parts keep the name's spelling (converted to UTF-8).
+  Located Locate(std::string_view gameName);
+
+  // The disk path of an existing file or folder named by `gameName`: Locate's Found.
   std::optional<std::string> Resolve(std::string_view gameName);
   // Resolve, and only regular files.
   std::optional<std::string> ResolveFile(std::string_view gameName);
-  // A path to write `gameName` to: existing folders and an existing file are matched as by
-  // Resolve, missing parts keep the name's spelling (converted to UTF-8). Refused names, and
-  // names under a missing folder or leading out of the game folder, give nothing.
+  // A path to write `gameName` to: an existing one, or a new file in an existing folder.
+  // Refused names and names under a missing folder give nothing.
   std::optional<std::string> ResolveForWrite(std::string_view gameName);
 
   // Folder listings are cached and re-read when a folder's modification time changes;

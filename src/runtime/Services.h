@@ -1,12 +1,13 @@
 // Services: what the main window owns and hands to the game root when it makes it, and
 // through which the element kinds, the root and the built-ins reach the device, the frame
-// timer, the pictures, the game's files and archive, the sounds, the fonts and the trace.
+// timer, the pictures, the game's files and archive, the player's places, the sounds, the fonts and the trace.
 // Elements reach it through their root; nothing reaches it through a global. A null member
 // is a service the holder does without: tests build only the ones they use.
 #pragma once
 
 namespace qx {
 
+class GameDataPlaces;
 class MediaCache;
 class SoundPlayer;
 class TGameFs;
@@ -31,6 +32,9 @@ struct Services {
   // The game folder's files, named as the game names them; the root points it at the
   // folder of the game file it reads.
   TGameFs* files = nullptr;
+  // Where the player's ini, the saved state, korvane.err and the menu's save slots live
+  // (the game folder while it can be written, else the game's data folder).
+  GameDataPlaces* places = nullptr;
   // Sound effects and music.
   SoundPlayer* sound = nullptr;
   // The bitmap fonts text elements are drawn in.

@@ -77,7 +77,8 @@ void Damage(ParseState& st, const std::string& what, size_t offset) {
   ++st.report->damaged;
   std::string line = "damaged game file: " + what;
   if (IsVerbose()) line += " (byte " + std::to_string(offset) + ", in " + PathText(st) + ")";
-  LogError("game", line);
+  if (st.report->firstDamage.empty()) st.report->firstDamage = line;
+  if (st.report->logDamage) LogError("game", line);
 }
 
 bool ReadValue(BlobReader& in, PropType type, PropValue& v, const char*& why) {

@@ -28,6 +28,10 @@ struct GameFileReport {
   int elements = 0;  // elements read (the root included)
   int skipped = 0;   // child blobs skipped: unknown or disallowed class, too deep
   int damaged = 0;   // places where damage stopped the reading
+  // Each damage is logged as it is found ("game: damaged game file: ..."); a reader that
+  // tells the player itself turns that off and takes the first one's line from here.
+  bool logDamage = true;
+  std::string firstDamage;
 };
 
 // Parses a blob of the given class. Children of unknown or disallowed classes are skipped

@@ -264,6 +264,19 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
     if (error) *error = "refused ini entry [" + std::string(section) + "] " + std::string(key);
     return false;
   }
+  if (Writable() && target_) {
+    std::string reason;
+    const std::optional<std::string> target = target_(&reason);
+    if (!target) {
+      if (error) *error = reason;
+      return false;
+    }
+    if (*target != path_) {
+      // Moved: the copy holds what the old place held; it is read afresh below.
+      path_ = *target;
+      stamp_ = Stamp{};
+    }
+  }
   Refresh();
   std::vector<Line> before = lines_;
   const std::string eol = NewLineEnding();

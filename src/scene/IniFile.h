@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +35,12 @@ class TIniFile {
   bool Open(const std::string& path, std::string* error = nullptr);
   bool Writable() const { return !path_.empty(); }
   const std::string& Path() const { return path_; }
+  // Asked before every write of a read-write file: the path the write goes to, after whatever
+  // that takes (the player's places may copy the file into the data folder first), or nothing
+  // (with the reason) to refuse the write. When it is another path, the file lives there from
+  // then on: it is read from there again and written there.
+  using WriteTarget = std::function<std::optional<std::string>(std::string* error)>;
+  void SetWriteTarget(WriteTarget target) { target_ = std::move(target); }
 
   // Sections and keys match without regard to letter case (ASCII and the 1251 Cyrillic
   // letters); the first section of a name and its first key of a name count. Values come
@@ -96,6 +104,7 @@ class TIniFile {
   mutable std::unordered_map<std::string, size_t> sections_;
   std::string path_;
   mutable Stamp stamp_;
+  WriteTarget target_;
 };
 
 }  // namespace qx

@@ -87,11 +87,13 @@ void TQXDB::SetGameFolder(const std::string& folder) {
   // to case by the resolver.
   Runtime().GameFolder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   Files() = TGameFs(folder);
+  Places().SetGame(folder, GameFilePath);
 }
 
 bool TQXDB::LoadGame() {
   ClearChildren();
   RuntimeState& rt = Runtime();
+  lastLoad_ = LoadOutcome{};
   std::error_code ec;
   if (GameFilePath.empty() || !std::filesystem::is_regular_file(GameFilePath, ec)) {
     if (!GameFilePath.empty()) LogDetail("game", "no game file at " + GameFilePath);
@@ -99,7 +101,8 @@ bool TQXDB::LoadGame() {
   }
   std::string data, error;
   if (!ReadWholeFile(GameFilePath, data, error)) {
-    LogError("game", error);
+    lastLoad_.kind = LoadOutcome::Kind::Unreadable;
+    lastLoad_.reason = error;
     return false;
   }
   SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
@@ -109,8 +112,22 @@ bool TQXDB::LoadGame() {
   }
   rt.FileLoading = true;
   GameFileReport report;
-  const bool ok = ReadElementData(*this, data, &report);
+  report.logDamage = false;  // one line below, whatever the damage
+  const bool ok = !data.empty() && ReadElementData(*this, data, &report);
   rt.FileLoading = false;
+  // A game with nothing below its root can never show anything: as good as no game.
+  lastLoad_.kind = ChildCount() > 0 ? LoadOutcome::Kind::Read : LoadOutcome::Kind::Empty;
+  lastLoad_.elements = report.elements;
+  lastLoad_.damaged = report.damaged > 0;
+  if (lastLoad_.kind == LoadOutcome::Kind::Empty) {
+    lastLoad_.reason = data.empty()        ? "it is empty"
+                       : lastLoad_.damaged ? "it is not a game file: nothing in it could be read"
+                                           : "it holds no screens or other elements";
+    if (!report.firstDamage.empty()) LogDetail("game", report.firstDamage);
+  } else if (lastLoad_.damaged) {
+    // What came before the damage plays; the player is told once.
+    LogError("game", report.firstDamage);
+  }
   if (IsVerbose()) {
     LogDetail("game", "read " + std::to_string(report.elements) + " elements from " + GameFilePath +
                           (report.skipped ? ", skipped " + std::to_string(report.skipped) : std::string()));
@@ -237,6 +254,10 @@ bool TQXDB::WriteField(PropField field, const PropValue& v) {
   // GameFolder and the settings before it).
   switch (field) {
     case PropField::CurKey: CurKey = static_cast<int32_t>(v.i); return true;
+    case PropField::Id:
+      // The game file's Id names the game's data folder (it comes before IniFile and FileRS).
+      if (Runtime().FileLoading) Places().SetGameId(v.s);
+      return TQXElement::WriteField(field, v);
     case PropField::InitScreen: InitScreen = static_cast<int32_t>(v.i); return true;
     case PropField::FileRS: OpenStateFile(v.s); return true;
     case PropField::FileFonts:
@@ -347,15 +368,18 @@ void TQXDB::OpenLanguage(const std::string& name) {
 void TQXDB::OpenIni(const std::string& name) {
   iniFile_ = name;
   ini_.reset();
-  // A new file is created under the name as given, at the first write.
-  const std::optional<std::string> path = Files().ResolveForWrite(name);
+  // A new file is created under the name as given, at the first write; every write asks the
+  // player's places where it goes, so a game folder that cannot be written moves it.
+  const std::optional<GameDataPlaces::Place> place =
+      name.empty() ? std::nullopt : Places().Locate(name);
   auto ini = std::make_unique<TIniFile>();
   std::string error;
-  if (!path) {
+  if (!place) {
     if (!name.empty()) LogError("ini", "refused the ini file name " + Cp1251ToUtf8(name));
-  } else if (!ini->Open(*path, &error)) {
+  } else if (!ini->Open(place->readPath, &error)) {
     LogError("ini", error);
   } else {
+    ini->SetWriteTarget([this, name](std::string* reason) { return Places().PrepareWrite(name, reason); });
     ini_ = std::move(ini);
   }
   // Without an ini object the settings take their defaults.
@@ -384,49 +408,71 @@ constexpr size_t kMaxStateBytes = size_t{256} << 20;
 
 void TQXDB::OpenStateFile(const std::string& name) {
   fileRS_ = name;
-  const std::optional<std::string> path = name.empty() ? std::nullopt : Files().ResolveForWrite(name);
-  if (path && *path == statePath_) return;  // the same file, however it is spelled
-  statePath_.clear();
-  if (!path) {
+  const std::optional<GameDataPlaces::Place> place = name.empty() ? std::nullopt : Places().Locate(name);
+  if (place && hasState_ && place->writePath == statePlace_) return;  // the same file, however it is spelled
+  hasState_ = false;
+  statePlace_.clear();
+  if (!place) {
     if (!name.empty()) LogError("state", "refused the state file name " + Cp1251ToUtf8(name));
     return;
   }
   struct stat st {};
-  if (::stat(path->c_str(), &st) == 0) {
-    if (S_ISREG(st.st_mode)) statePath_ = *path;
-    else LogError("state", *path + " is not a file");
+  if (::stat(place->readPath.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode)) hasState_ = true;
+    else LogError("state", place->readPath + " is not a file");
+    statePlace_ = place->writePath;
     return;
   }
-  // No state yet: an empty one, so that a game without saves loads nothing.
+  statePlace_ = place->writePath;
+  // No state yet: an empty one, so that a game without saves loads nothing. Where the game
+  // folder cannot take it, a missing state reads as empty until the first save makes it.
+  if (place->movesOnWrite) {
+    hasState_ = true;
+    return;
+  }
   std::string error;
-  if (WriteFileAtomically(*path, "", 0, error)) statePath_ = *path;
+  if (WriteFileAtomically(place->writePath, "", 0, error)) hasState_ = true;
   else LogError("state", error);
 }
 
+std::string TQXDB::StatePath() {
+  if (!hasState_) return {};
+  const std::optional<GameDataPlaces::Place> place = Places().Locate(fileRS_);
+  return place ? place->readPath : std::string();
+}
+
 bool TQXDB::SaveState() {
-  if (statePath_.empty()) return false;
+  if (!hasState_) return false;
   const std::string data = WriteStateData(*this);
   std::string error;
-  const bool ok = WriteFileAtomically(statePath_, data.data(), data.size(), error);
+  const std::optional<std::string> path = Places().PrepareWrite(fileRS_, &error);
+  const bool ok = path && WriteFileAtomically(*path, data.data(), data.size(), error);
   if (!ok) LogError("state", error);
+  else stateIgnored_ = false;
   ResetTimer();  // saving may take longer than a tick
   return ok;
 }
 
 bool TQXDB::LoadState() {
-  if (statePath_.empty()) return false;
+  if (!hasState_) return false;
   RuntimeState& rt = Runtime();
   rt.FileLoading = true;
   rt.LoadNow = false;  // pictures named by restored properties are queued, not loaded here
+  const std::string statePath = StatePath();
   std::string data, error;
-  if (!ReadWholeFile(statePath_, data, error, kMaxStateBytes)) {
+  std::error_code ec;
+  if (stateIgnored_) {
+    LogDetail("state", "--reset-state: " + statePath + " is read as empty until the game saves");
+  } else if (!std::filesystem::exists(statePath, ec)) {
+    data.clear();  // not saved yet (or deleted): nothing to restore
+  } else if (!ReadWholeFile(statePath, data, error, kMaxStateBytes)) {
     LogError("state", error);
     data.clear();
   }
   std::vector<StateRecord> records;
   StateReadReport read;
   if (!ParseStateRecords(data, records, &read)) {
-    LogError("state", statePath_ + ": " + read.reason + " at offset " + std::to_string(read.damageOffset) +
+    LogError("state", statePath + ": " + read.reason + " at offset " + std::to_string(read.damageOffset) +
                           "; the " + std::to_string(read.records) + " records before it are restored");
   }
   const StateApplyReport applied = ApplyStateRecords(*this, records);

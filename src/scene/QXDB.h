@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "resources/GameFs.h"
+#include "runtime/GameDataPlaces.h"
 #include "runtime/Services.h"
 #include "scene/QXElement.h"
 
@@ -54,9 +55,21 @@ class TQXDB : public TQXElement {
   std::string GameFilePath;
   // Reads the game file into the tree (an empty tree when it is missing or unreadable).
   bool LoadGame();
+  // How the last LoadGame went, so that the shell can tell a game that cannot start.
+  struct LoadOutcome {
+    enum class Kind { Read, Missing, Unreadable, Empty };
+    Kind kind = Kind::Missing;
+    std::string reason;  // Unreadable, Empty: why
+    int elements = 0;    // elements read, the root included
+    bool damaged = false;
+  };
+  const LoadOutcome& LastLoad() const { return lastLoad_; }
   // The game folder's files, named as the game names them (any case, backslashes): the
   // files service, or the root's own when it was made without one.
   TGameFs& Files() { return services_.files ? *services_.files : ownFiles_; }
+  // Where the player's ini, the saved state and the error log are read and written: the
+  // places service, or the root's own (everything in the game folder) without one.
+  GameDataPlaces& Places() { return services_.places ? *services_.places : ownPlaces_; }
   // Holder of the particle texture, made when the game loads with a canvas.
   TXParticleManager* Particles() const { return particles_.get(); }
   // Makes `folder` (a disk path) the game folder: GameFolder and Files(). LoadGame
@@ -96,8 +109,8 @@ class TQXDB : public TQXElement {
   bool WritePlayerSetting(std::string_view key, int32_t value);
 
   // --- saved state ---------------------------------------------------------------------
-  // The disk path of the state file FileRS named; empty when the game has none.
-  const std::string& StatePath() const { return statePath_; }
+  // The disk path the state file FileRS named is read from now; empty when the game has none.
+  std::string StatePath();
   // Writes every saveable property and variable of the tree to the state file, replacing
   // it whole and atomically. False when there is no state file or the write failed (the
   // previous state is then left as it was).
@@ -106,6 +119,11 @@ class TQXDB : public TQXElement {
   // tree. A damaged record ends the reading; what came before it stays assigned. False
   // only when there is no state file.
   bool LoadState();
+  // --reset-state: until the next successful SaveState, LoadState reads the state file as
+  // empty. The file itself is neither read nor deleted, so a player who changes their mind
+  // before the game saves has lost nothing.
+  void SetStateIgnored(bool ignored) { stateIgnored_ = ignored; }
+  bool StateIgnored() const { return stateIgnored_; }
 
   // --- layers ---------------------------------------------------------------------------
   // The range of Order values ever assigned, always containing 0; it never shrinks.
@@ -144,10 +162,14 @@ class TQXDB : public TQXElement {
   const ElementFactory& kinds_;
   qx::Services services_;
   TGameFs ownFiles_{"."};
+  GameDataPlaces ownPlaces_;
   std::string fileRS_, fileFonts_, defLang_, lang_, iniFile_, soundFile_;
   std::unique_ptr<TXParticleManager> particles_;
   std::unique_ptr<TIniFile> ini_, langTable_, defLangTable_, soundTable_;
-  std::string statePath_;
+  LoadOutcome lastLoad_;
+  bool stateIgnored_ = false;
+  bool hasState_ = false;   // FileRS named a state file that has a place
+  std::string statePlace_;  // where its writes went when it was opened, to tell a new name from the same
   int32_t minLayer_ = 0;
   int32_t maxLayer_ = 0;
   std::vector<TQXElement*> handles_;  // handle - 1 -> element; nullptr once freed

@@ -1,5 +1,7 @@
 #include "scene/SceneScriptHost.h"
 
+#include <filesystem>
+
 #include "runtime/RuntimeState.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
@@ -43,7 +45,17 @@ std::string SceneScriptHost::TranslateText(const std::string& reference) {
   return root_ ? root_->TranslateText(reference) : std::string();
 }
 
-void SceneScriptHost::AppendErrorLog(const std::string& line) { AppendErrorLogLine(Runtime().GameFolder, line); }
+void SceneScriptHost::AppendErrorLog(const std::string& line) {
+  // The log follows the player's places (the data folder when the game folder cannot be
+  // written); when even that fails it is tried in the game folder as ever.
+  std::string folder = Runtime().GameFolder;
+  if (root_ && !root_->Places().GameFolder().empty()) {
+    if (const std::optional<std::string> path = root_->Places().PrepareWrite("korvane.err")) {
+      folder = std::filesystem::path(*path).parent_path().string();
+    }
+  }
+  AppendErrorLogLine(folder, line);
+}
 
 std::string SceneScriptHost::ResolveGameFile(const std::string& name) {
   if (!root_) return {};

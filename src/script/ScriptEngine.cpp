@@ -51,6 +51,7 @@ size_t TScriptEngine::CachedExpressionCount() const { return cache_->Size(); }
 void TScriptEngine::ReportError(std::string_view message, std::string_view tokens, int code) {
   if (errorCode_ != 0) return;
   errorCode_ = code != 0 ? code : 1;  // a recorded error must stop the run
+  detail::CheckpointAtNextStep();    // where statement lists notice it
   errorMessage_ = message;
   errorText_ = TokenText(tokens, true);
   ScriptHost& host = Host();
@@ -65,7 +66,7 @@ void TScriptEngine::ResetErrorState() {
   errorCode_ = 0;
   errorMessage_.clear();
   errorText_.clear();
-  blockDepth_ = -1;
+  depthBase_ = -1 - listNesting_;
   controlFlag_ = TControlFlag::None;
   gotoLabel_.clear();
   gotoText_.clear();

@@ -35,8 +35,9 @@ class ScriptHost {
   virtual std::string ResolveGameFile(const std::string& name) = 0;
 };
 
-// A host with no game: no elements, no translations; the error log and script files are
-// taken from `folder` (default: the current directory).
+// A host with no game: no elements, no translations; `folder` (default: the current
+// directory) stands for the game folder: the error log goes there and script files are
+// found there as a game's are (TGameFs).
 class PlainScriptHost : public ScriptHost {
  public:
   explicit PlainScriptHost(std::string folder = {}) : folder_(std::move(folder)) {}
@@ -56,9 +57,10 @@ class PlainScriptHost : public ScriptHost {
 };
 
 // Appends one line to the error log "korvane.err" in `folder` (the current folder when it is
-// empty), making the file when it is missing; nothing when it cannot be opened. The log is
-// bounded (base/BoundedLog.h): repeats of the line before are counted, not written, and a log
-// over 1 MiB is moved to korvane.err.1 first.
+// empty), making the file when it is missing; nothing when it cannot be opened or when the
+// name leads out of the folder (a korvane.err that links elsewhere). The log is bounded
+// (base/BoundedLog.h): repeats of the line before are counted, not written, and a log over
+// 1 MiB is moved to korvane.err.1 first.
 void AppendErrorLogLine(const std::string& folder, const std::string& line);
 
 // The process-wide host; never null (a PlainScriptHost until the game sets its own).

@@ -296,9 +296,10 @@ class StatementRunner {
     if (!list.parsed) ParseList(list);
     const size_t count = list.statements.size();
     size_t i = 0;
-    while (!e_.Failed()) {
+    // A recorded error makes the next step a checkpoint that fails: Step is the one test.
+    while (true) {
       if (i >= count) {
-        if (list.splitErrorCode != 0) ReportSplitError(list);
+        if (list.splitErrorCode != 0 && !e_.Failed()) ReportSplitError(list);
         break;
       }
       const CStatement& s = *list.statements[i++];
@@ -531,7 +532,8 @@ class StatementRunner {
         return;
       }
       RunList(*s.body);
-      if (e_.Failed() || !e_.LoopPassContinues()) return;
+      // An error is seen by the next pass's Step (nothing in between has effects).
+      if (!e_.LoopPassContinues()) return;
     }
   }
 

@@ -55,6 +55,8 @@ std::string TScriptEngine::TooLongMessage() {
 }
 
 bool TScriptEngine::BudgetCheckpoint(std::string_view statement) {
+  // An error brings the checkpoint forward: statement lists stop here, taking no step.
+  if (Failed()) return false;
   switch (detail::ScriptCheckpoint()) {
     case detail::Checkpoint::Go: return true;
     case detail::Checkpoint::Spent: ReportError(TooLongMessage(), statement, kScriptTooLongCode); return false;
@@ -74,6 +76,7 @@ bool TScriptEngine::BudgetCheckpoint(std::string_view statement) {
 
 void TScriptEngine::Halt(std::string_view statement) {
   if (errorCode_ != 0) return;
+  detail::CheckpointAtNextStep();
   if (detail::gRunStopped) {
     errorCode_ = kScriptStoppedCode;
     errorMessage_ = "Script stopped: the game is closing";
@@ -85,7 +88,7 @@ void TScriptEngine::Halt(std::string_view statement) {
 }
 
 bool TScriptEngine::ReportOutsideLoop(std::string_view statement) {
-  if (blockDepth_ != 0) return false;
+  if (BlockDepth() != 0) return false;
   if (controlFlag_ == TControlFlag::Break) ReportError("BREAK outside loop", statement, 15);
   else if (controlFlag_ == TControlFlag::Continue) ReportError("CONTINUE outside loop", statement, 15);
   else return false;

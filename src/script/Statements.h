@@ -107,6 +107,7 @@ struct PreparedProc {
 
 // --- the hot steps both executors share ----------------------------------------------------
 
+// False too once an error is recorded (ReportError brings the checkpoint forward).
 inline bool TScriptEngine::Step(std::string_view statement) {
   if (--detail::gStepsLeft >= 0) [[likely]] return true;
   return BudgetCheckpoint(statement);
@@ -117,15 +118,13 @@ inline bool TScriptEngine::EnterList(std::string_view list) {
     ReportError(kListsTooDeep, list, 1);
     return false;
   }
-  ++listNesting_;
-  ++blockDepth_;
+  ++listNesting_;  // BlockDepth follows it
   return true;
 }
 
 inline void TScriptEngine::LeaveList() {
   --listNesting_;
-  --blockDepth_;
-  if (blockDepth_ < 0 && controlFlag_ == TControlFlag::Goto)
+  if (controlFlag_ == TControlFlag::Goto && BlockDepth() < 0)
     ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);
 }
 

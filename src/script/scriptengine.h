@@ -122,7 +122,7 @@ class TScriptEngine {
   // A run ends early when its budget of statements and loop passes is spent (ScriptBudget.h).
 
   // --- Hooks for the statement executor ------------------------------------------------
-  int BlockDepth() const { return blockDepth_; }
+  int BlockDepth() const { return listNesting_ + depthBase_; }
   TControlFlag ControlFlag() const { return controlFlag_; }
   const std::string& GotoLabel() const { return gotoLabel_; }
 
@@ -250,7 +250,9 @@ class TScriptEngine {
   std::string errorText_;
 
   // Statement executor state (Prepare, Run and the statements live in Statements.cpp).
-  int blockDepth_ = -1;
+  // BlockDepth is the statement lists entered since the error state was reset, less one:
+  // kept as an offset from listNesting_, so entering a list moves one counter only.
+  int depthBase_ = -1;
   TControlFlag controlFlag_ = TControlFlag::None;
   std::string gotoLabel_;
   std::string gotoText_;              // the GOTO statement of a pending jump (error text)

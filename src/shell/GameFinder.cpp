@@ -41,8 +41,41 @@ std::string FindGameFile(const std::string& programPath, const std::string& iniP
     TIniFile ini;
     if (ini.Load(iniPath)) {
       const std::string path = ini.ReadString("Main", "Path", "");
+      // A folder names the game it holds; one holding none is returned as it is, so that the
+      // player is told which folder has no game rather than shown the demo.
+      if (!path.empty() && fs::is_directory(path, ec)) {
+        const std::string inFolder = FindQxfInFolder(path);
+        return inFolder.empty() ? path : inFolder;
+      }
       if (!path.empty()) return path;
     }
+  }
+  return {};
+}
+
+GameChoice ChooseGame(const std::string& named, const std::string& programPath, const std::string& iniPath,
+                      const std::string& demoPath) {
+  if (!named.empty()) return {named, GameChoice::From::Named};
+  if (std::string found = FindGameFile(programPath, iniPath); !found.empty()) return {found, GameChoice::From::Found};
+  if (!demoPath.empty()) return {demoPath, GameChoice::From::Demo};
+  return {};
+}
+
+std::vector<std::string> SharedDataFolders(const std::string& programPath, const std::string& installedShare) {
+  std::vector<std::string> folders;
+  if (programPath.empty()) return folders;
+  const fs::path own = fs::path(programPath).parent_path();
+  folders.push_back(own.string());
+  if (!installedShare.empty()) folders.push_back((own / installedShare).lexically_normal().string());
+  return folders;
+}
+
+std::string FindSharedFile(const std::string& programPath, const std::string& installedShare,
+                           const std::string& relative) {
+  std::error_code ec;
+  for (const std::string& folder : SharedDataFolders(programPath, installedShare)) {
+    const fs::path candidate = fs::path(folder) / relative;
+    if (fs::is_regular_file(candidate, ec)) return candidate.string();
   }
   return {};
 }

@@ -1,6 +1,8 @@
 #include "shell/MainForm.h"
 
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -60,6 +62,9 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   services_.files = &files_;
   services_.sound = &sounds_;
   services_.fonts = &fonts_;
+  services_.places = &places_;
+  places_.SetDataHome(options_.dataHome);
+  places_.SetDataFolder(options_.dataFolder);
   // The form's fixed component settings.
   device_.SetWidth(kBackBufferWidth);
   device_.SetHeight(kBackBufferHeight);
@@ -144,6 +149,12 @@ bool TFormMain::FormCreate() {
     FormClose();
     return false;
   }
+  if (!startFailure_.empty()) {
+    window_.ShowError(startFailure_);
+    exitStatus_ = 1;
+    FormClose();
+    return false;
+  }
   created_ = true;
   return true;
 }
@@ -166,15 +177,28 @@ void TFormMain::DeviceInitialize(bool& success) {
   RuntimeState& rt = Runtime();
   // The game file: given on the command line, else beside the program, else the
   // "Zembric.ini" entry, else the bundled demo.
-  gamePath_ = options_.gamePath;
-  if (gamePath_.empty()) gamePath_ = FindGameFile(options_.programPath, DefaultZembricIniPath());
-  if (gamePath_.empty()) gamePath_ = options_.demoGamePath;
+  const GameChoice choice =
+      ChooseGame(options_.gamePath, options_.programPath, DefaultZembricIniPath(), options_.demoGamePath);
+  gamePath_ = choice.path;
   LogDetail("qxrun", gamePath_.empty() ? "no game file found" : "game file " + gamePath_);
+  if (choice.from == GameChoice::From::Demo) {
+    LogError("qxrun", "no game named and none found beside qxrun: playing the bundled demo " + gamePath_);
+  }
 
   CreateRoot();
   root_->GameFilePath = gamePath_;
+  root_->SetStateIgnored(options_.resetState);
   rt.LoadNow = false;  // image requests made while the game file loads are only queued
   root_->LoadGame();
+  if (options_.requireGame) {
+    startFailure_ = StartFailure(choice.from == GameChoice::From::Nothing, gamePath_, root_->LastLoad());
+  }
+  if (!startFailure_.empty()) {
+    // FormCreate tells the player and closes; the game never ran, so its Exit does not either.
+    runExitScript_ = false;
+    success = true;
+    return;
+  }
   if (IsVerbose() && root_->ChildCount() > 0) {
     std::map<std::string, int> perClass;
     auto count = [&](auto&& self, TQXElement* e) -> void {
@@ -199,6 +223,26 @@ void TFormMain::DeviceInitialize(bool& success) {
   timer_.SetEnabled(true);
   window_.SetCaption(root_->Id);
   success = true;
+}
+
+std::string StartFailure(bool nothingFound, const std::string& gamePath, const TQXDB::LoadOutcome& load) {
+  using Kind = TQXDB::LoadOutcome::Kind;
+  if (nothingFound) {
+    return "no game to play: none was named, none is beside qxrun or in Zembric.ini, and no demo is "
+           "installed (qxrun GAME.qxf plays one)";
+  }
+  switch (load.kind) {
+    case Kind::Read: return {};
+    case Kind::Missing: {
+      // Zembric.ini's Path may name a folder, and that folder may hold no game.
+      std::error_code ec;
+      if (std::filesystem::is_directory(gamePath, ec)) return "no .qxf game file in " + gamePath;
+      return "cannot find the game file " + gamePath;
+    }
+    case Kind::Unreadable: return "cannot read the game file: " + load.reason;
+    case Kind::Empty: return "cannot start the game " + gamePath + ": " + load.reason;
+  }
+  return {};
 }
 
 void TFormMain::SkipIntro() {
@@ -387,8 +431,14 @@ void TFormMain::FormMouseUp(int x, int y) {
 
 // --- the keyboard -----------------------------------------------------------------------------
 
+bool TFormMain::IsPlayerKey(int vk) const { return options_.menuEnabled && vk == kVkF12; }
+
 void TFormMain::FormKeyDown(int vk, bool alt, bool ctrl, bool shift) {
   RuntimeState& rt = Runtime();
+  if (IsPlayerKey(vk)) {
+    if (vk == kVkF12) SaveScreenshotKey();
+    return;
+  }
   if (vk == kVkReturn && alt && !ctrl && !shift) {
     device_.SetWindowed(!device_.Windowed());
     rt.FullScreenWanted = !device_.Windowed();
@@ -451,7 +501,7 @@ void TFormMain::FormClose() {
   // The Exit script runs even when a stop ended the last script, so a game that saves on exit
   // loses nothing; a budget of its own keeps the close prompt.
   ClearScriptStop();
-  if (root_) {
+  if (root_ && runExitScript_) {
     const uint64_t budget = ScriptBudget();
     SetScriptBudget(budget == 0 ? kExitScriptBudget : std::min(budget, kExitScriptBudget));
     root_->ExitEvent();
@@ -509,6 +559,35 @@ void TFormMain::PumpEvents() {
       case ReplayEvent::Kind::Quit: Close(); break;
     }
   }
+}
+
+std::string TFormMain::SaveScreenshotKey() {
+  const std::string folder = options_.screenshotFolder;
+  if (folder.empty()) {
+    LogError("qxrun", "no screenshot: there is no pictures folder (HOME is not set)");
+    return {};
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    LogError("qxrun", "no screenshot: cannot make " + folder + ": " + ec.message());
+    return {};
+  }
+  std::string name = std::filesystem::path(gamePath_).stem().string();
+  if (name.empty()) name = "qxrun";
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+  // Several in one second get a number each, and none replaces an older one.
+  std::string path = folder + "/" + name + "_" + stamp + ".png";
+  for (int n = 2; std::filesystem::exists(path, ec); ++n) {
+    path = folder + "/" + name + "_" + stamp + "_" + std::to_string(n) + ".png";
+  }
+  if (!TakeScreenshot(path)) return {};
+  LogError("qxrun", "screenshot saved to " + path);
+  return path;
 }
 
 bool TFormMain::TakeScreenshot(const std::string& path) {

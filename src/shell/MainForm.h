@@ -17,10 +17,12 @@
 #include "resources/GfxImages.h"
 #include "resources/ResArchive.h"
 #include "runtime/Audio.h"
+#include "runtime/GameDataPlaces.h"
 #include "runtime/MediaCache.h"
 #include "runtime/Services.h"
 #include "runtime/SoundCache.h"
 #include "runtime/Trace.h"
+#include "scene/QXDB.h"
 #include "shell/Replay.h"
 #include "shell/ShellMedia.h"
 #include "shell/Window.h"
@@ -29,7 +31,6 @@ namespace qx {
 
 class EventInterpreter;
 class SceneScriptHost;
-class TQXDB;
 class TQXElement;
 
 // The game's pace: process ticks and frames a second.
@@ -43,11 +44,28 @@ struct ShellOptions {
   std::string gamePath;     // a ".qxf" file or a folder holding one; empty: look for it
   std::string demoGamePath; // played when nothing else is found
   bool testMode = false;    // keep the game windowed
+  // A game that cannot start (none found, unreadable, nothing in it) ends the run with an
+  // error box and status 1, as qxrun wants; off, the shell runs with an empty root (tests
+  // that build their trees in code).
+  bool requireGame = false;
+  // The runtime's own keys (F12: a screenshot into the pictures folder) are the player's and
+  // do not reach the game; --no-menu turns this off and gives them back to the game.
+  bool menuEnabled = true;
+  // Where F12 writes its screenshots (qxrun: GameDataPlaces::ScreenshotFolder()); empty: F12
+  // writes none.
+  std::string screenshotFolder;
   int64_t frameLimit = -1;  // stop after this many frames (--frames)
   std::string screenshotPath;
   std::vector<ReplayEvent> replay;
   std::string recordPath;
   std::string tracePath;
+  // Where the per-game data folders are made when a game folder cannot be written (qxrun:
+  // GameDataPlaces::DefaultDataHome()); empty: the player's files stay in the game folder.
+  std::string dataHome;
+  // --data-dir: the game's data folder itself.
+  std::string dataFolder;
+  // --reset-state: the game starts as if its saved state were empty (TQXDB::SetStateIgnored).
+  bool resetState = false;
   bool serialDecode = false;  // no worker threads for pictures (the old path, for comparison)
   // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
   // (MakeGameInterpreter); without it event scripts do not run.
@@ -64,6 +82,10 @@ struct IntroState {
   bool RootInitDone = false;
   bool StartScreenShown = false;
 };
+
+// Why a game cannot start, as the player is told (message box and stderr); "" when it can.
+// `nothingFound`: no game was named or found and no demo is installed.
+std::string StartFailure(bool nothingFound, const std::string& gamePath, const TQXDB::LoadOutcome& load);
 
 // A logo's opacity at a tick of its cycle: fading in over 0..17, out over 83..100.
 uint8_t LogoAlpha(int32_t fadeCount);
@@ -116,6 +138,7 @@ class TFormMain {
   MediaCache& Media() { return media_; }
   TSoundCache& Sounds() { return sounds_; }
   TGameFs& GameFiles() { return files_; }
+  GameDataPlaces& Places() { return places_; }
   // What the root is made with.
   const qx::Services& Services() const { return services_; }
   const std::string& GamePath() const { return gamePath_; }
@@ -127,6 +150,12 @@ class TFormMain {
 
   // Writes the back buffer as a PNG file.
   bool TakeScreenshot(const std::string& path);
+  // F12: the back buffer into the screenshot folder, under a name of the game and the time;
+  // the file written, "" when none could be.
+  std::string SaveScreenshotKey();
+  // Whether a key belongs to the player rather than the game: while the runtime menu is
+  // enabled it does the runtime's work and never reaches the game's key-down event.
+  bool IsPlayerKey(int vk) const;
 
  private:
   void ProcessIntro();
@@ -153,6 +182,7 @@ class TFormMain {
   TGfxFonts fonts_;
   TSoundCache sounds_;
   Trace trace_;
+  GameDataPlaces places_;
   qx::Services services_;
   GameLink game_;  // the built-ins' way to the root
   ShellOptions options_;
@@ -172,6 +202,8 @@ class TFormMain {
   bool audioOpen_ = false;
   bool audioSilent_ = false;  // no sound device: the silent one, or none
   int exitStatus_ = 0;
+  std::string startFailure_;   // set by DeviceInitialize when the game cannot start
+  bool runExitScript_ = true;  // the root's Exit runs at the close (not for a game that never started)
 };
 
 }  // namespace qx

@@ -30,6 +30,8 @@ struct WindowEvent {
 // Virtual-key codes the shell itself looks at.
 inline constexpr int kVkBack = 8;
 inline constexpr int kVkReturn = 13;
+inline constexpr int kVkF5 = 0x74;
+inline constexpr int kVkF12 = 0x7B;
 
 class Window {
  public:

@@ -75,9 +75,33 @@ TEST(QxrunCli, VersionAndHelp) {
   EXPECT_EQ(RunQxrun("--version").output.rfind("qxrun ", 0), 0u);
   const Result help = RunQxrun("--help");
   EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.find("Usage: qxrun [OPTIONS] [GAME]"), help.output.find('\n') + 1) << help.output;
   for (const char* opt : {"--windowed", "--headless", "--fixed-step", "--frames", "--screenshot", "--replay",
-                          "--record", "--trace", "--seed", "--verbose"}) {
+                          "--record", "--trace", "--seed", "--script-budget", "--verbose", "--no-menu",
+                          "--data-dir", "--where", "--scale", "--filter"}) {
     EXPECT_NE(help.output.find(opt), std::string::npos) << opt;
+  }
+  // The keys, where files go and the exit statuses.
+  for (const char* text : {"Alt+Enter", "F5", "F12", "~/.local/share/qxrun/", "--where [GAME]", "Exit status:",
+                           "  1  the game could not start", "  2  a bad command line"}) {
+    EXPECT_NE(help.output.find(text), std::string::npos) << text << "\n" << help.output;
+  }
+}
+
+// A bad number is told in words, with the values the option takes, on one line.
+TEST(QxrunCli, BadNumbersGetHumanMessages) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"--frames -3", "qxrun: --frames must be 0 or more (see qxrun --help)\n"},
+      {"--frames 3x", "qxrun: --frames must be a whole number, 0 or more (not '3x') (see qxrun --help)\n"},
+      {"--frames 99999999999999999999", "qxrun: --frames must be at most 9223372036854775807 (see qxrun --help)\n"},
+      {"--seed -1", "qxrun: --seed must be 0 or more (see qxrun --help)\n"},
+      {"--script-budget -5", "qxrun: --script-budget must be 0 or more (see qxrun --help)\n"},
+      {"--script-budget ''", "qxrun: --script-budget must be a whole number, 0 or more (not '') (see qxrun --help)\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    const Result r = RunQxrun(std::string("--headless ") + args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.output, message) << args;
   }
 }
 

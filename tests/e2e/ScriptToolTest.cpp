@@ -163,7 +163,9 @@ TEST_F(ScriptTool, ARunThatNeverEndsIsStoppedByItsBudget) {
   // 0 is no limit; a budget that is no number is refused.
   r = Tool("script run " + Write("long.txt", "X := 0; WHILE X < 3000 DO X := X + 1") + " --script-budget 0");
   EXPECT_EQ(r.output, "X = 3000 (Integer)\n");
-  EXPECT_EQ(Tool("script run " + file + " --script-budget -5").status, 2);
+  r = Tool("script run " + file + " --script-budget -5");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "qxtool: --script-budget must be 0 or more\n");
 }
 
 TEST_F(ScriptTool, IncludedFilesAreFoundInTheScriptsFolderInAnyLetterCase) {

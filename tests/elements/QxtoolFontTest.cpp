@@ -122,12 +122,22 @@ TEST_F(QxtoolFont, BadInputIsRefused) {
   EXPECT_NE(r.output.find("cannot read not-a-font.ttf as a font"), std::string::npos) << r.output;
   r = Qxtool({"font", "build", "missing.ttf", "--size", "12", "-o", "x.fnt"});
   EXPECT_EQ(r.status, 1);
-  r = Qxtool({"font", "build", kDejaVu, "--size", "0", "-o", "x.fnt"});
-  EXPECT_EQ(r.status, 2);
-  r = Qxtool({"font", "build", kDejaVu, "--size", "12", "--first", "100", "--last", "99", "-o", "x.fnt"});
-  EXPECT_EQ(r.status, 2);
-  r = Qxtool({"font", "build", kDejaVu, "--size", "12", "--last", "256", "-o", "x.fnt"});
-  EXPECT_EQ(r.status, 2);
+  // Each bad number is named with the values it takes, in words.
+  const std::pair<std::vector<std::string>, std::string> badNumbers[] = {
+      {{"--size", "0"}, "qxtool: --size must be from 1 to 256\n"},
+      {{"--size", "99999999999999999999"}, "qxtool: --size must be from 1 to 256\n"},
+      {{"--size", "big"}, "qxtool: --size must be a whole number, from 1 to 256 (not 'big')\n"},
+      {{"--size", "12", "--first", "-1"}, "qxtool: --first must be from 0 to 255\n"},
+      {{"--size", "12", "--last", "256"}, "qxtool: --last must be from 0 to 255\n"},
+      {{"--size", "12", "--first", "100", "--last", "99"}, "qxtool: --first must not be above --last\n"},
+  };
+  for (const auto& [options, message] : badNumbers) {
+    std::vector<std::string> args = {"font", "build", kDejaVu, "-o", "x.fnt"};
+    args.insert(args.end(), options.begin(), options.end());
+    r = Qxtool(args);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_EQ(r.output, message);
+  }
   r = Qxtool({"font", "build", kDejaVu, "-o", "x.fnt"});  // no size
   EXPECT_EQ(r.status, 2);
   EXPECT_FALSE(fs::exists(dir_ / "x.fnt"));

@@ -417,7 +417,7 @@ TEST(EventScripts, NestingIsRefusedAtTheTenthLevel) {
   a->SetScript(ScriptSlot::MouseDown, "again");
   char folder[] = "/tmp/qxnestXXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
-  Runtime().GameFolder = std::string(folder) + "/";
+  f.root->SetGameFolder(folder);
   a->DoMouseDown();
   EXPECT_EQ(f.scripts.runs.size(), 9u);
   EXPECT_EQ(f.scripts.depths.back(), 9);

@@ -282,6 +282,59 @@ TEST(RootStateFile, FileRSOpensOrCreatesTheStateFile) {
   EXPECT_EQ(t.root().StatePath(), t.File("Saves/slot.dat"));
 }
 
+// --- a game folder that cannot be written -------------------------------------------------------
+
+// The root's player files in a game folder the probe calls read-only: the ini keeps every
+// shipped line in its moved copy, the state and the error log go beside it, and the shipped
+// files stay as they were.
+TEST(RootPlaces, AReadOnlyGameFolderKeepsThePlayersFilesInTheDataFolder) {
+  RootFixture t;
+  ScratchDir home;
+  GameDataPlaces places;
+  places.SetDataHome(home.path().string());
+  places.SetWriteProbe([&](const std::string& path) { return path.rfind(t.dir.path().string(), 0) != 0; });
+  t.root().Services().places = &places;
+  t.root().GameFilePath = t.File("tower.qxf");
+  t.root().SetGameFolder(t.dir.path().string());
+  places.SetGameId("TOWER");
+  const std::string data = home / "tower-TOWER";
+  const std::string shipped = "; the game's own settings\r\n[Def]\r\nSnd=40\r\n[Scores]\r\nBest=7\r\n";
+  WriteText(t.File("player.ini"), shipped);
+  t.Set("IniFile", "player.ini");
+  EXPECT_EQ(Runtime().SoundVolume, 40);  // read where it ships
+  t.Set("FileRS", "save.dat");
+  EXPECT_FALSE(std::filesystem::exists(t.File("save.dat")));  // not made in the game folder
+  EXPECT_FALSE(std::filesystem::exists(data));                // nor anywhere before a write
+  EXPECT_TRUE(t.root().LoadState());                          // a missing state restores nothing
+
+  ASSERT_TRUE(t.root().SetPropValue("VOLSND", ScriptValue::Int(25)));
+  EXPECT_EQ(ReadText(t.File("player.ini")), shipped);
+  EXPECT_EQ(ReadText(data + "/player.ini"),
+            "; the game's own settings\r\n[Def]\r\nSnd=25\r\n[Scores]\r\nBest=7\r\n");
+  EXPECT_EQ(t.root().Ini()->Path(), data + "/player.ini");
+  ASSERT_TRUE(t.root().Ini()->WriteString("Scores", "Best", "9"));
+  EXPECT_NE(ReadText(data + "/player.ini").find("Best=9"), std::string::npos);
+
+  auto* screen = t.f.Add<TQXScreen>(t.f.root.get(), "HALL", 5);
+  screen->Tag = "saved";
+  ASSERT_TRUE(t.root().SaveState());
+  EXPECT_FALSE(std::filesystem::exists(t.File("save.dat")));
+  EXPECT_EQ(t.root().StatePath(), data + "/save.dat");
+  screen->Tag = "changed";
+  ASSERT_TRUE(t.root().LoadState());
+  EXPECT_EQ(screen->Tag, "saved");
+
+  Host().AppendErrorLog("Variable not found: X");
+  EXPECT_EQ(ReadText(data + "/korvane.err"), "Variable not found: X\n");
+  EXPECT_FALSE(std::filesystem::exists(t.File("korvane.err")));
+
+  // A second run of the same game reads the copy, though the shipped file is still there.
+  t.Set("IniFile", "");
+  t.Set("IniFile", "player.ini");
+  EXPECT_EQ(Runtime().SoundVolume, 25);
+  t.root().Services().places = nullptr;
+}
+
 // --- the settings as a game file sets them ----------------------------------------------------
 
 TEST(RootGameFile, SettingsActAsTheGameFileIsRead) {

@@ -532,6 +532,24 @@ TEST(SaveState, AFailedWriteIsReportedAndLoadingAMissingFileStillRunsTheLoadEven
   EXPECT_EQ(f.scripts.runs, std::vector<std::string>{"Load::after"});
 }
 
+TEST(SaveState, AnIgnoredStateLoadsAsEmptyAndIsKeptUntilTheNextSave) {
+  StateFixture t;
+  auto* s = t.f.Add<TQXScreen>(t.f.root.get(), "S", 2);
+  s->Tag = "saved";
+  ASSERT_TRUE(t.root().SaveState());
+  const std::string before = ReadText(t.dir / "state.dat");
+  t.root().SetStateIgnored(true);
+  s->Tag = "fresh";
+  EXPECT_TRUE(t.root().LoadState());  // still a load: the Load events run
+  EXPECT_EQ(s->Tag, "fresh");
+  EXPECT_EQ(ReadText(t.dir / "state.dat"), before);  // neither read nor deleted
+  ASSERT_TRUE(t.root().SaveState());  // the game's save replaces it and ends the pretence
+  EXPECT_FALSE(t.root().StateIgnored());
+  s->Tag = "changed";
+  ASSERT_TRUE(t.root().LoadState());
+  EXPECT_EQ(s->Tag, "fresh");
+}
+
 // --- damaged files ------------------------------------------------------------------------------------
 
 std::string SampleState(TQXDB& root) { return WriteStateData(root); }

@@ -222,5 +222,32 @@ TEST(ElementEvents, ABudgetSpentInANestedEventStopsEveryLevelOfTheRun) {
   SetScriptBudget(kDefaultScriptBudget);
 }
 
+// An error in a nested event stops that event only, and the steps it took count: the outer
+// script runs on with the budget left, exactly.
+TEST(ElementEvents, ANestedErrorLeavesTheOuterRunItsExactBudget) {
+  EventScene scene;
+  TQXShape* other = new TQXShape(scene.screen);
+  other->Id = "OTHER";
+  other->SetScript(ScriptSlot::MouseDown, "Q := NOSUCH");
+  for (TScriptEngine* engine : scene.engines) {
+    engine->RegisterFunction("RaiseOther", [other](TScriptEngine&, TVarList&, TVar&) {
+      other->DoMouseDown();
+      return true;
+    });
+  }
+  // N := 0, the call, the nested statement and the WHILE are 4 steps; each pass takes 2.
+  scene.shape->SetScript(ScriptSlot::MouseDown, "N := 0; RaiseOther(); WHILE N < 10 DO N := N + 1");
+  for (const uint64_t budget : {24u, 23u}) {
+    SetScriptBudget(budget);
+    scene.shape->DoMouseDown();
+    const std::vector<std::string> log = scene.TakeLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0], "Variable not found: NOSUCH (NOSUCH  in OTHER <TQXShape>) ms_Down");
+    EXPECT_EQ(log.size(), budget == 24 ? 1u : 2u);
+    EXPECT_EQ(scene.engines[1]->Vars()[0].Value.IntValue(), budget == 24 ? 10 : 9);
+  }
+  SetScriptBudget(kDefaultScriptBudget);
+}
+
 }  // namespace
 }  // namespace qx::test

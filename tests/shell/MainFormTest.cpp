@@ -91,6 +91,34 @@ TEST(MainFormStartUp, DeviceFailureClosesTheWindow) {
   EXPECT_FALSE(rig.audio.initialized);  // the close released the audio device
 }
 
+// qxrun asks for a game that can start: one that cannot is an error box and status 1 after
+// the normal close, not a black window.
+TEST(MainFormStartUp, AGameThatCannotStartShowsWhyAndEndsWithStatusOne) {
+  test::ScratchDir dir;
+  test::WriteText(dir / "empty.qxf", "");
+  ShellOptions options;
+  options.requireGame = true;
+  options.gamePath = dir / "empty.qxf";
+  ShellRig rig(std::move(options));
+  EXPECT_EQ(rig.form->Run(), 1);
+  EXPECT_EQ(rig.window.errors, std::vector<std::string>{"cannot start the game " + (dir / "empty.qxf") + ": it is empty"});
+  EXPECT_EQ(rig.form->Frames(), 0);
+  EXPECT_FALSE(rig.audio.initialized);
+  EXPECT_TRUE(rig.form->Closed());
+}
+
+TEST(MainFormStartUp, StartFailuresSayWhatWentWrong) {
+  TQXDB::LoadOutcome load;
+  EXPECT_EQ(StartFailure(true, "", load).rfind("no game to play: ", 0), 0u);
+  EXPECT_EQ(StartFailure(false, "/g/a.qxf", load), "cannot find the game file /g/a.qxf");
+  load.kind = TQXDB::LoadOutcome::Kind::Unreadable;
+  load.reason = "cannot open /g/a.qxf: Permission denied";
+  EXPECT_EQ(StartFailure(false, "/g/a.qxf", load), "cannot read the game file: cannot open /g/a.qxf: Permission denied");
+  load.kind = TQXDB::LoadOutcome::Kind::Read;
+  load.damaged = true;  // what could be read plays
+  EXPECT_EQ(StartFailure(false, "/g/a.qxf", load), "");
+}
+
 TEST(MainFormStartUp, OpensTheBackBufferAndStartsTheTimer) {
   ShellRig rig;
   ASSERT_TRUE(rig.form->FormCreate());
@@ -179,6 +207,43 @@ TEST(MainFormKeys, AltEnterTogglesFullScreenButCtrlAltEnterDoesNot) {
   EXPECT_TRUE(rig.form->Device().Windowed());
   EXPECT_FALSE(Runtime().FullScreenWanted);
   EXPECT_EQ(rig.window.styles.back(), "windowed");
+}
+
+// F12 is the player's: a screenshot in the pictures folder, never the game's key-down, unless
+// --no-menu gives it back to the game.
+TEST(MainFormKeys, F12WritesAScreenshotAndDoesNotReachTheGameWhileTheMenuIsEnabled) {
+  test::ScratchDir pictures;
+  ShellOptions options;
+  options.screenshotFolder = pictures / "qxrun";
+  ShellRig rig(std::move(options));
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->SkipIntro();
+  rig.form->TimerTimer();
+  Runtime().LastKey = 0;
+  testing::internal::CaptureStderr();
+  rig.form->FormKeyDown(kVkF12, false, false, false);
+  rig.form->FormKeyDown(kVkF12, false, false, false);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Runtime().LastKey, 0);  // the root's key-down never ran
+  std::vector<std::string> shots;
+  for (const auto& entry : std::filesystem::directory_iterator(pictures / "qxrun")) shots.push_back(entry.path().string());
+  std::sort(shots.begin(), shots.end());
+  ASSERT_EQ(shots.size(), 2u);  // two in one second: neither replaces the other
+  EXPECT_EQ(shots[0].substr(shots[0].size() - 4), ".png");
+  EXPECT_NE(said.find("qxrun: screenshot saved to " + shots[0] + "\n"), std::string::npos) << said;
+  EXPECT_EQ(test::ReadText(shots[0]).substr(1, 3), "PNG");
+}
+
+TEST(MainFormKeys, NoMenuGivesF12BackToTheGame) {
+  test::ScratchDir pictures;
+  ShellOptions options;
+  options.menuEnabled = false;
+  options.screenshotFolder = pictures / "qxrun";
+  ShellRig rig(std::move(options));
+  ASSERT_TRUE(rig.form->FormCreate());
+  rig.form->FormKeyDown(kVkF12, false, false, false);
+  EXPECT_EQ(Runtime().LastKey, kVkF12);
+  EXPECT_FALSE(std::filesystem::exists(pictures / "qxrun"));
 }
 
 TEST(MainFormKeys, WantedModeIsAppliedAtTheNextTick) {

@@ -12,6 +12,7 @@
 
 #include "Command.h"
 #include "base/CodePage.h"
+#include "base/OptionNumber.h"
 #include "base/SafeFile.h"
 
 namespace qxtool {
@@ -24,6 +25,8 @@ struct Options {
   int size = 0;
   int first = 32;
   int last = 255;
+  // As typed: read in Build, so that a bad number gets a message a person understands.
+  std::string sizeText, firstText = "32", lastText = "255";
   std::string name;
   std::string output;
 };
@@ -89,9 +92,13 @@ std::string DefaultName(const Options& o) {
   return fs::path(o.font).stem().string() + "-" + std::to_string(o.size);
 }
 
-void Build(const Options& o) {
-  if (o.size < 1 || o.size > 256) return Fail("--size must be 1..256 pixels", 2);
-  if (o.first < 0 || o.last > 255 || o.first > o.last) return Fail("--first and --last must satisfy 0 <= first <= last <= 255", 2);
+void Build(Options& o) {
+  for (const std::string& problem : {qx::ReadOptionNumber("--size", o.sizeText, 1, 256, o.size),
+                                     qx::ReadOptionNumber("--first", o.firstText, 0, 255, o.first),
+                                     qx::ReadOptionNumber("--last", o.lastText, 0, 255, o.last)}) {
+    if (!problem.empty()) return Fail(problem, 2);
+  }
+  if (o.first > o.last) return Fail("--first must not be above --last", 2);
   const std::string name = o.name.empty() ? DefaultName(o) : o.name;
   const std::string output = o.output.empty() ? name + ".fnt" : o.output;
 
@@ -195,9 +202,9 @@ CommandRegistration reg("font", [](CLI::App& app) {
   cmd->require_subcommand(1);
   CLI::App* build = cmd->add_subcommand("build", "Render a TrueType/OpenType font into a font record");
   build->add_option("FONT", opts->font, "Font file (anything FreeType reads)")->required();
-  build->add_option("--size", opts->size, "Pixel height (the em size), 1..256")->required();
-  build->add_option("--first", opts->first, "First character code, code page 1251 (default 32)");
-  build->add_option("--last", opts->last, "Last character code (default 255)");
+  build->add_option("--size", opts->sizeText, "Pixel height (the em size), 1..256")->type_name("N")->required();
+  build->add_option("--first", opts->firstText, "First character code, code page 1251, 0..255 (default 32)")->type_name("N");
+  build->add_option("--last", opts->lastText, "Last character code, 0..255 (default 255)")->type_name("N");
   build->add_option("--name", opts->name, "Font name; the record is written to NAME.fnt when -o is not given");
   build->add_option("-o,--output", opts->output, "Record file to write");
   build->callback([opts] { Build(*opts); });

@@ -1,6 +1,7 @@
 // qxtool script: checks a script before it runs (every statement and expression, calls of
 // unknown functions, argument counts a run refuses), or runs it with the standard built-ins
 // and no current element and prints the variables it leaves.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -9,6 +10,7 @@
 #include "Command.h"
 #include "authoring/BuiltinCalls.h"
 #include "base/CodePage.h"
+#include "base/OptionNumber.h"
 #include "base/SafeFile.h"
 #include "builtins/Builtins.h"
 #include "resources/GameFs.h"
@@ -25,6 +27,7 @@ struct ScriptOptions {
   std::string folder;  // check: where USES and INCLUDE files are (default: the script's folder)
   std::vector<std::string> vars;
   uint64_t budget = qx::kDefaultScriptBudget;
+  std::string budgetText = std::to_string(qx::kDefaultScriptBudget);  // as typed, read by RunScript
 };
 
 ScriptOptions gOpt;
@@ -35,19 +38,12 @@ constexpr size_t kMaxScriptBytes = size_t{16} << 20;
 // INCLUDE find their files there, names matched as the game would match them.
 class ToolHost final : public qx::PlainScriptHost {
  public:
-  explicit ToolHost(const std::string& folder) : PlainScriptHost(folder), fs_(folder) {}
-  std::string ResolveGameFile(const std::string& name) override {
-    const auto path = fs_.ResolveFile(name);
-    return path ? *path : std::string();
-  }
+  explicit ToolHost(const std::string& folder) : PlainScriptHost(folder) {}
   void AppendErrorLog(const std::string& line) override {
     PlainScriptHost::AppendErrorLog(line);
     lines.push_back(line);
   }
   std::vector<std::string> lines;
-
- private:
-  qx::TGameFs fs_;
 };
 
 std::string FolderOf(const std::string& file) {
@@ -126,11 +122,7 @@ bool ReadScript(std::string& text) {
 // The script's folder (or --folder) stands for the game folder; a check writes no error log.
 class CheckHost final : public qx::PlainScriptHost {
  public:
-  explicit CheckHost(const std::string& folder) : fs_(folder) {}
-  std::string ResolveGameFile(const std::string& name) override {
-    const auto path = fs_.ResolveFile(name);
-    return path ? *path : std::string();
-  }
+  explicit CheckHost(const std::string& folder) : PlainScriptHost(folder), fs_(folder) {}
   void AppendErrorLog(const std::string&) override {}
   std::string DiskName(const std::string& name) {
     const auto path = fs_.ResolveFile(name);
@@ -160,6 +152,9 @@ void Check() {
 }
 
 void RunScript() {
+  const std::string problem =
+      qx::ReadOptionNumber<uint64_t>("--script-budget", gOpt.budgetText, 0, UINT64_MAX, gOpt.budget);
+  if (!problem.empty()) return Fail(problem, 2);
   std::vector<qx::TVar> given;
   for (const std::string& option : gOpt.vars) {
     qx::TVar var;
@@ -207,13 +202,9 @@ const CommandRegistration kScript("script", [](CLI::App& app) {
   run->add_option("--var", gOpt.vars,
                   "a variable set before the run, NAME=VALUE: TRUE or FALSE, a decimal number, or text "
                   "('text' keeps blanks at its ends)");
-  run->add_option("--script-budget", gOpt.budget,
+  run->add_option("--script-budget", gOpt.budgetText,
                   "statements and loop passes the run may take before it is stopped (0: no limit)")
-      ->check([](const std::string& text) {
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
-                   ? std::string()
-                   : std::string("expected a whole number, 0 or more");
-      })
+      ->type_name("N")
       ->capture_default_str();
   run->callback(RunScript);
 });

@@ -94,7 +94,8 @@ GLuint Compile(GLenum type, const char* source) {
 
 }  // namespace
 
-GlGfx::GlGfx(SDL_Window* window, bool headless) : window_(window), headless_(headless) {}
+GlGfx::GlGfx(SDL_Window* window, bool headless, PresentOptions present)
+    : window_(window), headless_(headless), present_(present) {}
 
 GlGfx::~GlGfx() { ReleaseDevice(); }
 
@@ -231,17 +232,19 @@ PresentResult GlGfx::Present() {
   if (!context_) return PresentResult::DriverError;
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(window_, &w, &h);
-  const LetterboxRect box = ComputeLetterbox(w, h, params_.width, params_.height);
+  // The drawable, not the window: on a HiDPI display it has more pixels than the window points.
+  const LetterboxRect box = ComputePresentRect(w, h, params_.width, params_.height, present_.scale);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
   glViewport(0, 0, w, h);
   glDisable(GL_BLEND);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
-  const bool exact = box.width == params_.width && box.height == params_.height;
+  const bool exact = box.width % params_.width == 0 && box.height % params_.height == 0;
+  const bool nearest = exact || present_.filter == PresentFilter::Nearest;
   // The back buffer's first row is its top: the blit turns it over.
   glBlitFramebuffer(0, 0, params_.width, params_.height, box.x, h - box.y, box.x + box.width,
-                    h - box.y - box.height, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+                    h - box.y - box.height, GL_COLOR_BUFFER_BIT, nearest ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   if (state_.blending) glEnable(GL_BLEND);
   SDL_GL_SwapWindow(window_);

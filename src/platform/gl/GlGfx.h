@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "render/GfxPlatform.h"
+#include "render/Letterbox.h"
 
 namespace qx {
 
 class GlGfx final : public GfxPlatform {
  public:
-  GlGfx(SDL_Window* window, bool headless);
+  GlGfx(SDL_Window* window, bool headless, PresentOptions present = {});
   ~GlGfx() override;
 
   bool CreateDevice(const GfxPresentParams& params) override;
@@ -45,6 +46,7 @@ class GlGfx final : public GfxPlatform {
 
   SDL_Window* window_;
   bool headless_;
+  PresentOptions present_;
   SDL_GLContext context_ = nullptr;
   GfxPresentParams params_;
   GLuint fbo_ = 0, colorTexture_ = 0;
