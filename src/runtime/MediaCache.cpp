@@ -52,15 +52,35 @@ MediaCache::MediaCache(TGfxImages* images, TResArchive* archive, TGameFs* files)
 
 MediaCache::~MediaCache() { DropDecodedAhead(); }
 
-TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissing) {
-  RuntimeState& rt = Runtime();
-  std::string requested(name);
-  std::string upper = Upper1251(name);
-  const std::string folder = Upper1251(rt.GameFolder);
+namespace {
+
+// A picture's name as the cache keys it (upper case, without the game folder) and as it was
+// asked for (without the game folder).
+void CacheNames(std::string_view name, std::string& requested, std::string& upper) {
+  requested = std::string(name);
+  upper = Upper1251(name);
+  const std::string folder = Upper1251(Runtime().GameFolder);
   if (!folder.empty() && upper.rfind(folder, 0) == 0) {
     upper.erase(0, folder.size());
     requested.erase(0, folder.size());
   }
+}
+
+}  // namespace
+
+TQXIm* MediaCache::Find(std::string_view name) const {
+  std::string requested, upper;
+  CacheNames(name, requested, upper);
+  for (const auto& e : entries_) {
+    if (e->Name == upper) return e.get();
+  }
+  return nullptr;
+}
+
+TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissing) {
+  RuntimeState& rt = Runtime();
+  std::string requested, upper;
+  CacheNames(name, requested, upper);
   TQXIm* entry = nullptr;
   for (auto& e : entries_) {
     if (e->Name == upper) {
@@ -106,6 +126,7 @@ void MediaCache::Load(TQXIm& entry) {
     const std::shared_ptr<Decode> decode = ahead->second;
     ahead_.erase(ahead);
     picture = decode->Take();
+    ++takenAhead_;
   } else {
     if (ahead != ahead_.end()) ahead_.erase(ahead);  // found elsewhere now: read again
     picture = PreparePicture(ReadPictureFiles(where, fs, archive_, name, entry.Name));

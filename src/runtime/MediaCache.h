@@ -46,6 +46,8 @@ class MediaCache {
   // `reportMissing` false: a picture that may well be absent (an intro logo), not worth a
   // --verbose line.
   TQXIm* GetImage(std::string_view name, bool force, bool reportMissing = true);
+  // The entry of a picture already named, or null; counts nothing and loads nothing.
+  TQXIm* Find(std::string_view name) const;
   // Before a screen change loads: every count back to 0 (and nothing queued).
   void ClearImageCounts();
 
@@ -65,6 +67,8 @@ class MediaCache {
   bool ParallelDecode() const { return parallel_; }
   // Pictures decoded ahead and not yet loaded or dropped.
   int DecodesAhead() const { return static_cast<int>(ahead_.size()); }
+  // Loads that took a picture decoded ahead, since the cache was made.
+  int TakenAhead() const { return takenAhead_; }
   // After the new screen is shown: textures no entry counts and none keeps are released.
   void ReleaseUnusedImages();
   // After a display-mode change: every loaded picture is released and requested again.
@@ -90,6 +94,7 @@ class MediaCache {
   bool parallel_ = true;
   std::vector<TQXIm*> queued_;  // in the order they were queued
   std::vector<std::pair<TQXIm*, std::shared_ptr<Decode>>> ahead_;
+  int takenAhead_ = 0;
   std::unique_ptr<WorkPool> pool_;  // made at the first decode ahead
 };
 

@@ -128,6 +128,9 @@ class TFormMain {
   IntroState& Intro() { return intro_; }
   // Ends the intro at once (tests and tools that start in the game phase).
   void SkipIntro();
+  // The start screen's resources (the intro does this), its pictures decoded ahead on the
+  // worker threads as a screen change's are.
+  void LoadStartScreen();
   TGfxDevice& Device() { return device_; }
   TGfxCanvas& Canvas() { return canvas_; }
   TGfxImages& Images() { return images_; }

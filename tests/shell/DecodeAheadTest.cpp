@@ -152,6 +152,27 @@ TEST(DecodeAhead, ProgressRunsCountsAndFailuresAreThoseOfTheSerialPath) {
   EXPECT_EQ(parallelLeft, 0);  // the decode of r5 was thrown away
 }
 
+// The start screen's pictures were named while the game file loaded; the intro loads them
+// when it shows the screen, decoded ahead too.
+std::string LoadStartScreen(bool parallel, int& takenAhead) {
+  LoadingShell sh(parallel);
+  SetCurrentScreen(sh.room);
+  sh.form->LoadStartScreen();
+  takenAhead = sh.form->Media().TakenAhead();
+  EXPECT_EQ(sh.form->Media().DecodesAhead(), 0);
+  return sh.Loaded();
+}
+
+TEST(DecodeAhead, TheStartScreenLoadsAsSeriallyWithItsPicturesDecodedAhead) {
+  int serialTaken = -1, parallelTaken = -1;
+  const std::string serial = LoadStartScreen(false, serialTaken);
+  const std::string parallel = LoadStartScreen(true, parallelTaken);
+  EXPECT_EQ(serial, " PICS/R0.PNG/1 PICS/R1.PNG/4 PICS/R2.PNG/1 PICS/R3.PNG! PICS/R4.PNG/1 PICS/R5.PNG/1");
+  EXPECT_EQ(parallel, serial);
+  EXPECT_EQ(serialTaken, 0);
+  EXPECT_EQ(parallelTaken, 6);  // r0..r5, the damaged r3 too; the missing one is not looked for ahead
+}
+
 TEST(DecodeAhead, TheSwitchTurnsDecodingAheadOff) {
   LoadingShell serial(false);
   EXPECT_FALSE(serial.form->Media().ParallelDecode());
