@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
       "  2  a bad command line (an unknown option, a bad value, a named game that is not there)\n");
   app.set_version_flag("--version", std::string("qxrun ") + QX_VERSION);
   std::string game;
-  bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false;
+  bool windowed = false, headless = false, fixedStep = false, verbose = false, where = false,
+       serialDecode = false;
   // Numbers are read after parsing, so that a bad one gets a message a person understands.
   std::string framesText, seedText, budgetText;
   std::string screenshot, replayFile, recordFile, traceFile, dataDir;
@@ -96,6 +97,8 @@ int main(int argc, char** argv) {
       ->type_name("N")
       ->capture_default_str();
   app.add_flag("--verbose", verbose, "detailed diagnostics on stderr");
+  app.add_flag("--serial-decode", serialDecode,
+               "decode a screen's pictures one after the other on the game thread, not on worker threads");
   std::string scale = "fit", filter = "linear";
   bool noMenu = false;
   app.add_option("--scale", scale, "how the picture fills the window: fit (the default) or integer (whole factors)")
@@ -144,6 +147,7 @@ int main(int argc, char** argv) {
   options.screenshotPath = screenshot;
   options.recordPath = recordFile;
   options.tracePath = traceFile;
+  options.serialDecode = serialDecode;
   options.makeInterpreter = [](int, const qx::GameLink& game) { return qx::MakeGameInterpreter(game); };
   // The demo beside the program in a build folder, else in the share folder of an install.
   options.demoGamePath = qx::FindSharedFile(options.programPath, QX_SHARE_FROM_BIN, qx::kDemoGameFile);

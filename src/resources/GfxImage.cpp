@@ -86,13 +86,34 @@ bool TGfxImage::CheckLayout(std::string& error) const {
 
 bool TGfxImage::LoadFromBitmap(const TBitmap& bitmap) {
   ReleaseTextures();
-  const auto fail = [this](const std::string& why) {
-    LogDetail("image", name_ + ": " + why);
+  std::vector<std::vector<uint32_t>> pages;
+  std::string error;
+  if (!LayOutPages(bitmap, pages, error)) {
+    LogDetail("image", name_ + ": " + error);
+    return false;
+  }
+  return LoadFromPages(std::move(pages));
+}
+
+bool TGfxImage::LoadFromPages(std::vector<std::vector<uint32_t>>&& pages) {
+  ReleaseTextures();
+  pages_ = std::move(pages);
+  if (!CreateTextures()) {
+    LogDetail("image", name_ + ": cannot create the textures");
     ReleaseTextures();
     return false;
+  }
+  return true;
+}
+
+bool TGfxImage::LayOutPages(const TBitmap& bitmap, std::vector<std::vector<uint32_t>>& pages,
+                            std::string& error) const {
+  pages.clear();
+  const auto fail = [&error](const char* why) {
+    error = why;
+    return false;
   };
-  std::string error;
-  if (!CheckLayout(error)) return fail(error);
+  if (!CheckLayout(error)) return false;
   if (visibleWidth_ > patternWidth_ || visibleHeight_ > patternHeight_) {
     return fail("the visible frame is larger than its cell");
   }
@@ -112,9 +133,9 @@ bool TGfxImage::LoadFromBitmap(const TBitmap& bitmap) {
   }
   const int offsetX = (patternWidth_ - visibleWidth_) / 2, offsetY = (patternHeight_ - visibleHeight_) / 2;
   const size_t vw = static_cast<size_t>(visibleWidth_);
-  pages_.resize(static_cast<size_t>(pageCount));
+  pages.resize(static_cast<size_t>(pageCount));
   for (int page = 0; page < pageCount; ++page) {
-    std::vector<uint32_t>& out = pages_[static_cast<size_t>(page)];
+    std::vector<uint32_t>& out = pages[static_cast<size_t>(page)];
     out.assign(tw * th, 0);
     for (size_t ty = 0; ty < th; ++ty) {
       // Rows past the last cell row, and each cell's spare rows, repeat the nearest frame row.
@@ -140,7 +161,6 @@ bool TGfxImage::LoadFromBitmap(const TBitmap& bitmap) {
       for (uint32_t& p : out) p |= 0xFF000000u;
     }
   }
-  if (!CreateTextures()) return fail("cannot create the textures");
   return true;
 }
 

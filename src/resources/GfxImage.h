@@ -69,6 +69,12 @@ class TGfxImage final : public TCanvasPicture {
   // pixels, and uploads the pages. False (no textures) on an unusable layout or when a
   // texture cannot be created or filled.
   bool LoadFromBitmap(const TBitmap& bitmap);
+  // The first half of LoadFromBitmap, apart from any device: the texture pages this image's
+  // layout makes of the bitmap. Touches nothing but `pages`, so a copy of the layout may run
+  // it on any thread. False with the reason in `error`.
+  bool LayOutPages(const TBitmap& bitmap, std::vector<std::vector<uint32_t>>& pages, std::string& error) const;
+  // The second half: takes pages LayOutPages made for this layout and uploads them.
+  bool LoadFromPages(std::vector<std::vector<uint32_t>>&& pages);
   // Reads the image stream format (33-byte header, then the stored texture pages) from
   // memory; `consumed` receives the bytes used. False on a short or inconsistent stream or
   // when the textures cannot be created or filled.

@@ -1,65 +1,86 @@
 #include "runtime/MediaCache.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 #include "base/CodePage.h"
 #include "base/Log.h"
-#include "resources/FrameLayout.h"
+#include "base/WorkPool.h"
 #include "resources/GameFs.h"
 #include "resources/GfxImages.h"
-#include "resources/ImageDecoders.h"
+#include "resources/PicturePrep.h"
 #include "runtime/RuntimeState.h"
 
 namespace qx {
+
+// One picture decoded ahead. State 0: waiting for a thread; 1: being decoded; 2: done;
+// 3: dropped before it started. Whoever moves it from 0 to 1 (a worker, or the game thread
+// that needs it) does the work.
+struct MediaCache::Decode {
+  explicit Decode(TFileSource from, TPictureFiles in) : where(from), files(std::move(in)) {}
+  bool Claim() {
+    int expected = 0;
+    return state.compare_exchange_strong(expected, 1);
+  }
+  void Run() {
+    TPreparedPicture done = PreparePicture(files);
+    std::lock_guard<std::mutex> guard(lock);
+    result = std::move(done);
+    files = TPictureFiles{};
+    state = 2;
+    ready.notify_all();
+  }
+  // The result, on the game thread: done here when no worker has started it.
+  TPreparedPicture Take() {
+    if (Claim()) Run();
+    std::unique_lock<std::mutex> guard(lock);
+    ready.wait(guard, [this] { return state.load() == 2; });
+    return std::move(result);
+  }
+  const TFileSource where;
+  std::atomic<int> state{0};
+  std::mutex lock;
+  std::condition_variable ready;
+  TPictureFiles files;
+  TPreparedPicture result;
+};
+
+MediaCache::MediaCache(TGfxImages* images, TResArchive* archive, TGameFs* files)
+    : images_(images), archive_(archive), files_(files) {}
+
+MediaCache::~MediaCache() { DropDecodedAhead(); }
+
 namespace {
 
-std::string ExtensionUpper(std::string_view name) {
-  const size_t dot = name.find_last_of('.');
-  const size_t slash = name.find_last_of("\\/");
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  return Upper1251(name.substr(dot));
-}
-
-// Splits "folder\file.ext" into "folder\" and "file.ext".
-void SplitFolder(std::string_view name, std::string& folder, std::string& file) {
-  const size_t slash = name.find_last_of("\\/");
-  folder = slash == std::string_view::npos ? std::string() : std::string(name.substr(0, slash + 1));
-  file = std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
-}
-
-bool DecodeFrom(TFileSource where, TGameFs& fs, TResArchive* archive, const std::string& name, TBitmap& bmp) {
-  std::vector<uint8_t> data;
-  if (!ReadGameFileFrom(where, fs, archive, name, data)) return false;
-  std::string error;
-  if (!LoadPictureFromMemory(name, data.data(), data.size(), bmp, error)) {
-    LogDetail("media", name + ": " + error);
-    return false;
-  }
-  return true;
-}
-
-// Colours of `colours`, alpha from the mask's palette indices (0 beyond the mask).
-void ApplyMask(TBitmap& colours, const TBitmap& mask) {
-  for (int y = 0; y < colours.height; ++y) {
-    for (int x = 0; x < colours.width; ++x) {
-      uint32_t& p = colours.pixels[static_cast<size_t>(y) * colours.width + x];
-      const bool inside = x < mask.width && y < mask.height;
-      const uint8_t alpha = inside ? mask.indices[static_cast<size_t>(y) * mask.width + x] : 0;
-      p = (p & 0x00FFFFFFu) | (uint32_t{alpha} << 24);
-    }
-  }
-  colours.hasAlpha = true;
-}
-
-}  // namespace
-
-TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissing) {
-  RuntimeState& rt = Runtime();
-  std::string requested(name);
-  std::string upper = Upper1251(name);
-  const std::string folder = Upper1251(rt.GameFolder);
+// A picture's name as the cache keys it (upper case, without the game folder) and as it was
+// asked for (without the game folder).
+void CacheNames(std::string_view name, std::string& requested, std::string& upper) {
+  requested = std::string(name);
+  upper = Upper1251(name);
+  const std::string folder = Upper1251(Runtime().GameFolder);
   if (!folder.empty() && upper.rfind(folder, 0) == 0) {
     upper.erase(0, folder.size());
     requested.erase(0, folder.size());
   }
+}
+
+}  // namespace
+
+TQXIm* MediaCache::Find(std::string_view name) const {
+  std::string requested, upper;
+  CacheNames(name, requested, upper);
+  for (const auto& e : entries_) {
+    if (e->Name == upper) return e.get();
+  }
+  return nullptr;
+}
+
+TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissing) {
+  RuntimeState& rt = Runtime();
+  std::string requested, upper;
+  CacheNames(name, requested, upper);
   TQXIm* entry = nullptr;
   for (auto& e : entries_) {
     if (e->Name == upper) {
@@ -79,7 +100,10 @@ TQXIm* MediaCache::GetImage(std::string_view name, bool force, bool reportMissin
   ++entry->Count;
   if (!entry->Image && !entry->Failed) {
     if (rt.LoadNow || force) Load(*entry);
-    else if (entry->Count == 1) ++rt.ImForLoadCount;  // queued for the loading phase
+    else if (entry->Count == 1) {  // queued for the loading phase
+      ++rt.ImForLoadCount;
+      queued_.push_back(entry);
+    }
   }
   return entry;
 }
@@ -96,54 +120,35 @@ void MediaCache::Load(TQXIm& entry) {
     return;
   }
   const std::string& name = entry.RequestedName;
-  TBitmap bitmap;
-  bool ok = DecodeFrom(where, fs, archive_, name, bitmap);
-
-  std::string folder, file;
-  SplitFolder(name, folder, file);
-  const std::string ext = ExtensionUpper(name);
-  if (ok && ext == ".BMP" && !bitmap.indices.empty()) {
-    // An 8-bit mask whose colours come from a JPEG beside it.
-    const TBitmap mask = bitmap;
-    const std::string stem = file.substr(0, file.size() - ext.size());
-    std::vector<std::string> partners;
-    if (const size_t underscore = file.find('_'); underscore != std::string::npos) {
-      partners.push_back(folder + file.substr(0, underscore) + ".jpg");
-    }
-    partners.push_back(folder + stem + "_.jpg");
-    for (const std::string& partner : partners) {
-      TBitmap colours;
-      if (!DecodeFrom(where, fs, archive_, partner, colours)) continue;
-      ApplyMask(colours, mask);
-      bitmap = std::move(colours);
-    }
-  } else if (ok && ext == ".JPG") {
-    if (const size_t underscore = file.find('_'); underscore != std::string::npos) {
-      TBitmap mask;
-      if (DecodeFrom(where, fs, archive_, folder + file.substr(0, underscore) + ".bmp", mask) &&
-          !mask.indices.empty()) {
-        ApplyMask(bitmap, mask);
-      }
-    }
+  TPreparedPicture picture;
+  const auto ahead = std::find_if(ahead_.begin(), ahead_.end(), [&](const auto& a) { return a.first == &entry; });
+  if (ahead != ahead_.end() && ahead->second->where == where) {
+    const std::shared_ptr<Decode> decode = ahead->second;
+    ahead_.erase(ahead);
+    picture = decode->Take();
+    ++takenAhead_;
+  } else {
+    if (ahead != ahead_.end()) ahead_.erase(ahead);  // found elsewhere now: read again
+    picture = PreparePicture(ReadPictureFiles(where, fs, archive_, name, entry.Name));
   }
-  if (!ok) {
+  for (const auto& [tag, line] : picture.details) LogDetail(tag, line);
+  if (!picture.decoded) {
     entry.Failed = true;
     return;
   }
-  std::vector<uint8_t> layoutText;
-  TFrameGrid grid;
-  if (ReadGameFileFrom(where, fs, archive_, FrameLayoutFileName(name), layoutText)) {
-    grid = ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(layoutText.data()), layoutText.size()));
-  }
-  grid = ClampFrameGrid(grid, bitmap.width, bitmap.height);
-
   TGfxImage* image = images_->Add();
   image->SetName(entry.Name);
   image->SetQuality(TGfxQuality::aqHigh);
   image->SetAlphaLevel(TAlphaLevel::alFull);
   image->SetMipMapping(images_->MipMappping());
-  image->SetFrameLayout(bitmap.width / grid.columns, bitmap.height / grid.rows, grid.columns * grid.rows);
-  if (!image->LoadFromBitmap(bitmap)) {
+  image->SetFrameLayout(picture.frameWidth, picture.frameHeight, picture.frameCount);
+  bool loaded = picture.laidOut;
+  if (loaded) {
+    loaded = image->LoadFromPages(std::move(picture.pages));
+  } else {
+    LogDetail("image", entry.Name + ": " + picture.layoutError);
+  }
+  if (!loaded) {
     images_->Remove(image);
     entry.Failed = true;
     LogDetail("media", name + ": cannot make textures");
@@ -153,8 +158,41 @@ void MediaCache::Load(TQXIm& entry) {
   if (rt.LoadingPhase && OnLoadProgress) OnLoadProgress();
 }
 
+void MediaCache::DecodeQueuedAhead() {
+  std::vector<TQXIm*> queued;
+  queued.swap(queued_);
+  DecodeAhead(queued);
+}
+
+void MediaCache::DecodeAhead(const std::vector<TQXIm*>& entries) {
+  if (!parallel_ || !files_ || !images_) return;
+  for (TQXIm* entry : entries) {
+    if (entry->Image || entry->Failed) continue;
+    if (std::any_of(ahead_.begin(), ahead_.end(), [&](const auto& a) { return a.first == entry; })) continue;
+    const TFileSource where = LocateGameFile(*files_, archive_, entry->RequestedName);
+    if (where == TFileSource::None) continue;  // its load says so
+    if (!pool_) pool_ = std::make_unique<WorkPool>(WorkPool::CoresUpTo(8));
+    auto decode = std::make_shared<Decode>(
+        where, ReadPictureFiles(where, *files_, archive_, entry->RequestedName, entry->Name));
+    ahead_.emplace_back(entry, decode);
+    pool_->Post([decode] {
+      if (decode->Claim()) decode->Run();
+    });
+  }
+}
+
+void MediaCache::DropDecodedAhead() {
+  // A decode not started never starts; one running finishes into a result nobody takes.
+  for (auto& [entry, decode] : ahead_) {
+    int expected = 0;
+    decode->state.compare_exchange_strong(expected, 3);
+  }
+  ahead_.clear();
+}
+
 void MediaCache::ClearImageCounts() {
   for (auto& e : entries_) e->Count = 0;
+  queued_.clear();
 }
 
 void MediaCache::ReleaseUnusedImages() {
@@ -175,7 +213,11 @@ void MediaCache::RebuildImages() {
   }
 }
 
-void MediaCache::Clear() { entries_.clear(); }
+void MediaCache::Clear() {
+  DropDecodedAhead();
+  queued_.clear();
+  entries_.clear();
+}
 
 void MediaCache::Forget(const TGfxImage* image) {
   for (auto& e : entries_) {

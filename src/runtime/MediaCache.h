@@ -10,10 +10,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qx {
 
 class TGameFs;
+class WorkPool;
 class TGfxImage;
 class TGfxImages;
 class TResArchive;
@@ -33,8 +36,8 @@ class MediaCache {
  public:
   // Pictures are read from `files`, else from `archive`, and become textures of `images`.
   // Without an image list or files the entries are only counted (nothing loads).
-  explicit MediaCache(TGfxImages* images = nullptr, TResArchive* archive = nullptr, TGameFs* files = nullptr)
-      : images_(images), archive_(archive), files_(files) {}
+  explicit MediaCache(TGfxImages* images = nullptr, TResArchive* archive = nullptr, TGameFs* files = nullptr);
+  ~MediaCache();
   MediaCache(const MediaCache&) = delete;
   MediaCache& operator=(const MediaCache&) = delete;
 
@@ -43,8 +46,29 @@ class MediaCache {
   // `reportMissing` false: a picture that may well be absent (an intro logo), not worth a
   // --verbose line.
   TQXIm* GetImage(std::string_view name, bool force, bool reportMissing = true);
-  // Before a screen change loads: every count back to 0.
+  // The entry of a picture already named, or null; counts nothing and loads nothing.
+  TQXIm* Find(std::string_view name) const;
+  // Before a screen change loads: every count back to 0 (and nothing queued).
   void ClearImageCounts();
+
+  // Decoding ahead. The pictures queued since the counts were last cleared are read now and
+  // decoded and laid out on worker threads, while the game thread goes on loading them one
+  // by one as before: a load takes the picture ready (or waits for it, or does the work
+  // itself when no worker has started it yet), uploads it and runs the progress script, so
+  // the order of the loads, the counts and every script run stay what the serial path
+  // gives. Pictures decoded ahead but not requested are dropped by DropDecodedAhead, which
+  // changes no count.
+  void DecodeQueuedAhead();
+  // The pictures a screen is about to request, when they are not loaded yet.
+  void DecodeAhead(const std::vector<TQXIm*>& entries);
+  void DropDecodedAhead();
+  // Off: every picture is decoded on the game thread when it is loaded (--serial-decode).
+  void SetParallelDecode(bool on) { parallel_ = on; }
+  bool ParallelDecode() const { return parallel_; }
+  // Pictures decoded ahead and not yet loaded or dropped.
+  int DecodesAhead() const { return static_cast<int>(ahead_.size()); }
+  // Loads that took a picture decoded ahead, since the cache was made.
+  int TakenAhead() const { return takenAhead_; }
   // After the new screen is shown: textures no entry counts and none keeps are released.
   void ReleaseUnusedImages();
   // After a display-mode change: every loaded picture is released and requested again.
@@ -61,11 +85,17 @@ class MediaCache {
   std::function<void()> OnLoadProgress;
 
  private:
+  struct Decode;
   void Load(TQXIm& entry);
   TGfxImages* images_;
   TResArchive* archive_;
   TGameFs* files_;
   std::deque<std::unique_ptr<TQXIm>> entries_;
+  bool parallel_ = true;
+  std::vector<TQXIm*> queued_;  // in the order they were queued
+  std::vector<std::pair<TQXIm*, std::shared_ptr<Decode>>> ahead_;
+  int takenAhead_ = 0;
+  std::unique_ptr<WorkPool> pool_;  // made at the first decode ahead
 };
 
 }  // namespace qx

@@ -164,6 +164,8 @@ void TQXDB::FinishLoading() {
   if (rt.MousedElement) rt.MousedElement->DoMouseOut();
   rt.MousedElement = nullptr;
   rt.MouseIsDown = false;
+  // What SetScreen queued is decoded on worker threads while the loads below take it in order.
+  if (services_.media) services_.media->DecodeQueuedAhead();
   if (services_.media) services_.media->ClearImageCounts();
   ResetResources();
   if (particles_) particles_->SetImage(RequestImage("particles.bmp", false, false));
@@ -178,7 +180,10 @@ void TQXDB::FinishLoading() {
   // starts (or turns back up) is not faded with it.
   if (services_.sound) services_.sound->FadeOutAllMusic();
   if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
-  if (services_.media) services_.media->ReleaseUnusedImages();
+  if (services_.media) {
+    services_.media->DropDecodedAhead();
+    services_.media->ReleaseUnusedImages();
+  }
   ResetTimer();
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "base/Ascii.h"
 #include "base/BoundedLog.h"
 #include "base/Log.h"
 #include "base/SafeFile.h"
@@ -74,6 +75,22 @@ std::string SlotDate(int64_t savedAt) {
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
   return text;
 }
+
+// The cache's entries of the pictures `e` and its children name and have not loaded yet: what
+// loading their resources is about to load.
+void CollectNamedPictures(TQXElement& e, const MediaCache& media, std::vector<TQXIm*>& out) {
+  if (!e.ResourcesLoaded) {
+    const ClassInfo& info = e.Class();
+    for (size_t i = 0; i < info.props.size(); ++i) {
+      const std::string_view name = info.props[i].name;
+      if (name.size() < 2 || !EqualsNoCaseAscii(name.substr(0, 2), "im")) continue;
+      const std::string picture = e.GetProp(static_cast<int>(i)).s;
+      if (picture.empty()) continue;
+      if (TQXIm* entry = media.Find(picture)) out.push_back(entry);
+    }
+  }
+  for (TQXElement* child : e.Children()) CollectNamedPictures(*child, media, out);
+}
 }  // namespace
 
 uint8_t LogoAlpha(int32_t fadeCount) {
@@ -124,6 +141,7 @@ TFormMain::TFormMain(Window& window, Audio& audio, GfxPlatform& gfx, TimerClock&
   canvas_.SetDithering(false);
   canvas_.SetPublisher(&device_);
   images_.SetMipMappping(false);
+  media_.SetParallelDecode(!options_.serialDecode);
   images_.SetPublisher(&device_);
   images_.OnImageFreed = [this](TGfxImage* image) { media_.Forget(image); };
   fonts_.Canvas = &canvas_;
@@ -354,6 +372,17 @@ void TFormMain::CheckAudioDevice() {
   if (!audio_.InitializeSilent(kAudioFrequency)) LogDetail("audio", "no silent device either");
 }
 
+void TFormMain::LoadStartScreen() {
+  TQXElement* screen = Runtime().CurrentScreen;
+  if (!screen) return;
+  // Decoded ahead as a screen change's pictures are; the loads below take them in order.
+  std::vector<TQXIm*> named;
+  CollectNamedPictures(*screen, media_, named);
+  media_.DecodeAhead(named);
+  screen->LoadResources();
+  media_.DropDecodedAhead();
+}
+
 void TFormMain::ProcessIntro() {
   RuntimeState& rt = Runtime();
   IntroState& in = intro_;
@@ -364,7 +393,7 @@ void TFormMain::ProcessIntro() {
       // shown during the second.
       if (!in.RootInitDone) {
         if (root_) root_->DoInit();
-        if (rt.CurrentScreen) rt.CurrentScreen->LoadResources();
+        LoadStartScreen();
         in.RootInitDone = true;
       } else if (!in.StartScreenShown) {
         if (rt.CurrentScreen) rt.CurrentScreen->DoShow();
@@ -374,7 +403,7 @@ void TFormMain::ProcessIntro() {
   } else if (in.LogoIndex >= 10) {
     if (!in.RootInitDone && root_) root_->DoInit();
     if (!in.StartScreenShown && rt.CurrentScreen) {
-      rt.CurrentScreen->LoadResources();
+      LoadStartScreen();
       rt.CurrentScreen->DoShow();
     }
     in.RootInitDone = in.StartScreenShown = true;

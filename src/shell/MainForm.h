@@ -69,6 +69,7 @@ struct ShellOptions {
   std::string dataFolder;
   // --reset-state: the game starts as if its saved state were empty (TQXDB::SetStateIgnored).
   bool resetState = false;
+  bool serialDecode = false;  // no worker threads for pictures (the old path, for comparison)
   // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
   // (MakeGameInterpreter); without it event scripts do not run.
   std::function<std::unique_ptr<EventInterpreter>(int index, const GameLink& game)> makeInterpreter;
@@ -130,6 +131,9 @@ class TFormMain {
   IntroState& Intro() { return intro_; }
   // Ends the intro at once (tests and tools that start in the game phase).
   void SkipIntro();
+  // The start screen's resources (the intro does this), its pictures decoded ahead on the
+  // worker threads as a screen change's are.
+  void LoadStartScreen();
   TGfxDevice& Device() { return device_; }
   TGfxCanvas& Canvas() { return canvas_; }
   TGfxImages& Images() { return images_; }

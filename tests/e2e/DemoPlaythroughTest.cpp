@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -140,3 +141,44 @@ TEST_F(DemoRun, AGameSavedThroughTheMenuComesBackInTheNextRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// One playthrough in a folder of its own: the full trace (ticks included) and the shots.
+struct Playthrough {
+  std::string trace;
+  std::map<std::string, std::vector<uint8_t>> shots;
+};
+
+Playthrough PlayInFolder(const fs::path& dir, const std::string& extra) {
+  fs::copy(kDemo, dir / "demo", fs::copy_options::recursive);
+  for (const char* name : {"korvane.err", "demo.ini", "demo.sav"}) fs::remove(dir / "demo" / name);
+  const qx::test::CommandResult run = qx::test::RunCommand(
+      "cd " + dir.string() + " && " + kQxrun + " --headless --fixed-step --seed 7 " + extra + " --replay " +
+      (kReplays / "playthrough.txt").string() + " --trace trace.txt demo/demo.qxf");
+  EXPECT_EQ(run.status, 0) << run.output;
+  Playthrough p;
+  p.trace = qx::test::ReadText((dir / "trace.txt").string());
+  for (const auto& file : fs::directory_iterator(dir)) {
+    if (file.path().extension() == ".png") p.shots[file.path().filename().string()] = qx::test::ReadBytes(file.path().string());
+  }
+  return p;
+}
+
+}  // namespace
+
+// Pictures decoded ahead on worker threads change nothing a player sees: the same events on
+// the same ticks and the same pictures, screen change for screen change, as the serial path.
+TEST(DemoDecodeAhead, TheWholePlaythroughIsTheSameWithTheSerialPath) {
+  qx::test::ScratchDir serialDir, parallelDir;
+  const Playthrough serial = PlayInFolder(serialDir.path(), "--serial-decode");
+  const Playthrough parallel = PlayInFolder(parallelDir.path(), "");
+  EXPECT_NE(serial.trace.find("Screen HALL TQXScreen 200"), std::string::npos);
+  EXPECT_EQ(parallel.trace, serial.trace);
+  ASSERT_EQ(serial.shots.size(), 10u);
+  ASSERT_EQ(parallel.shots.size(), serial.shots.size());
+  for (const auto& [name, bytes] : serial.shots) {
+    ASSERT_TRUE(parallel.shots.count(name)) << name;
+    EXPECT_TRUE(parallel.shots.at(name) == bytes) << name << " differs";
+  }
+}
