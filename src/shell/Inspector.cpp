@@ -14,11 +14,12 @@ namespace qx {
 namespace {
 
 // Long values (scripts, texts) are cut: the panel is for a glance.
-constexpr size_t kMaxValueLength = 56;
+constexpr size_t kMaxValueLength = 44;
 constexpr uint32_t kOutline = 0xFFFF40FFu;
-constexpr uint32_t kPanel = 0xD0101018u;
+constexpr uint32_t kPanel = 0xF0101018u;
 constexpr uint32_t kPanelFrame = 0xFF8080A0u;
 constexpr uint32_t kTextColor = 0xFFFFFFFFu;
+constexpr double kLineHeight = 15;
 
 std::string Shorten(std::string text) {
   for (char& c : text) {
@@ -52,27 +53,26 @@ std::string ElementPath(const TQXElement* element) {
 }
 
 std::vector<std::string> InspectorLines(TQXElement* element, const std::string& lastErrorLine) {
+  // What changes while playing comes first, so that a short panel still shows it.
   std::vector<std::string> lines;
-  if (element) {
-    lines.push_back(ElementPath(element));
-    lines.push_back(element->ClassName() + "  Key " + std::to_string(element->Key));
-    lines.push_back("Properties:");
-    for (const PropInfo& prop : element->Class().props) {
-      PropValue value;
-      if (!element->GetField(prop.field, value)) continue;
-      lines.push_back(std::string("  ") + prop.name + " = " + Shorten(FormatPropValue(prop, value)));
-    }
-    lines.push_back("Variables:");
-    const int count = element->Variables ? element->Variables->Count() : 0;
-    if (count == 0) lines.push_back("  (none)");
-    for (int i = 0; i < count; ++i) {
-      const TVar& var = (*static_cast<const TVarList*>(element->Variables.get()))[i];
-      lines.push_back("  " + var.Name + " = " + Shorten(var.Value.ToText()));
-    }
-  } else {
-    lines.push_back("(nothing under the pointer)");
-  }
+  lines.push_back(element ? ElementPath(element) : "(nothing under the pointer)");
+  if (element) lines.push_back(element->ClassName() + "  Key " + std::to_string(element->Key));
   lines.push_back("korvane.err: " + (lastErrorLine.empty() ? std::string("(nothing written)") : Shorten(lastErrorLine)));
+  if (!element) return lines;
+  lines.push_back("Variables:");
+  const int count = element->Variables ? element->Variables->Count() : 0;
+  if (count == 0) lines.push_back("  (none)");
+  for (int i = 0; i < count; ++i) {
+    const TVar& var = (*static_cast<const TVarList*>(element->Variables.get()))[i];
+    lines.push_back("  " + var.Name + " = " + Shorten(var.Value.ToText()));
+  }
+  lines.push_back("Properties (empty texts and scripts left out):");
+  for (const PropInfo& prop : element->Class().props) {
+    PropValue value;
+    if (!element->GetField(prop.field, value)) continue;
+    if (prop.type == PropType::String && value.s.empty()) continue;
+    lines.push_back(std::string("  ") + prop.name + " = " + Shorten(FormatPropValue(prop, value)));
+  }
   return lines;
 }
 
@@ -94,17 +94,33 @@ void Inspector::Render(TGfxCanvas& canvas, TGfxFont* font, TQXElement* element, 
     canvas.FrameRect(x - 1, y - 1, w + 2, h + 2, 0xFF000000u, kFxBlend);
   }
   const std::vector<std::string> lines = InspectorLines(element, lastErrorLine);
-  const double lineHeight = font && font->Loaded() ? std::max(font->TextHeight("Ag"), 8.0) + 1 : 12;
-  const int panelWidth = std::min(460, width);
+  // The game's font at whatever size it was made: scaled to a small reading size for the
+  // panel, its settings given back afterwards.
+  const bool hasFont = font && font->Loaded();
+  const double scale = hasFont ? font->Scale : 1;
+  const bool tags = hasFont && font->TextTags;
+  const TFontStylesFx style = hasFont ? font->Style : 0;
+  if (hasFont) {
+    font->Scale = 1;
+    font->TextTags = false;
+    font->Style = 0;
+    const double natural = std::max(font->TextHeight("Ag"), 1.0);
+    font->Scale = kLineHeight / natural;
+  }
+  const double lineHeight = kLineHeight + 1;
+  const int panelWidth = std::min(420, width);
   const int rows = std::min(static_cast<int>(lines.size()), static_cast<int>((height - 12) / lineHeight));
   const int panelHeight = static_cast<int>(rows * lineHeight) + 12;
   // On the side away from the pointer, so that it never hides what is inspected.
   const int left = pointerX < width / 2 ? width - panelWidth - 4 : 4;
   canvas.FillFramedRect(left, 4, panelWidth, panelHeight, kPanel, kPanelFrame, kFxBlend);
-  if (!font || !font->Loaded()) return;
+  if (!hasFont) return;
   for (int i = 0; i < rows; ++i) {
     font->TextOut(lines[i], kTextColor, left + 6, 10 + i * lineHeight, kTextColor, kFxBlend);
   }
+  font->Scale = scale;
+  font->TextTags = tags;
+  font->Style = style;
 }
 
 }  // namespace qx
