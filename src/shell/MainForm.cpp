@@ -445,10 +445,17 @@ void TFormMain::RenderInspector() {
 void TFormMain::RenderNotice() {
   if (notice_.empty()) return;
   constexpr int kBarHeight = 28;
-  canvas_.FillRect(0, 0, kBackBufferWidth, kBarHeight, 0xE0A01010u, kFxBlend);
+  canvas_.FillRect(0, 0, kBackBufferWidth, kBarHeight, 0xE01010A0u, kFxBlend);  // red: AABBGGRR
   // In the game's first font when it has one (its letters are what the game has); the bar
   // alone says that something is wrong, the line is on stderr.
-  if (TGfxFont* font = ToolFont()) font->TextOut(notice_, kOpaqueWhite, 6, 4, kOpaqueWhite, kFxBlend);
+  if (TGfxFont* font = ToolFont()) {
+    // At a small size whatever size the font was made at, and with its settings given back.
+    const double scale = font->Scale;
+    font->Scale = 1;
+    font->Scale = 16.0 / std::max(font->TextHeight("Ag"), 1.0);
+    font->TextOut(notice_, kOpaqueWhite, 6, 5, kOpaqueWhite, kFxBlend);
+    font->Scale = scale;
+  }
 }
 
 void TFormMain::FormPaint() {
