@@ -20,6 +20,7 @@
 #include "script/ScriptBudget.h"
 #include "shell/GameFinder.h"
 #include "shell/MainForm.h"
+#include "shell/SourceWatch.h"
 #include "shell/WhereReport.h"
 #include "runtime/GameDataPlaces.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
       "  Alt+Enter  switch between a window and full screen\n"
       "  F5         the menu: resume, save, load, sound and music volume, full screen, quit\n"
       "  F12        a screenshot into qxrun/ of your pictures folder\n"
+      "  F11        with --dev: the inspector (F11 again hides it)\n"
       "  (--no-menu gives F5 and F12 to the game.)\n"
       "\n"
       "Where files go:\n"
@@ -110,6 +112,15 @@ int main(int argc, char** argv) {
   bool resetState = false;
   app.add_flag("--reset-state", resetState,
                "start as if the saved state were empty (the file is neither read nor deleted; the game's next save replaces it)");
+  std::string watchSource;
+  app.add_option("--watch", watchSource,
+                 "build the game from its YAML source and play it; when the source or a file it names changes, "
+                 "build it again and start the new game afresh on the current screen (for authors)")
+      ->type_name("SRC.yaml");
+  bool dev = false;
+  app.add_flag("--dev", dev,
+               "for authors: F11 shows the inspector (the element under the pointer, its properties and "
+               "variables) instead of reaching the game, and a saved state naming Keys the game lacks is reported");
   app.add_flag("--where", where, "print every place qxrun reads or writes for the game, and stop");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -142,6 +153,7 @@ int main(int argc, char** argv) {
   options.requireGame = true;
   options.menuEnabled = !noMenu;
   options.resetState = resetState;
+  options.devTools = dev;
   options.screenshotFolder = qx::GameDataPlaces::ScreenshotFolder();
   options.frameLimit = frames;
   options.screenshotPath = screenshot;
@@ -156,6 +168,9 @@ int main(int argc, char** argv) {
     const std::string text = qx::FindSharedFile(options.programPath, QX_SHARE_FROM_BIN, "fonts/menu-text.fnt");
     if (!text.empty()) options.menuFontFolder = std::filesystem::path(text).parent_path().string();
   }
+  if (!options.demoGamePath.empty()) {
+    options.toolFontArchive = (std::filesystem::path(options.demoGamePath).parent_path() / "data.res").string();
+  }
   if (!game.empty()) {
     std::error_code ec;
     if (std::filesystem::is_directory(game, ec)) {
@@ -166,6 +181,25 @@ int main(int argc, char** argv) {
     } else {
       return Fail("cannot find the game " + game);
     }
+  }
+  std::unique_ptr<qx::SourceWatch> watch;
+  qx::TFormMain* watchedForm = nullptr;
+  if (!watchSource.empty()) {
+    if (!game.empty()) return Fail("--watch plays the game of its source: name no GAME beside it");
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(watchSource, ec)) return Fail("cannot find the source " + watchSource);
+    watch = std::make_unique<qx::SourceWatch>(watchSource);
+    std::string buildError;
+    if (!watch->Build(buildError)) {
+      std::fprintf(stderr, "qxrun: cannot build %s: %s\n", watchSource.c_str(), buildError.c_str());
+      return 1;
+    }
+    qx::LogDetail("watch", "built " + watch->Source() + " into " + watch->Output());
+    options.gamePath = watch->Output();
+    options.gameFolder = watch->Folder();
+    options.idle = [&watch, &watchedForm] {
+      if (watchedForm) watch->Poll(*watchedForm);
+    };
   }
   options.dataHome = qx::GameDataPlaces::DefaultDataHome();
   if (!dataDir.empty()) {
@@ -208,7 +242,9 @@ int main(int argc, char** argv) {
   int status;
   {
     qx::TFormMain form(*platform.window, *platform.audio, *platform.gfx, *clock, std::move(options));
+    watchedForm = &form;
     status = form.Run();
+    watchedForm = nullptr;
   }
   platform.Release();
   SDL_Quit();

@@ -105,7 +105,8 @@ bool TQXDB::LoadGame() {
     lastLoad_.reason = error;
     return false;
   }
-  SetGameFolder(std::filesystem::absolute(GameFilePath, ec).parent_path().string());
+  SetGameFolder(!GameFolderOverride.empty() ? GameFolderOverride
+                                            : std::filesystem::absolute(GameFilePath, ec).parent_path().string());
   if (services_.canvas && !particles_) {
     particles_ = std::make_unique<TXParticleManager>(services_.canvas, services_.device);
     particles_->SetImage(RequestImage("particles.bmp", true, false));
@@ -476,6 +477,12 @@ bool TQXDB::LoadState() {
                           "; the " + std::to_string(read.records) + " records before it are restored");
   }
   const StateApplyReport applied = ApplyStateRecords(*this, records);
+  if (reportUnknownKeys_ && !applied.unknownKeys.empty()) {
+    std::string keys;
+    for (const int32_t key : applied.unknownKeys) keys += (keys.empty() ? "" : ", ") + std::to_string(key);
+    LogError("state", statePath + " names Keys this game does not have (a save from another build of it?), "
+                      "their records are skipped: " + keys);
+  }
   LogDetail("state", "restored " + std::to_string(applied.assigned) + " values, skipped " +
                          std::to_string(applied.skipped));
   rt.LoadNow = true;

@@ -53,6 +53,9 @@ class TQXDB : public TQXElement {
   // --- the game -------------------------------------------------------------------------
   // The game file's path; set by the shell before LoadGame.
   std::string GameFilePath;
+  // When not empty, the game folder instead of the game file's (qxrun --watch plays a game
+  // built into its cache with the files beside the source).
+  std::string GameFolderOverride;
   // Reads the game file into the tree (an empty tree when it is missing or unreadable).
   bool LoadGame();
   // How the last LoadGame went, so that the shell can tell a game that cannot start.
@@ -126,6 +129,9 @@ class TQXDB : public TQXElement {
   bool StateIgnored() const { return stateIgnored_; }
   // The frame timer re-reads its clock: the time spent so far is not caught up.
   void ResetTimer();
+  // --dev: a state file that names Keys the game does not have (a save from an older build of
+  // it) is reported on stderr; otherwise those records are skipped without a word.
+  void SetReportUnknownKeys(bool report) { reportUnknownKeys_ = report; }
 
   // --- layers ---------------------------------------------------------------------------
   // The range of Order values ever assigned, always containing 0; it never shrinks.
@@ -167,6 +173,7 @@ class TQXDB : public TQXElement {
   std::unique_ptr<TXParticleManager> particles_;
   std::unique_ptr<TIniFile> ini_, langTable_, defLangTable_, soundTable_;
   LoadOutcome lastLoad_;
+  bool reportUnknownKeys_ = false;
   bool stateIgnored_ = false;
   bool hasState_ = false;   // FileRS named a state file that has a place
   std::string statePlace_;  // where its writes went when it was opened, to tell a new name from the same

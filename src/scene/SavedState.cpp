@@ -1,5 +1,6 @@
 #include "scene/SavedState.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -429,6 +430,9 @@ StateApplyReport ApplyStateRecords(TQXDB& root, const std::vector<StateRecord>& 
     }
     if (!at) {
       ++report.skipped;
+      if (std::find(report.unknownKeys.begin(), report.unknownKeys.end(), rec.key) == report.unknownKeys.end()) {
+        report.unknownKeys.push_back(rec.key);
+      }
       continue;
     }
     current = at;

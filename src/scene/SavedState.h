@@ -75,6 +75,7 @@ std::string WriteStateData(TQXDB& root);
 struct StateApplyReport {
   size_t assigned = 0;  // records the element took
   size_t skipped = 0;   // no such element, a NotSave element, or a name it does not take
+  std::vector<int32_t> unknownKeys;  // Keys no element of the tree has, each once, in file order
 };
 // Assigns the records to the tree by Key and name (the guessing search of LoadState).
 // `withNotSave`: NotSave elements take their records too (a save slot being loaded).

@@ -46,6 +46,7 @@ std::string SceneScriptHost::TranslateText(const std::string& reference) {
 }
 
 void SceneScriptHost::AppendErrorLog(const std::string& line) {
+  lastErrorLine_ = line;
   // The log follows the player's places (the data folder when the game folder cannot be
   // written); when even that fails it is tried in the game folder as ever.
   std::string folder = Runtime().GameFolder;

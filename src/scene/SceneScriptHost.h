@@ -12,6 +12,8 @@ class SceneScriptHost final : public ScriptHost {
  public:
   explicit SceneScriptHost(TQXDB* root) : root_(root) {}
   void SetRoot(TQXDB* root) { root_ = root; }
+  // The line last appended to korvane.err through this host (the --dev inspector shows it).
+  const std::string& LastErrorLine() const { return lastErrorLine_; }
 
   bool GetPropValue(ElementHandle element, const std::string& name, ScriptValue& value) override;
   bool SetPropValue(ElementHandle element, const std::string& name, const ScriptValue& value) override;
@@ -25,6 +27,7 @@ class SceneScriptHost final : public ScriptHost {
   std::string ResolveGameFile(const std::string& name) override;
 
  private:
+  std::string lastErrorLine_;
   TQXDB* root_;
 };
 

@@ -165,6 +165,7 @@ int TFormMain::Run() {
   if (!created_ && !FormCreate()) return exitStatus_;
   while (!closeRequested_) {
     PumpEvents();
+    if (options_.idle) options_.idle();
     // Asked to close (a signal, or the window while a script ran): the running script has
     // stopped, and the close order follows.
     if (ScriptStopRequested()) Close();
@@ -249,7 +250,9 @@ void TFormMain::DeviceInitialize(bool& success) {
 
   CreateRoot();
   root_->GameFilePath = gamePath_;
+  root_->GameFolderOverride = options_.gameFolder;
   root_->SetStateIgnored(options_.resetState);
+  root_->SetReportUnknownKeys(options_.devTools);
   rt.LoadNow = false;  // image requests made while the game file loads are only queued
   root_->LoadGame();
   if (options_.requireGame) {
@@ -285,6 +288,53 @@ void TFormMain::DeviceInitialize(bool& success) {
   timer_.SetEnabled(true);
   window_.SetCaption(root_->Id);
   success = true;
+}
+
+void TFormMain::RestartGame() {
+  RuntimeState& rt = Runtime();
+  TQXElement* was = rt.LoadingPhase && rt.PendingScreen ? rt.PendingScreen : rt.CurrentScreen;
+  const int32_t screenKey = was ? was->Key : 0;
+  timer_.SetEnabled(false);
+  rt.CurrentScreen = rt.PendingScreen = rt.MousedElement = rt.CursorElement = nullptr;
+  rt.FocusedText = nullptr;
+  rt.LoadingPhase = rt.MouseIsDown = false;
+  // The old game goes whole: its scripts' programs, its tree, every picture and sound it
+  // loaded (a changed picture is read again).
+  FreeInterpreterPool();
+  game_.root = nullptr;
+  SetHost(nullptr);
+  host_.reset();
+  root_.reset();
+  media_.OnLoadProgress = nullptr;
+  media_.Clear();
+  sounds_.Clear();
+  images_.Clear();
+  if (options_.makeInterpreter) {
+    CreateInterpreterPool([this](int index) { return options_.makeInterpreter(index, game_); });
+  }
+  CreateRoot();
+  root_->GameFilePath = gamePath_;
+  root_->GameFolderOverride = options_.gameFolder;
+  root_->SetStateIgnored(options_.resetState);
+  root_->SetReportUnknownKeys(options_.devTools);
+  rt.LoadNow = false;
+  root_->LoadGame();
+  rt.LoadNow = true;
+  SkipIntro();
+  TQXElement* start = root_->FindByKey(root_->InitScreen);
+  SetCurrentScreen(start == root_.get() ? nullptr : start);
+  root_->DoInit();
+  // As FastSetScreen goes there: no loading screen, the screen's Show runs.
+  TQXElement* screen = screenKey != 0 ? root_->FindByKey(screenKey) : nullptr;
+  if (!screen || screen == root_.get() || !screen->IsExactly(ClassId::Screen)) screen = rt.CurrentScreen;
+  if (screen && !rt.LoadingPhase) {
+    SetCurrentScreen(screen);
+    screen->LoadResources();
+    screen->DoShow();
+  }
+  window_.SetCaption(root_->Id);
+  timer_.Reset();
+  timer_.SetEnabled(true);
 }
 
 std::string StartFailure(bool nothingFound, const std::string& gamePath, const TQXDB::LoadOutcome& load) {
@@ -446,6 +496,49 @@ void TFormMain::DeviceRender() {
       RenderLayers(rt.CursorElement, rt.MouseX, rt.MouseY);
     }
   }
+  RenderNotice();
+  if (inspector_.Active()) RenderInspector();
+}
+
+TGfxFont* TFormMain::ToolFont() {
+  if (fonts_.Count() > 0) {
+    if (TGfxFont* font = fonts_.Font(0); font && font->Loaded()) return font;
+  }
+  if (!toolFontTried_ && !options_.toolFontArchive.empty()) {
+    toolFontTried_ = true;
+    toolFonts_ = std::make_unique<TGfxFonts>(device_.Platform());
+    toolFonts_->Canvas = &canvas_;
+    toolFonts_->SetPublisher(&device_);
+    toolArchive_.SetOpenMode(TResOpenMode::opReadOnly);
+    toolArchive_.SetFileName(options_.toolFontArchive);
+    if (!toolFonts_->LoadFromArchive(toolArchive_)) LogDetail("qxrun", "no font in " + options_.toolFontArchive);
+  }
+  if (toolFonts_ && toolFonts_->Count() > 0) return toolFonts_->Font(0);
+  return nullptr;
+}
+
+void TFormMain::RenderInspector() {
+  RuntimeState& rt = Runtime();
+  TQXElement* element = root_ ? InspectedElement(*root_, rt.CurrentScreen, rt.MouseX, rt.MouseY) : nullptr;
+  if (!element) element = root_.get();
+  inspector_.Render(canvas_, ToolFont(), element, host_ ? host_->LastErrorLine() : std::string(), rt.MouseX,
+                    kBackBufferWidth, kBackBufferHeight);
+}
+
+void TFormMain::RenderNotice() {
+  if (notice_.empty()) return;
+  constexpr int kBarHeight = 28;
+  canvas_.FillRect(0, 0, kBackBufferWidth, kBarHeight, 0xE01010A0u, kFxBlend);  // red: AABBGGRR
+  // In the game's first font when it has one (its letters are what the game has); the bar
+  // alone says that something is wrong, the line is on stderr.
+  if (TGfxFont* font = ToolFont()) {
+    // At a small size whatever size the font was made at, and with its settings given back.
+    const double scale = font->Scale;
+    font->Scale = 1;
+    font->Scale = 16.0 / std::max(font->TextHeight("Ag"), 1.0);
+    font->TextOut(notice_, kOpaqueWhite, 6, 5, kOpaqueWhite, kFxBlend);
+    font->Scale = scale;
+  }
 }
 
 void TFormMain::FormPaint() {
@@ -519,6 +612,10 @@ void TFormMain::FormMouseUp(int x, int y) {
 bool TFormMain::IsPlayerKey(int vk) const { return options_.menuEnabled && (vk == kVkF12 || vk == kVkF5); }
 
 void TFormMain::FormKeyDown(int vk, bool alt, bool ctrl, bool shift) {
+  if (options_.devTools && vk == kVkF11) {
+    inspector_.Toggle();
+    return;
+  }
   if (IsPlayerKey(vk)) {
     if (vk == kVkF12) SaveScreenshotKey();
     else if (vk == kVkF5 && menu_.IsOpen()) menu_.Close();
@@ -772,6 +869,7 @@ void TFormMain::FormClose() {
   media_.Clear();
   sounds_.Clear();
   images_.Clear();
+  toolFonts_.reset();
   device_.Finalize();
   if (audioOpen_) audio_.Shutdown();
   audioOpen_ = false;

@@ -23,6 +23,7 @@
 #include "runtime/SoundCache.h"
 #include "runtime/Trace.h"
 #include "scene/QXDB.h"
+#include "shell/Inspector.h"
 #include "shell/Replay.h"
 #include "shell/RuntimeMenu.h"
 #include "shell/ShellMedia.h"
@@ -70,6 +71,15 @@ struct ShellOptions {
   // --reset-state: the game starts as if its saved state were empty (TQXDB::SetStateIgnored).
   bool resetState = false;
   bool serialDecode = false;  // no worker threads for pictures (the old path, for comparison)
+  // --watch: the game folder when it is not the game file's (the source's folder), and what
+  // runs once a pass of the message loop (the watcher's poll).
+  std::string gameFolder;
+  std::function<void()> idle;
+  // --dev: F11 is the inspector's (and no longer reaches the game), and a saved state naming
+  // Keys the game lacks is reported. The inspector writes with the game's first font, else
+  // with the first font of this archive (the bundled demo's).
+  bool devTools = false;
+  std::string toolFontArchive;
   // Makes interpreter n (0..9) of the pool, whose built-ins find the game through the link
   // (MakeGameInterpreter); without it event scripts do not run.
   std::function<std::unique_ptr<EventInterpreter>(int index, const GameLink& game)> makeInterpreter;
@@ -154,6 +164,15 @@ class TFormMain {
   bool Closed() const { return closed_; }
   int ExitStatus() const { return exitStatus_; }
 
+  // --watch: drops the running game (its Exit does not run and nothing of its state is kept)
+  // and plays the game file again from its Init, without the intro, on the screen that was
+  // current (or the start screen when the new game has no screen of that Key).
+  void RestartGame();
+  // A line drawn over the game until replaced (a failed rebuild); "" removes it.
+  void ShowNotice(std::string text) { notice_ = std::move(text); }
+  const std::string& Notice() const { return notice_; }
+  qx::Inspector& Inspector() { return inspector_; }
+
   // Writes the back buffer as a PNG file.
   bool TakeScreenshot(const std::string& path);
   // F12: the back buffer into the screenshot folder, under a name of the game and the time;
@@ -182,6 +201,10 @@ class TFormMain {
   void RenderLayers(TQXElement* element, double offsetX, double offsetY);
   TQXElement* LoadingScreenElement();
   void CreateRoot();
+  void RenderNotice();
+  void RenderInspector();
+  // The font the runtime's own overlays write with; null when there is none.
+  TGfxFont* ToolFont();
   // The one warning of a game that plays without sound from now on.
   void WarnSilent(const std::string& what);
   // Once a tick: a sound device that has gone is replaced by the silent one.
@@ -228,6 +251,11 @@ class TFormMain {
   bool audioOpen_ = false;
   bool audioSilent_ = false;  // no sound device: the silent one, or none
   int exitStatus_ = 0;
+  std::string notice_;
+  qx::Inspector inspector_;
+  TResArchive toolArchive_;
+  std::unique_ptr<TGfxFonts> toolFonts_;
+  bool toolFontTried_ = false;
   std::string startFailure_;   // set by DeviceInitialize when the game cannot start
   bool runExitScript_ = true;  // the root's Exit runs at the close (not for a game that never started)
 };

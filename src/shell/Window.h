@@ -31,6 +31,7 @@ struct WindowEvent {
 inline constexpr int kVkBack = 8;
 inline constexpr int kVkReturn = 13;
 inline constexpr int kVkF5 = 0x74;
+inline constexpr int kVkF11 = 0x7A;
 inline constexpr int kVkF12 = 0x7B;
 
 class Window {

@@ -185,3 +185,40 @@ bool PngIsBlack(const std::string& path, int& w, int& h) {
   return true;
 }
 }  // namespace
+
+namespace {
+
+// --watch from the command line: the source is built into the cache (not beside it) and
+// played; a source that does not build stops the start with its error; a GAME beside it is
+// refused. The rebuild itself is driven in tests/shell/SourceWatchTest.cpp.
+TEST(QxrunCli, WatchBuildsTheSourceIntoTheCacheAndPlaysIt) {
+  const std::filesystem::path dir = Temp("watch");
+  std::filesystem::create_directories(dir / "cache");
+  std::ofstream(dir / "game.yaml") << "class: TQXDB\nInitScreen: 1\nchildren:\n"
+                                      "  - class: TQXScreen\n    Key: 1\n    Id: HALL\n"
+                                      "    children:\n      - class: TQXShape\n        SizeX: 50\n"
+                                      "        SizeY: 50\n        hxColor: 255\n";
+  const std::string env = "XDG_CACHE_HOME=" + (dir / "cache").string() + " ";
+  const std::string shot = (dir / "shot.png").string();
+  Result r = qx::test::RunCommand(env + kQxrun + " --headless --fixed-step --frames 150 --watch " +
+                                  (dir / "game.yaml").string() + " --screenshot " + shot);
+  EXPECT_EQ(r.status, 0) << r.output;
+  int w = 0, h = 0;
+  EXPECT_FALSE(PngIsBlack(shot, w, h));  // the shape is drawn
+  EXPECT_TRUE(std::filesystem::exists(dir / "cache/qxrun/watch"));
+  int beside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) beside += entry.path().extension() == ".qxf";
+  EXPECT_EQ(beside, 0);
+
+  std::ofstream(dir / "broken.yaml") << "class: TQXDB\nchildren:\n  - class: TQXNoSuchThing\n";
+  r = qx::test::RunCommand(env + kQxrun + " --headless --fixed-step --frames 3 --watch " +
+                           (dir / "broken.yaml").string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("broken.yaml:3"), std::string::npos) << r.output;
+
+  r = RunQxrun("--headless --watch " + (dir / "game.yaml").string() + " " + (dir / "game.yaml").string());
+  EXPECT_EQ(r.status, 2) << r.output;
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

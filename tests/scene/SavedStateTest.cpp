@@ -478,6 +478,35 @@ TEST(LoadState, UnknownElementsAndNamesAreSkipped) {
   EXPECT_EQ(s->Order(), 12);
 }
 
+// A save from an older build names elements the game no longer has: skipped either way, and
+// named on stderr (once per Key, in file order) only when the author asked for it (--dev).
+TEST(LoadState, KeysTheGameLacksAreCollectedAndReportedOnlyWhenAsked) {
+  StateFixture t;
+  t.f.Add<TQXScreen>(t.f.root.get(), "S", 2);
+  std::string data;
+  for (const int32_t key : {99, 2, 99, 7}) {
+    StateRecord rec{key, "TAG", kStateString, ScriptValue::Str("x"), 0};
+    AppendStateRecord(data, rec);
+  }
+  std::vector<StateRecord> records;
+  ASSERT_TRUE(ParseStateRecords(data, records));
+  const StateApplyReport r = ApplyStateRecords(t.root(), records);
+  EXPECT_EQ(r.unknownKeys, (std::vector<int32_t>{99, 7}));
+  EXPECT_EQ(r.skipped, 3u);
+
+  WriteText(t.dir / "state.dat", data);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(t.root().LoadState());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // a player is not bothered
+  t.root().SetReportUnknownKeys(true);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(t.root().LoadState());
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("state.dat names Keys this game does not have"), std::string::npos) << err;
+  EXPECT_NE(err.find(": 99, 7\n"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+}
+
 TEST(LoadState, NamesNeverSavedAsPropertiesOnlyReachVariables) {
   StateFixture t;
   auto* s = t.f.Add<TQXScreen>(t.f.root.get(), "S", 2);
