@@ -420,6 +420,29 @@ class StatementRunner {
   // needs the general steps.
   bool QuickAssign(const CAssign& a) {
     const ExprTree& tree = *a.expression;
+    TVarList& vars = e_.vars_;
+    // Everything found before and the names unchanged: no lookup at all.
+    if (tree.fastState == 1) {
+      const FastCode& c = *tree.fast;
+      const FastCode::LeafPlan& p = c.plan;
+      const uint64_t names = vars.Generation();
+      if (p.vars == names && a.targetVars == names && p.funcs == e_.funcs_.Generation() &&
+          p.procs == e_.procs_.Generation()) [[likely]] {
+        const ScriptValue& left = PlannedLeaf(vars, p, 0);
+        if (c.shape == FastCode::Leaf) {
+          vars.SetValueAt(a.target, left);
+          return true;
+        }
+        return FastBinary(c.ops[2].op, left, PlannedLeaf(vars, p, 1), vars.ValueAt(a.target));
+      }
+    }
+    return QuickAssignFinding(a);
+  }
+
+  // QuickAssign looking the names up (kept apart: the planned path stays small).
+  [[gnu::noinline]] bool QuickAssignFinding(const CAssign& a) {
+    const ExprTree& tree = *a.expression;
+    TVarList& vars = e_.vars_;
     if (tree.fastState == 1 && tree.fast->shape == FastCode::Call && !e_.Failed()) {
       ScriptValue value;
       if (!e_.EvaluateCall(tree, value)) {
@@ -434,7 +457,6 @@ class StatementRunner {
     }
     const FastCode* c = Ready(tree);
     if (!c || (c->shape != FastCode::Leaf && c->shape != FastCode::LeafPair)) return false;
-    TVarList& vars = e_.vars_;
     const ScriptValue* left = FastLeafValue(vars, c->ops[0]);
     if (!left) return false;
     const ScriptValue* right = nullptr;
@@ -442,6 +464,9 @@ class StatementRunner {
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
     if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      KeepLeafPlan(vars, *c);
+      a.targetVars = vars.Generation();
+      a.target = i;
       if (!right) {
         vars.SetValueAt(i, *left);
         return true;
@@ -458,11 +483,26 @@ class StatementRunner {
 
   // A condition leaf op leaf comparing two Integers.
   bool QuickHolds(const ExprTree& tree, bool& holds) {
+    if (tree.fastState == 1) {
+      const FastCode& c = *tree.fast;
+      const FastCode::LeafPlan& p = c.plan;
+      const TVarList& vars = e_.vars_;
+      if (c.shape == FastCode::LeafPair && p.vars == vars.Generation() && p.funcs == e_.funcs_.Generation() &&
+          p.procs == e_.procs_.Generation()) [[likely]]
+        return FastCompare(c.ops[2].op, PlannedLeaf(vars, p, 0), PlannedLeaf(vars, p, 1), holds);
+    }
+    return QuickHoldsFinding(tree, holds);
+  }
+
+  // QuickHolds looking the leaves up (kept apart: the planned path stays small).
+  [[gnu::noinline]] bool QuickHoldsFinding(const ExprTree& tree, bool& holds) {
     const FastCode* c = Ready(tree);
     if (!c || c->shape != FastCode::LeafPair) return false;
     const ScriptValue* left = FastLeafValue(e_.vars_, c->ops[0]);
     const ScriptValue* right = left ? FastLeafValue(e_.vars_, c->ops[1]) : nullptr;
-    return right && FastCompare(c->ops[2].op, *left, *right, holds);
+    if (!right) return false;
+    KeepLeafPlan(e_.vars_, *c);
+    return FastCompare(c->ops[2].op, *left, *right, holds);
   }
 
   // name index-list [index-list] ":=" expression

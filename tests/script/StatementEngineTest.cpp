@@ -318,5 +318,23 @@ TEST(Caches, ArrayElementsReadInLoopsAreTheElementsNamed) {
   EXPECT_EQ(e.Var("T").ToText(), "1182");  // 117 + 201 + 48 + 816
 }
 
+// Statements repeated in a loop keep where their variables were; a call that removes and
+// adds variables (RESULT taken away, parameters added) and new names must be seen.
+TEST(Caches, KeptVariablePlacesFollowChangedNames) {
+  Engine e;
+  ASSERT_TRUE(e.Run("FUNCTION F(V);\n  RESULT := V + PA;\n"
+                    "RESULT := 100; PA := 1; PB := 2; S := 0; T := 0; I := 0;\n"
+                    "FOR I := 1 TO 3 DO BEGIN\n"
+                    "  S := PA + PB; IF S > PB THEN T := T + 1;\n"
+                    "  U := F(I); T := T + U; S := S + RESULT;\n"
+                    "  IF I = 2 THEN W := 7; PB := PB + 1\n"
+                    "END"))
+      << e.engine.ErrorMessage();
+  EXPECT_EQ(e.Var("T").ToText(), "12");  // 3 + (2 + 3 + 4)
+  EXPECT_EQ(e.Var("S").ToText(), "105");
+  EXPECT_EQ(e.Var("RESULT").ToText(), "100");
+  EXPECT_EQ(e.Var("W").ToText(), "7");
+}
+
 }  // namespace
 }  // namespace qx::test
