@@ -28,6 +28,7 @@ struct FastOp {
   const ScriptValue* constant = nullptr;  // Const: its value
   const std::string* name = nullptr;      // Var: the name ...
   VarSlot* slot = nullptr;                // ... and where it was found last
+  mutable int planned = -1;               // Var: its place as of FastCode::opsVars
 };
 
 struct FastCode {
@@ -49,6 +50,9 @@ struct FastCode {
     const ScriptValue* constant[2] = {nullptr, nullptr};
   };
   mutable LeafPlan plan;
+  // General: the variables' name stamp at which every Var op's `planned` place holds and no
+  // Element op's name is a plain variable (0: none).
+  mutable uint64_t opsVars = 0;
 };
 
 // A constant, or an existing variable that is no array; null otherwise. The names of the

@@ -484,18 +484,26 @@ class FastEvaluator {
     if (temp.size() < kFastStack) temp.resize(kFastStack);
     const ScriptValue* refs[kFastStack];
     int sp = 0;
+    const TVarList& vars = e_.vars_;
+    // With the names as at the last complete run, the places found then hold.
+    const bool planned = code.opsVars == vars.Generation();
     for (const FastOp& o : code.ops) {
       switch (o.kind) {
-        case FastOp::Const:
+        case FastOp::Const: refs[sp++] = o.constant; break;
         case FastOp::Var: {
+          if (planned) {
+            refs[sp++] = &vars[o.planned].Value;
+            break;
+          }
           const ScriptValue* v = LeafValue(o);
           if (!v) return nullptr;
+          o.planned = o.slot->index;
           refs[sp++] = v;
           break;
         }
         case FastOp::Element: {
           sp -= o.parts;
-          const ScriptValue* v = Element(*static_cast<const IndexedNameNode*>(o.node), refs + sp, o.parts);
+          const ScriptValue* v = Element(*static_cast<const IndexedNameNode*>(o.node), refs + sp, o.parts, planned);
           if (!v) return nullptr;
           refs[sp++] = v;
           break;
@@ -517,6 +525,7 @@ class FastEvaluator {
         }
       }
     }
+    code.opsVars = vars.Generation();
     const ScriptValue* value = refs[0];
     if (value == &temp[0]) {
       scratch = std::move(temp[0]);
@@ -560,9 +569,11 @@ class FastEvaluator {
   }
 
   // An existing array element named by one index list of `count` values.
-  const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count) {
+  // `planned`: the name is known to be no plain variable.
+  const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count,
+                             bool planned = false) {
     bool hasArray = false;
-    if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
+    if (!planned && e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
     // One or two Integer indexes of an element seen before: the commonest read in a loop.
     if (count >= 1 && count <= 2 && n.elements && values[0]->Kind() == ValueKind::Integer &&
         (count == 1 || values[1]->Kind() == ValueKind::Integer)) [[likely]] {
@@ -571,6 +582,12 @@ class FastEvaluator {
       if (c.generation == e_.vars_.Generation() && c.first == first && c.second == second)
         return &std::as_const(e_.vars_)[c.index].Value;
     }
+    return ElementFinding(n, values, count);
+  }
+
+  // Element converting the index values and looking the element up.
+  [[gnu::noinline]] const ScriptValue* ElementFinding(const IndexedNameNode& n, const ScriptValue* const* values,
+                                                      int count) {
     int32_t indexes[kFastStack];
     for (int i = 0; i < count; ++i) {
       const ScriptValue& v = *values[i];

@@ -487,8 +487,9 @@ class StatementRunner {
       const FastCode& c = *tree.fast;
       const FastCode::LeafPlan& p = c.plan;
       const TVarList& vars = e_.vars_;
-      if (c.shape == FastCode::LeafPair && p.vars == vars.Generation() && p.funcs == e_.funcs_.Generation() &&
-          p.procs == e_.procs_.Generation()) [[likely]]
+      if (c.shape != FastCode::LeafPair) return false;
+      if (p.vars == vars.Generation() && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation())
+          [[likely]]
         return FastCompare(c.ops[2].op, PlannedLeaf(vars, p, 0), PlannedLeaf(vars, p, 1), holds);
     }
     return QuickHoldsFinding(tree, holds);

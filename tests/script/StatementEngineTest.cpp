@@ -322,11 +322,11 @@ TEST(Caches, ArrayElementsReadInLoopsAreTheElementsNamed) {
 // adds variables (RESULT taken away, parameters added) and new names must be seen.
 TEST(Caches, KeptVariablePlacesFollowChangedNames) {
   Engine e;
-  ASSERT_TRUE(e.Run("FUNCTION F(V);\n  RESULT := V + PA;\n"
+  ASSERT_TRUE(e.Run("FUNCTION F(V);\n  RESULT := V + PA * 1;\n"
                     "RESULT := 100; PA := 1; PB := 2; S := 0; T := 0; I := 0;\n"
                     "FOR I := 1 TO 3 DO BEGIN\n"
                     "  S := PA + PB; IF S > PB THEN T := T + 1;\n"
-                    "  U := F(I); T := T + U; S := S + RESULT;\n"
+                    "  U := F(I); T := T + U; S := S + RESULT; X2 := RESULT * 2 + PA + U;\n"
                     "  IF I = 2 THEN W := 7; PB := PB + 1\n"
                     "END"))
       << e.engine.ErrorMessage();
@@ -334,6 +334,7 @@ TEST(Caches, KeptVariablePlacesFollowChangedNames) {
   EXPECT_EQ(e.Var("S").ToText(), "105");
   EXPECT_EQ(e.Var("RESULT").ToText(), "100");
   EXPECT_EQ(e.Var("W").ToText(), "7");
+  EXPECT_EQ(e.Var("X2").ToText(), "205");
 }
 
 }  // namespace
