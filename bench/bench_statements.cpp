@@ -93,7 +93,15 @@ double RunOurs(const Workload& w, bool statementCache, int reps, std::string& re
 
 // lua5.4 prints "BEST_MS RESULT".
 bool RunLua(const std::string& lua, const Workload& w, int reps, double& ms, std::string& result) {
-  const std::string script = (std::filesystem::path(__FILE__).parent_path() / w.lua).string();
+  // A relative source path is relative to the build folder (the parent of bench/), wherever
+  // the benchmark is started from.
+  std::filesystem::path source(__FILE__);
+  if (source.is_relative()) {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) source = self.parent_path().parent_path() / source;
+  }
+  const std::string script = (source.parent_path() / w.lua).string();
   const std::string command = "\"" + lua + "\" \"" + script + "\" " + std::to_string(reps) + " 2>&1";
   FILE* p = popen(command.c_str(), "r");
   if (!p) return false;
