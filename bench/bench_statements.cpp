@@ -3,7 +3,8 @@
 // best processor time (preparing included) and the ratio to Lua; the statement cache off
 // for contrast.
 //   bench/run_script_bench.sh [BUILD_DIR] [REPS]        (installs lua5.4 when missing)
-//   build/bench/bench_statements [--lua PATH] [--reps N] [--no-direct]
+//   build/bench/bench_statements [--lua PATH] [--reps N] [--no-direct] [--only a-e]
+// (--only runs one workload, for a profiler such as callgrind.)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +93,15 @@ double RunOurs(const Workload& w, bool statementCache, int reps, std::string& re
 
 // lua5.4 prints "BEST_MS RESULT".
 bool RunLua(const std::string& lua, const Workload& w, int reps, double& ms, std::string& result) {
-  const std::string script = (std::filesystem::path(__FILE__).parent_path() / w.lua).string();
+  // A relative source path is relative to the build folder (the parent of bench/), wherever
+  // the benchmark is started from.
+  std::filesystem::path source(__FILE__);
+  if (source.is_relative()) {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) source = self.parent_path().parent_path() / source;
+  }
+  const std::string script = (source.parent_path() / w.lua).string();
   const std::string command = "\"" + lua + "\" \"" + script + "\" " + std::to_string(reps) + " 2>&1";
   FILE* p = popen(command.c_str(), "r");
   if (!p) return false;
@@ -114,12 +123,15 @@ int main(int argc, char** argv) {
   std::string lua = "lua5.4";
   int reps = 5;
   bool direct = true;
+  char only = 0;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--lua") && i + 1 < argc) lua = argv[++i];
     else if (!std::strcmp(argv[i], "--reps") && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
     else if (!std::strcmp(argv[i], "--no-direct")) direct = false;
+    else if (!std::strcmp(argv[i], "--only") && i + 1 < argc && argv[i + 1][0] >= 'a' && argv[i + 1][0] <= 'e')
+      only = argv[++i][0];
     else {
-      std::fprintf(stderr, "usage: %s [--lua PATH] [--reps N] [--no-direct]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--lua PATH] [--reps N] [--no-direct] [--only a-e]\n", argv[0]);
       return 2;
     }
   }
@@ -127,6 +139,7 @@ int main(int argc, char** argv) {
               "uncached ms");
   bool allMatch = true;
   for (const Workload& w : kWorkloads) {
+    if (only && w.title[1] != only) continue;
     std::string ours, theirs, uncachedResult;
     const double ms = RunOurs(w, true, reps, ours);
     double luaMs = 0;

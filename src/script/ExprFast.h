@@ -28,6 +28,7 @@ struct FastOp {
   const ScriptValue* constant = nullptr;  // Const: its value
   const std::string* name = nullptr;      // Var: the name ...
   VarSlot* slot = nullptr;                // ... and where it was found last
+  mutable int planned = -1;               // Var: its place as of FastCode::opsVars
 };
 
 struct FastCode {
@@ -41,6 +42,17 @@ struct FastCode {
   // the two registries.
   uint64_t funcGeneration = 0, procGeneration = 0;
   bool namesPlain = false;
+  // Leaf and LeafPair: where the leaves were found, kept while the variables' names (and so
+  // their places) and both registries stay as they were; `vars` 0: nothing kept.
+  struct LeafPlan {
+    uint64_t vars = 0, funcs = 0, procs = 0;
+    int index[2] = {-1, -1};                         // a variable's place; -1: a constant
+    const ScriptValue* constant[2] = {nullptr, nullptr};
+  };
+  mutable LeafPlan plan;
+  // General: the variables' name stamp at which every Var op's `planned` place holds and no
+  // Element op's name is a plain variable (0: none).
+  mutable uint64_t opsVars = 0;
 };
 
 // A constant, or an existing variable that is no array; null otherwise. The names of the
@@ -51,6 +63,31 @@ struct FastCode {
   const int i = vars.FindCached(*o.name, *o.slot, hasArray);
   if (hasArray || i < 0) return nullptr;
   return &vars[i].Value;
+}
+
+// Remembers where the leaves of `c` (Leaf or LeafPair, names known plain at these stamps)
+// were just found: their values are `left` and `right` (null for a Leaf).
+inline void KeepLeafPlan(const TVarList& vars, const FastCode& c) {
+  FastCode::LeafPlan& p = c.plan;
+  const int leaves = c.shape == FastCode::LeafPair ? 2 : 1;
+  for (int k = 0; k < leaves; ++k) {
+    const FastOp& o = c.ops[static_cast<size_t>(k)];
+    if (o.kind == FastOp::Const) {
+      p.index[k] = -1;
+      p.constant[k] = o.constant;
+    } else {
+      if (o.slot->generation != vars.Generation() || o.slot->index < 0 || o.slot->hasArray) return;
+      p.index[k] = o.slot->index;
+    }
+  }
+  p.vars = vars.Generation();
+  p.funcs = c.funcGeneration;
+  p.procs = c.procGeneration;
+}
+
+// The value of leaf `k` by the plan (which must hold now).
+[[gnu::always_inline]] inline const ScriptValue& PlannedLeaf(const TVarList& vars, const FastCode::LeafPlan& p, int k) {
+  return p.index[k] >= 0 ? vars[p.index[k]].Value : *p.constant[k];
 }
 
 inline bool IsTextKeyValue(const ScriptValue& v) {

@@ -84,7 +84,7 @@ struct IndexedNameNode : ExprNode {
     int32_t first = 0, second = 0;
     int index = -1;
   };
-  static constexpr size_t kElementCache = 128;
+  static constexpr size_t kElementCache = 256;
   mutable std::unique_ptr<std::array<CachedElement, kElementCache>> elements;
   size_t bracketIndex = 0;  // token index of the "["
   IndexList index1;

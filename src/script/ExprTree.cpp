@@ -484,18 +484,26 @@ class FastEvaluator {
     if (temp.size() < kFastStack) temp.resize(kFastStack);
     const ScriptValue* refs[kFastStack];
     int sp = 0;
+    const TVarList& vars = e_.vars_;
+    // With the names as at the last complete run, the places found then hold.
+    const bool planned = code.opsVars == vars.Generation();
     for (const FastOp& o : code.ops) {
       switch (o.kind) {
-        case FastOp::Const:
+        case FastOp::Const: refs[sp++] = o.constant; break;
         case FastOp::Var: {
+          if (planned) {
+            refs[sp++] = &vars[o.planned].Value;
+            break;
+          }
           const ScriptValue* v = LeafValue(o);
           if (!v) return nullptr;
+          o.planned = o.slot->index;
           refs[sp++] = v;
           break;
         }
         case FastOp::Element: {
           sp -= o.parts;
-          const ScriptValue* v = Element(*static_cast<const IndexedNameNode*>(o.node), refs + sp, o.parts);
+          const ScriptValue* v = Element(*static_cast<const IndexedNameNode*>(o.node), refs + sp, o.parts, planned);
           if (!v) return nullptr;
           refs[sp++] = v;
           break;
@@ -517,6 +525,7 @@ class FastEvaluator {
         }
       }
     }
+    code.opsVars = vars.Generation();
     const ScriptValue* value = refs[0];
     if (value == &temp[0]) {
       scratch = std::move(temp[0]);
@@ -560,9 +569,25 @@ class FastEvaluator {
   }
 
   // An existing array element named by one index list of `count` values.
-  const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count) {
+  // `planned`: the name is known to be no plain variable.
+  const ScriptValue* Element(const IndexedNameNode& n, const ScriptValue* const* values, int count,
+                             bool planned = false) {
     bool hasArray = false;
-    if (e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
+    if (!planned && e_.vars_.FindCached(n.name, n.plainSlot, hasArray) >= 0) return nullptr;  // a string index
+    // One or two Integer indexes of an element seen before: the commonest read in a loop.
+    if (count >= 1 && count <= 2 && n.elements && values[0]->Kind() == ValueKind::Integer &&
+        (count == 1 || values[1]->Kind() == ValueKind::Integer)) [[likely]] {
+      const int32_t first = values[0]->IntValue(), second = count == 2 ? values[1]->IntValue() : 0;
+      const IndexedNameNode::CachedElement& c = (*n.elements)[ElementSlot(first, second)];
+      if (c.generation == e_.vars_.Generation() && c.first == first && c.second == second)
+        return &std::as_const(e_.vars_)[c.index].Value;
+    }
+    return ElementFinding(n, values, count);
+  }
+
+  // Element converting the index values and looking the element up.
+  [[gnu::noinline]] const ScriptValue* ElementFinding(const IndexedNameNode& n, const ScriptValue* const* values,
+                                                      int count) {
     int32_t indexes[kFastStack];
     for (int i = 0; i < count; ++i) {
       const ScriptValue& v = *values[i];
@@ -574,8 +599,7 @@ class FastEvaluator {
     if (count >= 1 && count <= 2) {
       if (!n.elements) n.elements = std::make_unique<std::array<IndexedNameNode::CachedElement, IndexedNameNode::kElementCache>>();
       const int32_t second = count == 2 ? indexes[1] : 0;
-      const uint32_t mix = static_cast<uint32_t>(indexes[0]) * 0x9E3779B1u + static_cast<uint32_t>(second) * 0x85EBCA77u;
-      cached = &(*n.elements)[(mix >> 16) % IndexedNameNode::kElementCache];
+      cached = &(*n.elements)[ElementSlot(indexes[0], second)];
       if (cached->generation == e_.vars_.Generation() && cached->first == indexes[0] && cached->second == second)
         return &std::as_const(e_.vars_)[cached->index].Value;
     }
@@ -592,6 +616,14 @@ class FastEvaluator {
     if (i < 0) return nullptr;
     if (cached) *cached = {e_.vars_.Generation(), indexes[0], count == 2 ? indexes[1] : 0, i};
     return &std::as_const(e_.vars_)[i].Value;
+  }
+
+  // Small grids (indexes 0 to 15 each way) get a place per element; other indexes share
+  // places by a mix of both.
+  static size_t ElementSlot(int32_t first, int32_t second) {
+    const uint32_t a = static_cast<uint32_t>(first), b = static_cast<uint32_t>(second);
+    if ((a | b) < 16u) return a * 16u + b;
+    return ((a * 0x9E3779B1u + b * 0x85EBCA77u) >> 16) % IndexedNameNode::kElementCache;
   }
 
   TScriptEngine& e_;

@@ -46,6 +46,10 @@ struct CAssign : CStatement {
   std::string foundMessage;  // SKind::Found
   ExprTreePtr expression;           // the value (Assign) or the whole call (Call)
   mutable VarSlot slot;
+  // The place of an existing plain variable assigned by the quick steps, as of these names
+  // of the variables (0: none kept).
+  mutable uint64_t targetVars = 0;
+  mutable int target = -1;
 };
 
 // BEGIN statement-list END

@@ -420,28 +420,84 @@ class StatementRunner {
   // needs the general steps.
   bool QuickAssign(const CAssign& a) {
     const ExprTree& tree = *a.expression;
-    if (tree.fastState == 1 && tree.fast->shape == FastCode::Call && !e_.Failed()) {
-      ScriptValue value;
-      if (!e_.EvaluateCall(tree, value)) {
-        e_.ReportError("Error in expression", a.tokens, 1);  // (the call's own error came first)
+    if (tree.fastState != 1) return false;
+    const FastCode& c = *tree.fast;
+    if (c.shape == FastCode::Call) return QuickCall(a);
+    if (c.shape != FastCode::Leaf && c.shape != FastCode::LeafPair) return false;
+    // Everything found before and the names unchanged: no lookup at all.
+    TVarList& vars = e_.vars_;
+    const FastCode::LeafPlan& p = c.plan;
+    const uint64_t names = vars.Generation();
+    if (p.vars == names && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation()) [[likely]] {
+      if (a.targetVars != names) [[unlikely]] return QuickAssignFindingTarget(a, c);
+      const ScriptValue& left = PlannedLeaf(vars, p, 0);
+      if (c.shape == FastCode::Leaf) {
+        vars.SetValueAt(a.target, left);
         return true;
       }
-      bool hasArray = false;
-      const int i = e_.vars_.FindCached(a.name, a.slot, hasArray);
-      if (i >= 0 && !hasArray && a.nameIsIdentifier) e_.vars_.SetValueAt(i, std::move(value));
-      else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, value, a.tokens, &a.slot);
+      return FastBinary(c.ops[2].op, left, PlannedLeaf(vars, p, 1), vars.ValueAt(a.target));
+    }
+    return QuickAssignFinding(a);
+  }
+
+  // QuickAssign with the leaves' places known, the assigned name's not (a parameter or
+  // RESULT added by every call of a procedure, say).
+  [[gnu::noinline]] bool QuickAssignFindingTarget(const CAssign& a, const FastCode& c) {
+    TVarList& vars = e_.vars_;
+    const FastCode::LeafPlan& p = c.plan;
+    const ScriptValue& left = PlannedLeaf(vars, p, 0);
+    const ScriptValue* right = c.shape == FastCode::LeafPair ? &PlannedLeaf(vars, p, 1) : nullptr;
+    bool hasArray = false;
+    const int i = vars.FindCached(a.name, a.slot, hasArray);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      a.targetVars = vars.Generation();
+      a.target = i;
+      if (!right) {
+        vars.SetValueAt(i, left);
+        return true;
+      }
+      return FastBinary(c.ops[2].op, left, *right, vars.ValueAt(i));
+    }
+    if (!(i < 0 && !hasArray && a.plainName)) return QuickAssignFinding(a);
+    ScriptValue scratch;
+    if (right && !FastBinary(c.ops[2].op, left, *right, scratch)) return false;
+    vars.AssignMissing(a.name, right ? scratch : left, true, &a.slot);
+    return true;
+  }
+
+  // name := F(...)
+  [[gnu::always_inline]] bool QuickCall(const CAssign& a) {
+    if (e_.Failed()) return false;
+    const ExprTree& tree = *a.expression;
+    ScriptValue value;
+    if (!e_.EvaluateCall(tree, value)) {
+      e_.ReportError("Error in expression", a.tokens, 1);  // (the call's own error came first)
       return true;
     }
+    bool hasArray = false;
+    const int i = e_.vars_.FindCached(a.name, a.slot, hasArray);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) e_.vars_.SetValueAt(i, std::move(value));
+    else e_.CompleteAssignment(a.name, a.nameIsIdentifier, nullptr, nullptr, value, a.tokens, &a.slot);
+    return true;
+  }
+
+  // QuickAssign of a Leaf or LeafPair looking the names up (kept apart: the planned path
+  // stays small).
+  [[gnu::noinline]] bool QuickAssignFinding(const CAssign& a) {
+    const ExprTree& tree = *a.expression;
+    TVarList& vars = e_.vars_;
     const FastCode* c = Ready(tree);
     if (!c || (c->shape != FastCode::Leaf && c->shape != FastCode::LeafPair)) return false;
-    TVarList& vars = e_.vars_;
     const ScriptValue* left = FastLeafValue(vars, c->ops[0]);
     if (!left) return false;
     const ScriptValue* right = nullptr;
     if (c->shape == FastCode::LeafPair && !(right = FastLeafValue(vars, c->ops[1]))) return false;
+    KeepLeafPlan(vars, *c);
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
     if (i >= 0 && !hasArray && a.nameIsIdentifier) {
+      a.targetVars = vars.Generation();
+      a.target = i;
       if (!right) {
         vars.SetValueAt(i, *left);
         return true;
@@ -458,11 +514,27 @@ class StatementRunner {
 
   // A condition leaf op leaf comparing two Integers.
   bool QuickHolds(const ExprTree& tree, bool& holds) {
+    if (tree.fastState == 1) {
+      const FastCode& c = *tree.fast;
+      const FastCode::LeafPlan& p = c.plan;
+      const TVarList& vars = e_.vars_;
+      if (c.shape != FastCode::LeafPair) return false;
+      if (p.vars == vars.Generation() && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation())
+          [[likely]]
+        return FastCompare(c.ops[2].op, PlannedLeaf(vars, p, 0), PlannedLeaf(vars, p, 1), holds);
+    }
+    return QuickHoldsFinding(tree, holds);
+  }
+
+  // QuickHolds looking the leaves up (kept apart: the planned path stays small).
+  [[gnu::noinline]] bool QuickHoldsFinding(const ExprTree& tree, bool& holds) {
     const FastCode* c = Ready(tree);
     if (!c || c->shape != FastCode::LeafPair) return false;
     const ScriptValue* left = FastLeafValue(e_.vars_, c->ops[0]);
     const ScriptValue* right = left ? FastLeafValue(e_.vars_, c->ops[1]) : nullptr;
-    return right && FastCompare(c->ops[2].op, *left, *right, holds);
+    if (!right) return false;
+    KeepLeafPlan(e_.vars_, *c);
+    return FastCompare(c->ops[2].op, *left, *right, holds);
   }
 
   // name index-list [index-list] ":=" expression

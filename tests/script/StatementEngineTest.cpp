@@ -303,5 +303,39 @@ TEST(Caches, ProgramsAreParsedOncePerText) {
   EXPECT_EQ(e.engine.CachedProgramCount(), 0u);
 }
 
+// Elements read again in a loop come from a per-expression cache: small grids have a place
+// per element, other indexes share places, and the answer must be the element named.
+TEST(Caches, ArrayElementsReadInLoopsAreTheElementsNamed) {
+  Engine e;
+  ASSERT_TRUE(e.Run("X := 0; Y := 0; K := 0; S := 0;\n"
+                    "FOR X := -2 TO 40 DO FOR Y := -2 TO 40 DO G[X, Y] := X * 100 + Y;\n"
+                    "FOR X := 0 TO 300 DO H[X] := X * 3;\n"
+                    "FOR K := 1 TO 3 DO FOR X := -2 TO 40 DO FOR Y := -2 TO 40 DO\n"
+                    "  IF G[X, Y] <> X * 100 + Y THEN S := S + 1;\n"
+                    "FOR K := 1 TO 3 DO FOR X := 0 TO 300 DO IF H[X] <> X * 3 THEN S := S + 1;\n"
+                    "T := G[1, 17] + G[2, 1] + H[16] + H[272]"));
+  EXPECT_EQ(e.Var("S").ToText(), "0");
+  EXPECT_EQ(e.Var("T").ToText(), "1182");  // 117 + 201 + 48 + 816
+}
+
+// Statements repeated in a loop keep where their variables were; a call that removes and
+// adds variables (RESULT taken away, parameters added) and new names must be seen.
+TEST(Caches, KeptVariablePlacesFollowChangedNames) {
+  Engine e;
+  ASSERT_TRUE(e.Run("FUNCTION F(V);\n  RESULT := V + PA * 1;\n"
+                    "RESULT := 100; PA := 1; PB := 2; S := 0; T := 0; I := 0;\n"
+                    "FOR I := 1 TO 3 DO BEGIN\n"
+                    "  S := PA + PB; IF S > PB THEN T := T + 1;\n"
+                    "  U := F(I); T := T + U; S := S + RESULT; X2 := RESULT * 2 + PA + U;\n"
+                    "  IF I = 2 THEN W := 7; PB := PB + 1\n"
+                    "END"))
+      << e.engine.ErrorMessage();
+  EXPECT_EQ(e.Var("T").ToText(), "12");  // 3 + (2 + 3 + 4)
+  EXPECT_EQ(e.Var("S").ToText(), "105");
+  EXPECT_EQ(e.Var("RESULT").ToText(), "100");
+  EXPECT_EQ(e.Var("W").ToText(), "7");
+  EXPECT_EQ(e.Var("X2").ToText(), "205");
+}
+
 }  // namespace
 }  // namespace qx::test
