@@ -16,7 +16,7 @@ namespace {
 // Long values (scripts, texts) are cut: the panel is for a glance.
 constexpr size_t kMaxValueLength = 44;
 constexpr uint32_t kOutline = 0xFFFF40FFu;
-constexpr uint32_t kPanel = 0xF0101018u;
+constexpr uint32_t kPanel = 0xFF101018u;  // opaque: the game behind it would blur the lines
 constexpr uint32_t kPanelFrame = 0xFF8080A0u;
 constexpr uint32_t kTextColor = 0xFFFFFFFFu;
 constexpr double kLineHeight = 15;
