@@ -14,13 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "BenchCommon.h"
 #include "resources/PngWriter.h"
 
 namespace qx::bench {
-
-inline double NowMs() {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Gradients, noise and some alpha: compresses like real artwork. `seed` varies the noise.
 inline std::vector<uint32_t> Picture(int width, int height, uint32_t seed = 12345) {

@@ -65,23 +65,10 @@ void PlainLoop(std::vector<GfxVertex>& vertices, std::vector<uint16_t>& indices,
   sink += count;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int frames = 200;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
-      frames = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: %s [--frames N]\n", argv[0]);
-      return 2;
-    }
-  }
+  const int frames = CountOption(argc, argv, "--frames", 200);
   CountingGfx gfx;
   TGfxDevice device(gfx);
   device.SetWidth(1024);

@@ -113,15 +113,7 @@ Figures Measure(Game& game, int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int frames = 600;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
-      frames = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: %s [--frames N]\n", argv[0]);
-      return 2;
-    }
-  }
+  const int frames = CountOption(argc, argv, "--frames", 600);
   const fs::path dir = fs::temp_directory_path() / ("qx-bench-frame-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   WritePngPicture((dir / "sprite.png").string(), 64, 64, 7);

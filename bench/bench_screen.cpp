@@ -156,23 +156,10 @@ struct Game {
   }
 };
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = 9;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) {
-      rounds = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: %s [--rounds N]\n", argv[0]);
-      return 2;
-    }
-  }
+  const int rounds = CountOption(argc, argv, "--rounds", 9);
   const fs::path dir = fs::temp_directory_path() / ("qx-bench-screen-" + std::to_string(::getpid()));
   const ScreenFiles files[2] = {MakeScreenFiles(dir, "a"), MakeScreenFiles(dir, "b")};
   std::vector<double> plain, serial, parallel;
