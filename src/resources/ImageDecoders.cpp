@@ -24,7 +24,34 @@ const char* TagOf(TPictureFormat format) {
   return "image";
 }
 
+// The plain decoders keep the bitmap's pixel storage from one picture to the next.
+bool DecodeIntoBitmap(bool (*decode)(const uint8_t*, size_t, TPixelSink&, TBitmap&, std::string&), const uint8_t* data,
+                      size_t size, TBitmap& bitmap, std::string& error) {
+  bitmap.indices.clear();
+  TBitmapSink sink(bitmap);
+  if (!decode(data, size, sink, bitmap, error)) {
+    bitmap = TBitmap{};
+    return false;
+  }
+  return true;
+}
+
+// A failed decode's reason, led by the format.
+bool Failed(TPictureFormat format, std::string& error) {
+  if (error.empty()) error = "cannot decode the picture";
+  error = std::string(TagOf(format)) + ": " + error;
+  return false;
+}
+
 }  // namespace
+
+bool DecodePng(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
+  return DecodeIntoBitmap(DecodePngInto, data, size, bitmap, error);
+}
+
+bool DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
+  return DecodeIntoBitmap(DecodeJpegInto, data, size, bitmap, error);
+}
 
 bool ImageSizeAllowed(int64_t width, int64_t height) {
   return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
@@ -38,8 +65,38 @@ TPictureFormat PictureFormatOf(std::string_view fileName) {
   return TPictureFormat::Bmp;
 }
 
+uint32_t* TBitmapSink::Place(int width, int height, size_t& pitch) {
+  pitch = static_cast<size_t>(width);
+  bitmap_.pixels.resize(pitch * static_cast<size_t>(height));
+  return bitmap_.pixels.data();
+}
+
+bool DecodesIntoSink(TPictureFormat format) {
+  return format == TPictureFormat::Png || format == TPictureFormat::Jpeg;
+}
+
+bool DecodePictureInto(TPictureFormat format, const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info,
+                       std::string& error) {
+  info = TBitmap{};
+  bool ok = false;
+  if (format == TPictureFormat::Png) {
+    ok = DecodePngInto(data, size, sink, info, error);
+  } else if (format == TPictureFormat::Jpeg) {
+    ok = DecodeJpegInto(data, size, sink, info, error);
+  } else {
+    error = "this format decodes only into a bitmap";
+  }
+  if (ok) return true;
+  info = TBitmap{};
+  return Failed(format, error);
+}
+
 bool DecodePicture(TPictureFormat format, const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
-  bitmap = TBitmap{};
+  // Cleared, not replaced: a bitmap decoded into again keeps its storage.
+  bitmap.width = bitmap.height = bitmap.bitsPerPixel = 0;
+  bitmap.hasAlpha = false;
+  bitmap.pixels.clear();
+  bitmap.indices.clear();
   bool ok = false;
   switch (format) {
     case TPictureFormat::Png: ok = DecodePng(data, size, bitmap, error); break;
@@ -47,12 +104,9 @@ bool DecodePicture(TPictureFormat format, const uint8_t* data, size_t size, TBit
     case TPictureFormat::Tga: ok = DecodeTga(data, size, bitmap, error); break;
     case TPictureFormat::Bmp: ok = DecodeBmp(data, size, bitmap, error); break;
   }
-  if (!ok) {
-    bitmap = TBitmap{};
-    if (error.empty()) error = "cannot decode the picture";
-    error = std::string(TagOf(format)) + ": " + error;
-  }
-  return ok;
+  if (ok) return true;
+  bitmap = TBitmap{};
+  return Failed(format, error);
 }
 
 bool LoadPictureFromMemory(std::string_view name, const uint8_t* data, size_t size, TBitmap& bitmap,

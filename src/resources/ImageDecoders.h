@@ -35,6 +35,38 @@ bool DecodeBmp(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& e
 bool DecodePicture(TPictureFormat format, const uint8_t* data, size_t size, TBitmap& bitmap,
                    std::string& error);
 
+// Where a decoder writes its pixels when they should land straight in their final place (a
+// texture page, say) rather than in a bitmap of their own.
+class TPixelSink {
+ public:
+  virtual ~TPixelSink() = default;
+  // Called once the size is known and allowed, before any pixel is written: the place of the
+  // first row's first pixel and the distance between rows in pixels (at least `width`).
+  // Every pixel of the rectangle is then written; nullptr refuses the picture.
+  virtual uint32_t* Place(int width, int height, size_t& pitch) = 0;
+};
+
+// PNG and JPEG decode into a sink; the others only into a bitmap.
+bool DecodesIntoSink(TPictureFormat format);
+// As DecodePicture, but the pixels go to `sink` and `info` receives only the size, the bits
+// per pixel and hasAlpha (its pixel vectors stay empty). On failure the sink's pixels are
+// left as the decoder stopped.
+bool DecodePictureInto(TPictureFormat format, const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info,
+                       std::string& error);
+bool DecodePngInto(const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info, std::string& error);
+bool DecodeJpegInto(const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info, std::string& error);
+
+// The sink of the plain decoders: the bitmap's own pixels, `width` pixels a row. The vector
+// keeps its storage from one picture to the next.
+class TBitmapSink final : public TPixelSink {
+ public:
+  explicit TBitmapSink(TBitmap& bitmap) : bitmap_(bitmap) {}
+  uint32_t* Place(int width, int height, size_t& pitch) override;
+
+ private:
+  TBitmap& bitmap_;
+};
+
 // The decoder chosen by the extension of `name` (an archive record's name, say) on bytes in
 // memory. Failures are also logged as --verbose detail.
 bool LoadPictureFromMemory(std::string_view name, const uint8_t* data, size_t size, TBitmap& bitmap,

@@ -71,7 +71,7 @@ uint32_t CmykToArgb(const uint8_t* p, bool inverted) {
   return 0xFF000000u | mix(c) << 16 | mix(m) << 8 | mix(y);
 }
 
-bool Decode(JpegState& s, const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
+bool Decode(JpegState& s, const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info, std::string& error) {
   if (setjmp(s.err.jump)) return false;
   jpeg_create_decompress(&s.cinfo);
   s.created = true;
@@ -96,10 +96,15 @@ bool Decode(JpegState& s, const uint8_t* data, size_t size, TBitmap& bitmap, std
     error = "unexpected output layout";
     return false;
   }
-  bitmap.pixels.resize(static_cast<size_t>(width * height));
+  size_t pitch = 0;
+  uint32_t* const first = sink.Place(static_cast<int>(width), static_cast<int>(height), pitch);
+  if (!first || pitch < static_cast<size_t>(width)) {
+    error = "no room for the pixels";
+    return false;
+  }
   if (cmyk) s.cmykRow.resize(static_cast<size_t>(width) * 4);
   while (s.cinfo.output_scanline < s.cinfo.output_height) {
-    uint32_t* row = bitmap.pixels.data() + static_cast<size_t>(s.cinfo.output_scanline) * static_cast<size_t>(width);
+    uint32_t* row = first + static_cast<size_t>(s.cinfo.output_scanline) * pitch;
     JSAMPROW target = cmyk ? s.cmykRow.data() : reinterpret_cast<JSAMPROW>(row);
     if (jpeg_read_scanlines(&s.cinfo, &target, 1) != 1) {
       error = "file cut short";
@@ -114,17 +119,16 @@ bool Decode(JpegState& s, const uint8_t* data, size_t size, TBitmap& bitmap, std
     error = "file cut short";
     return false;
   }
-  bitmap.width = static_cast<int>(width);
-  bitmap.height = static_cast<int>(height);
-  bitmap.bitsPerPixel = 24;
-  bitmap.hasAlpha = false;
+  info.width = static_cast<int>(width);
+  info.height = static_cast<int>(height);
+  info.bitsPerPixel = 24;
+  info.hasAlpha = false;
   return true;
 }
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
-  bitmap = TBitmap{};
+bool DecodeJpegInto(const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info, std::string& error) {
   if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) {
     error = "not a JPEG file";
     return false;
@@ -134,11 +138,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& 
   s.err.base.error_exit = OnErrorExit;
   s.err.base.emit_message = OnMessage;
   s.err.error = &error;
-  if (!Decode(s, data, size, bitmap, error)) {
-    bitmap = TBitmap{};
-    return false;
-  }
-  return true;
+  return Decode(s, data, size, sink, info, error);
 }
 
 }  // namespace qx

@@ -22,15 +22,56 @@ void SplitFolder(std::string_view name, std::string& folder, std::string& file) 
   file = std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
 }
 
-// Decodes as the decoder chosen by the name, noting a failure as the loaders have always
-// reported it: once from the decoder, once from the media cache.
+// A failed decode noted as the loaders have always reported it: once from the decoder, once
+// from the media cache.
+bool NoteFailure(const std::string& name, const std::string& error, TPreparedPicture& out) {
+  const std::string line = name + ": " + error;
+  out.details.emplace_back("image", line);
+  out.details.emplace_back("media", name + ": " + line);
+  return false;
+}
+
+// Decodes as the decoder chosen by the name.
 bool Decode(const std::string& name, const std::vector<uint8_t>& data, TBitmap& bmp, TPreparedPicture& out) {
   std::string error;
   if (DecodePicture(PictureFormatOf(name), data.data(), data.size(), bmp, error)) return true;
-  error = name + ": " + error;
-  out.details.emplace_back("image", error);
-  out.details.emplace_back("media", name + ": " + error);
-  return false;
+  return NoteFailure(name, error, out);
+}
+
+// The layout the media cache gives a picture (its alpha kept as it is).
+void CacheLayout(TGfxImage& layout, int width, int height, int frameCount) {
+  layout.SetAlphaLevel(TAlphaLevel::alFull);
+  layout.SetFrameLayout(width, height, frameCount);
+}
+
+// Lets the decoder write a one-frame picture straight into its texture page; a picture too
+// small for a cell of its own goes into a plain bitmap for LayOutPages instead.
+class FramePageSink final : public TPixelSink {
+ public:
+  explicit FramePageSink(std::vector<uint32_t>& page) : page_(page) {}
+  uint32_t* Place(int width, int height, size_t& pitch) override {
+    CacheLayout(layout_, width, height, 1);
+    direct_ = layout_.TakesFrameDirectly();
+    if (!direct_) return TBitmapSink(bitmap_).Place(width, height, pitch);
+    size_t first = 0;
+    layout_.StartFramePage(page_, first, pitch);
+    return page_.data() + first;
+  }
+  bool Direct() const { return direct_; }
+  const TGfxImage& Layout() const { return layout_; }
+  TBitmap& Bitmap() { return bitmap_; }
+
+ private:
+  std::vector<uint32_t>& page_;
+  TGfxImage layout_{nullptr};
+  bool direct_ = false;
+  TBitmap bitmap_;
+};
+
+// No mask and no frame grid: nothing happens between decoding and laying out.
+bool FillsOnePage(const TPictureFiles& files, const TFrameGrid& grid) {
+  return DecodesIntoSink(PictureFormatOf(files.name)) && files.companions.empty() && grid.columns == 1 &&
+         grid.rows == 1;
 }
 
 // Colours of `colours`, alpha from the mask's palette indices (0 beyond the mask).
@@ -82,6 +123,32 @@ TPreparedPicture PreparePicture(const TPictureFiles& files) {
   TPreparedPicture out;
   TBitmap bitmap;
   if (!files.read) return out;
+  TFrameGrid grid;
+  if (files.hasLayout) {
+    grid = ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(files.layout.data()), files.layout.size()));
+  }
+  if (FillsOnePage(files, grid)) {
+    out.pages.resize(1);
+    FramePageSink sink(out.pages[0]);
+    std::string error;
+    if (!DecodePictureInto(PictureFormatOf(files.name), files.data.data(), files.data.size(), sink, bitmap, error)) {
+      out.pages.clear();
+      NoteFailure(files.name, error, out);
+      return out;
+    }
+    out.decoded = true;
+    out.frameWidth = bitmap.width;
+    out.frameHeight = bitmap.height;
+    out.frameCount = 1;
+    if (sink.Direct()) {
+      sink.Layout().FinishFramePage(out.pages[0]);
+      out.laidOut = true;
+      return out;
+    }
+    bitmap.pixels = std::move(sink.Bitmap().pixels);  // too small for a cell of its own
+    out.laidOut = sink.Layout().LayOutPages(bitmap, out.pages, out.layoutError);
+    return out;
+  }
   if (!Decode(files.name, files.data, bitmap, out)) return out;
   const std::string ext = ExtensionUpper(files.name);
   if (ext == ".BMP" && !bitmap.indices.empty()) {
@@ -99,18 +166,13 @@ TPreparedPicture PreparePicture(const TPictureFiles& files) {
     }
   }
   out.decoded = true;
-  TFrameGrid grid;
-  if (files.hasLayout) {
-    grid = ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(files.layout.data()), files.layout.size()));
-  }
   grid = ClampFrameGrid(grid, bitmap.width, bitmap.height);
   out.frameWidth = bitmap.width / grid.columns;
   out.frameHeight = bitmap.height / grid.rows;
   out.frameCount = grid.columns * grid.rows;
   // The same layout the media cache's image will have, on no device.
   TGfxImage layout(nullptr);
-  layout.SetAlphaLevel(TAlphaLevel::alFull);
-  layout.SetFrameLayout(out.frameWidth, out.frameHeight, out.frameCount);
+  CacheLayout(layout, out.frameWidth, out.frameHeight, out.frameCount);
   out.laidOut = layout.LayOutPages(bitmap, out.pages, out.layoutError);
   return out;
 }

@@ -41,7 +41,7 @@ struct PngState {
   ~PngState() { png_destroy_read_struct(&png, &info, nullptr); }
 };
 
-bool Decode(PngState& s, Source& src, TBitmap& bitmap, std::string& error) {
+bool Decode(PngState& s, Source& src, TPixelSink& sink, TBitmap& info, std::string& error) {
   if (setjmp(png_jmpbuf(s.png))) return false;
   png_set_read_fn(s.png, &src, ReadFromMemory);
   png_set_user_limits(s.png, kMaxImageSide, kMaxImageSide);
@@ -72,27 +72,33 @@ bool Decode(PngState& s, Source& src, TBitmap& bitmap, std::string& error) {
     error = "unexpected row layout";
     return false;
   }
-  bitmap.pixels.resize(static_cast<size_t>(width) * height);
-  s.rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) {
-    s.rows[y] = reinterpret_cast<png_bytep>(bitmap.pixels.data() + static_cast<size_t>(y) * width);
+  size_t pitch = 0;
+  uint32_t* const first = sink.Place(static_cast<int>(width), static_cast<int>(height), pitch);
+  if (!first || pitch < width) {
+    error = "no room for the pixels";
+    return false;
   }
+  s.rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) s.rows[y] = reinterpret_cast<png_bytep>(first + y * pitch);
   png_read_image(s.png, s.rows.data());
-  bitmap.width = static_cast<int>(width);
-  bitmap.height = static_cast<int>(height);
-  bitmap.hasAlpha = keepAlpha;
-  bitmap.bitsPerPixel = keepAlpha ? 32 : 24;
+  info.width = static_cast<int>(width);
+  info.height = static_cast<int>(height);
+  info.hasAlpha = keepAlpha;
+  info.bitsPerPixel = keepAlpha ? 32 : 24;
   // A transparency chunk was expanded into alpha above; these colour types stay opaque.
-  if (!keepAlpha) {
-    for (uint32_t& p : bitmap.pixels) p |= 0xFF000000u;
+  // Without one the filler already made every pixel opaque.
+  if (!keepAlpha && png_get_valid(s.png, s.info, PNG_INFO_tRNS)) {
+    for (png_uint_32 y = 0; y < height; ++y) {
+      uint32_t* row = first + y * pitch;
+      for (png_uint_32 x = 0; x < width; ++x) row[x] |= 0xFF000000u;
+    }
   }
   return true;
 }
 
 }  // namespace
 
-bool DecodePng(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& error) {
-  bitmap = TBitmap{};
+bool DecodePngInto(const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& info, std::string& error) {
   if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
     error = "not a PNG file";
     return false;
@@ -103,11 +109,7 @@ bool DecodePng(const uint8_t* data, size_t size, TBitmap& bitmap, std::string& e
   s.info = png_create_info_struct(s.png);
   if (!s.info) return false;
   Source src{data, size, 0};
-  if (!Decode(s, src, bitmap, error)) {
-    bitmap = TBitmap{};
-    return false;
-  }
-  return true;
+  return Decode(s, src, sink, info, error);
 }
 
 }  // namespace qx

@@ -80,17 +80,19 @@ TextureHandle NullGfx::CreateTexture(int width, int height) {
   Texture& t = textures[h];
   t.width = width;
   t.height = height;
-  t.pixels.assign(static_cast<size_t>(width) * height, 0);
-  return h;
+  return h;  // its pixels come with the first upload, as a device's memory would
 }
 
 bool NullGfx::UploadTexture(TextureHandle texture, const uint32_t* pixels, int pitchPixels) {
   auto it = textures.find(texture);
   if (it == textures.end()) return false;
   Texture& t = it->second;
+  // Appended row by row into kept storage: one copy, no clearing pass first.
+  t.pixels.clear();
+  t.pixels.reserve(static_cast<size_t>(t.width) * static_cast<size_t>(t.height));
   for (int y = 0; y < t.height; ++y) {
-    std::copy_n(pixels + static_cast<size_t>(y) * pitchPixels, t.width,
-                t.pixels.begin() + static_cast<ptrdiff_t>(y) * t.width);
+    const uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitchPixels);
+    t.pixels.insert(t.pixels.end(), row, row + t.width);
   }
   return true;
 }

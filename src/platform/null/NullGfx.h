@@ -14,7 +14,7 @@ class NullGfx : public GfxPlatform {
  public:
   struct Texture {
     int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> pixels;  // empty until the first upload
   };
   struct Draw {
     PrimitiveKind kind = PrimitiveKind::None;
