@@ -52,12 +52,19 @@ class FramePageSink final : public TPixelSink {
   uint32_t* Place(int width, int height, size_t& pitch) override {
     CacheLayout(layout_, width, height, 1);
     direct_ = layout_.TakesFrameDirectly();
-    if (!direct_) return TBitmapSink(bitmap_).Place(width, height, pitch);
-    size_t first = 0;
-    layout_.StartFramePage(page_, first, pitch);
-    return page_.data() + first;
+    if (direct_) {
+      size_t first = 0;
+      layout_.StartFramePage(page_, first, pitch);
+      first_ = page_.data() + first;
+    } else {
+      first_ = TBitmapSink(bitmap_).Place(width, height, pitch);
+    }
+    pitch_ = pitch;
+    return first_;
   }
   bool Direct() const { return direct_; }
+  uint32_t* First() const { return first_; }
+  size_t Pitch() const { return pitch_; }
   const TGfxImage& Layout() const { return layout_; }
   TBitmap& Bitmap() { return bitmap_; }
 
@@ -65,26 +72,63 @@ class FramePageSink final : public TPixelSink {
   std::vector<uint32_t>& page_;
   TGfxImage layout_{nullptr};
   bool direct_ = false;
+  uint32_t* first_ = nullptr;
+  size_t pitch_ = 0;
   TBitmap bitmap_;
 };
 
-// No mask and no frame grid: nothing happens between decoding and laying out.
-bool FillsOnePage(const TPictureFiles& files, const TFrameGrid& grid) {
-  return DecodesIntoSink(PictureFormatOf(files.name)) && files.companions.empty() && grid.columns == 1 &&
-         grid.rows == 1;
-}
-
-// Colours of `colours`, alpha from the mask's palette indices (0 beyond the mask).
-void ApplyMask(TBitmap& colours, const TBitmap& mask) {
-  for (int y = 0; y < colours.height; ++y) {
-    for (int x = 0; x < colours.width; ++x) {
-      uint32_t& p = colours.pixels[static_cast<size_t>(y) * colours.width + x];
+// Alpha from the mask's palette indices (0 beyond the mask) for pixels whose rows lie `pitch`
+// apart; the colours stay.
+void ApplyMask(uint32_t* first, size_t pitch, int width, int height, const TBitmap& mask) {
+  for (int y = 0; y < height; ++y) {
+    uint32_t* row = first + static_cast<size_t>(y) * pitch;
+    for (int x = 0; x < width; ++x) {
       const bool inside = x < mask.width && y < mask.height;
       const uint8_t alpha = inside ? mask.indices[static_cast<size_t>(y) * mask.width + x] : 0;
-      p = (p & 0x00FFFFFFu) | (uint32_t{alpha} << 24);
+      row[x] = (row[x] & 0x00FFFFFFu) | (uint32_t{alpha} << 24);
     }
   }
+}
+
+void ApplyMask(TBitmap& colours, const TBitmap& mask) {
+  ApplyMask(colours.pixels.data(), static_cast<size_t>(colours.width), colours.width, colours.height, mask);
   colours.hasAlpha = true;
+}
+
+// A JPEG whose name has a '_' takes its alpha from the 8-bit BMP beside it, when that decodes
+// with palette indices.
+bool DecodeJpegMask(const TPictureFiles& files, TBitmap& mask, TPreparedPicture& out) {
+  return ExtensionUpper(files.name) == ".JPG" && !files.companions.empty() &&
+         Decode(files.companions.front().first, files.companions.front().second, mask, out) && !mask.indices.empty();
+}
+
+// A picture of one frame (a PNG, or a JPEG with or without its mask) decodes straight into
+// its texture page: nothing but the mask's alpha happens between decoding and laying out.
+TPreparedPicture PrepareOneFrame(const TPictureFiles& files) {
+  TPreparedPicture out;
+  out.pages.resize(1);
+  FramePageSink sink(out.pages[0]);
+  TBitmap info;
+  std::string error;
+  if (!DecodePictureInto(PictureFormatOf(files.name), files.data.data(), files.data.size(), sink, info, error)) {
+    out.pages.clear();
+    NoteFailure(files.name, error, out);
+    return out;
+  }
+  TBitmap mask;
+  if (DecodeJpegMask(files, mask, out)) ApplyMask(sink.First(), sink.Pitch(), info.width, info.height, mask);
+  out.decoded = true;
+  out.frameWidth = info.width;
+  out.frameHeight = info.height;
+  out.frameCount = 1;
+  if (sink.Direct()) {
+    sink.Layout().FinishFramePage(out.pages[0]);
+    out.laidOut = true;
+    return out;
+  }
+  info.pixels = std::move(sink.Bitmap().pixels);  // too small for a cell of its own
+  out.laidOut = sink.Layout().LayOutPages(info, out.pages, out.layoutError);
+  return out;
 }
 
 }  // namespace
@@ -127,27 +171,8 @@ TPreparedPicture PreparePicture(const TPictureFiles& files) {
   if (files.hasLayout) {
     grid = ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(files.layout.data()), files.layout.size()));
   }
-  if (FillsOnePage(files, grid)) {
-    out.pages.resize(1);
-    FramePageSink sink(out.pages[0]);
-    std::string error;
-    if (!DecodePictureInto(PictureFormatOf(files.name), files.data.data(), files.data.size(), sink, bitmap, error)) {
-      out.pages.clear();
-      NoteFailure(files.name, error, out);
-      return out;
-    }
-    out.decoded = true;
-    out.frameWidth = bitmap.width;
-    out.frameHeight = bitmap.height;
-    out.frameCount = 1;
-    if (sink.Direct()) {
-      sink.Layout().FinishFramePage(out.pages[0]);
-      out.laidOut = true;
-      return out;
-    }
-    bitmap.pixels = std::move(sink.Bitmap().pixels);  // too small for a cell of its own
-    out.laidOut = sink.Layout().LayOutPages(bitmap, out.pages, out.layoutError);
-    return out;
+  if (DecodesIntoSink(PictureFormatOf(files.name)) && grid.columns == 1 && grid.rows == 1) {
+    return PrepareOneFrame(files);
   }
   if (!Decode(files.name, files.data, bitmap, out)) return out;
   const std::string ext = ExtensionUpper(files.name);
@@ -159,11 +184,8 @@ TPreparedPicture PreparePicture(const TPictureFiles& files) {
       ApplyMask(colours, mask);
       bitmap = std::move(colours);
     }
-  } else if (ext == ".JPG" && !files.companions.empty()) {
-    TBitmap mask;
-    if (Decode(files.companions.front().first, files.companions.front().second, mask, out) && !mask.indices.empty()) {
-      ApplyMask(bitmap, mask);
-    }
+  } else if (TBitmap mask; DecodeJpegMask(files, mask, out)) {
+    ApplyMask(bitmap, mask);
   }
   out.decoded = true;
   grid = ClampFrameGrid(grid, bitmap.width, bitmap.height);

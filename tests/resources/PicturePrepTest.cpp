@@ -24,16 +24,31 @@ TPictureFiles FilesOf(const std::string& name, std::vector<uint8_t> data) {
   return f;
 }
 
-// What the media cache made of a picture before decoders wrote into the pages: a bitmap,
-// then the general frame layout.
+bool DecodeNoting(const std::string& name, const std::vector<uint8_t>& data, TBitmap& bitmap,
+                  TPreparedPicture& out) {
+  std::string error;
+  if (DecodePicture(PictureFormatOf(name), data.data(), data.size(), bitmap, error)) return true;
+  out.details.emplace_back("image", name + ": " + error);
+  out.details.emplace_back("media", name + ": " + name + ": " + error);
+  return false;
+}
+
+// What the media cache made of a picture before decoders wrote into the pages: a bitmap, the
+// alpha of a JPEG's mask (its palette indices, 0 beyond it), then the general frame layout.
 TPreparedPicture ThroughABitmap(const TPictureFiles& files) {
   TPreparedPicture out;
   TBitmap bitmap;
-  std::string error;
-  if (!DecodePicture(PictureFormatOf(files.name), files.data.data(), files.data.size(), bitmap, error)) {
-    out.details.emplace_back("image", files.name + ": " + error);
-    out.details.emplace_back("media", files.name + ": " + files.name + ": " + error);
-    return out;
+  if (!DecodeNoting(files.name, files.data, bitmap, out)) return out;
+  TBitmap mask;
+  if (!files.companions.empty() && DecodeNoting(files.companions[0].first, files.companions[0].second, mask, out) &&
+      !mask.indices.empty()) {
+    for (int y = 0; y < bitmap.height; ++y) {
+      for (int x = 0; x < bitmap.width; ++x) {
+        const uint32_t alpha = x < mask.width && y < mask.height ? mask.indices[static_cast<size_t>(y * mask.width + x)] : 0;
+        uint32_t& p = bitmap.pixels[static_cast<size_t>(y * bitmap.width + x)];
+        p = (p & 0xFFFFFFu) | alpha << 24;
+      }
+    }
   }
   out.decoded = true;
   out.frameWidth = bitmap.width;
@@ -107,6 +122,26 @@ TEST(PreparedPictures, DamagedPicturesFailAsTheyAlwaysDid) {
       for (int e = 0; e < 3; ++e) files.data[rng() % files.data.size()] = static_cast<uint8_t>(rng());
       ExpectSame(PreparePicture(files), ThroughABitmap(files));
     }
+  }
+}
+
+// A JPEG with its 8-bit mask decodes into the page and takes the mask's alpha there; a mask
+// that does not decode, or has no palette, leaves the picture as it is, with the same lines.
+TEST(PreparedPictures, MaskedJpegsDecodedInPlaceTakeTheirMasksAlpha) {
+  const std::vector<uint8_t> jpeg = ReadBytes(DataPath("jpeg_baseline.jpg"));
+  std::vector<uint8_t> cutMask = ReadBytes(DataPath("bmp_8.bmp"));
+  cutMask.resize(cutMask.size() / 2);
+  const std::vector<std::vector<uint8_t>> masks = {ReadBytes(DataPath("bmp_8.bmp")), ReadBytes(DataPath("bmp_4.bmp")),
+                                                   ReadBytes(DataPath("bmp_24.bmp")), cutMask, {}};
+  for (size_t i = 0; i < masks.size(); ++i) {
+    SCOPED_TRACE("mask " + std::to_string(i));
+    TPictureFiles files = FilesOf("room\\door_a.jpg", jpeg);
+    files.companions.emplace_back("room\\door.bmp", masks[i]);
+    const TPreparedPicture want = ThroughABitmap(files);
+    ExpectSame(PreparePicture(files), want);
+    ASSERT_TRUE(want.laidOut);
+    const uint32_t beyondTheMask = want.pages[0][20] >> 24;  // row 0, column 20: the mask is 13 wide
+    EXPECT_EQ(beyondTheMask, i < 2 ? 0u : 255u);
   }
 }
 
