@@ -164,37 +164,58 @@ bool TGfxImage::LayOutPages(const TBitmap& bitmap, std::vector<std::vector<uint3
   return true;
 }
 
-bool TGfxImage::TakesFrameDirectly() const {
+bool TGfxImage::TakesFramesDirectly() const {
   std::string error;
-  return CheckLayout(error) && patternCount_ == 1 && FramesPerTexture() == 1 && visibleWidth_ <= patternWidth_ &&
-         visibleHeight_ <= patternHeight_ && int64_t{textureWidth_} * textureHeight_ <= kMaxTexturePixels;
+  return CheckLayout(error) && FramesPerTexture() == 1 && visibleWidth_ <= patternWidth_ &&
+         visibleHeight_ <= patternHeight_ &&
+         int64_t{patternCount_} * textureWidth_ * textureHeight_ <= kMaxTexturePixels;
 }
 
-void TGfxImage::StartFramePage(std::vector<uint32_t>& page, size_t& first, size_t& pitch) const {
+void TGfxImage::StartFramePages(std::vector<std::vector<uint32_t>>& pages, size_t& first, size_t& pitch) const {
   pitch = static_cast<size_t>(textureWidth_);
-  // The decoder writes the frame and FinishFramePage everything around it.
-  page.assign(pitch * static_cast<size_t>(textureHeight_), 0);
+  pages.resize(static_cast<size_t>(patternCount_));
+  // The decoder writes the frames and FinishFramePages everything around them.
+  for (std::vector<uint32_t>& page : pages) page.assign(pitch * static_cast<size_t>(textureHeight_), 0);
   first = static_cast<size_t>((patternHeight_ - visibleHeight_) / 2) * pitch +
           static_cast<size_t>((patternWidth_ - visibleWidth_) / 2);
 }
 
-void TGfxImage::FinishFramePage(std::vector<uint32_t>& page) const {
+void TGfxImage::PutPictureRow(std::vector<std::vector<uint32_t>>& pages, int y, const uint32_t* row,
+                              int pictureWidth, int pictureHeight) const {
+  // Frames are taken left to right, top to bottom, as many a row as the picture's width holds;
+  // rows and columns past the last whole frame are not drawn.
+  const int sourceColumns = pictureWidth / visibleWidth_;
+  const int sourceRow = y / visibleHeight_;
+  if (sourceRow >= pictureHeight / visibleHeight_) return;
+  const size_t pitch = static_cast<size_t>(textureWidth_), vw = static_cast<size_t>(visibleWidth_);
+  const size_t at = static_cast<size_t>((patternHeight_ - visibleHeight_) / 2 + y % visibleHeight_) * pitch +
+                    static_cast<size_t>((patternWidth_ - visibleWidth_) / 2);
+  for (int column = 0; column < sourceColumns; ++column) {
+    const int64_t frame = int64_t{sourceRow} * sourceColumns + column;
+    if (frame >= patternCount_) return;
+    std::copy_n(row + static_cast<size_t>(column) * vw, vw, pages[static_cast<size_t>(frame)].data() + at);
+  }
+}
+
+void TGfxImage::FinishFramePages(std::vector<std::vector<uint32_t>>& pages) const {
   const size_t tw = static_cast<size_t>(textureWidth_), th = static_cast<size_t>(textureHeight_);
   const size_t vw = static_cast<size_t>(visibleWidth_), vh = static_cast<size_t>(visibleHeight_);
   const size_t left = static_cast<size_t>((patternWidth_ - visibleWidth_) / 2);
   const size_t top = static_cast<size_t>((patternHeight_ - visibleHeight_) / 2);
-  uint32_t* const p = page.data();
-  // As LayOutPages does: columns beside the frame repeat its edge pixels, rows above and below
-  // repeat its first and last rows.
-  for (size_t y = top; y < top + vh; ++y) {
-    uint32_t* row = p + y * tw;
-    std::fill(row, row + left, row[left]);
-    std::fill(row + left + vw, row + tw, row[left + vw - 1]);
-  }
-  for (size_t y = 0; y < top; ++y) std::copy_n(p + top * tw, tw, p + y * tw);
-  for (size_t y = top + vh; y < th; ++y) std::copy_n(p + (top + vh - 1) * tw, tw, p + y * tw);
-  if (alphaLevel_ == TAlphaLevel::alNone) {
-    for (uint32_t& px : page) px |= 0xFF000000u;
+  for (std::vector<uint32_t>& page : pages) {
+    uint32_t* const p = page.data();
+    // As LayOutPages does: columns beside the frame repeat its edge pixels, rows above and
+    // below repeat its first and last rows.
+    for (size_t y = top; y < top + vh; ++y) {
+      uint32_t* row = p + y * tw;
+      std::fill(row, row + left, row[left]);
+      std::fill(row + left + vw, row + tw, row[left + vw - 1]);
+    }
+    for (size_t y = 0; y < top; ++y) std::copy_n(p + top * tw, tw, p + y * tw);
+    for (size_t y = top + vh; y < th; ++y) std::copy_n(p + (top + vh - 1) * tw, tw, p + y * tw);
+    if (alphaLevel_ == TAlphaLevel::alNone) {
+      for (uint32_t& px : page) px |= 0xFF000000u;
+    }
   }
 }
 

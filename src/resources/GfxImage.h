@@ -73,14 +73,17 @@ class TGfxImage final : public TCanvasPicture {
   // layout makes of the bitmap. Touches nothing but `pages`, so a copy of the layout may run
   // it on any thread. False with the reason in `error`.
   bool LayOutPages(const TBitmap& bitmap, std::vector<std::vector<uint32_t>>& pages, std::string& error) const;
-  // A layout of one frame in one cell of one page can be filled straight by a decoder.
-  // StartFramePage sizes `page` for it and says where the frame's top-left pixel goes
-  // (`first`) and how far apart its rows are (`pitch`). Once the frame is written,
-  // FinishFramePage fills the spare border (and applies alNone), so the page equals what
-  // LayOutPages makes of the same pixels.
-  bool TakesFrameDirectly() const;
-  void StartFramePage(std::vector<uint32_t>& page, size_t& first, size_t& pitch) const;
-  void FinishFramePage(std::vector<uint32_t>& page) const;
+  // A layout of one frame a page can be filled straight by a decoder. StartFramePages sizes
+  // `pages` for it and says where a frame's top-left pixel goes in its page (`first`) and how
+  // far apart its rows are (`pitch`). The decoder writes a picture of one frame there itself;
+  // a picture of several hands each of its rows to PutPictureRow, which shares it out among
+  // the frames it crosses. FinishFramePages then fills the spare borders (and applies
+  // alNone), so the pages equal what LayOutPages makes of the same picture.
+  bool TakesFramesDirectly() const;
+  void StartFramePages(std::vector<std::vector<uint32_t>>& pages, size_t& first, size_t& pitch) const;
+  void PutPictureRow(std::vector<std::vector<uint32_t>>& pages, int y, const uint32_t* row, int pictureWidth,
+                     int pictureHeight) const;
+  void FinishFramePages(std::vector<std::vector<uint32_t>>& pages) const;
   // The second half: takes pages LayOutPages made for this layout and uploads them.
   bool LoadFromPages(std::vector<std::vector<uint32_t>>&& pages);
   // Reads the image stream format (33-byte header, then the stored texture pages) from

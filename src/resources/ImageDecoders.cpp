@@ -65,7 +65,7 @@ TPictureFormat PictureFormatOf(std::string_view fileName) {
   return TPictureFormat::Bmp;
 }
 
-uint32_t* TBitmapSink::Place(int width, int height, size_t& pitch) {
+uint32_t* TBitmapSink::Place(int width, int height, bool, size_t& pitch) {
   pitch = static_cast<size_t>(width);
   bitmap_.pixels.resize(pitch * static_cast<size_t>(height));
   return bitmap_.pixels.data();

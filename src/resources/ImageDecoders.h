@@ -43,7 +43,12 @@ class TPixelSink {
   // Called once the size is known and allowed, before any pixel is written: the place of the
   // first row's first pixel and the distance between rows in pixels (at least `width`).
   // Every pixel of the rectangle is then written; nullptr refuses the picture.
-  virtual uint32_t* Place(int width, int height, size_t& pitch) = 0;
+  // A sink that wants the rows one at a time (to share each out among frames) answers a pitch
+  // of 0, which is allowed only when `rowsInOrder` says the decoder writes every row once, top
+  // to bottom (an interlaced PNG does not): each row is then written at the same place and
+  // handed on to RowWritten before the next.
+  virtual uint32_t* Place(int width, int height, bool rowsInOrder, size_t& pitch) = 0;
+  virtual void RowWritten(int /*y*/) {}
 };
 
 // PNG and JPEG decode into a sink; the others only into a bitmap.
@@ -61,7 +66,7 @@ bool DecodeJpegInto(const uint8_t* data, size_t size, TPixelSink& sink, TBitmap&
 class TBitmapSink final : public TPixelSink {
  public:
   explicit TBitmapSink(TBitmap& bitmap) : bitmap_(bitmap) {}
-  uint32_t* Place(int width, int height, size_t& pitch) override;
+  uint32_t* Place(int width, int height, bool rowsInOrder, size_t& pitch) override;
 
  private:
   TBitmap& bitmap_;

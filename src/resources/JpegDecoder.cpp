@@ -97,14 +97,15 @@ bool Decode(JpegState& s, const uint8_t* data, size_t size, TPixelSink& sink, TB
     return false;
   }
   size_t pitch = 0;
-  uint32_t* const first = sink.Place(static_cast<int>(width), static_cast<int>(height), pitch);
-  if (!first || pitch < static_cast<size_t>(width)) {
+  uint32_t* const first = sink.Place(static_cast<int>(width), static_cast<int>(height), true, pitch);
+  if (!first || (pitch != 0 && pitch < static_cast<size_t>(width))) {
     error = "no room for the pixels";
     return false;
   }
   if (cmyk) s.cmykRow.resize(static_cast<size_t>(width) * 4);
   while (s.cinfo.output_scanline < s.cinfo.output_height) {
-    uint32_t* row = first + static_cast<size_t>(s.cinfo.output_scanline) * pitch;
+    const JDIMENSION y = s.cinfo.output_scanline;
+    uint32_t* row = first + static_cast<size_t>(y) * pitch;
     JSAMPROW target = cmyk ? s.cmykRow.data() : reinterpret_cast<JSAMPROW>(row);
     if (jpeg_read_scanlines(&s.cinfo, &target, 1) != 1) {
       error = "file cut short";
@@ -113,6 +114,7 @@ bool Decode(JpegState& s, const uint8_t* data, size_t size, TPixelSink& sink, TB
     if (cmyk) {
       for (int64_t x = 0; x < width; ++x) row[x] = CmykToArgb(&s.cmykRow[static_cast<size_t>(x) * 4], s.cinfo.saw_Adobe_marker);
     }
+    if (pitch == 0) sink.RowWritten(static_cast<int>(y));
   }
   jpeg_finish_decompress(&s.cinfo);
   if (s.err.cutShort) {

@@ -44,36 +44,67 @@ void CacheLayout(TGfxImage& layout, int width, int height, int frameCount) {
   layout.SetFrameLayout(width, height, frameCount);
 }
 
-// Lets the decoder write a one-frame picture straight into its texture page; a picture too
-// small for a cell of its own goes into a plain bitmap for LayOutPages instead.
-class FramePageSink final : public TPixelSink {
+// Lets the decoder write a picture straight into its texture pages, one frame a page: a
+// picture of one frame in place, one of several row by row, each row shared out among its
+// frames. What the layout cannot take so (frames too small for a page of their own, an
+// interlaced picture of several frames) goes into a plain bitmap for LayOutPages instead.
+class FramePagesSink final : public TPixelSink {
  public:
-  explicit FramePageSink(std::vector<uint32_t>& page) : page_(page) {}
-  uint32_t* Place(int width, int height, size_t& pitch) override {
-    CacheLayout(layout_, width, height, 1);
-    direct_ = layout_.TakesFrameDirectly();
-    if (direct_) {
-      size_t first = 0;
-      layout_.StartFramePage(page_, first, pitch);
-      first_ = page_.data() + first;
+  FramePagesSink(TFrameGrid grid, std::vector<std::vector<uint32_t>>& pages) : grid_(grid), pages_(pages) {}
+  uint32_t* Place(int width, int height, bool rowsInOrder, size_t& pitch) override {
+    width_ = width;
+    height_ = height;
+    const TFrameGrid grid = ClampFrameGrid(grid_, width, height);
+    frameCount_ = grid.columns * grid.rows;
+    CacheLayout(layout_, width / grid.columns, height / grid.rows, frameCount_);
+    direct_ = layout_.TakesFramesDirectly() && (frameCount_ == 1 || rowsInOrder);
+    if (!direct_) {
+      first_ = TBitmapSink(bitmap_).Place(width, height, rowsInOrder, pitch);
     } else {
-      first_ = TBitmapSink(bitmap_).Place(width, height, pitch);
+      size_t first = 0;
+      layout_.StartFramePages(pages_, first, pitch);
+      if (frameCount_ == 1) {
+        first_ = pages_[0].data() + first;
+      } else {
+        row_.resize(static_cast<size_t>(width));
+        pitch = 0;
+        first_ = row_.data();
+      }
     }
     pitch_ = pitch;
     return first_;
   }
-  bool Direct() const { return direct_; }
+  void RowWritten(int y) override {
+    if (!row_.empty()) layout_.PutPictureRow(pages_, y, row_.data(), width_, height_);
+  }
+
+  // Where the pixels of a picture of one frame are (in its page, or in the bitmap).
   uint32_t* First() const { return first_; }
   size_t Pitch() const { return pitch_; }
-  const TGfxImage& Layout() const { return layout_; }
-  TBitmap& Bitmap() { return bitmap_; }
+  // After a successful decode: lays out what is not laid out yet.
+  bool Finish(TPreparedPicture& out) {
+    const TFrameGrid grid = ClampFrameGrid(grid_, width_, height_);
+    out.frameWidth = width_ / grid.columns;
+    out.frameHeight = height_ / grid.rows;
+    out.frameCount = frameCount_;
+    if (direct_) {
+      layout_.FinishFramePages(pages_);
+      return true;
+    }
+    bitmap_.width = width_;
+    bitmap_.height = height_;
+    return layout_.LayOutPages(bitmap_, pages_, out.layoutError);
+  }
 
  private:
-  std::vector<uint32_t>& page_;
+  const TFrameGrid grid_;
+  std::vector<std::vector<uint32_t>>& pages_;
+  int width_ = 0, height_ = 0, frameCount_ = 0;
   TGfxImage layout_{nullptr};
   bool direct_ = false;
   uint32_t* first_ = nullptr;
   size_t pitch_ = 0;
+  std::vector<uint32_t> row_;
   TBitmap bitmap_;
 };
 
@@ -95,19 +126,26 @@ void ApplyMask(TBitmap& colours, const TBitmap& mask) {
   colours.hasAlpha = true;
 }
 
+bool HasJpegMask(const TPictureFiles& files) {
+  return ExtensionUpper(files.name) == ".JPG" && !files.companions.empty();
+}
+
 // A JPEG whose name has a '_' takes its alpha from the 8-bit BMP beside it, when that decodes
 // with palette indices.
 bool DecodeJpegMask(const TPictureFiles& files, TBitmap& mask, TPreparedPicture& out) {
-  return ExtensionUpper(files.name) == ".JPG" && !files.companions.empty() &&
+  return HasJpegMask(files) &&
          Decode(files.companions.front().first, files.companions.front().second, mask, out) && !mask.indices.empty();
 }
 
-// A picture of one frame (a PNG, or a JPEG with or without its mask) decodes straight into
-// its texture page: nothing but the mask's alpha happens between decoding and laying out.
-TPreparedPicture PrepareOneFrame(const TPictureFiles& files) {
+// PNG and JPEG pictures decode straight into their texture pages, a JPEG of one frame taking
+// its mask's alpha there; nothing else happens between decoding and laying out.
+bool DecodesIntoPages(const TPictureFiles& files, const TFrameGrid& grid) {
+  return DecodesIntoSink(PictureFormatOf(files.name)) && ((grid.columns == 1 && grid.rows == 1) || !HasJpegMask(files));
+}
+
+TPreparedPicture PrepareInPages(const TPictureFiles& files, const TFrameGrid& grid) {
   TPreparedPicture out;
-  out.pages.resize(1);
-  FramePageSink sink(out.pages[0]);
+  FramePagesSink sink(grid, out.pages);
   TBitmap info;
   std::string error;
   if (!DecodePictureInto(PictureFormatOf(files.name), files.data.data(), files.data.size(), sink, info, error)) {
@@ -118,16 +156,7 @@ TPreparedPicture PrepareOneFrame(const TPictureFiles& files) {
   TBitmap mask;
   if (DecodeJpegMask(files, mask, out)) ApplyMask(sink.First(), sink.Pitch(), info.width, info.height, mask);
   out.decoded = true;
-  out.frameWidth = info.width;
-  out.frameHeight = info.height;
-  out.frameCount = 1;
-  if (sink.Direct()) {
-    sink.Layout().FinishFramePage(out.pages[0]);
-    out.laidOut = true;
-    return out;
-  }
-  info.pixels = std::move(sink.Bitmap().pixels);  // too small for a cell of its own
-  out.laidOut = sink.Layout().LayOutPages(info, out.pages, out.layoutError);
+  out.laidOut = sink.Finish(out);
   return out;
 }
 
@@ -171,9 +200,7 @@ TPreparedPicture PreparePicture(const TPictureFiles& files) {
   if (files.hasLayout) {
     grid = ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(files.layout.data()), files.layout.size()));
   }
-  if (DecodesIntoSink(PictureFormatOf(files.name)) && grid.columns == 1 && grid.rows == 1) {
-    return PrepareOneFrame(files);
-  }
+  if (DecodesIntoPages(files, grid)) return PrepareInPages(files, grid);
   if (!Decode(files.name, files.data, bitmap, out)) return out;
   const std::string ext = ExtensionUpper(files.name);
   if (ext == ".BMP" && !bitmap.indices.empty()) {

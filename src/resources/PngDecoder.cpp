@@ -66,33 +66,42 @@ bool Decode(PngState& s, Source& src, TPixelSink& sink, TBitmap& info, std::stri
     png_set_swap_alpha(s.png);
     png_set_add_alpha(s.png, 0xFF, PNG_FILLER_BEFORE);
   }
-  png_set_interlace_handling(s.png);
+  const int passes = png_set_interlace_handling(s.png);
   png_read_update_info(s.png, s.info);
   if (png_get_rowbytes(s.png, s.info) != static_cast<size_t>(width) * 4) {
     error = "unexpected row layout";
     return false;
   }
   size_t pitch = 0;
-  uint32_t* const first = sink.Place(static_cast<int>(width), static_cast<int>(height), pitch);
-  if (!first || pitch < width) {
+  uint32_t* const first = sink.Place(static_cast<int>(width), static_cast<int>(height), passes == 1, pitch);
+  if (!first || (pitch < width && (pitch != 0 || passes != 1))) {
     error = "no room for the pixels";
     return false;
   }
-  s.rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) s.rows[y] = reinterpret_cast<png_bytep>(first + y * pitch);
-  png_read_image(s.png, s.rows.data());
+  // A transparency chunk was expanded into alpha; these colour types stay opaque. Without one
+  // the filler already made every pixel opaque.
+  const bool makeOpaque = !keepAlpha && png_get_valid(s.png, s.info, PNG_INFO_tRNS);
+  const auto opaque = [makeOpaque, width](uint32_t* row) {
+    if (makeOpaque) {
+      for (png_uint_32 x = 0; x < width; ++x) row[x] |= 0xFF000000u;
+    }
+  };
+  if (pitch == 0) {
+    for (png_uint_32 y = 0; y < height; ++y) {
+      png_read_row(s.png, reinterpret_cast<png_bytep>(first), nullptr);
+      opaque(first);
+      sink.RowWritten(static_cast<int>(y));
+    }
+  } else {
+    s.rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) s.rows[y] = reinterpret_cast<png_bytep>(first + y * pitch);
+    png_read_image(s.png, s.rows.data());
+    for (png_uint_32 y = 0; y < height; ++y) opaque(first + y * pitch);
+  }
   info.width = static_cast<int>(width);
   info.height = static_cast<int>(height);
   info.hasAlpha = keepAlpha;
   info.bitsPerPixel = keepAlpha ? 32 : 24;
-  // A transparency chunk was expanded into alpha above; these colour types stay opaque.
-  // Without one the filler already made every pixel opaque.
-  if (!keepAlpha && png_get_valid(s.png, s.info, PNG_INFO_tRNS)) {
-    for (png_uint_32 y = 0; y < height; ++y) {
-      uint32_t* row = first + y * pitch;
-      for (png_uint_32 x = 0; x < width; ++x) row[x] |= 0xFF000000u;
-    }
-  }
   return true;
 }
 

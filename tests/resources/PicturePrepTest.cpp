@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "resources/FrameLayout.h"
 #include "resources/GfxImage.h"
 #include "resources/ImageDecoders.h"
 #include "resources/PicturePrep.h"
@@ -15,12 +16,14 @@ namespace {
 using test::DataPath;
 using test::ReadBytes;
 
-TPictureFiles FilesOf(const std::string& name, std::vector<uint8_t> data) {
+TPictureFiles FilesOf(const std::string& name, std::vector<uint8_t> data, const std::string& grid = "") {
   TPictureFiles f;
   f.name = name;
   f.imageName = name;
   f.read = true;
   f.data = std::move(data);
+  f.hasLayout = !grid.empty();
+  f.layout.assign(grid.begin(), grid.end());
   return f;
 }
 
@@ -34,7 +37,8 @@ bool DecodeNoting(const std::string& name, const std::vector<uint8_t>& data, TBi
 }
 
 // What the media cache made of a picture before decoders wrote into the pages: a bitmap, the
-// alpha of a JPEG's mask (its palette indices, 0 beyond it), then the general frame layout.
+// alpha of a JPEG's mask (its palette indices, 0 beyond it), then the general layout of the
+// frames its ".an" grid gives.
 TPreparedPicture ThroughABitmap(const TPictureFiles& files) {
   TPreparedPicture out;
   TBitmap bitmap;
@@ -51,11 +55,14 @@ TPreparedPicture ThroughABitmap(const TPictureFiles& files) {
     }
   }
   out.decoded = true;
-  out.frameWidth = bitmap.width;
-  out.frameHeight = bitmap.height;
-  out.frameCount = 1;
+  const TFrameGrid grid = ClampFrameGrid(
+      ParseFrameLayout(std::string_view(reinterpret_cast<const char*>(files.layout.data()), files.layout.size())),
+      bitmap.width, bitmap.height);
+  out.frameWidth = bitmap.width / grid.columns;
+  out.frameHeight = bitmap.height / grid.rows;
+  out.frameCount = grid.columns * grid.rows;
   TGfxImage layout(nullptr);
-  layout.SetFrameLayout(bitmap.width, bitmap.height, 1);
+  layout.SetFrameLayout(out.frameWidth, out.frameHeight, out.frameCount);
   out.laidOut = layout.LayOutPages(bitmap, out.pages, out.layoutError);
   return out;
 }
@@ -97,8 +104,21 @@ TEST(PreparedPictures, PagesDecodedInPlaceEqualTheGeneralLayout) {
   for (const auto& [w, h] : {std::pair{1, 1}, {2, 3}, {3, 9}, {9, 3}, {4, 4}, {5, 7}, {64, 33}}) {
     cases.push_back(FilesOf("made.png", PngOf(w, h, static_cast<uint32_t>(w * 100 + h))));
   }
+  // Frame grids: frames a page of their own, taken as many a row as the width holds (24 / 4 = 6
+  // for a grid of 5 columns), rows past the last frame dropped; frames too small for a page of
+  // their own, and interlaced pictures, take the general layout.
+  const std::vector<uint8_t> wide = PngOf(64, 33, 5), odd = PngOf(24, 9, 6);
+  for (const char* grid : {"3\n2\n", "4\n1\n", "5\n3\n", "1\n4\n", "64\n1\n", "99\n99\n"}) {
+    cases.push_back(FilesOf("grid.png", wide, grid));
+  }
+  cases.push_back(FilesOf("odd.png", odd, "5\n2\n"));
+  cases.push_back(FilesOf("png_interlaced.png", ReadBytes(DataPath("png_interlaced.png")), "3\n1\n"));
+  cases.push_back(FilesOf("jpeg_baseline.jpg", ReadBytes(DataPath("jpeg_baseline.jpg")), "4\n3\n"));
+  cases.push_back(FilesOf("jpeg_cmyk.jpg", ReadBytes(DataPath("jpeg_cmyk.jpg")), "2\n2\n"));
+  cases.push_back(FilesOf("jpeg_progressive.jpg", ReadBytes(DataPath("jpeg_progressive.jpg")), "3\n5\n"));
   for (const TPictureFiles& files : cases) {
-    SCOPED_TRACE(files.name + " " + std::to_string(files.data.size()));
+    SCOPED_TRACE(files.name + " " + std::to_string(files.data.size()) + " grid " +
+                 std::string(files.layout.begin(), files.layout.end()));
     const TPreparedPicture want = ThroughABitmap(files);
     ASSERT_TRUE(want.laidOut);
     ExpectSame(PreparePicture(files), want);
@@ -114,8 +134,11 @@ TEST(PreparedPictures, DamagedPicturesFailAsTheyAlwaysDid) {
     SCOPED_TRACE(file);
     const std::vector<uint8_t> original = ReadBytes(DataPath(file));
     for (size_t cut = 0; cut < original.size(); cut += 7) {
-      const TPictureFiles files = FilesOf(file, {original.begin(), original.begin() + static_cast<ptrdiff_t>(cut)});
-      ExpectSame(PreparePicture(files), ThroughABitmap(files));
+      for (const char* grid : {"", "3\n2\n"}) {
+        const TPictureFiles files =
+            FilesOf(file, {original.begin(), original.begin() + static_cast<ptrdiff_t>(cut)}, grid);
+        ExpectSame(PreparePicture(files), ThroughABitmap(files));
+      }
     }
     for (int round = 0; round < 60; ++round) {
       TPictureFiles files = FilesOf(file, original);
@@ -139,6 +162,10 @@ TEST(PreparedPictures, MaskedJpegsDecodedInPlaceTakeTheirMasksAlpha) {
     files.companions.emplace_back("room\\door.bmp", masks[i]);
     const TPreparedPicture want = ThroughABitmap(files);
     ExpectSame(PreparePicture(files), want);
+    TPictureFiles frames = files;  // with a frame grid too
+    frames.hasLayout = true;
+    frames.layout = {'2', '\n', '2'};
+    ExpectSame(PreparePicture(frames), ThroughABitmap(frames));
     ASSERT_TRUE(want.laidOut);
     const uint32_t beyondTheMask = want.pages[0][20] >> 24;  // row 0, column 20: the mask is 13 wide
     EXPECT_EQ(beyondTheMask, i < 2 ? 0u : 255u);
@@ -146,48 +173,70 @@ TEST(PreparedPictures, MaskedJpegsDecodedInPlaceTakeTheirMasksAlpha) {
 }
 
 // A sink may place the rows further apart than the picture is wide: the decoder writes every
-// row at its pitch and nothing between them. A sink that refuses fails the decode cleanly.
+// row at its pitch and nothing between them. A sink may take the rows one at a time where
+// the decoder delivers them in order (not an interlaced PNG). A sink that refuses fails the
+// decode cleanly.
 class GappedSink final : public TPixelSink {
  public:
   static constexpr uint32_t kGuard = 0x12345678u;
   static constexpr size_t kGap = 5;
-  uint32_t* Place(int width, int height, size_t& pitch) override {
+  uint32_t* Place(int width, int height, bool rowsInOrder, size_t& pitch) override {
+    inOrder = rowsInOrder;
     if (refuse) return nullptr;
     pitch = static_cast<size_t>(width) + kGap;
     pixels.assign(pitch * static_cast<size_t>(height), kGuard);
+    if (rowByRow && rowsInOrder) {
+      row.assign(static_cast<size_t>(width), kGuard);
+      pitch = 0;
+      return row.data();
+    }
     return pixels.data();
   }
-  bool refuse = false;
-  std::vector<uint32_t> pixels;
+  void RowWritten(int y) override {
+    rowsSeen.push_back(y);
+    std::copy(row.begin(), row.end(), pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(y) * (row.size() + kGap)));
+  }
+  bool refuse = false, rowByRow = false, inOrder = false;
+  std::vector<uint32_t> pixels, row;
+  std::vector<int> rowsSeen;
 };
 
-TEST(Decoders, WriteIntoASinkAtItsPitch) {
+TEST(Decoders, WriteIntoASinkAtItsPitchOrRowByRow) {
   for (const char* file : {"png_rgba8.png", "png_palette_trns.png", "png_interlaced.png", "jpeg_baseline.jpg",
                            "jpeg_cmyk.jpg"}) {
-    SCOPED_TRACE(file);
-    const std::vector<uint8_t> data = ReadBytes(DataPath(file));
-    TBitmap plain, info;
-    std::string error;
-    ASSERT_TRUE(DecodePicture(PictureFormatOf(file), data.data(), data.size(), plain, error)) << error;
-    GappedSink sink;
-    ASSERT_TRUE(DecodePictureInto(PictureFormatOf(file), data.data(), data.size(), sink, info, error)) << error;
-    EXPECT_EQ(info.width, plain.width);
-    EXPECT_EQ(info.height, plain.height);
-    EXPECT_EQ(info.hasAlpha, plain.hasAlpha);
-    EXPECT_EQ(info.bitsPerPixel, plain.bitsPerPixel);
-    EXPECT_TRUE(info.pixels.empty());
-    const size_t pitch = static_cast<size_t>(plain.width) + GappedSink::kGap;
-    for (int y = 0; y < plain.height; ++y) {
-      for (int x = 0; x < plain.width; ++x) {
-        ASSERT_EQ(sink.pixels[static_cast<size_t>(y) * pitch + static_cast<size_t>(x)], plain.Pixel(x, y));
-      }
-      for (size_t x = static_cast<size_t>(plain.width); x < pitch; ++x) {
-        ASSERT_EQ(sink.pixels[static_cast<size_t>(y) * pitch + x], GappedSink::kGuard);
+    for (const bool rowByRow : {false, true}) {
+      SCOPED_TRACE(std::string(file) + (rowByRow ? " row by row" : ""));
+      const std::vector<uint8_t> data = ReadBytes(DataPath(file));
+      TBitmap plain, info;
+      std::string error;
+      ASSERT_TRUE(DecodePicture(PictureFormatOf(file), data.data(), data.size(), plain, error)) << error;
+      GappedSink sink;
+      sink.rowByRow = rowByRow;
+      ASSERT_TRUE(DecodePictureInto(PictureFormatOf(file), data.data(), data.size(), sink, info, error)) << error;
+      EXPECT_EQ(sink.inOrder, std::string(file) != "png_interlaced.png");
+      std::vector<int> expectedRows;
+      for (int y = 0; rowByRow && sink.inOrder && y < plain.height; ++y) expectedRows.push_back(y);
+      EXPECT_EQ(sink.rowsSeen, expectedRows);
+      EXPECT_EQ(info.width, plain.width);
+      EXPECT_EQ(info.height, plain.height);
+      EXPECT_EQ(info.hasAlpha, plain.hasAlpha);
+      EXPECT_EQ(info.bitsPerPixel, plain.bitsPerPixel);
+      EXPECT_TRUE(info.pixels.empty());
+      const size_t pitch = static_cast<size_t>(plain.width) + GappedSink::kGap;
+      for (int y = 0; y < plain.height; ++y) {
+        for (int x = 0; x < plain.width; ++x) {
+          ASSERT_EQ(sink.pixels[static_cast<size_t>(y) * pitch + static_cast<size_t>(x)], plain.Pixel(x, y));
+        }
+        for (size_t x = static_cast<size_t>(plain.width); x < pitch; ++x) {
+          ASSERT_EQ(sink.pixels[static_cast<size_t>(y) * pitch + x], GappedSink::kGuard);
+        }
       }
     }
+    const std::vector<uint8_t> data = ReadBytes(DataPath(file));
     GappedSink refusing;
     refusing.refuse = true;
-    error.clear();
+    TBitmap info;
+    std::string error;
     EXPECT_FALSE(DecodePictureInto(PictureFormatOf(file), data.data(), data.size(), refusing, info, error));
     EXPECT_NE(error.find("no room for the pixels"), std::string::npos) << error;
     EXPECT_TRUE(info.Empty());
@@ -201,45 +250,53 @@ TEST(Decoders, WriteIntoASinkAtItsPitch) {
   EXPECT_EQ(error, "bmp: this format decodes only into a bitmap");
 }
 
-// A frame smaller than its cell sits centred; the page filled around it in place equals the
-// general layout's, opaque when the image's alpha level says so.
-TEST(PreparedPictures, AFramePageFilledInPlaceMatchesLayOutPages) {
+// A frame smaller than its cell sits centred; pages filled in place, whether the frame is
+// written whole or row by row from a picture of several, equal the general layout's, opaque
+// when the image's alpha level says so.
+TEST(PreparedPictures, FramePagesFilledInPlaceMatchLayOutPages) {
   std::mt19937 rng(7);
   for (const TAlphaLevel alpha : {TAlphaLevel::alFull, TAlphaLevel::alNone}) {
     for (const auto& [pw, ph, vw, vh] : {std::array{10, 8, 6, 4}, {9, 9, 9, 5}, {7, 12, 4, 12}, {6, 6, 6, 6}}) {
-      SCOPED_TRACE(std::to_string(pw) + "x" + std::to_string(ph) + " " + std::to_string(vw) + "x" + std::to_string(vh));
-      TGfxImage layout(nullptr);
-      layout.SetAlphaLevel(alpha);
-      layout.SetPatternSize(pw, ph);
-      layout.SetVisibleSize(vw, vh);
-      layout.SetTextureSize(pw + 1, ph + 3);
-      layout.SetPatternCount(1);
-      ASSERT_TRUE(layout.TakesFrameDirectly());
-      TBitmap bitmap;
-      bitmap.width = vw;
-      bitmap.height = vh;
-      for (int i = 0; i < vw * vh; ++i) bitmap.pixels.push_back(static_cast<uint32_t>(rng()));
-      std::vector<std::vector<uint32_t>> want;
-      std::string error;
-      ASSERT_TRUE(layout.LayOutPages(bitmap, want, error)) << error;
-      std::vector<uint32_t> page(3, 0xDEADBEEFu);
-      size_t first = 0, pitch = 0;
-      layout.StartFramePage(page, first, pitch);
-      ASSERT_EQ(page.size(), want[0].size());
-      for (int y = 0; y < vh; ++y) {
-        std::copy_n(bitmap.pixels.data() + y * vw, vw, page.data() + first + static_cast<size_t>(y) * pitch);
+      for (const auto& [width, height, count] : {std::array{vw, vh, 1}, {vw * 3 + 1, vh * 2 + 2, 6}, {vw * 3, vh * 2, 4}}) {
+        SCOPED_TRACE(std::to_string(pw) + "x" + std::to_string(ph) + " " + std::to_string(vw) + "x" +
+                     std::to_string(vh) + ", " + std::to_string(count) + " of " + std::to_string(width) + "x" +
+                     std::to_string(height));
+        TGfxImage layout(nullptr);
+        layout.SetAlphaLevel(alpha);
+        layout.SetPatternSize(pw, ph);
+        layout.SetVisibleSize(vw, vh);
+        layout.SetTextureSize(pw + 1, ph + 3);
+        layout.SetPatternCount(count);
+        ASSERT_TRUE(layout.TakesFramesDirectly());
+        TBitmap bitmap;
+        bitmap.width = width;
+        bitmap.height = height;
+        for (int i = 0; i < width * height; ++i) bitmap.pixels.push_back(static_cast<uint32_t>(rng()));
+        std::vector<std::vector<uint32_t>> want;
+        std::string error;
+        ASSERT_TRUE(layout.LayOutPages(bitmap, want, error)) << error;
+        std::vector<std::vector<uint32_t>> pages(9, std::vector<uint32_t>(3, 0xDEADBEEFu));
+        size_t first = 0, pitch = 0;
+        layout.StartFramePages(pages, first, pitch);
+        ASSERT_EQ(pages.size(), want.size());
+        ASSERT_EQ(pages[0].size(), want[0].size());
+        for (int y = 0; y < height; ++y) {
+          const uint32_t* row = bitmap.pixels.data() + y * width;
+          if (count == 1) {
+            std::copy_n(row, vw, pages[0].data() + first + static_cast<size_t>(y) * pitch);
+          } else {
+            layout.PutPictureRow(pages, y, row, width, height);
+          }
+        }
+        layout.FinishFramePages(pages);
+        EXPECT_TRUE(pages == want);
       }
-      layout.FinishFramePage(page);
-      EXPECT_TRUE(page == want[0]);
     }
   }
-  // Several frames, or cells several to a page, are for the general layout only.
-  TGfxImage frames(nullptr);
-  frames.SetFrameLayout(8, 8, 2);
-  EXPECT_FALSE(frames.TakesFrameDirectly());
+  // Cells several to a page are for the general layout only.
   TGfxImage tiny(nullptr);
   tiny.SetFrameLayout(2, 8, 1);
-  EXPECT_FALSE(tiny.TakesFrameDirectly());
+  EXPECT_FALSE(tiny.TakesFramesDirectly());
 }
 
 }  // namespace
