@@ -203,7 +203,7 @@ class TVarList {
   void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
     if (count_ < items_.size()) {
       TVar& spare = items_[count_];
-      if (spare.Name != name) spare.Name = name;
+      if (!SameText(spare.Name, name)) spare.Name = name;
       spare.Value = value;
     } else {
       items_.push_back(TVar{name, value});  // braces: clang 14 has no parenthesised aggregate init
@@ -220,6 +220,17 @@ class TVarList {
       slot->appendFrom = from;
       slot->appendTo = generation_;
     }
+  }
+  // Names are short: a plain loop beats a library call here.
+  static bool SameText(const std::string& a, const std::string& b) {
+    const size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    for (size_t i = 0; i < n; ++i) {
+      if (p[i] != q[i]) return false;
+    }
+    return true;
   }
   void IndexAppended() const;
   void IndexRemovingLast() const;
