@@ -453,15 +453,30 @@ class StatementRunner {
     TVarList& vars = e_.vars_;
     const FastCode::LeafPlan& p = c.plan;
     const uint64_t names = vars.Generation();
-    if (p.vars != names || a.targetVars != names || p.funcs != e_.funcs_.Generation() ||
-        p.procs != e_.procs_.Generation())
-      return false;
+    if (p.vars != names || p.funcs != e_.funcs_.Generation() || p.procs != e_.procs_.Generation()) return false;
+    if (a.targetVars != names) return a.missingVars == names && PlannedAppend(a, c);
     const ScriptValue& left = PlannedLeaf(vars, p, 0);
     if (!pair) {
       vars.SetValueAt(a.target, left);
       return true;
     }
     return FastBinary(c.ops[2].op, left, PlannedLeaf(vars, p, 1), vars.ValueAt(a.target));
+  }
+
+  // A plain name known to be missing from these names: AssignMissing without the lookup
+  // (it still gives the current element, if there is one, the first say).
+  [[gnu::noinline]] bool PlannedAppend(const CAssign& a, const FastCode& c) {
+    TVarList& vars = e_.vars_;
+    const FastCode::LeafPlan& p = c.plan;
+    const ScriptValue& left = PlannedLeaf(vars, p, 0);
+    if (c.shape == FastCode::Leaf) {
+      vars.AssignMissing(a.name, left, true, &a.slot);
+      return true;
+    }
+    ScriptValue value;
+    if (!FastBinary(c.ops[2].op, left, PlannedLeaf(vars, p, 1), value)) return false;
+    vars.AssignMissing(a.name, value, true, &a.slot);
+    return true;
   }
 
   // QuickAssign with the leaves' places known, the assigned name's not (a parameter or
@@ -475,6 +490,7 @@ class StatementRunner {
     const int i = vars.FindCached(a.name, a.slot, hasArray);
     if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, c.ops[2].op, left, right);
     if (!(i < 0 && !hasArray && a.plainName)) return QuickAssignFinding(a);
+    a.missingVars = vars.Generation();
     ScriptValue scratch;
     if (right && !FastBinary(c.ops[2].op, left, *right, scratch)) return false;
     vars.AssignMissing(a.name, right ? scratch : left, true, &a.slot);
@@ -580,7 +596,7 @@ class StatementRunner {
 
   // The value of a condition, bound or selector (null when it does not evaluate).
   const ScriptValue* Value(const ExprTree& tree, ScriptValue& scratch) { return e_.EvaluateRef(tree, scratch); }
-  bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
+  [[gnu::always_inline]] bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
     if (QuickHolds(tree, holds)) return true;
     ScriptValue scratch;
     const ScriptValue* value = Value(tree, scratch);
