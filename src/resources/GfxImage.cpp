@@ -62,8 +62,8 @@ bool TGfxImage::FramePlace(int frame, TFramePlace& place) const {
   place.texture = frame / perTexture;
   if (place.texture >= TextureCount()) return false;
   const int within = frame % perTexture;
-  place.left = (within % FramesPerRow()) * patternWidth_ + (patternWidth_ - visibleWidth_) / 2;
-  place.top = (within / FramesPerRow()) * patternHeight_ + (patternHeight_ - visibleHeight_) / 2;
+  place.left = (within % FramesPerRow()) * patternWidth_ + FrameLeft();
+  place.top = (within / FramesPerRow()) * patternHeight_ + FrameTop();
   return true;
 }
 
@@ -131,7 +131,7 @@ bool TGfxImage::LayOutPages(const TBitmap& bitmap, std::vector<std::vector<uint3
   if (static_cast<int64_t>(pageCount) * textureWidth_ * textureHeight_ > kMaxTexturePixels) {
     return fail("the texture pages would exceed the size limit");
   }
-  const int offsetX = (patternWidth_ - visibleWidth_) / 2, offsetY = (patternHeight_ - visibleHeight_) / 2;
+  const int offsetX = FrameLeft(), offsetY = FrameTop();
   const size_t vw = static_cast<size_t>(visibleWidth_);
   pages.resize(static_cast<size_t>(pageCount));
   for (int page = 0; page < pageCount; ++page) {
@@ -176,8 +176,7 @@ void TGfxImage::StartFramePages(std::vector<std::vector<uint32_t>>& pages, size_
   pages.resize(static_cast<size_t>(patternCount_));
   // The decoder writes the frames and FinishFramePages everything around them.
   for (std::vector<uint32_t>& page : pages) page.assign(pitch * static_cast<size_t>(textureHeight_), 0);
-  first = static_cast<size_t>((patternHeight_ - visibleHeight_) / 2) * pitch +
-          static_cast<size_t>((patternWidth_ - visibleWidth_) / 2);
+  first = static_cast<size_t>(FrameTop()) * pitch + static_cast<size_t>(FrameLeft());
 }
 
 void TGfxImage::PutPictureRow(std::vector<std::vector<uint32_t>>& pages, int y, const uint32_t* row,
@@ -188,8 +187,7 @@ void TGfxImage::PutPictureRow(std::vector<std::vector<uint32_t>>& pages, int y, 
   const int sourceRow = y / visibleHeight_;
   if (sourceRow >= pictureHeight / visibleHeight_) return;
   const size_t pitch = static_cast<size_t>(textureWidth_), vw = static_cast<size_t>(visibleWidth_);
-  const size_t at = static_cast<size_t>((patternHeight_ - visibleHeight_) / 2 + y % visibleHeight_) * pitch +
-                    static_cast<size_t>((patternWidth_ - visibleWidth_) / 2);
+  const size_t at = static_cast<size_t>(FrameTop() + y % visibleHeight_) * pitch + static_cast<size_t>(FrameLeft());
   for (int column = 0; column < sourceColumns; ++column) {
     const int64_t frame = int64_t{sourceRow} * sourceColumns + column;
     if (frame >= patternCount_) return;
@@ -200,8 +198,8 @@ void TGfxImage::PutPictureRow(std::vector<std::vector<uint32_t>>& pages, int y, 
 void TGfxImage::FinishFramePages(std::vector<std::vector<uint32_t>>& pages) const {
   const size_t tw = static_cast<size_t>(textureWidth_), th = static_cast<size_t>(textureHeight_);
   const size_t vw = static_cast<size_t>(visibleWidth_), vh = static_cast<size_t>(visibleHeight_);
-  const size_t left = static_cast<size_t>((patternWidth_ - visibleWidth_) / 2);
-  const size_t top = static_cast<size_t>((patternHeight_ - visibleHeight_) / 2);
+  const size_t left = static_cast<size_t>(FrameLeft());
+  const size_t top = static_cast<size_t>(FrameTop());
   for (std::vector<uint32_t>& page : pages) {
     uint32_t* const p = page.data();
     // As LayOutPages does: columns beside the frame repeat its edge pixels, rows above and

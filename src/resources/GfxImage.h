@@ -108,6 +108,9 @@ class TGfxImage final : public TCanvasPicture {
 
  private:
   bool CheckLayout(std::string& error) const;
+  // Where the visible frame sits in its cell: centred.
+  int FrameLeft() const { return (patternWidth_ - visibleWidth_) / 2; }
+  int FrameTop() const { return (patternHeight_ - visibleHeight_) / 2; }
   bool CreateTextures();
   void DropTextures();
 

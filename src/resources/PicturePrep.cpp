@@ -55,15 +55,15 @@ class FramePagesSink final : public TPixelSink {
     width_ = width;
     height_ = height;
     const TFrameGrid grid = ClampFrameGrid(grid_, width, height);
-    frameCount_ = grid.columns * grid.rows;
-    CacheLayout(layout_, width / grid.columns, height / grid.rows, frameCount_);
-    direct_ = layout_.TakesFramesDirectly() && (frameCount_ == 1 || rowsInOrder);
+    const int frameCount = grid.columns * grid.rows;
+    CacheLayout(layout_, width / grid.columns, height / grid.rows, frameCount);
+    direct_ = layout_.TakesFramesDirectly() && (frameCount == 1 || rowsInOrder);
     if (!direct_) {
       first_ = TBitmapSink(bitmap_).Place(width, height, rowsInOrder, pitch);
     } else {
       size_t first = 0;
       layout_.StartFramePages(pages_, first, pitch);
-      if (frameCount_ == 1) {
+      if (frameCount == 1) {
         first_ = pages_[0].data() + first;
       } else {
         row_.resize(static_cast<size_t>(width));
@@ -83,10 +83,9 @@ class FramePagesSink final : public TPixelSink {
   size_t Pitch() const { return pitch_; }
   // After a successful decode: lays out what is not laid out yet.
   bool Finish(TPreparedPicture& out) {
-    const TFrameGrid grid = ClampFrameGrid(grid_, width_, height_);
-    out.frameWidth = width_ / grid.columns;
-    out.frameHeight = height_ / grid.rows;
-    out.frameCount = frameCount_;
+    out.frameWidth = layout_.PatternWidth();
+    out.frameHeight = layout_.PatternHeight();
+    out.frameCount = layout_.PatternCount();
     if (direct_) {
       layout_.FinishFramePages(pages_);
       return true;
@@ -99,7 +98,7 @@ class FramePagesSink final : public TPixelSink {
  private:
   const TFrameGrid grid_;
   std::vector<std::vector<uint32_t>>& pages_;
-  int width_ = 0, height_ = 0, frameCount_ = 0;
+  int width_ = 0, height_ = 0;
   TGfxImage layout_{nullptr};
   bool direct_ = false;
   uint32_t* first_ = nullptr;
