@@ -226,9 +226,7 @@ bool TScriptEngine::CallByName(const std::string& name, const CallTarget& target
   return true;
 }
 
-bool TScriptEngine::CallProc(const std::string& name, int procIndex, const std::vector<CallArg>& args,
-                             ScriptValue& result, std::string_view stream, int depth) {
-  if (CallDeclared(name, procIndex, args, result, stream, depth)) return true;
+bool TScriptEngine::ProcedureFailed(const std::string& name, std::string_view stream) {
   ReportError("Error in procedure: " + name, stream, 7);
   return false;
 }

@@ -50,6 +50,8 @@ struct CAssign : CStatement {
   // of the variables (0: none kept).
   mutable uint64_t targetVars = 0;
   mutable int target = -1;
+  // The names of the variables with which the plain name was last found missing (0: none).
+  mutable uint64_t missingVars = 0;
 };
 
 // BEGIN statement-list END

@@ -337,12 +337,14 @@ class StatementRunner {
       e_.ReportError(list.splitErrorMessage, list.splitErrorTokens, list.splitErrorCode);
   }
 
-  void Exec(const CStatement& s) {
+  [[gnu::always_inline]] void Exec(const CStatement& s) {
     // The common kinds by plain tests first: in a loop body they alternate in a fixed order,
     // which conditional branches learn better than one table jump.
     const SKind kind = s.kind;
     if (kind == SKind::Assign) {
-      AssignOrCall(static_cast<const CAssign&>(s));
+      const auto& a = static_cast<const CAssign&>(s);
+      if (!a.has1 && PlannedAssign(a)) return;
+      AssignOrCall(a);
       return;
     }
     if (kind == SKind::If) {
@@ -440,6 +442,43 @@ class StatementRunner {
     return QuickAssignFinding(a);
   }
 
+  // QuickAssign's planned path alone, small enough to sit in Exec: false, having changed
+  // nothing, when anything is not as planned.
+  [[gnu::always_inline]] bool PlannedAssign(const CAssign& a) {
+    const ExprTree& tree = *a.expression;
+    if (tree.fastState != 1) return false;
+    const FastCode& c = *tree.fast;
+    const bool pair = c.shape == FastCode::LeafPair;
+    if (!pair && c.shape != FastCode::Leaf) return false;
+    TVarList& vars = e_.vars_;
+    const FastCode::LeafPlan& p = c.plan;
+    const uint64_t names = vars.Generation();
+    if (p.vars != names || p.funcs != e_.funcs_.Generation() || p.procs != e_.procs_.Generation()) return false;
+    if (a.targetVars != names) return a.missingVars == names && PlannedAppend(a, c);
+    const ScriptValue& left = PlannedLeaf(vars, p, 0);
+    if (!pair) {
+      vars.SetValueAt(a.target, left);
+      return true;
+    }
+    return FastBinary(c.ops[2].op, left, PlannedLeaf(vars, p, 1), vars.ValueAt(a.target));
+  }
+
+  // A plain name known to be missing from these names: AssignMissing without the lookup
+  // (it still gives the current element, if there is one, the first say).
+  [[gnu::noinline]] bool PlannedAppend(const CAssign& a, const FastCode& c) {
+    TVarList& vars = e_.vars_;
+    const FastCode::LeafPlan& p = c.plan;
+    const ScriptValue& left = PlannedLeaf(vars, p, 0);
+    if (c.shape == FastCode::Leaf) {
+      vars.AssignMissing(a.name, left, true, &a.slot);
+      return true;
+    }
+    ScriptValue value;
+    if (!FastBinary(c.ops[2].op, left, PlannedLeaf(vars, p, 1), value)) return false;
+    vars.AssignMissing(a.name, value, true, &a.slot);
+    return true;
+  }
+
   // QuickAssign with the leaves' places known, the assigned name's not (a parameter or
   // RESULT added by every call of a procedure, say).
   [[gnu::noinline]] bool QuickAssignFindingTarget(const CAssign& a, const FastCode& c) {
@@ -449,20 +488,27 @@ class StatementRunner {
     const ScriptValue* right = c.shape == FastCode::LeafPair ? &PlannedLeaf(vars, p, 1) : nullptr;
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
-    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
-      a.targetVars = vars.Generation();
-      a.target = i;
-      if (!right) {
-        vars.SetValueAt(i, left);
-        return true;
-      }
-      return FastBinary(c.ops[2].op, left, *right, vars.ValueAt(i));
-    }
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, c.ops[2].op, left, right);
     if (!(i < 0 && !hasArray && a.plainName)) return QuickAssignFinding(a);
+    a.missingVars = vars.Generation();
     ScriptValue scratch;
     if (right && !FastBinary(c.ops[2].op, left, *right, scratch)) return false;
     vars.AssignMissing(a.name, right ? scratch : left, true, &a.slot);
     return true;
+  }
+
+  // Leaf (op leaf) stored into the existing plain variable at `i`, whose place the planned
+  // path then keeps while the names stay the same.
+  [[gnu::always_inline]] bool StoreFound(const CAssign& a, int i, int op, const ScriptValue& left,
+                                         const ScriptValue* right) {
+    TVarList& vars = e_.vars_;
+    a.targetVars = vars.Generation();
+    a.target = i;
+    if (!right) {
+      vars.SetValueAt(i, left);
+      return true;
+    }
+    return FastBinary(op, left, *right, vars.ValueAt(i));
   }
 
   // name := F(...)
@@ -495,15 +541,7 @@ class StatementRunner {
     KeepLeafPlan(vars, *c);
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
-    if (i >= 0 && !hasArray && a.nameIsIdentifier) {
-      a.targetVars = vars.Generation();
-      a.target = i;
-      if (!right) {
-        vars.SetValueAt(i, *left);
-        return true;
-      }
-      return FastBinary(c->ops[2].op, *left, *right, vars.ValueAt(i));
-    }
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, c->ops[2].op, *left, right);
     // A new variable, an element's property or an error: the value, then the general steps.
     ScriptValue scratch;
     if (right && !FastBinary(c->ops[2].op, *left, *right, scratch)) return false;
@@ -558,7 +596,7 @@ class StatementRunner {
 
   // The value of a condition, bound or selector (null when it does not evaluate).
   const ScriptValue* Value(const ExprTree& tree, ScriptValue& scratch) { return e_.EvaluateRef(tree, scratch); }
-  bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
+  [[gnu::always_inline]] bool Holds(const ExprTree& tree, std::string_view statement, bool& holds) {
     if (QuickHolds(tree, holds)) return true;
     ScriptValue scratch;
     const ScriptValue* value = Value(tree, scratch);
@@ -597,16 +635,42 @@ class StatementRunner {
     if (!Bound(*s.end, s.tokens, end)) return;
     VarSlot& slot = s.slot;
     const int64_t step = s.down ? -1 : 1;
+    CList& body = *s.body;
+    const CBlock* block = OnlyBlock(body);
     for (int64_t counter = start; s.down ? counter >= end : counter <= end; counter += step) {
       if (!e_.Step(s.tokens)) return;
       if (!e_.SetLoopVariable(s.variable, counter, slot)) {
         e_.ReportError("Invalid variable name: " + s.variable, s.tokens, 1);
         return;
       }
-      RunList(*s.body);
+      if (block) RunOnlyBlock(body, *block);
+      else RunList(body);
       // An error is seen by the next pass's Step (nothing in between has effects).
       if (!e_.LoopPassContinues()) return;
     }
+  }
+
+  // The BEGIN ... END that is a loop body's whole list (complete, no label, the list cut
+  // without error), else null. Such a list runs as RunList would run it, one level less deep
+  // in calls.
+  const CBlock* OnlyBlock(CList& list) {
+    if (!list.parsed) ParseList(list);
+    if (list.splitErrorCode != 0 || list.statements.size() != 1) return nullptr;
+    const CStatement& s = *list.statements[0];
+    if (s.kind != SKind::Block || s.hasLabel) return nullptr;
+    const auto& b = static_cast<const CBlock&>(s);
+    return b.inner ? &b : nullptr;
+  }
+
+  // RunList of a list holding only `block`: with no label in the list a pending jump only
+  // gets its report, as RunList's AfterJump would give it.
+  void RunOnlyBlock(CList& list, const CBlock& block) {
+    if (!e_.EnterList(list.text)) return;
+    if (e_.Step(block.tokens)) {
+      RunList(*block.inner);
+      if (e_.controlFlag_ != TControlFlag::None) e_.ReportOutsideLoop(block.tokens);
+    }
+    e_.LeaveList();
   }
 
   // WHILE condition DO statement

@@ -113,7 +113,7 @@ inline bool TScriptEngine::Step(std::string_view statement) {
   return BudgetCheckpoint(statement);
 }
 
-inline bool TScriptEngine::EnterList(std::string_view list) {
+[[gnu::always_inline]] inline bool TScriptEngine::EnterList(std::string_view list) {
   if (listNesting_ >= kMaxListNesting) {
     ReportError(kListsTooDeep, list, 1);
     return false;
@@ -122,7 +122,7 @@ inline bool TScriptEngine::EnterList(std::string_view list) {
   return true;
 }
 
-inline void TScriptEngine::LeaveList() {
+[[gnu::always_inline]] inline void TScriptEngine::LeaveList() {
   --listNesting_;
   if (controlFlag_ == TControlFlag::Goto && BlockDepth() < 0)
     ReportError("Label " + gotoLabel_ + " not exist or unreacheble", gotoText_, 18);

@@ -64,16 +64,22 @@ std::string_view ArrayBase(std::string_view name) {
 }  // namespace
 
 TVarList::TVarList() : generation_(NextNamesGeneration()) {}
-TVarList::TVarList(const TVarList& other) : items_(other.items_), generation_(NextNamesGeneration()) {}
+TVarList::TVarList(const TVarList& other)
+    : items_(other.items_.begin(), other.items_.begin() + static_cast<long>(other.count_)),
+      count_(other.count_),
+      generation_(NextNamesGeneration()) {}
 TVarList::TVarList(TVarList&& other) noexcept
-    : items_(std::move(other.items_)), generation_(NextNamesGeneration()) {
+    : items_(std::move(other.items_)), count_(other.count_), generation_(NextNamesGeneration()) {
+  Trim();
   other.Touch();
   other.items_.clear();
+  other.count_ = 0;
 }
 TVarList& TVarList::operator=(const TVarList& other) {
   if (this != &other) {
     if (!marks_.empty()) SaveAll();
-    items_ = other.items_;
+    items_.assign(other.items_.begin(), other.items_.begin() + static_cast<long>(other.count_));
+    count_ = other.count_;
     Touch();
   }
   return *this;
@@ -82,7 +88,10 @@ TVarList& TVarList::operator=(TVarList&& other) noexcept {
   if (this != &other) {
     if (!marks_.empty()) SaveAll();
     items_ = std::move(other.items_);
+    count_ = other.count_;
+    Trim();
     other.items_.clear();
+    other.count_ = 0;
     other.Touch();
     Touch();
   }
@@ -102,11 +111,11 @@ TVarList::ArrayCounts::iterator TVarList::ArrayEntry(std::string_view base) cons
 
 void TVarList::BuildIndex() const {
   size_t size = 32;
-  while (size < items_.size() * 2) size *= 2;
+  while (size < count_ * 2) size *= 2;
   slots_.assign(size, -1);
   arrays_.clear();
   indexed_ = true;
-  const size_t count = items_.size();
+  const size_t count = count_;
   for (size_t i = 0; i < count; ++i) {
     // Registers entry i as if it had just been appended.
     const std::string& name = items_[i].Name;
@@ -130,11 +139,11 @@ void TVarList::BuildIndex() const {
 
 void TVarList::IndexAppended() const {
   if (!indexed_) return;
-  if (items_.size() * 2 > slots_.size()) {
+  if (count_ * 2 > slots_.size()) {
     BuildIndex();
     return;
   }
-  const size_t i = items_.size() - 1;
+  const size_t i = count_ - 1;
   const std::string& name = items_[i].Name;
   size_t slot = HashName(name) & (slots_.size() - 1);
   while (slots_[slot] >= 0) {
@@ -152,7 +161,7 @@ void TVarList::IndexAppended() const {
 // The last entry is about to be dropped. The index holds the entries as if appended one by
 // one, so no probe run passes through the newest one's place: emptying it is enough.
 void TVarList::IndexRemovingLast() const {
-  const auto last = static_cast<int32_t>(items_.size() - 1);
+  const auto last = static_cast<int32_t>(count_ - 1);
   const std::string& name = items_[static_cast<size_t>(last)].Name;
   size_t slot = HashName(name) & (slots_.size() - 1);
   while (slots_[slot] >= 0) {
@@ -179,16 +188,16 @@ int TVarList::IndexedFind(std::string_view name) const {
 }
 
 int TVarList::Find(std::string_view name) const {
-  if (items_.size() >= kIndexFrom) return IndexedFind(name);
+  if (count_ >= kIndexFrom) return IndexedFind(name);
   const size_t n = name.size();
   if (n == 0) {
-    for (size_t i = 0; i < items_.size(); ++i) {
+    for (size_t i = 0; i < count_; ++i) {
       if (items_[i].Name.empty()) return static_cast<int>(i);
     }
     return -1;
   }
   const char first = name[0];
-  for (size_t i = 0; i < items_.size(); ++i) {
+  for (size_t i = 0; i < count_; ++i) {
     const std::string& v = items_[i].Name;
     if (v.size() == n && v[0] == first && SameName(v, name)) return static_cast<int>(i);
   }
@@ -200,7 +209,7 @@ std::string CurrentElementDescription() { return Host().Describe(Host().CurrentE
 void TVarList::NewTransition(Transition& t) {
   t.from = generation_;
   t.to = generation_ = NextNamesGeneration();
-  t.name = items_.back().Name;
+  t.name = items_[count_ - 1].Name;
 }
 
 bool TVarList::Add(const TVar& var) {
@@ -277,18 +286,20 @@ bool TVarList::GetLocal(std::string_view name, TVar& var) const {
 }
 
 void TVarList::CopyTo(TVarList& target) const {
-  for (const TVar& v : items_) target.Add(v);
+  for (size_t i = 0; i < count_; ++i) target.Add(items_[i]);
 }
 
 void TVarList::Clear() {
   if (!marks_.empty()) SaveAll();
   items_.clear();
+  count_ = 0;
   saved_.clear();
   Touch();
 }
 
 void TVarList::RemoveAt(int i) {
   const auto at = static_cast<size_t>(i);
+  Trim();
   if (!marks_.empty() && at < marks_.back().count) {
     Undo u;
     u.kind = Undo::Removed;
@@ -297,6 +308,7 @@ void TVarList::RemoveAt(int i) {
     undo_.push_back(std::move(u));
   }
   items_.erase(items_.begin() + i);
+  --count_;
   if (at < saved_.size()) saved_.erase(saved_.begin() + i);
   Touch();
 }
@@ -305,6 +317,7 @@ void TVarList::RemoveAt(int i) {
 
 void TVarList::PopMarkUndoing() {
   const Mark m = marks_.back();
+  Trim();
   bool namesKept = true;  // only values were saved: the entries before the mark kept their names
   // Newest first: every recorded index is right for the entries as they were then.
   while (undo_.size() > m.undoStart) {
@@ -329,6 +342,7 @@ void TVarList::PopMarkUndoing() {
     }
     undo_.pop_back();
   }
+  count_ = items_.size();
   if (!namesKept) indexed_ = false;
   DropNewEntries(m.count);
   marks_.pop_back();
@@ -358,7 +372,7 @@ void TVarList::SaveValue(int i) {
   const Mark& m = marks_.back();
   const auto at = static_cast<size_t>(i);
   if (at >= m.count) return;  // new since the mark: dropped anyway
-  if (saved_.size() < items_.size()) saved_.resize(items_.size(), 0);
+  if (saved_.size() < count_) saved_.resize(count_, 0);
   if (saved_[at] == m.id) return;  // the value at the mark is kept already
   saved_[at] = m.id;
   Undo u;
@@ -372,7 +386,7 @@ void TVarList::SaveEntry(int i) {
   const Mark& m = marks_.back();
   const auto at = static_cast<size_t>(i);
   if (at >= m.count) return;
-  if (saved_.size() < items_.size()) saved_.resize(items_.size(), 0);
+  if (saved_.size() < count_) saved_.resize(count_, 0);
   saved_[at] = m.id;
   Undo u;
   u.kind = Undo::Entry;
@@ -384,25 +398,27 @@ void TVarList::SaveEntry(int i) {
 void TVarList::SaveAll() {
   Undo u;
   u.kind = Undo::Replaced;
-  u.all = items_;
+  u.all.assign(items_.begin(), items_.begin() + static_cast<long>(count_));
   undo_.push_back(std::move(u));
 }
 
 bool TVarList::AnyStartsWith(std::string_view prefix) const {
-  for (const TVar& v : items_) {
+  for (size_t i = 0; i < count_; ++i) {
+    const TVar& v = items_[i];
     if (v.Name.size() >= prefix.size() && v.Name.compare(0, prefix.size(), prefix) == 0) return true;
   }
   return false;
 }
 
 bool TVarList::HasArray(std::string_view name) const {
-  if (items_.size() >= kIndexFrom && name.find('[') == std::string_view::npos) {
+  if (count_ >= kIndexFrom && name.find('[') == std::string_view::npos) {
     // An entry "name[..." has its first "[" right after `name`: its array name is `name`.
     if (!indexed_) BuildIndex();
     auto it = ArrayEntry(name);
     return it != arrays_.end() && it->first == name;
   }
-  for (const TVar& v : items_) {
+  for (size_t i = 0; i < count_; ++i) {
+    const TVar& v = items_[i];
     if (v.Name.size() > name.size() && v.Name[name.size()] == '[' && v.Name.compare(0, name.size(), name) == 0)
       return true;
   }
@@ -410,14 +426,14 @@ bool TVarList::HasArray(std::string_view name) const {
 }
 
 int TVarList::FindWithArray(std::string_view name, bool& hasArray) const {
-  if (items_.size() >= kIndexFrom) {
+  if (count_ >= kIndexFrom) {
     hasArray = HasArray(name);
     return Find(name);
   }
   int found = -1;
   hasArray = false;
   const size_t n = name.size();
-  for (size_t i = 0; i < items_.size(); ++i) {
+  for (size_t i = 0; i < count_; ++i) {
     const std::string& v = items_[i].Name;
     const bool exact = v.size() == n;
     if (!exact && !(v.size() > n && v[n] == '[')) continue;

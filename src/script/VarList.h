@@ -50,7 +50,7 @@ class TVarList {
   ~TVarList();
 
   int Find(std::string_view name) const;
-  int Count() const { return static_cast<int>(items_.size()); }
+  int Count() const { return static_cast<int>(count_); }
   const TVar& operator[](int i) const { return items_[i]; }
   // Writable access may rename the entry, so the list re-reads its names before the next
   // lookup and takes a new Generation. Do not keep the reference across other calls.
@@ -119,11 +119,15 @@ class TVarList {
   }
   // Appends without any check (parameter lists of native calls: names "VAR"/"VALUE").
   void Append(TVar&& var) {
-    items_.push_back(std::move(var));
+    if (count_ < items_.size()) items_[count_] = std::move(var);
+    else items_.push_back(std::move(var));
+    ++count_;
     Appended();
   }
   void Append(const TVar& var) {
-    items_.push_back(var);
+    if (count_ < items_.size()) items_[count_] = var;
+    else items_.push_back(var);
+    ++count_;
     Appended();
   }
 
@@ -139,7 +143,7 @@ class TVarList {
   // mark keeping every change (a failed call leaves the variables as they were at the
   // error); an enclosing mark still undoes them.
   void KeepMark();
-  void PushMark() { marks_.push_back({items_.size(), generation_, undo_.size(), ++nextMarkId_}); }
+  void PushMark() { marks_.push_back({count_, generation_, undo_.size(), ++nextMarkId_}); }
   void PopMark() {
     const Mark& m = marks_.back();
     if (undo_.size() != m.undoStart) {
@@ -167,13 +171,21 @@ class TVarList {
   };
   void PopMarkUndoing();
   // Drops the entries from `count` on, newest first; the name index, if built, loses them
-  // too (it is only kept while every name since it was built was appended).
+  // too (it is only kept while every name since it was built was appended). A dropped entry
+  // keeps its name as a spare: the next call of the same procedure appends the same names at
+  // the same places, and finds them there without building them again.
   void DropNewEntries(size_t count) {
-    while (items_.size() > count) {
+    while (count_ > count) {
       if (indexed_) IndexRemovingLast();
-      items_.pop_back();
+      --count_;
+      ScriptValue& v = items_[count_].Value;
+      if (v.IsString()) v = ScriptValue();  // no text held by a spare
     }
-    if (saved_.size() > items_.size()) saved_.resize(items_.size());
+    if (saved_.size() > count_) saved_.resize(count_);
+  }
+  // Spares dropped: the entries are exactly the live ones (before any other change of them).
+  void Trim() {
+    if (items_.size() != count_) items_.resize(count_);
   }
   void SaveValue(int i);  // before entry i's value changes under a mark
   void SaveEntry(int i);  // before entry i may be renamed under a mark
@@ -181,7 +193,7 @@ class TVarList {
   void Touch();     // names may change: new stamp, index rebuilt on demand
   // The last entry is new: the stamp moves on (to the stamp this append gave before).
   void Appended() {
-    const std::string& name = items_.back().Name;
+    const std::string& name = items_[count_ - 1].Name;
     Transition& t = transitions_[(generation_ * 0x9E3779B97F4A7C15ull) >> 61];
     if (t.from == generation_ && t.to != 0 && t.name == name) generation_ = t.to;
     else NewTransition(t);
@@ -189,7 +201,14 @@ class TVarList {
   }
   bool AssignMissingSlow(const std::string& name, const ScriptValue& value, bool identifier, VarSlot* slot);
   void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
-    items_.push_back(TVar{name, value});  // braces: clang 14 has no parenthesised aggregate init
+    if (count_ < items_.size()) {
+      TVar& spare = items_[count_];
+      if (!SameText(spare.Name, name)) spare.Name = name;
+      spare.Value = value;
+    } else {
+      items_.push_back(TVar{name, value});  // braces: clang 14 has no parenthesised aggregate init
+    }
+    ++count_;
     if (slot && slot->appendFrom == generation_ && slot->appendTo != 0) {
       generation_ = slot->appendTo;
       if (indexed_) IndexAppended();
@@ -202,12 +221,24 @@ class TVarList {
       slot->appendTo = generation_;
     }
   }
+  // Names are short: a plain loop beats a library call here.
+  static bool SameText(const std::string& a, const std::string& b) {
+    const size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    for (size_t i = 0; i < n; ++i) {
+      if (p[i] != q[i]) return false;
+    }
+    return true;
+  }
   void IndexAppended() const;
   void IndexRemovingLast() const;
   void BuildIndex() const;
   int IndexedFind(std::string_view name) const;
 
-  std::vector<TVar> items_;
+  std::vector<TVar> items_;  // the first count_ are the variables, the rest spares
+  size_t count_ = 0;
   uint64_t generation_;
   // Appending a name to the names of one stamp always gives the same names, so it gives
   // the same new stamp: a procedure's parameters, added to the caller's variables on every

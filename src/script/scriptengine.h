@@ -201,7 +201,11 @@ class TScriptEngine {
   [[gnu::cold, gnu::noinline]] void EndJumpInCall(std::string_view stream);
   // A declared procedure's call; a failed one reports "Error in procedure: " after its own error.
   bool CallProc(const std::string& name, int procIndex, const std::vector<CallArg>& args, ScriptValue& result,
-                std::string_view stream, int depth);
+                std::string_view stream, int depth) {
+    if (CallDeclared(name, procIndex, args, result, stream, depth)) [[likely]] return true;
+    return ProcedureFailed(name, stream);
+  }
+  [[gnu::cold, gnu::noinline]] bool ProcedureFailed(const std::string& name, std::string_view stream);
   bool CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args, ScriptValue& result,
                     std::string_view stream, int depth);
 

@@ -51,6 +51,12 @@ TEST_P(ScriptBudgetTest, EveryLoopFormStopsWhenItsBudgetIsSpent) {
   } cases[] = {
       // X := 0 and the WHILE are two steps, then each pass is its pass and its body: 2 + 2 * 49 = 100.
       {"X := 0; WHILE TRUE DO X := X + 1", 100, "X", 49, "WHILE TRUE DO X := X + 1 "},
+      // A BEGIN ... END body is a statement of its own: 3 + 4 * 4 = 19, then the fifth pass
+      // (20) and its block (21); its first statement runs out, or with one step more the second.
+      {"I := 0; X := 0; FOR I := 1 TO 1000 DO BEGIN X := X + 1; X := X + 1 END", 21, "X", 8, "X := X + 1 "},
+      {"I := 0; X := 0; FOR I := 1 TO 1000 DO BEGIN X := X + 1; X := X + 1 END", 22, "X", 9, "X := X + 1 "},
+      {"I := 0; X := 0; FOR I := 1 TO 1000 DO BEGIN X := X + 1; X := X + 1 END", 20, "X", 8,
+       "BEGIN X := X + 1 ; X := X + 1 END "},
       // An empty body still counts its passes: 2 + 8 = 10.
       {"I := 0; FOR I := 1 TO 2000000000 DO ;", 10, "I", 8, "FOR I := 1 TO 2000000000 DO "},
       {"N := 0; REPEAT N := N + 1 UNTIL FALSE", 11, "N", 4, "N := N + 1 "},

@@ -337,5 +337,26 @@ TEST(Caches, KeptVariablePlacesFollowChangedNames) {
   EXPECT_EQ(e.Var("X2").ToText(), "205");
 }
 
+// A name a statement found missing before is missing again while the names are the same,
+// but whether it becomes a variable or the current element's property is asked each time.
+TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    e.engine.SetExpressionCache(parsed);
+    Scene* scene = &e.scene;
+    e.engine.RegisterFunction("ONELEMENT", [scene](TScriptEngine&, TVarList& p, TVar&) {
+      scene->host.SetCurrent(p.Count() == 1 && p[0].Value.ToBool() ? scene->image : 0, "ms_Down");
+      return true;
+    });
+    e.scene.host.SetCurrent(0, "ms_Down");
+    ASSERT_TRUE(e.Run("PROCEDURE P(V); PY := V + 0;\n"
+                      "I := 0; FOR I := 1 TO 5 DO BEGIN ONELEMENT(I = 3); P(I * 10) END"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.scene.host.Prop(e.scene.image, "PY").ToText(), "30") << parsed;
+    EXPECT_EQ(e.engine.FindVar("PY"), -1) << parsed;  // each call's own PY went with it
+  }
+}
+
 }  // namespace
 }  // namespace qx::test

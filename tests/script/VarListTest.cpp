@@ -381,5 +381,52 @@ TEST(TVarList, AKeptMarkLeavesNoRecordForEntriesTheEnclosingMarkDrops) {
   }
 }
 
+// The entries a call drops stay behind as spares for the next call: they must never be seen
+// (count, lookups, arrays, copies) and a different name appended in their place is that name.
+TEST(TVarList, DroppedEntriesAreNeverSeenAndTakeOtherNames) {
+  Scene scene;
+  scene.host.SetCurrent(0);
+  TVarList vars;
+  vars.Add({"A", ScriptValue::Int(1)});
+  vars.PushMark();
+  VarSlot p, q;
+  vars.AssignMissing("P", ScriptValue::Str("a long text that does not fit in place"), true, &p);
+  vars.AssignMissing("Q[1]", ScriptValue::Int(2), false, &q);
+  vars.PopMark();
+  ASSERT_EQ(vars.Count(), 1);
+  EXPECT_EQ(vars.Find("P"), -1);
+  EXPECT_FALSE(vars.HasArray("Q"));
+  EXPECT_FALSE(vars.AnyStartsWith("Q"));
+  TVarList copy(vars), assigned;
+  assigned = vars;
+  EXPECT_EQ(copy.Count(), 1);
+  EXPECT_EQ(assigned.Count(), 1);
+  // Another name where P was, then P again: each lookup finds its own entry and value.
+  vars.PushMark();
+  VarSlot r;
+  vars.AssignMissing("R", ScriptValue::Int(3), true, &r);
+  EXPECT_EQ(vars.Find("P"), -1);
+  ASSERT_EQ(vars.Find("R"), 1);
+  EXPECT_EQ(std::as_const(vars)[1].Value.IntValue(), 3);
+  vars.PopMark();
+  vars.PushMark();
+  vars.AssignMissing("P", ScriptValue::Int(4), true, &p);
+  ASSERT_EQ(vars.Find("P"), 1);
+  EXPECT_EQ(std::as_const(vars)[1].Value.IntValue(), 4);
+  vars.RemoveAt(0);  // a removal under a mark, with spares behind the entries
+  EXPECT_EQ(vars.Count(), 1);
+  EXPECT_EQ(vars.Find("P"), 0);
+  vars.PopMark();
+  ASSERT_EQ(vars.Count(), 1);
+  EXPECT_EQ(std::as_const(vars)[0].Name, "A");
+  EXPECT_EQ(std::as_const(vars)[0].Value.IntValue(), 1);
+  // A moved-from list has nothing, spares included.
+  TVarList moved(std::move(vars));
+  EXPECT_EQ(moved.Count(), 1);
+  moved.Clear();
+  EXPECT_EQ(moved.Count(), 0);
+  EXPECT_EQ(moved.Find("A"), -1);
+}
+
 }  // namespace
 }  // namespace qx::test
