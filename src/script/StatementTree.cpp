@@ -488,7 +488,7 @@ class StatementRunner {
     const ScriptValue* right = c.shape == FastCode::LeafPair ? &PlannedLeaf(vars, p, 1) : nullptr;
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
-    if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, c.ops[2].op, left, right);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, c, left, right);
     if (!(i < 0 && !hasArray && a.plainName)) return QuickAssignFinding(a);
     a.missingVars = vars.Generation();
     ScriptValue scratch;
@@ -498,8 +498,9 @@ class StatementRunner {
   }
 
   // Leaf (op leaf) stored into the existing plain variable at `i`, whose place the planned
-  // path then keeps while the names stay the same.
-  [[gnu::always_inline]] bool StoreFound(const CAssign& a, int i, int op, const ScriptValue& left,
+  // path then keeps while the names stay the same. The operator is read only for a pair: a
+  // Leaf's code holds one op.
+  [[gnu::always_inline]] bool StoreFound(const CAssign& a, int i, const FastCode& c, const ScriptValue& left,
                                          const ScriptValue* right) {
     TVarList& vars = e_.vars_;
     a.targetVars = vars.Generation();
@@ -508,7 +509,7 @@ class StatementRunner {
       vars.SetValueAt(i, left);
       return true;
     }
-    return FastBinary(op, left, *right, vars.ValueAt(i));
+    return FastBinary(c.ops[2].op, left, *right, vars.ValueAt(i));
   }
 
   // name := F(...)
@@ -541,7 +542,7 @@ class StatementRunner {
     KeepLeafPlan(vars, *c);
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
-    if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, c->ops[2].op, *left, right);
+    if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, *c, *left, right);
     // A new variable, an element's property or an error: the value, then the general steps.
     ScriptValue scratch;
     if (right && !FastBinary(c->ops[2].op, *left, *right, scratch)) return false;
