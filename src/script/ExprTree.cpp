@@ -534,6 +534,63 @@ class FastEvaluator {
     return value;
   }
 
+  // A condition of the general shape over Integers only, run with every place as the last
+  // complete run found it: its truth, without making any value. Only "+", "-" and "*" with
+  // results in the Integer range, and one comparison as the last step; the answers are
+  // FastBinary's for these. False, having changed nothing, when anything is otherwise (the
+  // caller then evaluates as usual).
+  bool PlannedIntegerHolds(const ExprTree& tree, bool& holds) {
+    if (tree.fastState != 1) return false;
+    const FastCode& code = *tree.fast;
+    const TVarList& vars = e_.vars_;
+    if (code.shape != FastCode::General || !code.namesPlain || code.opsVars != vars.Generation() ||
+        code.funcGeneration != e_.funcs_.Generation() || code.procGeneration != e_.procs_.Generation())
+      return false;
+    int64_t stack[kFastStack];
+    int sp = 0;
+    const FastOp* const end = code.ops.data() + code.ops.size();
+    for (const FastOp* o = code.ops.data(); o != end; ++o) {
+      switch (o->kind) {
+        case FastOp::Const:
+          if (o->constant->Kind() != ValueKind::Integer) return false;
+          stack[sp++] = o->constant->Int64Value();
+          break;
+        case FastOp::Var: {
+          const ScriptValue& v = vars[o->planned].Value;
+          if (v.Kind() != ValueKind::Integer) return false;
+          stack[sp++] = v.Int64Value();
+          break;
+        }
+        case FastOp::Element: {
+          const auto& n = *static_cast<const IndexedNameNode*>(o->node);
+          if (o->parts < 1 || o->parts > 2 || !n.elements) return false;
+          sp -= o->parts;
+          // As Element reads an Integer index.
+          const int32_t first = static_cast<int32_t>(stack[sp]);
+          const int32_t second = o->parts == 2 ? static_cast<int32_t>(stack[sp + 1]) : 0;
+          const IndexedNameNode::CachedElement& c = (*n.elements)[ElementSlot(first, second)];
+          if (c.generation != vars.Generation() || c.first != first || c.second != second) return false;
+          const ScriptValue& v = vars[c.index].Value;
+          if (v.Kind() != ValueKind::Integer) return false;
+          stack[sp++] = v.Int64Value();
+          break;
+        }
+        case FastOp::Binary: {
+          const int64_t q = stack[--sp], p = stack[sp - 1];
+          int64_t r = 0;
+          if (ArithmeticOnIntegers(o->op, p, q, r)) {
+            if (r < INT32_MIN || r > INT32_MAX) return false;
+            stack[sp - 1] = r;
+            break;
+          }
+          return o + 1 == end && CompareIntegers(o->op, p, q, holds);
+        }
+        case FastOp::Prefix: return false;
+      }
+    }
+    return false;  // an Integer, no truth: the general steps say what that means
+  }
+
   // What the full evaluator does for a call that is the whole expression.
   bool Call(const ExprTree& tree, const FastCode& code, ScriptValue& value) {
     const auto& n = static_cast<const CallNode&>(*code.call);
@@ -628,6 +685,10 @@ class FastEvaluator {
 
   TScriptEngine& e_;
 };
+
+bool TScriptEngine::PlannedIntegerHolds(const ExprTree& tree, bool& holds) {
+  return FastEvaluator(*this).PlannedIntegerHolds(tree, holds);
+}
 
 bool TScriptEngine::EvaluateCall(const ExprTree& tree, ScriptValue& value) {
   return FastEvaluator(*this).Call(tree, *tree.fast, value);

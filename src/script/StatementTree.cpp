@@ -348,7 +348,8 @@ class StatementRunner {
       return;
     }
     if (kind == SKind::If) {
-      If(static_cast<const CIf&>(s));
+      const auto& f = static_cast<const CIf&>(s);
+      if (!PlannedIf(f)) If(f);
       return;
     }
     switch (kind) {
@@ -555,14 +556,39 @@ class StatementRunner {
   bool QuickHolds(const ExprTree& tree, bool& holds) {
     if (tree.fastState == 1) {
       const FastCode& c = *tree.fast;
-      const FastCode::LeafPlan& p = c.plan;
-      const TVarList& vars = e_.vars_;
-      if (c.shape != FastCode::LeafPair) return false;
-      if (p.vars == vars.Generation() && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation())
-          [[likely]]
-        return FastCompare(c.ops[2].op, PlannedLeaf(vars, p, 0), PlannedLeaf(vars, p, 1), holds);
+      if (c.shape == FastCode::LeafPair) {
+        if (PlannedPair(c)) [[likely]]
+          return FastCompare(c.ops[2].op, PlannedLeaf(e_.vars_, c.plan, 0), PlannedLeaf(e_.vars_, c.plan, 1), holds);
+      } else {
+        return c.shape == FastCode::General && e_.PlannedIntegerHolds(tree, holds);
+      }
     }
     return QuickHoldsFinding(tree, holds);
+  }
+
+  // Whether the leaves' places kept in the plan of `c` hold now.
+  [[gnu::always_inline]] bool PlannedPair(const FastCode& c) const {
+    const FastCode::LeafPlan& p = c.plan;
+    return p.vars == e_.vars_.Generation() && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation();
+  }
+
+  // IF with a condition on Integers whose places are planned (leaf op leaf, or the general
+  // shape), small enough to sit in Exec: false, having done nothing, when If must run it.
+  [[gnu::always_inline]] bool PlannedIf(const CIf& s) {
+    const ExprTree& tree = *s.condition;
+    if (tree.fastState != 1 || s.branch.errorCode != 0) return false;
+    const FastCode& c = *tree.fast;
+    bool holds = false;
+    if (c.shape == FastCode::LeafPair) {
+      if (!PlannedPair(c) ||
+          !FastCompare(c.ops[2].op, PlannedLeaf(e_.vars_, c.plan, 0), PlannedLeaf(e_.vars_, c.plan, 1), holds))
+        return false;
+    } else if (c.shape != FastCode::General || !e_.PlannedIntegerHolds(tree, holds)) {
+      return false;
+    }
+    if (holds) RunList(*s.thenList);
+    else if (s.elseList) RunList(*s.elseList);
+    return true;
   }
 
   // QuickHolds looking the leaves up (kept apart: the planned path stays small).

@@ -175,6 +175,9 @@ class TScriptEngine {
   // A tree whose flat code is a call of its own (FastCode::Call): the call's value; false
   // with the error recorded when it fails.
   bool EvaluateCall(const ExprTree& tree, ScriptValue& value);
+  // A condition over Integers with its places known from the last run (ExprTree.cpp): its
+  // truth; false, having changed nothing, when it needs the usual steps.
+  bool PlannedIntegerHolds(const ExprTree& tree, bool& holds);
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;

@@ -58,7 +58,9 @@ class ScriptGenerator {
   }
 
   std::string Condition() {
-    static const std::vector<std::string> vars = {"N", "I", "J", "A[1]", "LENGTH(S)", "F0(I, 1)"};
+    // Conditions over elements and arithmetic take the Integer path once their places are known.
+    static const std::vector<std::string> vars = {"N", "I", "J", "A[1]", "LENGTH(S)", "F0(I, 1)",
+                                                  "G[I, J]", "A[I + 1]", "G[I, J] - G[J, I] * N"};
     static const std::vector<std::string> ops = {"<", ">", "=", "<>", "<=", ">="};
     if (Pick(5) == 0) return Expr(2);
     return From(vars) + " " + From(ops) + " " + std::to_string(Pick(6));
@@ -66,7 +68,7 @@ class ScriptGenerator {
 
   std::string Target() {
     static const std::vector<std::string> usual = {"N", "S", "I", "J", "R", "A[1]", "A[I]", "S[1]", "PX", "V", "W",
-                                                   "RESULT", "A[N]", "FL", "BO"};
+                                                   "RESULT", "A[N]", "FL", "BO", "G[I, J]", "G[J, I]"};
     static const std::vector<std::string> rare = {"S[N]", "T[1][2]", ".PX", "A", "$", "S[]", "S[1,2]", "QXDB.PX"};
     return Pick(8) ? From(usual) : From(rare);
   }

@@ -358,5 +358,32 @@ TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
   }
 }
 
+// Conditions over elements and arithmetic run on Integers once their places are known;
+// values of other kinds, results beyond the Integer range and names added meanwhile must
+// still get the usual answers.
+TEST(Caches, IntegerConditionsGiveTheUsualAnswersWhereTheValuesChange) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    e.engine.SetExpressionCache(parsed);
+    ASSERT_TRUE(e.Run("G[1, 1] := 1; G[1, 2] := 2; G[2, 1] := 70000; G[2, 2] := 0; C := 0; D := 0; F := 0; I := 0;\n"
+                      "FOR I := 1 TO 6 DO BEGIN\n"
+                      "  IF G[1, 2] - G[1, 1] > 0 THEN C := C + 1;\n"
+                      "  IF G[2, 1] * G[2, 1] > G[1, 1] THEN D := D + 1;\n"
+                      "  IF G[2, 2] - 1 = 0 - 2 THEN F := F + 1;\n"
+                      "  IF I = 2 THEN G[1, 2] := 2.5;\n"
+                      "  IF I = 3 THEN G[1, 2] := 2;\n"
+                      "  IF I = 4 THEN BEGIN G[2, 0] := 5; G[2, 2] := 0 - 1 END\n"
+                      "END"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.Var("C").ToText(), "6") << parsed;  // 2.5 - 1 is more than 0 too
+    EXPECT_EQ(e.Var("D").ToText(), "6") << parsed;  // 70000 * 70000 is past the Integer range
+    EXPECT_EQ(e.Var("F").ToText(), "2") << parsed;  // G[2, 2] changed with a name added
+    // A condition whose value is an Integer, not a truth, takes the usual steps.
+    ASSERT_TRUE(e.Run("G[1, 1] := 1; I := 0; K := 0; FOR I := 1 TO 3 DO IF G[1, 1] - I THEN K := K + 1"));
+    EXPECT_EQ(e.Var("K").ToText(), "2") << parsed;
+  }
+}
+
 }  // namespace
 }  // namespace qx::test
