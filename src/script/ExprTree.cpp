@@ -487,6 +487,9 @@ class FastEvaluator {
     const TVarList& vars = e_.vars_;
     // With the names as at the last complete run, the places found then hold.
     const bool planned = code.opsVars == vars.Generation();
+    // A run under other names moves the places; until it completes, no names have a plan (a
+    // run cut short must not leave places of its names for the names of the last plan).
+    if (!planned) code.opsVars = 0;
     for (const FastOp& o : code.ops) {
       switch (o.kind) {
         case FastOp::Const: refs[sp++] = o.constant; break;
