@@ -109,12 +109,14 @@ inline bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& ri
     const int64_t p = left.Int64Value(), q = right.Int64Value();
     bool holds = false;
     int64_t r = 0;
-    if (CompareIntegers(op, p, q, holds)) {
+    // Arithmetic first: conditions compare through FastCompare, so here it is the commoner.
+    if (ArithmeticOnIntegers(op, p, q, r)) {
+      if (r >= INT32_MIN && r <= INT32_MAX) {
+        out.SetInt(static_cast<int32_t>(r));
+        return true;
+      }
+    } else if (CompareIntegers(op, p, q, holds)) {
       out.SetBool(holds);
-      return true;
-    }
-    if (ArithmeticOnIntegers(op, p, q, r) && r >= INT32_MIN && r <= INT32_MAX) {
-      out.SetInt(static_cast<int32_t>(r));
       return true;
     }
   }

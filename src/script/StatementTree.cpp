@@ -554,16 +554,11 @@ class StatementRunner {
 
   // A condition leaf op leaf comparing two Integers.
   bool QuickHolds(const ExprTree& tree, bool& holds) {
-    if (tree.fastState == 1) {
-      const FastCode& c = *tree.fast;
-      if (c.shape == FastCode::LeafPair) {
-        if (PlannedPair(c)) [[likely]]
-          return FastCompare(c.ops[2].op, PlannedLeaf(e_.vars_, c.plan, 0), PlannedLeaf(e_.vars_, c.plan, 1), holds);
-      } else {
-        return c.shape == FastCode::General && e_.PlannedIntegerHolds(tree, holds);
-      }
-    }
-    return QuickHoldsFinding(tree, holds);
+    if (PlannedHolds(tree, holds)) return true;
+    // A leaf pair whose places are not kept (yet) is looked up.
+    if (tree.fastState == 1 && tree.fast->shape == FastCode::LeafPair && !PlannedPair(*tree.fast))
+      return QuickHoldsFinding(tree, holds);
+    return false;
   }
 
   // Whether the leaves' places kept in the plan of `c` hold now.
@@ -572,20 +567,22 @@ class StatementRunner {
     return p.vars == e_.vars_.Generation() && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation();
   }
 
-  // IF with a condition on Integers whose places are planned (leaf op leaf, or the general
-  // shape), small enough to sit in Exec: false, having done nothing, when If must run it.
-  [[gnu::always_inline]] bool PlannedIf(const CIf& s) {
-    const ExprTree& tree = *s.condition;
-    if (tree.fastState != 1 || s.branch.errorCode != 0) return false;
+  // A condition on Integers whose places are planned (leaf op leaf, or the general shape):
+  // its truth; false, having changed nothing, otherwise.
+  [[gnu::always_inline]] bool PlannedHolds(const ExprTree& tree, bool& holds) {
+    if (tree.fastState != 1) return false;
     const FastCode& c = *tree.fast;
+    if (c.shape == FastCode::LeafPair)
+      return PlannedPair(c) &&
+             FastCompare(c.ops[2].op, PlannedLeaf(e_.vars_, c.plan, 0), PlannedLeaf(e_.vars_, c.plan, 1), holds);
+    return c.shape == FastCode::General && e_.PlannedIntegerHolds(tree, holds);
+  }
+
+  // IF with a planned condition, small enough to sit in Exec: false, having done nothing,
+  // when If must run it.
+  [[gnu::always_inline]] bool PlannedIf(const CIf& s) {
     bool holds = false;
-    if (c.shape == FastCode::LeafPair) {
-      if (!PlannedPair(c) ||
-          !FastCompare(c.ops[2].op, PlannedLeaf(e_.vars_, c.plan, 0), PlannedLeaf(e_.vars_, c.plan, 1), holds))
-        return false;
-    } else if (c.shape != FastCode::General || !e_.PlannedIntegerHolds(tree, holds)) {
-      return false;
-    }
+    if (s.branch.errorCode != 0 || !PlannedHolds(*s.condition, holds)) return false;
     if (holds) RunList(*s.thenList);
     else if (s.elseList) RunList(*s.elseList);
     return true;
