@@ -45,7 +45,7 @@ struct FastCode {
   // Leaf and LeafPair: where the leaves were found, kept while the variables' names (and so
   // their places) and both registries stay as they were; `vars` 0: nothing kept.
   struct LeafPlan {
-    uint64_t vars = 0, funcs = 0, procs = 0;
+    uint64_t vars = 0, registries = 0;  // the engine's registriesStamp_ then
     int index[2] = {-1, -1};                         // a variable's place; -1: a constant
     const ScriptValue* constant[2] = {nullptr, nullptr};
   };
@@ -66,8 +66,8 @@ struct FastCode {
 }
 
 // Remembers where the leaves of `c` (Leaf or LeafPair, names known plain at these stamps)
-// were just found: their values are `left` and `right` (null for a Leaf).
-inline void KeepLeafPlan(const TVarList& vars, const FastCode& c) {
+// were just found, with the engine's registry stamp now.
+inline void KeepLeafPlan(const TVarList& vars, const FastCode& c, uint64_t registries) {
   FastCode::LeafPlan& p = c.plan;
   const int leaves = c.shape == FastCode::LeafPair ? 2 : 1;
   for (int k = 0; k < leaves; ++k) {
@@ -81,8 +81,7 @@ inline void KeepLeafPlan(const TVarList& vars, const FastCode& c) {
     }
   }
   p.vars = vars.Generation();
-  p.funcs = c.funcGeneration;
-  p.procs = c.procGeneration;
+  p.registries = registries;
 }
 
 // The value of leaf `k` by the plan (which must hold now).

@@ -11,7 +11,7 @@ uint64_t NextRegistryGeneration() {
 bool TFuncList::Add(std::string_view name, NativeFunction handler) {
   if (!IsIdentifier(name)) return false;
   items_.push_back({UpperCaseAscii(name), std::move(handler), std::string(name)});
-  generation_ = NextRegistryGeneration();
+  generation_.Renew();
   return true;
 }
 
@@ -24,12 +24,12 @@ int TFuncList::Find(std::string_view upperName) const {
 
 void TFuncList::Remove(int index) {
   items_.erase(items_.begin() + index);
-  generation_ = NextRegistryGeneration();
+  generation_.Renew();
 }
 
 void TFuncList::SetHandler(int index, NativeFunction handler) {
   items_[index].Handler = std::move(handler);
-  generation_ = NextRegistryGeneration();
+  generation_.Renew();
 }
 
 int TProcList::Find(std::string_view name) const {
@@ -49,14 +49,14 @@ bool TProcList::Get(std::string_view name, TProcedure& proc) const {
 bool TProcList::Add(const TProcedure& proc) {
   if (Find(proc.Name) >= 0) return false;
   items_.push_back(proc);
-  generation_ = NextRegistryGeneration();
+  generation_.Renew();
   return true;
 }
 
 void TProcList::Clear() {
   if (items_.empty()) return;
   items_.clear();
-  generation_ = NextRegistryGeneration();
+  generation_.Renew();
 }
 
 }  // namespace qx

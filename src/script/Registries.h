@@ -26,6 +26,30 @@ using NativeFunction = std::function<bool(TScriptEngine& engine, TVarList& param
 // what a name resolved to until the lists change.
 uint64_t NextRegistryGeneration();
 
+// A registry's stamp, which every change renews and may also write to a sink that several
+// registries share: the interpreter then tells with one comparison that none of its
+// registries changed. A copy reports nowhere; a list given new contents by assignment gets a
+// new stamp and keeps its own sink.
+class RegistryStamp {
+ public:
+  RegistryStamp() = default;
+  RegistryStamp(const RegistryStamp& other) : value_(other.value_) {}
+  RegistryStamp& operator=(const RegistryStamp& other) {
+    if (this != &other) Renew();
+    return *this;
+  }
+  uint64_t Value() const { return value_; }
+  void Renew() {
+    value_ = NextRegistryGeneration();
+    if (sink_) *sink_ = value_;
+  }
+  void ReportTo(uint64_t* sink) { sink_ = sink; }
+
+ private:
+  uint64_t value_ = NextRegistryGeneration();
+  uint64_t* sink_ = nullptr;
+};
+
 struct TFunc {
   std::string Name;  // upper case
   NativeFunction Handler;
@@ -41,11 +65,13 @@ class TFuncList {
   void SetHandler(int index, NativeFunction handler);
   int Count() const { return static_cast<int>(items_.size()); }
   const TFunc& operator[](int i) const { return items_[i]; }
-  uint64_t Generation() const { return generation_; }
+  uint64_t Generation() const { return generation_.Value(); }
+  // Each change's stamp is also written to `*sink`.
+  void ReportChangesTo(uint64_t* sink) { generation_.ReportTo(sink); }
 
  private:
   std::vector<TFunc> items_;
-  uint64_t generation_ = NextRegistryGeneration();
+  RegistryStamp generation_;
 };
 
 struct TProcedure {
@@ -64,11 +90,13 @@ class TProcList {
   void Clear();
   int Count() const { return static_cast<int>(items_.size()); }
   const TProcedure& operator[](int i) const { return items_[i]; }
-  uint64_t Generation() const { return generation_; }
+  uint64_t Generation() const { return generation_.Value(); }
+  // Each change's stamp is also written to `*sink`.
+  void ReportChangesTo(uint64_t* sink) { generation_.ReportTo(sink); }
 
  private:
   std::vector<TProcedure> items_;
-  uint64_t generation_ = NextRegistryGeneration();
+  RegistryStamp generation_;
 };
 
 }  // namespace qx

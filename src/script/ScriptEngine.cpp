@@ -13,7 +13,10 @@
 namespace qx {
 
 TScriptEngine::TScriptEngine()
-    : programs_(std::make_unique<ProgramCache>()), cache_(std::make_unique<ExprCache>()) {}
+    : programs_(std::make_unique<ProgramCache>()), cache_(std::make_unique<ExprCache>()) {
+  funcs_.ReportChangesTo(&registriesStamp_);
+  procs_.ReportChangesTo(&registriesStamp_);
+}
 TScriptEngine::~TScriptEngine() = default;
 
 bool TScriptEngine::RegisterFunction(std::string_view name, NativeFunction handler) {

@@ -291,7 +291,11 @@ class StatementRunner {
   explicit StatementRunner(TScriptEngine& engine) : e_(engine) {}
 
   // list -> [statement] {";" [statement]}
-  void RunList(CList& list) {
+  void RunList(CList& list) { RunListHere(list); }
+
+ private:
+  // RunList's steps, inlined where a loop runs a body list each pass.
+  [[gnu::always_inline]] void RunListHere(CList& list) {
     if (!e_.EnterList(list.text)) return;
     if (!list.parsed) ParseList(list);
     const size_t count = list.statements.size();
@@ -310,7 +314,6 @@ class StatementRunner {
     e_.LeaveList();
   }
 
- private:
   // After a statement that left a jump pending: true to go on at `next` (a label of this
   // list was found), false to end the list.
   [[gnu::noinline]] bool AfterJump(const CList& list, const CStatement& s, size_t& next) {
@@ -431,7 +434,7 @@ class StatementRunner {
     TVarList& vars = e_.vars_;
     const FastCode::LeafPlan& p = c.plan;
     const uint64_t names = vars.Generation();
-    if (p.vars == names && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation()) [[likely]] {
+    if (p.vars == names && p.registries == e_.registriesStamp_) [[likely]] {
       if (a.targetVars != names) [[unlikely]] return QuickAssignFindingTarget(a, c);
       const ScriptValue& left = PlannedLeaf(vars, p, 0);
       if (c.shape == FastCode::Leaf) {
@@ -454,7 +457,7 @@ class StatementRunner {
     TVarList& vars = e_.vars_;
     const FastCode::LeafPlan& p = c.plan;
     const uint64_t names = vars.Generation();
-    if (p.vars != names || p.funcs != e_.funcs_.Generation() || p.procs != e_.procs_.Generation()) return false;
+    if (p.vars != names || p.registries != e_.registriesStamp_) return false;
     if (a.targetVars != names) return a.missingVars == names && PlannedAppend(a, c);
     const ScriptValue& left = PlannedLeaf(vars, p, 0);
     if (!pair) {
@@ -540,7 +543,7 @@ class StatementRunner {
     if (!left) return false;
     const ScriptValue* right = nullptr;
     if (c->shape == FastCode::LeafPair && !(right = FastLeafValue(vars, c->ops[1]))) return false;
-    KeepLeafPlan(vars, *c);
+    KeepLeafPlan(vars, *c, e_.registriesStamp_);
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
     if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, *c, *left, right);
@@ -564,7 +567,7 @@ class StatementRunner {
   // Whether the leaves' places kept in the plan of `c` hold now.
   [[gnu::always_inline]] bool PlannedPair(const FastCode& c) const {
     const FastCode::LeafPlan& p = c.plan;
-    return p.vars == e_.vars_.Generation() && p.funcs == e_.funcs_.Generation() && p.procs == e_.procs_.Generation();
+    return p.vars == e_.vars_.Generation() && p.registries == e_.registriesStamp_;
   }
 
   // A condition on Integers whose places are planned (leaf op leaf, or the general shape):
@@ -595,7 +598,7 @@ class StatementRunner {
     const ScriptValue* left = FastLeafValue(e_.vars_, c->ops[0]);
     const ScriptValue* right = left ? FastLeafValue(e_.vars_, c->ops[1]) : nullptr;
     if (!right) return false;
-    KeepLeafPlan(e_.vars_, *c);
+    KeepLeafPlan(e_.vars_, *c, e_.registriesStamp_);
     return FastCompare(c->ops[2].op, *left, *right, holds);
   }
 
@@ -661,7 +664,10 @@ class StatementRunner {
     const int64_t step = s.down ? -1 : 1;
     CList& body = *s.body;
     const CBlock* block = OnlyBlock(body);
-    for (int64_t counter = start; s.down ? counter >= end : counter <= end; counter += step) {
+    // The passes are counted up front (the bounds are read once): one test per pass.
+    int64_t counter = start;
+    for (int64_t passes = s.down ? int64_t{start} - end : int64_t{end} - start; passes >= 0;
+         --passes, counter += step) {
       if (!e_.Step(s.tokens)) return;
       if (!e_.SetLoopVariable(s.variable, counter, slot)) {
         e_.ReportError("Invalid variable name: " + s.variable, s.tokens, 1);
@@ -688,10 +694,10 @@ class StatementRunner {
 
   // RunList of a list holding only `block`: with no label in the list a pending jump only
   // gets its report, as RunList's AfterJump would give it.
-  void RunOnlyBlock(CList& list, const CBlock& block) {
+  [[gnu::always_inline]] void RunOnlyBlock(CList& list, const CBlock& block) {
     if (!e_.EnterList(list.text)) return;
     if (e_.Step(block.tokens)) {
-      RunList(*block.inner);
+      RunListHere(*block.inner);
       if (e_.controlFlag_ != TControlFlag::None) e_.ReportOutsideLoop(block.tokens);
     }
     e_.LeaveList();

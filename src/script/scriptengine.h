@@ -251,6 +251,9 @@ class TScriptEngine {
   TFuncList funcs_;
   PrepareObserver* observer_ = nullptr;
   TProcList procs_;
+  // The stamp of the newest change of funcs_ or procs_ (both write it): the plans of hot
+  // statements test the two registries with this one comparison.
+  uint64_t registriesStamp_ = NextRegistryGeneration();
 
   int errorCode_ = 0;
   std::string errorMessage_;

@@ -337,6 +337,40 @@ TEST(Caches, KeptVariablePlacesFollowChangedNames) {
   EXPECT_EQ(e.Var("X2").ToText(), "205");
 }
 
+// A loop's statements keep their variables' places only while the registries stay as they
+// were: a name that becomes a native or a declared function is called from then on, also
+// when the procedures are given new contents by assignment.
+TEST(Caches, KeptPlacesGiveWayToNamesThatBecomeFunctions) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    e.engine.RegisterFunction("MAKEV", [](TScriptEngine& engine, TVarList&, TVar& r) {
+      engine.RegisterFunction("V", [](TScriptEngine&, TVarList&, TVar& v) {
+        v.Value = ScriptValue::Int(50);
+        return true;
+      });
+      r.Value = ScriptValue::Int(0);
+      return true;
+    });
+    e.engine.RegisterFunction("MAKEW", [](TScriptEngine& engine, TVarList&, TVar& r) {
+      TProcList procs = engine.Procs();
+      procs.Add(TProcedure{"W", Tokenise("RESULT := 700"), "", true});
+      engine.Procs() = procs;
+      r.Value = ScriptValue::Int(0);
+      return true;
+    });
+    ASSERT_TRUE(e.Run("V := 1; W := 2; S := 0; T := 0; I := 0; Z := 0;\n"
+                      "FOR I := 1 TO 6 DO BEGIN\n"
+                      "  S := S + V; T := T + W; IF W > S THEN Z := Z + 1;\n"
+                      "  IF I = 2 THEN Z := MAKEV(); IF I = 4 THEN Z := MAKEW()\n"
+                      "END"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.Var("S").ToText(), "202") << parsed;   // 1 + 1 + 4 * 50
+    EXPECT_EQ(e.Var("T").ToText(), "1408") << parsed;  // 4 * 2 + 2 * 700
+    EXPECT_EQ(e.Var("Z").ToText(), "2") << parsed;  // W > S in passes 5 and 6 (after MAKEW)
+  }
+}
+
 // A name a statement found missing before is missing again while the names are the same,
 // but whether it becomes a variable or the current element's property is asked each time.
 TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
