@@ -38,9 +38,9 @@ struct FastCode {
   enum Shape : uint8_t { General, Leaf, LeafPair, Call } shape = General;
   std::vector<FastOp> ops;
   const ExprNode* call = nullptr;
-  // Whether no name read by the sequence is a function or procedure, as of these stamps of
-  // the two registries.
-  uint64_t funcGeneration = 0, procGeneration = 0;
+  // Whether no name read by the sequence is a function or procedure, as of this stamp of
+  // the engine's registries.
+  uint64_t registries = 0;
   bool namesPlain = false;
   // Leaf and LeafPair: where the leaves were found, kept while the variables' names (and so
   // their places) and both registries stay as they were; `vars` 0: nothing kept.
@@ -125,9 +125,7 @@ inline bool GeneralBinary(int op, const ScriptValue& left, const ScriptValue& ri
 inline const ScriptValue* TScriptEngine::QuickLeaf(const ExprTree& tree) {
   if (tree.fastState != 1) return nullptr;
   const FastCode& c = *tree.fast;
-  if (c.shape != FastCode::Leaf || !c.namesPlain || c.funcGeneration != funcs_.Generation() ||
-      c.procGeneration != procs_.Generation())
-    return nullptr;
+  if (c.shape != FastCode::Leaf || !c.namesPlain || c.registries != registriesStamp_) return nullptr;
   return FastLeafValue(vars_, c.ops[0]);
 }
 

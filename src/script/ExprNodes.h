@@ -57,8 +57,7 @@ struct ParenNode : ExprNode {
 
 // What a name resolved to, kept until a registry changes.
 struct Resolution {
-  mutable uint64_t funcGeneration = 0;
-  mutable uint64_t procGeneration = 0;
+  mutable uint64_t registries = 0;  // the engine's registry stamp then; 0: not resolved
   mutable int funcIndex = -1;
   mutable int procIndex = -1;
 };

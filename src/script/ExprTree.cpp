@@ -257,6 +257,21 @@ const ExprTree& ExprCache::Get(std::string_view stream, bool mayTrim) {
   return result;
 }
 
+[[gnu::always_inline]] inline bool TScriptEngine::Resolve(const std::string& name, const Resolution& r,
+                                                          CallTarget* target) {
+  if (r.registries != registriesStamp_) {
+    r.funcIndex = funcs_.Find(name);
+    r.procIndex = procs_.Find(name);
+    r.registries = registriesStamp_;
+  }
+  if (target) {
+    target->funcIndex = r.funcIndex;
+    target->procIndex = r.procIndex;
+    target->isProc = r.procIndex >= 0;
+  }
+  return r.funcIndex >= 0 || r.procIndex >= 0;
+}
+
 class TreeEvaluator {
  public:
   enum class Flow { Done, Truncated };
@@ -343,16 +358,7 @@ class TreeEvaluator {
 
  private:
   bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget& target) {
-    if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
-      r.funcIndex = e_.funcs_.Find(name);
-      r.procIndex = e_.procs_.Find(name);
-      r.funcGeneration = e_.funcs_.Generation();
-      r.procGeneration = e_.procs_.Generation();
-    }
-    target.funcIndex = r.funcIndex;
-    target.procIndex = r.procIndex;
-    target.isProc = r.procIndex >= 0;
-    return r.funcIndex >= 0 || r.procIndex >= 0;
+    return e_.Resolve(name, r, &target);
   }
 
   TScriptEngine& e_;
@@ -457,7 +463,7 @@ class FastEvaluator {
       if (!Call(tree, code, scratch)) return nullptr;
       return &scratch;
     }
-    if (code.funcGeneration != e_.funcs_.Generation() || code.procGeneration != e_.procs_.Generation()) {
+    if (code.registries != e_.registriesStamp_) {
       FastCode& c = *tree.fast;
       c.namesPlain = true;
       for (const FastOp& o : c.ops) {
@@ -468,8 +474,7 @@ class FastEvaluator {
                                                   static_cast<const IndexedNameNode*>(o.node)->resolution))
           c.namesPlain = false;
       }
-      c.funcGeneration = e_.funcs_.Generation();
-      c.procGeneration = e_.procs_.Generation();
+      c.registries = e_.registriesStamp_;
     }
     if (!code.namesPlain) return nullptr;
     if (code.shape == FastCode::Leaf) return LeafValue(code.ops[0]);
@@ -547,7 +552,7 @@ class FastEvaluator {
     const FastCode& code = *tree.fast;
     const TVarList& vars = e_.vars_;
     if (code.shape != FastCode::General || !code.namesPlain || code.opsVars != vars.Generation() ||
-        code.funcGeneration != e_.funcs_.Generation() || code.procGeneration != e_.procs_.Generation())
+        code.registries != e_.registriesStamp_)
       return false;
     int64_t stack[kFastStack];
     int sp = 0;
@@ -614,18 +619,7 @@ class FastEvaluator {
   const ScriptValue* LeafValue(const FastOp& o) { return FastLeafValue(e_.vars_, o); }
 
   bool Callable(const std::string& name, const Resolution& r, TScriptEngine::CallTarget* target = nullptr) {
-    if (r.funcGeneration != e_.funcs_.Generation() || r.procGeneration != e_.procs_.Generation()) {
-      r.funcIndex = e_.funcs_.Find(name);
-      r.procIndex = e_.procs_.Find(name);
-      r.funcGeneration = e_.funcs_.Generation();
-      r.procGeneration = e_.procs_.Generation();
-    }
-    if (target) {
-      target->funcIndex = r.funcIndex;
-      target->procIndex = r.procIndex;
-      target->isProc = r.procIndex >= 0;
-    }
-    return r.funcIndex >= 0 || r.procIndex >= 0;
+    return e_.Resolve(name, r, target);
   }
 
   // An existing array element named by one index list of `count` values.

@@ -416,7 +416,7 @@ class StatementRunner {
   const FastCode* Ready(const ExprTree& tree) {
     if (tree.fastState != 1) return nullptr;  // not made yet (EvaluateRef makes it), or none
     const FastCode& c = *tree.fast;
-    if (!c.namesPlain || c.funcGeneration != e_.funcs_.Generation() || c.procGeneration != e_.procs_.Generation())
+    if (!c.namesPlain || c.registries != e_.registriesStamp_)
       return nullptr;
     return &c;
   }

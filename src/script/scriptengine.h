@@ -23,6 +23,7 @@ enum class TControlFlag : uint8_t { None, Break, Continue, Exit, Goto };
 
 struct ExprTree;
 struct IndexList;
+struct Resolution;
 class ExprCache;
 class ProgramCache;
 struct PreparedProc;
@@ -181,6 +182,10 @@ class TScriptEngine {
   bool ReadIndexListAt(std::string_view tokens, size_t& pos, std::string& indexText, int depth);
   // Steps shared by both evaluators.
   CallTarget ResolveCall(const std::string& name) const;
+  // Whether `name` is a native or a declared procedure, by `r` (looked up again when a
+  // registry changed); what it is goes to `target` when one is given.
+  // (ExprTree.cpp, where both evaluators are.)
+  bool Resolve(const std::string& name, const Resolution& r, CallTarget* target);
   bool ReadVariableOperand(const std::string& name, const std::string* index1, const std::string* index2,
                            std::string_view stream, TVar& var, VarSlot* slot = nullptr);
   bool CallByName(const std::string& name, const CallTarget& target, const std::vector<CallArg>& args,
