@@ -2,8 +2,10 @@
 // colour type (palettes with a transparency chunk included) is opaque, as the games expect.
 #include <png.h>
 
+#include <algorithm>
 #include <bit>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -17,6 +19,24 @@ struct Source {
   size_t size;
   size_t pos;
 };
+
+// Ancillary chunks (text, ICC profiles) larger than this are refused.
+constexpr size_t kChunkLimit = size_t{8} << 20;
+
+// libpng only warns when a chunk claims more than the chunk limit, and then allocates the
+// claimed length before reading it: a file of a few hundred bytes could ask for 2 GB. No
+// allocation of an honest file exceeds its own size or the chunk limit (rows of the widest
+// picture allowed are far smaller), with some room for libpng's bookkeeping; larger requests
+// fail, which libpng reports as an error or skips the chunk.
+size_t PngAllocationLimit(size_t fileSize) { return std::max(fileSize, kChunkLimit) + (size_t{1} << 20); }
+
+png_voidp Allocate(png_structp png, png_alloc_size_t size) {
+  const auto* limit = static_cast<const size_t*>(png_get_mem_ptr(png));
+  if (limit && size > *limit) return nullptr;
+  return std::malloc(size);
+}
+
+void Release(png_structp, png_voidp p) { std::free(p); }
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
   auto* src = static_cast<Source*>(png_get_io_ptr(png));
@@ -45,7 +65,7 @@ bool Decode(PngState& s, Source& src, TPixelSink& sink, TBitmap& info, std::stri
   if (setjmp(png_jmpbuf(s.png))) return false;
   png_set_read_fn(s.png, &src, ReadFromMemory);
   png_set_user_limits(s.png, kMaxImageSide, kMaxImageSide);
-  png_set_chunk_malloc_max(s.png, 8u << 20);  // ancillary chunks (text, ICC) stay small
+  png_set_chunk_malloc_max(s.png, kChunkLimit);
   png_read_info(s.png, s.info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, colorType = 0, interlace = 0;
@@ -112,8 +132,10 @@ bool DecodePngInto(const uint8_t* data, size_t size, TPixelSink& sink, TBitmap& 
     error = "not a PNG file";
     return false;
   }
+  size_t limit = PngAllocationLimit(size);  // declared first: it outlives the png struct
   PngState s;
-  s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
+  s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning, &limit,
+                                   Allocate, Release);
   if (!s.png) return false;
   s.info = png_create_info_struct(s.png);
   if (!s.info) return false;

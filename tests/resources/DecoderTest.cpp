@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fstream>
 #include <random>
@@ -162,6 +163,32 @@ TEST(Decoders, RefusePicturesBeyondTheSizeLimit) {
   EXPECT_FALSE(DecodeJpeg(jpeg.data(), jpeg.size(), bitmap, error));
   EXPECT_NE(error.find("limit"), std::string::npos) << error;
   EXPECT_TRUE(bitmap.pixels.empty());
+}
+
+// PNG chunks are bounded by the file: a text chunk claiming 2 GB in a small file is refused
+// before anything is allocated for it (the fuzzing regression text_chunk_claims_2gib.png
+// checks the allocation), while an honest text chunk of a few megabytes still reads.
+TEST(Decoders, PngChunksAreBoundedByTheFile) {
+  const std::vector<uint8_t> base = ReadBytes(DataPath("png_rgb8.png"));
+  const auto withText = [&](uint32_t claimed, size_t present) {
+    std::vector<uint8_t> chunk = {uint8_t(claimed >> 24), uint8_t(claimed >> 16), uint8_t(claimed >> 8),
+                                  uint8_t(claimed), 't', 'E', 'X', 't', 'C', 0};
+    chunk.resize(chunk.size() + present - 2, 'a');
+    const uLong crc = crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4));
+    for (int shift : {24, 16, 8, 0}) chunk.push_back(static_cast<uint8_t>(crc >> shift));
+    std::vector<uint8_t> out = base;
+    out.insert(out.begin() + 33, chunk.begin(), chunk.end());  // after the signature and IHDR
+    return out;
+  };
+  TBitmap expected, bitmap;
+  std::string error;
+  ASSERT_TRUE(DecodePng(base.data(), base.size(), expected, error)) << error;
+  const std::vector<uint8_t> honest = withText(3u << 20, 3u << 20);
+  ASSERT_TRUE(DecodePng(honest.data(), honest.size(), bitmap, error)) << error;
+  EXPECT_EQ(bitmap.pixels, expected.pixels);
+  const std::vector<uint8_t> liar = withText(0x7FFFFF00u, 64);
+  EXPECT_FALSE(DecodePng(liar.data(), liar.size(), bitmap, error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(Decoders, RefuseVariantsTheyDoNotRead) {
