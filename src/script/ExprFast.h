@@ -66,8 +66,8 @@ struct FastCode {
 }
 
 // Remembers where the leaves of `c` (Leaf or LeafPair, names known plain at these stamps)
-// were just found, with the engine's registry stamp now.
-inline void KeepLeafPlan(const TVarList& vars, const FastCode& c, uint64_t registries) {
+// were just found.
+inline void KeepLeafPlan(const TVarList& vars, const FastCode& c) {
   FastCode::LeafPlan& p = c.plan;
   const int leaves = c.shape == FastCode::LeafPair ? 2 : 1;
   for (int k = 0; k < leaves; ++k) {
@@ -81,7 +81,7 @@ inline void KeepLeafPlan(const TVarList& vars, const FastCode& c, uint64_t regis
     }
   }
   p.vars = vars.Generation();
-  p.registries = registries;
+  p.registries = c.registries;
 }
 
 // The value of leaf `k` by the plan (which must hold now).

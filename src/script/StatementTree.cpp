@@ -543,7 +543,7 @@ class StatementRunner {
     if (!left) return false;
     const ScriptValue* right = nullptr;
     if (c->shape == FastCode::LeafPair && !(right = FastLeafValue(vars, c->ops[1]))) return false;
-    KeepLeafPlan(vars, *c, e_.registriesStamp_);
+    KeepLeafPlan(vars, *c);
     bool hasArray = false;
     const int i = vars.FindCached(a.name, a.slot, hasArray);
     if (i >= 0 && !hasArray && a.nameIsIdentifier) return StoreFound(a, i, *c, *left, right);
@@ -598,7 +598,7 @@ class StatementRunner {
     const ScriptValue* left = FastLeafValue(e_.vars_, c->ops[0]);
     const ScriptValue* right = left ? FastLeafValue(e_.vars_, c->ops[1]) : nullptr;
     if (!right) return false;
-    KeepLeafPlan(e_.vars_, *c, e_.registriesStamp_);
+    KeepLeafPlan(e_.vars_, *c);
     return FastCompare(c->ops[2].op, *left, *right, holds);
   }
 
