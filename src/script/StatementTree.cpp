@@ -6,6 +6,7 @@
 #include "script/StatementTree.h"
 
 #include "script/ExprFast.h"
+#include "script/ExprNodes.h"
 #include "script/ExprTree.h"
 #include "script/StatementNodes.h"
 #include "script/Statements.h"
@@ -453,7 +454,7 @@ class StatementRunner {
     if (tree.fastState != 1) return false;
     const FastCode& c = *tree.fast;
     const bool pair = c.shape == FastCode::LeafPair;
-    if (!pair && c.shape != FastCode::Leaf) return false;
+    if (!pair && c.shape != FastCode::Leaf) return c.shape == FastCode::Call && CallAssign(a);
     TVarList& vars = e_.vars_;
     const FastCode::LeafPlan& p = c.plan;
     const uint64_t names = vars.Generation();
@@ -516,12 +517,20 @@ class StatementRunner {
     return FastBinary(c.ops[2].op, left, *right, vars.ValueAt(i));
   }
 
+  [[gnu::noinline]] bool CallAssign(const CAssign& a) { return QuickCall(a); }
+
   // name := F(...)
   [[gnu::always_inline]] bool QuickCall(const CAssign& a) {
     if (e_.Failed()) return false;
     const ExprTree& tree = *a.expression;
     ScriptValue value;
-    if (!e_.EvaluateCall(tree, value)) {
+    // A declared function resolved at the present registries, the common case, directly.
+    const auto& n = static_cast<const CallNode&>(*tree.fast->call);
+    const bool called = n.resolution.registries == e_.registriesStamp_ && n.resolution.procIndex >= 0
+                            ? e_.CallProc(n.name, n.resolution.procIndex, n.args, value, tree.stream, 0) &&
+                                  !e_.Failed()
+                            : e_.EvaluateCall(tree, value);
+    if (!called) {
       e_.ReportError("Error in expression", a.tokens, 1);  // (the call's own error came first)
       return true;
     }

@@ -520,7 +520,7 @@ void TScriptEngine::CaseDirect(std::string_view statement, size_t pos) {
 
 // --- declared procedures and functions ---------------------------------------------------------
 
-PreparedProc* TScriptEngine::ProcAt(int index) {
+PreparedProc* TScriptEngine::PrepareProc(int index) {
   if (procCacheGeneration_ != procs_.Generation()) {
     for (auto& entry : procCache_) {
       if (entry && callNesting_ > 0) retiredProcs_.push_back(std::move(entry));
@@ -544,7 +544,10 @@ PreparedProc* TScriptEngine::ProcAt(int index) {
       start = end + 2;
     }
     entry->paramSlots.resize(entry->params.size());
-    for (const std::string& param : entry->params) entry->plainParams.push_back(param.find('.') == std::string::npos);
+    for (const std::string& param : entry->params) {
+      entry->plainParams.push_back(param.find('.') == std::string::npos);
+      if (!entry->plainParams.back()) entry->allPlain = false;
+    }
     entry->finalSlots.resize(entry->params.size());
   }
   return entry.get();
@@ -561,13 +564,88 @@ bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std
   return CallDeclared(name, -1, callArgs, result.Value, {}, 0);
 }
 
+// The binding the call before made, when the names are as they were then: every parameter
+// a new entry, every argument a constant or a variable found before the binding. Such
+// arguments cannot see the parameters (a variable named like one would have been found
+// instead of making a new entry), so their values are all read first and the entries made
+// in one step. False, having changed nothing, when the call needs the usual binding.
+[[gnu::always_inline]] inline bool TScriptEngine::BindPlanned(PreparedProc& proc, const std::vector<CallArg>& args) {
+  const size_t count = proc.params.size();
+  if (proc.bindFrom != vars_.Generation() || count > kPlannedParams) return false;
+  const ScriptValue* values[kPlannedParams];
+  const CallArg* const arg = args.data();
+  for (size_t i = 0; i < count; ++i) {
+    if (!arg[i].tree || !(values[i] = QuickLeaf(*arg[i].tree))) return false;
+  }
+  // With a current element, each name is offered to it first.
+  if (Host().CurrentElement() != 0) return false;
+  return vars_.AppendFrame(proc.params.data(), values, count, proc.bindTo);
+}
+
+// Each argument in turn, evaluated and assigned under its parameter's name (an argument
+// sees the parameters before it).
+[[gnu::always_inline]] inline bool TScriptEngine::BindParameters(PreparedProc& proc, const std::vector<CallArg>& args,
+                                                                 std::string_view stream, int depth) {
+  ScriptValue scratch;  // an argument's value when it is made (used before the next one)
+  const size_t count = proc.params.size();
+  const CallArg* const arg = args.data();
+  const std::string* const param = proc.params.data();
+  VarSlot* const slot = proc.paramSlots.data();
+  // Whether this binding may be repeated by BindPlanned: only leaves read (nothing else can
+  // change the names meanwhile) and every parameter appended.
+  const uint64_t from = vars_.Generation();
+  const int before = vars_.Count();
+  bool leaves = proc.allPlain && count <= kPlannedParams;
+  for (size_t i = 0; i < count; ++i) {
+    const ScriptValue* value = nullptr;
+    if (arg[i].tree) [[likely]] {
+      value = QuickLeaf(*arg[i].tree);
+      if (!value) {
+        leaves = false;
+        value = EvaluateRef(*arg[i].tree, scratch);
+      }
+    } else {
+      leaves = false;
+      TVar record;
+      if (EvaluateAt(arg[i].stream, record, depth + 1)) {
+        scratch = std::move(record.Value);
+        value = &scratch;
+      }
+    }
+    if (!value) [[unlikely]] {
+      ReportError(StatementMessage("Invalid expression in function params: ", TokenText(arg[i].stream, true)),
+                  stream, 7);
+      return false;
+    }
+    // The assignment rule, with the lookup kept from the call before (parameter names are
+    // identifiers).
+    bool hasArray = false;
+    const int existing = vars_.FindCached(param[i], slot[i], hasArray);
+    if (existing >= 0) {
+      vars_.SetValueAt(existing, *value);
+      continue;
+    }
+    if (!vars_.AssignMissing(param[i], *value, proc.plainParams[i] != 0, &slot[i])) [[unlikely]] {
+      ReportError(StatementMessage("Duplicate variable name: ", param[i]), stream, 24);
+      return false;
+    }
+  }
+  if (leaves && vars_.Count() == before + static_cast<int>(count)) {
+    proc.bindFrom = from;
+    proc.bindTo = vars_.Generation();
+  }
+  return true;
+}
+
 // The body runs on the caller's variables with the parameters added; afterwards the
 // variables are as before the call, except that bare variable arguments take back their
 // parameter's final value.
 bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const std::vector<CallArg>& args,
                                  ScriptValue& result, std::string_view stream, int depth) {
-  // The index comes from a lookup made against the present Procs.
-  if (procIndex < 0 || procIndex >= procs_.Count()) [[unlikely]] {
+  // The index comes from a lookup made against the present Procs; a prepared procedure
+  // kept for it shows that it is one of theirs.
+  PreparedProc* proc = PreparedAt(procIndex);
+  if (!proc && (procIndex < 0 || procIndex >= procs_.Count())) [[unlikely]] {
     procIndex = procs_.Find(name);
     if (procIndex < 0) {
       ReportError(StatementMessage("Unknown procedure: ", name), stream, 8);
@@ -578,7 +656,7 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     ReportError(StatementMessage(kCallsTooDeep, name), stream, 7);
     return false;
   }
-  PreparedProc* const proc = ProcAt(procIndex);
+  if (!proc) [[unlikely]] proc = PrepareProc(procIndex);
   const size_t count = proc->params.size();
   if (args.size() != count) [[unlikely]] {
     ReportError(StatementMessage("Wrong parameters amount, procedure ", name), stream, 7);
@@ -590,22 +668,22 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     TScriptEngine& e;
     explicit Frame(TScriptEngine& engine) : e(engine) { ++e.callNesting_; }
     ~Frame() {
-      if (--e.callNesting_ == 0 && !e.retiredProcs_.empty()) e.retiredProcs_.clear();
+      if (--e.callNesting_ == 0 && !e.retiredProcs_.empty()) [[unlikely]] e.retiredProcs_.clear();
     }
   } frame(*this);
   // Everything the call changes in the variables is undone when it returns.
   vars_.PushMark();
-  if (!BindParameters(*proc, args, stream, depth)) [[unlikely]] {
+  if (!BindPlanned(*proc, args) && !BindParameters(*proc, args, stream, depth)) [[unlikely]] {
     vars_.PopMark();
     return false;
   }
   bool hasArray = false;
   if (proc->isFunction) {
     const int r = vars_.FindCached("RESULT", proc->resultSlot, hasArray);
-    if (r >= 0) vars_.RemoveAt(r);
+    if (r >= 0) [[unlikely]] vars_.RemoveAt(r);
   }
   if (statementCache_) [[likely]] {
-    if (!proc->compiled) proc->compiled = programs_->Get(proc->body);
+    if (!proc->compiled) [[unlikely]] proc->compiled = programs_->Get(proc->body);
     RunList(proc->compiled->list);
   } else {
     RunBlockDirect(proc->body);
@@ -619,19 +697,16 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
   }
   // The parameters' final values for the copy-back, and RESULT, before the undo.
   // (Kept in the engine: nothing runs between here and the copy-back.)
-  if (finals_.size() < count) {
-    finals_.resize(count);
-    hasFinal_.resize(count);
-  }
-  bool anyFinal = false;
+  size_t finals = 0;
+  const CallArg* const arg = args.data();
   for (size_t i = 0; i < count; ++i) {
-    hasFinal_[i] = 0;
-    if (!args[i].joinedIsIdentifier) continue;
+    if (!arg[i].joinedIsIdentifier) continue;
     const int j = vars_.FindCached(proc->params[i], proc->finalSlots[i], hasArray);
     if (j < 0) continue;
-    finals_[i] = std::as_const(vars_)[j].Value;
-    hasFinal_[i] = 1;
-    anyFinal = true;
+    if (finals == finals_.size()) finals_.emplace_back();
+    finals_[finals].arg = i;
+    finals_[finals].value = std::as_const(vars_)[j].Value;
+    ++finals;
   }
   const int returned = proc->isFunction ? vars_.FindCached("RESULT", proc->returnedSlot, hasArray) : -1;
   if (returned >= 0) result = std::as_const(vars_)[returned].Value;
@@ -640,51 +715,10 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     ReportError(StatementMessage("Function must return result : ", name), stream, 26);
     return false;
   }
-  if (anyFinal) {
-    for (size_t i = 0; i < count; ++i) {
-      if (!hasFinal_[i]) continue;
-      const int k = vars_.FindCached(args[i].joined, args[i].slot, hasArray);
-      if (k >= 0) vars_.SetValueAt(k, std::move(finals_[i]));
-    }
-  }
-  return true;
-}
-
-// Each argument in turn, evaluated and assigned under its parameter's name (an argument
-// sees the parameters before it).
-bool TScriptEngine::BindParameters(PreparedProc& proc, const std::vector<CallArg>& args, std::string_view stream,
-                                   int depth) {
-  bool hasArray = false;
-  ScriptValue scratch;  // an argument's value when it is made (used before the next one)
-  const size_t count = proc.params.size();
-  for (size_t i = 0; i < count; ++i) {
-    const CallArg& arg = args[i];
-    const ScriptValue* value = nullptr;
-    if (arg.tree) [[likely]] {
-      value = QuickLeaf(*arg.tree);
-      if (!value) value = EvaluateRef(*arg.tree, scratch);
-    } else {
-      TVar record;
-      if (EvaluateAt(arg.stream, record, depth + 1)) {
-        scratch = std::move(record.Value);
-        value = &scratch;
-      }
-    }
-    if (!value) [[unlikely]] {
-      ReportError(StatementMessage("Invalid expression in function params: ", TokenText(arg.stream, true)), stream, 7);
-      return false;
-    }
-    // The assignment rule, with the lookup kept from the call before (parameter names are
-    // identifiers).
-    const int existing = vars_.FindCached(proc.params[i], proc.paramSlots[i], hasArray);
-    if (existing >= 0) {
-      vars_.SetValueAt(existing, *value);
-      continue;
-    }
-    if (!vars_.AssignMissing(proc.params[i], *value, proc.plainParams[i] != 0, &proc.paramSlots[i])) [[unlikely]] {
-      ReportError(StatementMessage("Duplicate variable name: ", proc.params[i]), stream, 24);
-      return false;
-    }
+  for (size_t f = 0; f < finals; ++f) {
+    const CallArg& a = arg[finals_[f].arg];
+    const int k = vars_.FindCached(a.joined, a.slot, hasArray);
+    if (k >= 0) vars_.SetValueAt(k, std::move(finals_[f].value));
   }
   return true;
 }

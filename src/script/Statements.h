@@ -102,8 +102,15 @@ struct PreparedProc {
   // Lookups kept from call to call (the variables' names are mostly the same each time).
   std::vector<VarSlot> paramSlots, finalSlots;
   std::vector<char> plainParams;  // the parameter name holds no "."
+  bool allPlain = true;           // no parameter name holds a "."
   VarSlot resultSlot, returnedSlot;
+  // The binding of the call before, when it made every parameter a new entry from arguments
+  // that are constants or variables: the names' stamp before (0: none kept) and after.
+  uint64_t bindFrom = 0, bindTo = 0;
 };
+
+// Calls with at most this many parameters may bind them in one step (TVarList::AppendFrame).
+inline constexpr size_t kPlannedParams = 8;
 
 // --- the hot steps both executors share ----------------------------------------------------
 

@@ -37,15 +37,8 @@ uint64_t NextNamesGeneration() {
 
 size_t HashName(std::string_view name) { return std::hash<std::string_view>{}(name); }
 
-// Names are short: a plain loop beats a library call here.
 inline bool SameName(const std::string& a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const char* p = a.data();
-  const char* q = b.data();
-  for (size_t i = 0, n = b.size(); i < n; ++i) {
-    if (p[i] != q[i]) return false;
-  }
-  return true;
+  return a.size() == b.size() && SameNameBytes(a.data(), b.data(), b.size());
 }
 
 inline bool HasDot(std::string_view name) {

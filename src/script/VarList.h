@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,35 @@ struct TVar {
 inline bool IsIdentChar(unsigned char c) {
   return c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
          c == 0xA8 || c == 0xB8 || c >= 0xC0;
+}
+
+// Whether the `n` bytes at `p` and `q` are the same. Names are short: overlapping word
+// compares beat both a byte loop and a library call here.
+inline bool SameNameBytes(const char* p, const char* q, size_t n) {
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      uint64_t a, b;
+      std::memcpy(&a, p + i, 8);
+      std::memcpy(&b, q + i, 8);
+      if (a != b) return false;
+    }
+    uint64_t a, b;  // the last 8 bytes, overlapping the words before
+    std::memcpy(&a, p + n - 8, 8);
+    std::memcpy(&b, q + n - 8, 8);
+    return a == b;
+  }
+  if (n >= 4) {
+    uint32_t a, b, c, d;  // the first and last 4 bytes
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, q, 4);
+    std::memcpy(&c, p + n - 4, 4);
+    std::memcpy(&d, q + n - 4, 4);
+    return a == b && c == d;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
 }
 
 // The validity test for new variables and function names. After a "[" only digits, "-",
@@ -71,8 +101,8 @@ class TVarList {
   // `identifier`: the name is known to pass IsIdentifier and to hold no "." (a one-segment
   // path). `slot`, kept by the caller for this one name, remembers the new stamp so that the
   // same append next time need not compare names.
-  bool AssignMissing(const std::string& name, const ScriptValue& value, bool identifier = false,
-                     VarSlot* slot = nullptr) {
+  [[gnu::always_inline]] bool AssignMissing(const std::string& name, const ScriptValue& value,
+                                            bool identifier = false, VarSlot* slot = nullptr) {
     // A plain name with no current element to take it is simply a new entry.
     if (identifier && Host().CurrentElement() == 0) {
       AppendNamed(name, value, slot);
@@ -116,6 +146,29 @@ class TVarList {
     }
     hasArray = slot.hasArray;
     return slot.index;
+  }
+  // Appends `count` entries, `names[i]` with `*values[i]`, as new entries: the names must be
+  // identifiers missing from the list, and `to` the stamp the same appends gave before from
+  // the present stamp. The values may be entries of the list. False, having changed
+  // nothing, when there are not enough spare entries to take them in place.
+  [[gnu::always_inline]] bool AppendFrame(const std::string* names, const ScriptValue* const* values, size_t count,
+                                          uint64_t to) {
+    if (items_.size() - count_ < count) return false;
+    TVar* const spare = items_.data() + count_;
+    for (size_t i = 0; i < count; ++i) {
+      if (!SameText(spare[i].Name, names[i])) [[unlikely]] spare[i].Name = names[i];
+      spare[i].Value = *values[i];
+    }
+    if (indexed_) [[unlikely]] {
+      for (size_t i = 0; i < count; ++i) {
+        ++count_;
+        IndexAppended();
+      }
+    } else {
+      count_ += count;
+    }
+    generation_ = to;
+    return true;
   }
   // Appends without any check (parameter lists of native calls: names "VAR"/"VALUE").
   void Append(TVar&& var) {
@@ -175,13 +228,19 @@ class TVarList {
   // keeps its name as a spare: the next call of the same procedure appends the same names at
   // the same places, and finds them there without building them again.
   void DropNewEntries(size_t count) {
-    while (count_ > count) {
-      if (indexed_) IndexRemovingLast();
-      --count_;
-      ScriptValue& v = items_[count_].Value;
-      if (v.IsString()) v = ScriptValue();  // no text held by a spare
+    if (indexed_) [[unlikely]] {
+      while (count_ > count) {
+        IndexRemovingLast();
+        DropLast();
+      }
     }
+    while (count_ > count) DropLast();
     if (saved_.size() > count_) saved_.resize(count_);
+  }
+  void DropLast() {
+    --count_;
+    ScriptValue& v = items_[count_].Value;
+    if (v.IsString()) v = ScriptValue();  // no text held by a spare
   }
   // Spares dropped: the entries are exactly the live ones (before any other change of them).
   void Trim() {
@@ -200,7 +259,20 @@ class TVarList {
     if (indexed_) IndexAppended();
   }
   bool AssignMissingSlow(const std::string& name, const ScriptValue& value, bool identifier, VarSlot* slot);
-  void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
+  // The same append as the last one through `slot`, onto the same names: the stamp is known.
+  [[gnu::always_inline]] void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
+    if (slot && slot->appendFrom == generation_ && slot->appendTo != 0 && count_ < items_.size() && !indexed_)
+        [[likely]] {
+      TVar& spare = items_[count_];
+      if (!SameText(spare.Name, name)) [[unlikely]] spare.Name = name;
+      spare.Value = value;
+      ++count_;
+      generation_ = slot->appendTo;
+      return;
+    }
+    AppendNamedFinding(name, value, slot);
+  }
+  [[gnu::noinline]] void AppendNamedFinding(const std::string& name, const ScriptValue& value, VarSlot* slot) {
     if (count_ < items_.size()) {
       TVar& spare = items_[count_];
       if (!SameText(spare.Name, name)) spare.Name = name;
@@ -221,16 +293,8 @@ class TVarList {
       slot->appendTo = generation_;
     }
   }
-  // Names are short: a plain loop beats a library call here.
   static bool SameText(const std::string& a, const std::string& b) {
-    const size_t n = a.size();
-    if (n != b.size()) return false;
-    const char* p = a.data();
-    const char* q = b.data();
-    for (size_t i = 0; i < n; ++i) {
-      if (p[i] != q[i]) return false;
-    }
-    return true;
+    return a.size() == b.size() && SameNameBytes(a.data(), b.data(), a.size());
   }
   void IndexAppended() const;
   void IndexRemovingLast() const;

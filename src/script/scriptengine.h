@@ -204,7 +204,15 @@ class TScriptEngine {
                         size_t& listPos);
   bool UseFile(std::string_view statement, size_t pos, bool include, int fileDepth, TokenStream& main);
   void LoadDeclarations(std::string_view header);
-  PreparedProc* ProcAt(int index);
+  // The prepared form of Procs[index] (a valid index), made on first use and kept while
+  // Procs is unchanged; PreparedAt gives it only when kept (null for any other index).
+  PreparedProc* PreparedAt(int index) const {
+    if (procCacheGeneration_ != procs_.Generation() || static_cast<size_t>(index) >= procCache_.size())
+      return nullptr;
+    return procCache_[static_cast<size_t>(index)].get();
+  }
+  [[gnu::noinline]] PreparedProc* PrepareProc(int index);
+  bool BindPlanned(PreparedProc& proc, const std::vector<CallArg>& args);
   bool BindParameters(PreparedProc& proc, const std::vector<CallArg>& args, std::string_view stream, int depth);
   [[gnu::cold, gnu::noinline]] void EndJumpInCall(std::string_view stream);
   // A declared procedure's call; a failed one reports "Error in procedure: " after its own error.
@@ -281,8 +289,13 @@ class TScriptEngine {
   uint64_t procCacheGeneration_ = 0;
   int listNesting_ = 0;  // statement lists being run, for the stack's sake (never reset)
   int callNesting_ = 0;  // calls of declared procedures in progress
-  std::vector<ScriptValue> finals_;  // parameters' final values on their way back
-  std::vector<char> hasFinal_;
+  // Parameters' final values on their way back to their bare variable arguments (the
+  // first few entries are used; kept to keep their storage).
+  struct Final {
+    size_t arg = 0;
+    ScriptValue value;
+  };
+  std::vector<Final> finals_;
   bool statementCache_ = true;
   std::unique_ptr<ProgramCache> programs_;
   std::vector<ScriptValue> fastScratch_;  // operator results of the pure-expression path

@@ -392,6 +392,46 @@ TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
   }
 }
 
+// Calls repeated with the names as before bind their parameters in one step; what each
+// parameter is bound to must still follow the arguments and the names of the moment.
+TEST(Caches, RepeatedCallsBindTheirParametersAsTheFirstCallDid) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    e.engine.SetExpressionCache(parsed);
+    Scene* scene = &e.scene;
+    e.engine.RegisterFunction("ONELEMENT", [scene](TScriptEngine&, TVarList& p, TVar&) {
+      scene->host.SetCurrent(p.Count() == 1 && p[0].Value.ToBool() ? scene->image : 0, "ms_Down");
+      return true;
+    });
+    e.scene.host.SetCurrent(0, "ms_Down");
+    // More than a dozen variables, so that names are also found through the list's index.
+    ASSERT_TRUE(e.Run("FUNCTION PAIR(M, K); RESULT := M * 100 + K;\n"
+                      "PROCEDURE SWAP(M, K); BEGIN T := M; M := K; K := T END;\n"
+                      "PROCEDURE P(PY); PY := PY + 1;\n"
+                      "V1 := 0; V2 := 0; V3 := 0; V4 := 0; V5 := 0; V6 := 0; V7 := 0; V8 := 0;\n"
+                      "I := 0; S := 0; X := 'a'; Y := 'b'; T := 0; Z := 0;\n"
+                      "FOR I := 1 TO 5 DO BEGIN\n"
+                      "  S := S + PAIR(I, M);\n"  // K is the parameter M, then the variable M
+                      "  IF I = 3 THEN M := 7;\n"
+                      "  SWAP(X, Y);\n"
+                      "  ONELEMENT(I = 4); P(Z)\n"
+                      "END"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.Var("S").ToText(), "1515") << parsed;  // 101 + 202 + ... + 505
+    EXPECT_EQ(e.Var("M").ToText(), "5") << parsed;     // K's last value, taken back
+    EXPECT_EQ(e.engine.FindVar("K"), -1) << parsed;
+    EXPECT_EQ(e.Var("X").ToText(), "b") << parsed;  // swapped five times
+    EXPECT_EQ(e.Var("Y").ToText(), "a") << parsed;
+    EXPECT_EQ(e.Var("T").ToText(), "0") << parsed;
+    // In the fourth pass the parameter was the current element's property: nothing to take
+    // back from it.
+    EXPECT_EQ(e.scene.host.Prop(e.scene.image, "PY").ToText(), "4") << parsed;
+    EXPECT_EQ(e.Var("Z").ToText(), "4") << parsed;
+    EXPECT_EQ(e.engine.FindVar("PY"), -1) << parsed;
+  }
+}
+
 // Conditions over elements and arithmetic run on Integers once their places are known;
 // values of other kinds, results beyond the Integer range and names added meanwhile must
 // still get the usual answers.
