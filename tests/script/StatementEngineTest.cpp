@@ -432,6 +432,34 @@ TEST(Caches, RepeatedCallsBindTheirParametersAsTheFirstCallDid) {
   }
 }
 
+// An expression run cut short under other names (here, a variable it reads has gone and
+// the current element gives it instead) must not leave the places it found then for the
+// names it ran under before: when those come back, it reads the variables it names.
+TEST(Caches, AnExpressionCutShortKeepsNoPlacesForTheNamesBefore) {
+  Engine e;
+  Scene* scene = &e.scene;
+  e.engine.RegisterFunction("DROP", [scene](TScriptEngine& engine, TVarList&, TVar&) {
+    engine.Vars().RemoveAt(engine.FindVar("A0"));
+    engine.Vars().RemoveAt(engine.FindVar("Y"));
+    scene->host.SetCurrent(scene->image, "ms_Down");
+    return true;
+  });
+  e.engine.RegisterFunction("UNSET", [scene](TScriptEngine&, TVarList&, TVar&) {
+    scene->host.SetCurrent(0, "ms_Down");
+    return true;
+  });
+  e.scene.host.SetCurrent(0, "ms_Down");
+  e.scene.host.SetProp(e.scene.image, "Y", ScriptValue::Int(1000));
+  // The variables' changes in a call are undone when it returns, its names' stamp with them.
+  ASSERT_TRUE(e.Run("PROCEDURE Q(D, OUT); BEGIN IF D = 1 THEN DROP(); OUT := X + Y * Z - 0; UNSET() END;\n"
+                    "A0 := 100; X := 1; Y := 2; Z := 3; R1 := 0; R2 := 0; R3 := 0;\n"
+                    "Q(0, R1); Q(1, R2); Q(0, R3)"))
+      << e.engine.ErrorMessage();
+  EXPECT_EQ(e.Var("R1").ToText(), "7");
+  EXPECT_EQ(e.Var("R2").ToText(), "3001");  // 1 + 1000 * 3
+  EXPECT_EQ(e.Var("R3").ToText(), "7");
+}
+
 // Conditions over elements and arithmetic run on Integers once their places are known;
 // values of other kinds, results beyond the Integer range and names added meanwhile must
 // still get the usual answers.
