@@ -517,6 +517,7 @@ class StatementRunner {
     return FastBinary(c.ops[2].op, left, *right, vars.ValueAt(i));
   }
 
+  // name := F(...) from the planned path, kept out of line: Exec stays small.
   [[gnu::noinline]] bool CallAssign(const CAssign& a) { return QuickCall(a); }
 
   // name := F(...)

@@ -371,6 +371,17 @@ TEST(Caches, KeptPlacesGiveWayToNamesThatBecomeFunctions) {
   }
 }
 
+// ONELEMENT(c): the scene's image becomes the current element while `c` holds, else none
+// is (none to begin with).
+void AddOnElement(Engine& e) {
+  Scene* scene = &e.scene;
+  e.engine.RegisterFunction("ONELEMENT", [scene](TScriptEngine&, TVarList& p, TVar&) {
+    scene->host.SetCurrent(p.Count() == 1 && p[0].Value.ToBool() ? scene->image : 0, "ms_Down");
+    return true;
+  });
+  e.scene.host.SetCurrent(0, "ms_Down");
+}
+
 // A name a statement found missing before is missing again while the names are the same,
 // but whether it becomes a variable or the current element's property is asked each time.
 TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
@@ -378,12 +389,7 @@ TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
     Engine e;
     e.engine.SetStatementCache(parsed);
     e.engine.SetExpressionCache(parsed);
-    Scene* scene = &e.scene;
-    e.engine.RegisterFunction("ONELEMENT", [scene](TScriptEngine&, TVarList& p, TVar&) {
-      scene->host.SetCurrent(p.Count() == 1 && p[0].Value.ToBool() ? scene->image : 0, "ms_Down");
-      return true;
-    });
-    e.scene.host.SetCurrent(0, "ms_Down");
+    AddOnElement(e);
     ASSERT_TRUE(e.Run("PROCEDURE P(V); PY := V + 0;\n"
                       "I := 0; FOR I := 1 TO 5 DO BEGIN ONELEMENT(I = 3); P(I * 10) END"))
         << e.engine.ErrorMessage();
@@ -399,12 +405,7 @@ TEST(Caches, RepeatedCallsBindTheirParametersAsTheFirstCallDid) {
     Engine e;
     e.engine.SetStatementCache(parsed);
     e.engine.SetExpressionCache(parsed);
-    Scene* scene = &e.scene;
-    e.engine.RegisterFunction("ONELEMENT", [scene](TScriptEngine&, TVarList& p, TVar&) {
-      scene->host.SetCurrent(p.Count() == 1 && p[0].Value.ToBool() ? scene->image : 0, "ms_Down");
-      return true;
-    });
-    e.scene.host.SetCurrent(0, "ms_Down");
+    AddOnElement(e);
     // More than a dozen variables, so that names are also found through the list's index.
     ASSERT_TRUE(e.Run("FUNCTION PAIR(M, K); RESULT := M * 100 + K;\n"
                       "PROCEDURE SWAP(M, K); BEGIN T := M; M := K; K := T END;\n"
