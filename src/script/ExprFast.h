@@ -129,6 +129,67 @@ inline const ScriptValue* TScriptEngine::QuickLeaf(const ExprTree& tree) {
   return FastLeafValue(vars_, c.ops[0]);
 }
 
+// A Binary or Prefix op on the top of the value stack `refs` (`sp` entries), its result in
+// `temp` at the same depth. False when it has no pure value.
+[[gnu::always_inline]] inline bool StackOperator(const FastOp& o, const ScriptValue** refs, int& sp,
+                                                 std::vector<ScriptValue>& temp) {
+  if (o.kind == FastOp::Binary) {
+    const ScriptValue* right = refs[--sp];
+    ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
+    if (!FastBinary(o.op, *refs[sp - 1], *right, out)) return false;
+    refs[sp - 1] = &out;
+    return true;
+  }
+  ScriptValue result;
+  if (!ApplyPrefix(o.op, *refs[sp - 1], result)) return false;
+  ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
+  out = std::move(result);
+  refs[sp - 1] = &out;
+  return true;
+}
+
+// The value of a flat code without Element ops into `out`, its Var ops that name parameter
+// `param[k]` (>= 0) reading `*args[param[k]]` instead of a variable. False, having changed
+// nothing but `temp` and `out`, when it has no pure value now.
+inline bool EvaluateInFrame(const TVarList& vars, const FastCode& c, const int8_t* param,
+                            const ScriptValue* const* args, std::vector<ScriptValue>& temp, ScriptValue& out) {
+  const auto leaf = [&](size_t k) -> const ScriptValue* {
+    const FastOp& o = c.ops[k];
+    return param[k] >= 0 ? args[param[k]] : FastLeafValue(vars, o);
+  };
+  if (c.shape == FastCode::Leaf) {
+    const ScriptValue* v = leaf(0);
+    if (!v) return false;
+    out = *v;
+    return true;
+  }
+  if (c.shape == FastCode::LeafPair) {
+    const ScriptValue* left = leaf(0);
+    const ScriptValue* right = left ? leaf(1) : nullptr;
+    return right && FastBinary(c.ops[2].op, *left, *right, out);
+  }
+  if (temp.size() < kFastStack) temp.resize(kFastStack);
+  const ScriptValue* refs[kFastStack];
+  int sp = 0;
+  for (size_t k = 0; k < c.ops.size(); ++k) {
+    const FastOp& o = c.ops[k];
+    switch (o.kind) {
+      case FastOp::Const:
+      case FastOp::Var:
+        if (!(refs[sp++] = leaf(k))) return false;
+        break;
+      case FastOp::Binary:
+      case FastOp::Prefix:
+        if (!StackOperator(o, refs, sp, temp)) return false;
+        break;
+      case FastOp::Element: return false;
+    }
+  }
+  if (refs[0] == &temp[0]) out = std::move(temp[0]);
+  else out = *refs[0];
+  return true;
+}
+
 // A comparison of two Integers straight to its truth; false when the pair is anything else.
 inline bool FastCompare(int op, const ScriptValue& left, const ScriptValue& right, bool& holds) {
   if (left.Kind() != ValueKind::Integer || right.Kind() != ValueKind::Integer) return false;

@@ -516,21 +516,10 @@ class FastEvaluator {
           refs[sp++] = v;
           break;
         }
-        case FastOp::Binary: {
-          const ScriptValue* right = refs[--sp];
-          ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
-          if (!FastBinary(o.op, *refs[sp - 1], *right, out)) return nullptr;
-          refs[sp - 1] = &out;
+        case FastOp::Binary:
+        case FastOp::Prefix:
+          if (!StackOperator(o, refs, sp, temp)) return nullptr;
           break;
-        }
-        case FastOp::Prefix: {
-          ScriptValue result;
-          if (!ApplyPrefix(o.op, *refs[sp - 1], result)) return nullptr;
-          ScriptValue& out = temp[static_cast<size_t>(sp - 1)];
-          out = std::move(result);
-          refs[sp - 1] = &out;
-          break;
-        }
       }
     }
     code.opsVars = vars.Generation();

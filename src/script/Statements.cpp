@@ -8,6 +8,7 @@
 
 #include "script/EvalCommon.h"
 #include "script/ExprFast.h"
+#include "script/StatementNodes.h"
 #include "script/StatementTree.h"
 #include "script/Statements.h"
 #include "script/scriptengine.h"
@@ -637,6 +638,90 @@ bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std
   return true;
 }
 
+// Whether the body of `proc` is RESULT := a pure expression without array elements or
+// RESULT in it, so that CallInline may evaluate it: 1 yes, -1 no, 0 not known before the
+// body has run (its statement and flat code are made then).
+static int8_t FindInlineBody(PreparedProc& proc) {
+  if (!proc.isFunction || !proc.allPlain || proc.params.size() > kPlannedParams) return -1;
+  for (const std::string& param : proc.params) {
+    if (param == "RESULT" || param.find('[') != std::string::npos) return -1;
+  }
+  if (!proc.compiled || !proc.compiled->list.parsed) return 0;
+  const CList& list = proc.compiled->list;
+  if (list.splitErrorCode != 0 || list.statements.size() != 1) return -1;
+  const CStatement& s = *list.statements[0];
+  if (s.kind != SKind::Assign) return -1;
+  const auto& a = static_cast<const CAssign&>(s);
+  if (a.has1 || !a.plainName || a.name != "RESULT" || !a.expression) return -1;
+  if (a.expression->fastState == 0) return 0;
+  if (a.expression->fastState != 1 || a.expression->fast->shape == FastCode::Call) return -1;
+  const FastCode& c = *a.expression->fast;
+  proc.inlineParam.assign(c.ops.size(), -1);
+  for (size_t k = 0; k < c.ops.size(); ++k) {
+    const FastOp& o = c.ops[k];
+    if (o.kind == FastOp::Element) return -1;
+    if (o.kind != FastOp::Var) continue;
+    if (*o.name == "RESULT") return -1;
+    for (size_t i = 0; i < proc.params.size(); ++i) {
+      if (*o.name == proc.params[i]) proc.inlineParam[k] = static_cast<int8_t>(i);
+    }
+  }
+  proc.inlineExpression = a.expression.get();
+  return 1;
+}
+
+// Whether, with the names as they are now, the call may be evaluated in the caller's frame:
+// the parameters would all be new entries (the binding before made them so from these very
+// names) and none of them, nor RESULT, is an array here.
+[[gnu::noinline]] bool TScriptEngine::InlineFrameHolds(PreparedProc& proc) {
+  if (proc.inlineState == 0) proc.inlineState = FindInlineBody(proc);
+  const uint64_t names = vars_.Generation();
+  if (proc.inlineState != 1 || proc.bindFrom != names) return false;
+  bool hasArray = false;
+  for (const std::string& param : proc.params) {
+    if (vars_.FindWithArray(param, hasArray) >= 0 || hasArray) return false;
+  }
+  // (A RESULT variable of the caller is put aside for the call and comes back after it.)
+  vars_.FindWithArray("RESULT", hasArray);
+  if (hasArray) return false;
+  proc.inlineFrom = names;
+  return true;
+}
+
+// A call whose body is RESULT := a pure expression, on constant or variable arguments, with
+// no current element: the expression's value with each parameter read as its argument, the
+// same value the body would leave in RESULT. Such a call changes no variable: everything it
+// adds is dropped on return, and each bare variable argument would take back the value it
+// gave. It still counts as the one statement it runs. False, having changed nothing, when
+// the call must run as usual (also when the expression has no pure value, so that the usual
+// run reports what is wrong).
+bool TScriptEngine::CallInline(PreparedProc& proc, const std::vector<CallArg>& args, ScriptValue& result) {
+  if (proc.inlineFrom != vars_.Generation() && !InlineFrameHolds(proc)) return false;
+  const FastCode& c = *proc.inlineExpression->fast;
+  if (!c.namesPlain || c.registries != registriesStamp_) return false;
+  // The budget and the nesting of lists as the body's run would meet them (a recorded error
+  // or a stop request leaves no steps either).
+  if (detail::gStepsLeft < 1 || listNesting_ >= kMaxListNesting || controlFlag_ != TControlFlag::None) return false;
+  if (Host().CurrentElement() != 0) return false;  // it would offer the names to the element
+  const size_t count = proc.params.size();
+  const ScriptValue* values[kPlannedParams];
+  const CallArg* const arg = args.data();
+  for (size_t i = 0; i < count; ++i) {
+    if (!arg[i].tree || !(values[i] = QuickLeaf(*arg[i].tree))) return false;
+  }
+  // A bare variable argument takes back its parameter's final value, here the value read
+  // from it: nothing to do, unless its name finds another entry than the one read.
+  bool hasArray = false;
+  for (size_t i = 0; i < count; ++i) {
+    if (!arg[i].joinedIsIdentifier) continue;
+    const int k = vars_.FindCached(arg[i].joined, arg[i].slot, hasArray);
+    if (k >= 0 && &std::as_const(vars_)[k].Value != values[i]) return false;
+  }
+  if (!EvaluateInFrame(vars_, c, proc.inlineParam.data(), values, fastScratch_, result)) return false;
+  --detail::gStepsLeft;
+  return true;
+}
+
 // The body runs on the caller's variables with the parameters added; afterwards the
 // variables are as before the call, except that bare variable arguments take back their
 // parameter's final value.
@@ -662,6 +747,7 @@ bool TScriptEngine::CallDeclared(const std::string& name, int procIndex, const s
     ReportError(StatementMessage("Wrong parameters amount, procedure ", name), stream, 7);
     return false;
   }
+  if (statementCache_ && CallInline(*proc, args, result)) return true;
   // One frame per call in progress, its arguments included (they may call procedures too).
   // Procedures dropped from Procs meanwhile live on until no call runs.
   struct Frame {

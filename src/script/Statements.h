@@ -107,6 +107,13 @@ struct PreparedProc {
   // The binding of the call before, when it made every parameter a new entry from arguments
   // that are constants or variables: the names' stamp before (0: none kept) and after.
   uint64_t bindFrom = 0, bindTo = 0;
+  // A FUNCTION whose body is the one statement RESULT := a pure expression is evaluated in
+  // the caller's frame (TScriptEngine::CallInline): 0 not looked at yet, 1 it is one, -1 not.
+  int8_t inlineState = 0;
+  const ExprTree* inlineExpression = nullptr;
+  std::vector<int8_t> inlineParam;  // per op of its flat code: the parameter it reads, or -1
+  // The names' stamp at which neither a parameter nor RESULT is a variable or array (0: none).
+  uint64_t inlineFrom = 0;
 };
 
 // Calls with at most this many parameters may bind them in one step (TVarList::AppendFrame).

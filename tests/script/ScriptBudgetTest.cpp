@@ -113,6 +113,18 @@ TEST_P(ScriptBudgetTest, CallsAndRecursionCountTheirStatementsAndKeepTheirOwnLim
   EXPECT_EQ(e.engine.ErrorCode(), 7);
 }
 
+// A call of a function whose body is RESULT := an expression still counts that statement,
+// however it is evaluated: each pass below is 3 steps, 2 + 3 * 32 = 98.
+TEST_P(ScriptBudgetTest, ExpressionFunctionsCountTheirOneStatement) {
+  Engine e(GetParam());
+  e.scene.host.SetCurrent(0, "ms_Down");
+  BudgetScope budget(100);
+  EXPECT_FALSE(e.Run("FUNCTION F(V); RESULT := V + 1; X := 0; WHILE TRUE DO X := F(X)"));
+  EXPECT_EQ(e.engine.ErrorCode(), kScriptTooLongCode);
+  EXPECT_EQ(e.engine.ErrorText(), "RESULT := V + 1 ");
+  EXPECT_EQ(e.Int("X"), 32);
+}
+
 // The stop flag (qxrun asked to close) ends a run at its next checkpoint, quietly: no line in
 // the error log. The poll is how a long run looks for such a request.
 TEST_P(ScriptBudgetTest, TheStopFlagEndsARunQuietlyAndThePollCanRaiseIt) {

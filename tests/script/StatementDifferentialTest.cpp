@@ -30,10 +30,15 @@ class ScriptGenerator {
         s += "FUNCTION " + std::string(name) + "(V, W); BEGIN STEP(); " + List(1) +
              (Pick(6) ? "; RESULT := " + Expr(1) : std::string()) + " END; ";
     }
+    // F3's body is one RESULT := expression, evaluated in the caller's frame where it can be.
+    if (Pick(8)) s += "FUNCTION F3(V, W); RESULT := " + PureExpr(2) + "; ";
     s += List(3);
     if (Pick(5) == 0) s = Mutate(s);
     return s;
   }
+
+  // A current element for most scripts; without one, names are never its properties.
+  bool WithElement() { return Pick(3) != 0; }
 
  private:
   size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
@@ -43,11 +48,22 @@ class ScriptGenerator {
   std::string Operand() {
     static const std::vector<std::string> usual = {
         "1", "2", "0", "3", "N", "I", "J", "A[1]", "A[I]", "LENGTH(S)", "SUM(N, 1)", "F0(N, 1)", "F1(I, J)",
-        "F2(1, N)", "(N + 1)", "PX", "'a'", "S", "S[2]", "TRUE", "FALSE", "BO", "FL", "2.5"};
+        "F2(1, N)", "F3(N, I)", "F3(I, 1)", "(N + 1)", "PX", "'a'", "S", "S[2]", "TRUE", "FALSE", "BO", "FL", "2.5"};
     static const std::vector<std::string> rare = {
         "'abc'", "''", "S[N]", "R", "Q", ".PX", "QXDB.PX", "INC(N)", "P0(N)", "TIME", "NOSUCH(1)",
-        "SETFIRST(N)", "FAILING()", "RESULT", "A", "EMPTYV", "WD", "I64"};
+        "SETFIRST(N)", "FAILING()", "RESULT", "A", "EMPTYV", "WD", "I64", "F3(S, 'a')", "F3(V, W)", "F3(N)",
+        "F3(F3(N, 1), I)", "F3(A[I], PX)"};
     return Pick(12) ? From(usual) : From(rare);
+  }
+
+  // Constants and variables only (no calls, so F3 cannot recurse).
+  std::string PureExpr(int depth) {
+    static const std::vector<std::string> leaves = {"V", "W", "V", "W", "N", "I", "1", "2", "'a'", "S", "TRUE",
+                                                    "A[1]", "RESULT", "BO", "FL", "EMPTYV", "I64", "2.5", "PX"};
+    static const std::vector<std::string> ops = {"+", "-", "*", "=", "<", "AND", "OR", "+"};
+    if (depth <= 0 || Pick(3) == 0) return (Pick(10) ? "" : "-") + From(leaves);
+    if (Pick(5) == 0) return "(" + PureExpr(depth - 1) + ")";
+    return PureExpr(depth - 1) + " " + From(ops) + " " + PureExpr(depth - 1);
   }
 
   std::string Expr(int depth) {
@@ -167,9 +183,10 @@ struct Side {
   int steps = 0;
 };
 
-void Prepare(Side& side) {
+void Prepare(Side& side, bool withElement) {
   SetHost(&side.scene.host);
   SetUpEngine(side.engine, side.scene, side.calls);
+  if (!withElement) side.scene.host.SetCurrent(0, "ms_Down");
   side.engine.Vars().Append({"I", ScriptValue::Int(0)});
   side.engine.Vars().Append({"J", ScriptValue::Int(0)});
   side.engine.RegisterFunction("STEP", [&side](TScriptEngine&, TVarList& p, TVar&) {
@@ -214,9 +231,10 @@ TEST(StatementEquivalence, ParsedListsBehaveLikeStatementsFoundAsTheyRun) {
   long steps = 0;
   for (int i = 0; i < 4000 && failures < 5; ++i) {
     const std::string script = gen.Next();
+    const bool withElement = gen.WithElement();
     Side parsed(true), direct(false);
-    Prepare(parsed);
-    Prepare(direct);
+    Prepare(parsed, withElement);
+    Prepare(direct, withElement);
     const std::string a = Observe(parsed, script, 2);
     const std::string b = Observe(direct, script, 2);
     if (a.find("run 0") != std::string::npos) ++failedRuns;

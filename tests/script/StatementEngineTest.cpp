@@ -433,6 +433,80 @@ TEST(Caches, RepeatedCallsBindTheirParametersAsTheFirstCallDid) {
   }
 }
 
+// A function whose body is RESULT := a pure expression gives, from the second call on, its
+// value without binding anything; whatever the names, the current element, the natives or
+// the values of the moment, the calls must come out as the usual binding and body would.
+TEST(Caches, ExpressionFunctionsGiveWhatTheirBodyWouldUnderAnyNames) {
+  for (bool parsed : {true, false}) {
+    Engine e;
+    e.engine.SetStatementCache(parsed);
+    e.engine.SetExpressionCache(parsed);
+    AddOnElement(e);
+    int kCalls = 0;
+    // From the third pass on, K is a native (called, not read as the variable).
+    e.engine.RegisterFunction("MAKEK", [&kCalls](TScriptEngine& engine, TVarList&, TVar&) {
+      engine.RegisterFunction("K", [&kCalls](TScriptEngine&, TVarList&, TVar& r) {
+        r.Value = ScriptValue::Str(std::to_string(1000 + kCalls++));
+        return true;
+      });
+      return true;
+    });
+    ASSERT_TRUE(e.Run("FUNCTION TWICE(V); RESULT := V * 2;\n"
+                      "FUNCTION JOIN(V, W); RESULT := V + W + K;\n"
+                      "FUNCTION SAME(V); RESULT := V;\n"
+                      "FUNCTION DOT(); RESULT := K;\n"
+                      "I := 0; X := 0; T := ''; K := '.'; Q := 0; U := '';\n"
+                      "FOR I := 1 TO 8 DO BEGIN\n"
+                      "  X := X + TWICE(I);\n"
+                      "  IF I = 2 THEN RESULT := 'r';\n"   // RESULT of the caller: put back after each call
+                      "  IF I = 3 THEN MAKEK();\n"
+                      "  IF I = 6 THEN W := '-';\n"        // a variable named like one: the argument goes there
+                      "  T := JOIN(T, 'a');\n"
+                      "  U := U + DOT();\n"
+                      "  Q := SAME(TRUE)\n"
+                      "END"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.Var("X").ToText(), "72") << parsed;  // 2 * (1 + ... + 8)
+    EXPECT_EQ(e.Var("RESULT").ToText(), "r") << parsed;
+    EXPECT_EQ(e.Var("T").ToText(), "a.a.a1000a1002a1004a1006a1008a1010") << parsed;
+    EXPECT_EQ(e.Var("U").ToText(), "..100110031005100710091011") << parsed;
+    EXPECT_EQ(e.Var("W").ToText(), "-") << parsed;  // bound to the argument, then put back
+    EXPECT_EQ(e.engine.FindVar("V"), -1) << parsed;
+    EXPECT_EQ(e.Var("Q").ToText(), "TRUE") << parsed;
+    EXPECT_EQ(kCalls, 12) << parsed;
+
+    // With a current element, a parameter named like its property is that property (and
+    // stays changed).
+    e.engine.Vars().Clear();
+    ASSERT_TRUE(e.Run("FUNCTION TWICE(PY); RESULT := PY * 2; I := 0; X := 0;\n"
+                      "FOR I := 1 TO 3 DO BEGIN ONELEMENT(I = 3); X := TWICE(I) END; ONELEMENT(FALSE)"));
+    EXPECT_EQ(e.Var("X").ToText(), "6") << parsed;
+    EXPECT_EQ(e.scene.host.Prop(e.scene.image, "PY").ToText(), "3") << parsed;
+
+    // A body that fails on these values stops the run in the body, its variables kept.
+    e.engine.Vars().Clear();
+    EXPECT_FALSE(e.Run("FUNCTION LESS(V, W); RESULT := V - W; I := 0; X := 0; Y := 'y';\n"
+                       "FOR I := 1 TO 3 DO X := LESS(X, 1); X := LESS(Y, 1)"));
+    EXPECT_EQ(e.engine.ErrorMessage(), "Invalid operand types for \"-\"") << parsed;
+    EXPECT_EQ(e.engine.ErrorText(), "V - W ") << parsed;
+    EXPECT_EQ(e.Var("X").ToText(), "-3") << parsed;
+    EXPECT_EQ(e.Var("V").ToText(), "y") << parsed;
+    EXPECT_EQ(e.Var("W").ToText(), "1") << parsed;
+
+    // An array named like a parameter, or like RESULT, makes the call fail.
+    e.engine.Vars().Clear();
+    EXPECT_FALSE(e.Run("FUNCTION TWICE(V); RESULT := V * 2; I := 0; X := 0;\n"
+                       "FOR I := 1 TO 3 DO BEGIN IF I = 3 THEN V[1] := 0; X := TWICE(I) END"));
+    EXPECT_EQ(e.engine.ErrorMessage(), "Array with same name exist : V") << parsed;
+    EXPECT_EQ(e.Var("X").ToText(), "4") << parsed;
+    e.engine.Vars().Clear();
+    EXPECT_FALSE(e.Run("FUNCTION TWICE(V); RESULT := V * 2; I := 0; X := 0;\n"
+                       "FOR I := 1 TO 3 DO BEGIN IF I = 3 THEN RESULT[1] := 0; X := TWICE(I) END"));
+    EXPECT_EQ(e.engine.ErrorMessage(), "Array with same name exist : RESULT") << parsed;
+    EXPECT_EQ(e.Var("X").ToText(), "4") << parsed;
+  }
+}
+
 // An expression run cut short under other names (here, a variable it reads has gone and
 // the current element gives it instead) must not leave the places it found then for the
 // names it ran under before: when those come back, it reads the variables it names.
