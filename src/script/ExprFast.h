@@ -151,43 +151,31 @@ inline const ScriptValue* TScriptEngine::QuickLeaf(const ExprTree& tree) {
 // The value of a flat code without Element ops into `out`, its Var ops that name parameter
 // `param[k]` (>= 0) reading `*args[param[k]]` instead of a variable. False, having changed
 // nothing but `temp` and `out`, when it has no pure value now.
-inline bool EvaluateInFrame(const TVarList& vars, const FastCode& c, const int8_t* param,
-                            const ScriptValue* const* args, std::vector<ScriptValue>& temp, ScriptValue& out) {
-  const auto leaf = [&](size_t k) -> const ScriptValue* {
-    const FastOp& o = c.ops[k];
-    return param[k] >= 0 ? args[param[k]] : FastLeafValue(vars, o);
-  };
+bool EvaluateOpsInFrame(const TVarList& vars, const FastCode& c, const int8_t* param, const ScriptValue* const* args,
+                        std::vector<ScriptValue>& temp, ScriptValue& out);
+
+[[gnu::always_inline]] inline const ScriptValue* FrameLeafValue(const TVarList& vars, const FastCode& c,
+                                                                const int8_t* param, const ScriptValue* const* args,
+                                                                size_t k) {
+  return param[k] >= 0 ? args[param[k]] : FastLeafValue(vars, c.ops[k]);
+}
+
+// EvaluateOpsInFrame, the two commonest shapes inline.
+[[gnu::always_inline]] inline bool EvaluateInFrame(const TVarList& vars, const FastCode& c, const int8_t* param,
+                                                   const ScriptValue* const* args, std::vector<ScriptValue>& temp,
+                                                   ScriptValue& out) {
+  if (c.shape == FastCode::LeafPair) {
+    const ScriptValue* left = FrameLeafValue(vars, c, param, args, 0);
+    const ScriptValue* right = left ? FrameLeafValue(vars, c, param, args, 1) : nullptr;
+    return right && FastBinary(c.ops[2].op, *left, *right, out);
+  }
   if (c.shape == FastCode::Leaf) {
-    const ScriptValue* v = leaf(0);
+    const ScriptValue* v = FrameLeafValue(vars, c, param, args, 0);
     if (!v) return false;
     out = *v;
     return true;
   }
-  if (c.shape == FastCode::LeafPair) {
-    const ScriptValue* left = leaf(0);
-    const ScriptValue* right = left ? leaf(1) : nullptr;
-    return right && FastBinary(c.ops[2].op, *left, *right, out);
-  }
-  if (temp.size() < kFastStack) temp.resize(kFastStack);
-  const ScriptValue* refs[kFastStack];
-  int sp = 0;
-  for (size_t k = 0; k < c.ops.size(); ++k) {
-    const FastOp& o = c.ops[k];
-    switch (o.kind) {
-      case FastOp::Const:
-      case FastOp::Var:
-        if (!(refs[sp++] = leaf(k))) return false;
-        break;
-      case FastOp::Binary:
-      case FastOp::Prefix:
-        if (!StackOperator(o, refs, sp, temp)) return false;
-        break;
-      case FastOp::Element: return false;
-    }
-  }
-  if (refs[0] == &temp[0]) out = std::move(temp[0]);
-  else out = *refs[0];
-  return true;
+  return EvaluateOpsInFrame(vars, c, param, args, temp, out);
 }
 
 // A comparison of two Integers straight to its truth; false when the pair is anything else.

@@ -428,6 +428,30 @@ bool Flatten(const ExprNode& node, FastCode& code, int depth, int& maxDepth) {
 
 }  // namespace
 
+bool EvaluateOpsInFrame(const TVarList& vars, const FastCode& c, const int8_t* param, const ScriptValue* const* args,
+                        std::vector<ScriptValue>& temp, ScriptValue& out) {
+  if (temp.size() < kFastStack) temp.resize(kFastStack);
+  const ScriptValue* refs[kFastStack];
+  int sp = 0;
+  for (size_t k = 0; k < c.ops.size(); ++k) {
+    const FastOp& o = c.ops[k];
+    switch (o.kind) {
+      case FastOp::Const:
+      case FastOp::Var:
+        if (!(refs[sp++] = FrameLeafValue(vars, c, param, args, k))) return false;
+        break;
+      case FastOp::Binary:
+      case FastOp::Prefix:
+        if (!StackOperator(o, refs, sp, temp)) return false;
+        break;
+      case FastOp::Element: return false;
+    }
+  }
+  if (refs[0] == &temp[0]) out = std::move(temp[0]);
+  else out = *refs[0];
+  return true;
+}
+
 class FastEvaluator {
  public:
   explicit FastEvaluator(TScriptEngine& engine) : e_(engine) {}

@@ -639,17 +639,28 @@ bool TScriptEngine::CallProcedure(const std::string& name, const std::vector<std
 }
 
 // Whether the body of `proc` is RESULT := a pure expression without array elements or
-// RESULT in it, so that CallInline may evaluate it: 1 yes, -1 no, 0 not known before the
-// body has run (its statement and flat code are made then).
+// RESULT in it, alone or inside BEGIN ... END, so that CallInline may evaluate it: 1 yes,
+// -1 no, 0 not known before the body has run (its statements and flat code are made then).
 static int8_t FindInlineBody(PreparedProc& proc) {
   if (!proc.isFunction || !proc.allPlain || proc.params.size() > kPlannedParams) return -1;
   for (const std::string& param : proc.params) {
     if (param == "RESULT" || param.find('[') != std::string::npos) return -1;
   }
-  if (!proc.compiled || !proc.compiled->list.parsed) return 0;
-  const CList& list = proc.compiled->list;
-  if (list.splitErrorCode != 0 || list.statements.size() != 1) return -1;
-  const CStatement& s = *list.statements[0];
+  if (!proc.compiled) return 0;
+  // Each BEGIN ... END around the statement is a statement and a list more.
+  const CList* list = &proc.compiled->list;
+  int lists = 1;
+  while (true) {
+    if (!list->parsed) return 0;
+    if (list->splitErrorCode != 0 || list->statements.size() != 1) return -1;
+    const CStatement& s = *list->statements[0];
+    if (s.kind != SKind::Block) break;
+    const auto& b = static_cast<const CBlock&>(s);
+    if (!b.inner || lists == kInlineListsMax) return -1;
+    list = b.inner.get();
+    ++lists;
+  }
+  const CStatement& s = *list->statements[0];
   if (s.kind != SKind::Assign) return -1;
   const auto& a = static_cast<const CAssign&>(s);
   if (a.has1 || !a.plainName || a.name != "RESULT" || !a.expression) return -1;
@@ -667,6 +678,7 @@ static int8_t FindInlineBody(PreparedProc& proc) {
     }
   }
   proc.inlineExpression = a.expression.get();
+  proc.inlineLists = static_cast<uint8_t>(lists);
   return 1;
 }
 
@@ -692,33 +704,34 @@ static int8_t FindInlineBody(PreparedProc& proc) {
 // no current element: the expression's value with each parameter read as its argument, the
 // same value the body would leave in RESULT. Such a call changes no variable: everything it
 // adds is dropped on return, and each bare variable argument would take back the value it
-// gave. It still counts as the one statement it runs. False, having changed nothing, when
+// gave. It still counts the statements it runs. False, having changed nothing, when
 // the call must run as usual (also when the expression has no pure value, so that the usual
 // run reports what is wrong).
-bool TScriptEngine::CallInline(PreparedProc& proc, const std::vector<CallArg>& args, ScriptValue& result) {
+[[gnu::always_inline]] inline bool TScriptEngine::CallInline(PreparedProc& proc, const std::vector<CallArg>& args,
+                                                              ScriptValue& result) {
   if (proc.inlineFrom != vars_.Generation() && !InlineFrameHolds(proc)) return false;
   const FastCode& c = *proc.inlineExpression->fast;
   if (!c.namesPlain || c.registries != registriesStamp_) return false;
   // The budget and the nesting of lists as the body's run would meet them (a recorded error
   // or a stop request leaves no steps either).
-  if (detail::gStepsLeft < 1 || listNesting_ >= kMaxListNesting || controlFlag_ != TControlFlag::None) return false;
+  const int lists = proc.inlineLists;
+  if (detail::gStepsLeft < lists || listNesting_ + lists > kMaxListNesting || controlFlag_ != TControlFlag::None)
+    return false;
   if (Host().CurrentElement() != 0) return false;  // it would offer the names to the element
   const size_t count = proc.params.size();
   const ScriptValue* values[kPlannedParams];
   const CallArg* const arg = args.data();
   for (size_t i = 0; i < count; ++i) {
     if (!arg[i].tree || !(values[i] = QuickLeaf(*arg[i].tree))) return false;
-  }
-  // A bare variable argument takes back its parameter's final value, here the value read
-  // from it: nothing to do, unless its name finds another entry than the one read.
-  bool hasArray = false;
-  for (size_t i = 0; i < count; ++i) {
+    // A bare variable argument takes back its parameter's final value, here the value read
+    // from it: nothing to do, unless its name finds another entry than the one read.
     if (!arg[i].joinedIsIdentifier) continue;
+    bool hasArray = false;
     const int k = vars_.FindCached(arg[i].joined, arg[i].slot, hasArray);
     if (k >= 0 && &std::as_const(vars_)[k].Value != values[i]) return false;
   }
   if (!EvaluateInFrame(vars_, c, proc.inlineParam.data(), values, fastScratch_, result)) return false;
-  --detail::gStepsLeft;
+  detail::gStepsLeft -= lists;  // a statement per list: the BEGIN ... END ones and the assignment
   return true;
 }
 

@@ -111,6 +111,7 @@ struct PreparedProc {
   // the caller's frame (TScriptEngine::CallInline): 0 not looked at yet, 1 it is one, -1 not.
   int8_t inlineState = 0;
   const ExprTree* inlineExpression = nullptr;
+  uint8_t inlineLists = 1;  // the body's list and one for each BEGIN ... END around it
   std::vector<int8_t> inlineParam;  // per op of its flat code: the parameter it reads, or -1
   // The names' stamp at which neither a parameter nor RESULT is a variable or array (0: none).
   uint64_t inlineFrom = 0;
@@ -118,6 +119,8 @@ struct PreparedProc {
 
 // Calls with at most this many parameters may bind them in one step (TVarList::AppendFrame).
 inline constexpr size_t kPlannedParams = 8;
+// The most BEGIN ... END around the one statement of a body that CallInline evaluates.
+inline constexpr int kInlineListsMax = 4;
 
 // --- the hot steps both executors share ----------------------------------------------------
 

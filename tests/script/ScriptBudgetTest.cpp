@@ -113,16 +113,31 @@ TEST_P(ScriptBudgetTest, CallsAndRecursionCountTheirStatementsAndKeepTheirOwnLim
   EXPECT_EQ(e.engine.ErrorCode(), 7);
 }
 
-// A call of a function whose body is RESULT := an expression still counts that statement,
-// however it is evaluated: each pass below is 3 steps, 2 + 3 * 32 = 98.
-TEST_P(ScriptBudgetTest, ExpressionFunctionsCountTheirOneStatement) {
-  Engine e(GetParam());
-  e.scene.host.SetCurrent(0, "ms_Down");
-  BudgetScope budget(100);
-  EXPECT_FALSE(e.Run("FUNCTION F(V); RESULT := V + 1; X := 0; WHILE TRUE DO X := F(X)"));
-  EXPECT_EQ(e.engine.ErrorCode(), kScriptTooLongCode);
-  EXPECT_EQ(e.engine.ErrorText(), "RESULT := V + 1 ");
-  EXPECT_EQ(e.Int("X"), 32);
+// A call of a function whose body is RESULT := an expression still counts its statements,
+// however it is evaluated.
+TEST_P(ScriptBudgetTest, ExpressionFunctionsCountTheirStatements) {
+  struct Case {
+    const char* body;
+    uint64_t budget;
+    int32_t expected;
+    const char* text;
+  } cases[] = {
+      // Each pass is 3 steps: 2 + 3 * 32 = 98, and the 33rd pass runs out in the body.
+      {"RESULT := V + 1", 100, 32, "RESULT := V + 1 "},
+      // BEGIN ... END is one more: 2 + 4 * 24 = 98, then the 25th pass runs out at the BEGIN,
+      // or with one step more at the assignment.
+      {"BEGIN RESULT := V + 1 END", 100, 24, "BEGIN RESULT := V + 1 END "},
+      {"BEGIN RESULT := V + 1 END", 101, 24, "RESULT := V + 1 "},
+  };
+  for (const Case& c : cases) {
+    Engine e(GetParam());
+    e.scene.host.SetCurrent(0, "ms_Down");
+    BudgetScope budget(c.budget);
+    EXPECT_FALSE(e.Run(std::string("FUNCTION F(V); ") + c.body + "; X := 0; WHILE TRUE DO X := F(X)"));
+    EXPECT_EQ(e.engine.ErrorCode(), kScriptTooLongCode) << c.body;
+    EXPECT_EQ(e.engine.ErrorText(), c.text) << c.body;
+    EXPECT_EQ(e.Int("X"), c.expected) << c.body;
+  }
 }
 
 // The stop flag (qxrun asked to close) ends a run at its next checkpoint, quietly: no line in

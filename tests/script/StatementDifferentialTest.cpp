@@ -31,7 +31,10 @@ class ScriptGenerator {
              (Pick(6) ? "; RESULT := " + Expr(1) : std::string()) + " END; ";
     }
     // F3's body is one RESULT := expression, evaluated in the caller's frame where it can be.
-    if (Pick(8)) s += "FUNCTION F3(V, W); RESULT := " + PureExpr(2) + "; ";
+    if (Pick(8)) {
+      const std::string assign = "RESULT := " + PureExpr(2);
+      s += "FUNCTION F3(V, W); " + (Pick(3) ? assign : "BEGIN " + assign + (Pick(2) ? " END" : "; END")) + "; ";
+    }
     s += List(3);
     if (Pick(5) == 0) s = Mutate(s);
     return s;

@@ -187,6 +187,30 @@ TEST(Limits, DeeplyNestedStatementsAreRefused) {
   }
 }
 
+// A call at the limit meets it where its body's lists would, however the call is made.
+TEST(Limits, ACallNearTheNestingLimitMeetsItInItsBody) {
+  std::vector<std::string> outcomes[2];
+  for (bool parsed : {true, false}) {
+    for (int depth = 994; depth <= 999; ++depth) {
+      Engine e;
+      e.engine.SetStatementCache(parsed);
+      e.scene.host.SetCurrent(0, "ms_Down");
+      std::string begins, ends;
+      for (int i = 0; i < depth; ++i) {
+        begins += "BEGIN ";
+        ends += " END";
+      }
+      // The call before, made less deeply on the same names, is the one that may be repeated.
+      const bool ran = e.Run("FUNCTION F(); BEGIN RESULT := I END; I := 0; X := 0;\n"
+                             "FOR I := 1 TO 3 DO IF I < 3 THEN X := F() ELSE " + begins + "X := F()" + ends);
+      outcomes[parsed].push_back(std::to_string(ran) + " " + e.engine.ErrorMessage() + " " + e.Var("X").ToText());
+    }
+  }
+  EXPECT_EQ(outcomes[true], outcomes[false]);
+  EXPECT_EQ(outcomes[true].front(), "1  3");
+  EXPECT_EQ(outcomes[true].back(), "0 Statements nested too deeply 2");
+}
+
 TEST(Limits, RecursionIsStoppedWithAMessage) {
   for (bool parsed : {true, false}) {
     Engine e;
