@@ -32,6 +32,10 @@ inline bool CompareIntegers(int op, int64_t p, int64_t q, bool& holds) {
 
 // "+", "-" and "*" on two Integers: true, with the exact 64-bit result, when `op` is one.
 inline bool ArithmeticOnIntegers(int op, int64_t p, int64_t q, int64_t& r) {
+  if (op == tkPlus) {  // by far the commonest: tested first
+    r = p + q;
+    return true;
+  }
   switch (op) {
     case tkPlus: r = p + q; return true;
     case tkMinus: r = p - q; return true;
