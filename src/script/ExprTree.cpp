@@ -569,6 +569,7 @@ class FastEvaluator {
       return false;
     int64_t stack[kFastStack];
     int sp = 0;
+    const TVar* const items = vars.Entries();  // nothing here changes the list
     const FastOp* const end = code.ops.data() + code.ops.size();
     for (const FastOp* o = code.ops.data(); o != end; ++o) {
       switch (o->kind) {
@@ -577,7 +578,7 @@ class FastEvaluator {
           stack[sp++] = o->constant->Int64Value();
           break;
         case FastOp::Var: {
-          const ScriptValue& v = vars[o->planned].Value;
+          const ScriptValue& v = items[o->planned].Value;
           if (v.Kind() != ValueKind::Integer) return false;
           stack[sp++] = v.Int64Value();
           break;
@@ -591,20 +592,19 @@ class FastEvaluator {
           const int32_t second = o->parts == 2 ? static_cast<int32_t>(stack[sp + 1]) : 0;
           const IndexedNameNode::CachedElement& c = (*n.elements)[ElementSlot(first, second)];
           if (c.generation != vars.Generation() || c.first != first || c.second != second) return false;
-          const ScriptValue& v = vars[c.index].Value;
+          const ScriptValue& v = items[c.index].Value;
           if (v.Kind() != ValueKind::Integer) return false;
           stack[sp++] = v.Int64Value();
           break;
         }
         case FastOp::Binary: {
           const int64_t q = stack[--sp], p = stack[sp - 1];
+          // Only the last step may compare; an Integer from it has no truth.
+          if (o + 1 == end) return CompareIntegers(o->op, p, q, holds);
           int64_t r = 0;
-          if (ArithmeticOnIntegers(o->op, p, q, r)) {
-            if (r < INT32_MIN || r > INT32_MAX) return false;
-            stack[sp - 1] = r;
-            break;
-          }
-          return o + 1 == end && CompareIntegers(o->op, p, q, holds);
+          if (!ArithmeticOnIntegers(o->op, p, q, r) || r < INT32_MIN || r > INT32_MAX) return false;
+          stack[sp - 1] = r;
+          break;
         }
         case FastOp::Prefix: return false;
       }

@@ -82,6 +82,8 @@ class TVarList {
   int Find(std::string_view name) const;
   int Count() const { return static_cast<int>(count_); }
   const TVar& operator[](int i) const { return items_[i]; }
+  // The entries in order, valid until the list next changes.
+  const TVar* Entries() const { return items_.data(); }
   // Writable access may rename the entry, so the list re-reads its names before the next
   // lookup and takes a new Generation. Do not keep the reference across other calls.
   TVar& operator[](int i) {
