@@ -31,6 +31,20 @@ struct FastOp {
   mutable int planned = -1;               // Var: its place as of FastCode::opsVars
 };
 
+// A step of a condition over Integers (FastEvaluator::PlannedIntegerHolds), with the leaves
+// that feed it folded in: a value is on the stack, at a variable's place, or a constant.
+struct IntOperand {
+  enum Kind : uint8_t { Stack, Place, Const } kind = Stack;
+  int64_t n = 0;  // Place: the entry; Const: the value
+};
+struct IntStep {
+  enum Kind : uint8_t { Push, Element, Arith, Compare } kind = Push;
+  uint8_t op = 0;     // Arith, Compare: the operator's token code
+  uint8_t parts = 0;  // Element: 1 or 2 indexes, `x` and `y`
+  IntOperand x, y;    // Push: x; Arith, Compare: y, the right operand (the left is on the stack)
+  const ExprNode* node = nullptr;  // Element: an IndexedNameNode
+};
+
 struct FastCode {
   // One leaf (a constant or variable) and two leaves with an operator are the commonest
   // shapes by far; they run without the general loop. A call of its own (F(X, Y) as a whole
@@ -53,6 +67,10 @@ struct FastCode {
   // General: the variables' name stamp at which every Var op's `planned` place holds and no
   // Element op's name is a plain variable (0: none).
   mutable uint64_t opsVars = 0;
+  // General: `ops` as Integer steps with the places of opsVars `intStepsVars` (0: none made),
+  // empty when they have no such form.
+  mutable std::vector<IntStep> intSteps;
+  mutable uint64_t intStepsVars = 0;
 };
 
 // A constant, or an existing variable that is no array; null otherwise. The names of the

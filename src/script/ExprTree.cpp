@@ -567,49 +567,113 @@ class FastEvaluator {
     if (code.shape != FastCode::General || !code.namesPlain || code.opsVars != vars.Generation() ||
         code.registries != e_.registriesStamp_)
       return false;
+    if (code.intStepsVars != code.opsVars) MakeIntSteps(code);
+    if (code.intSteps.empty()) return false;
     int64_t stack[kFastStack];
     int sp = 0;
     const TVar* const items = vars.Entries();  // nothing here changes the list
-    const FastOp* const end = code.ops.data() + code.ops.size();
-    for (const FastOp* o = code.ops.data(); o != end; ++o) {
-      switch (o->kind) {
-        case FastOp::Const:
-          if (o->constant->Kind() != ValueKind::Integer) return false;
-          stack[sp++] = o->constant->Int64Value();
+    // A Stack operand takes the top of the stack: the right one of a pair first.
+    const auto read = [&](const IntOperand& a, int64_t& out) {
+      if (a.kind == IntOperand::Stack) {
+        out = stack[--sp];
+        return true;
+      }
+      if (a.kind == IntOperand::Const) {
+        out = a.n;
+        return true;
+      }
+      const ScriptValue& v = items[a.n].Value;
+      if (v.Kind() != ValueKind::Integer) return false;
+      out = v.Int64Value();
+      return true;
+    };
+    for (const IntStep& step : code.intSteps) {
+      switch (step.kind) {
+        case IntStep::Push:
+          if (!read(step.x, stack[sp])) return false;
+          ++sp;
           break;
-        case FastOp::Var: {
-          const ScriptValue& v = items[o->planned].Value;
-          if (v.Kind() != ValueKind::Integer) return false;
-          stack[sp++] = v.Int64Value();
-          break;
-        }
-        case FastOp::Element: {
-          const auto& n = *static_cast<const IndexedNameNode*>(o->node);
-          if (o->parts < 1 || o->parts > 2 || !n.elements) return false;
-          sp -= o->parts;
+        case IntStep::Element: {
+          const auto& n = *static_cast<const IndexedNameNode*>(step.node);
+          if (!n.elements) return false;
           // As Element reads an Integer index.
-          const int32_t first = static_cast<int32_t>(stack[sp]);
-          const int32_t second = o->parts == 2 ? static_cast<int32_t>(stack[sp + 1]) : 0;
-          const IndexedNameNode::CachedElement& c = (*n.elements)[ElementSlot(first, second)];
-          if (c.generation != vars.Generation() || c.first != first || c.second != second) return false;
+          int64_t first = 0, second = 0;
+          if (step.parts == 2 && !read(step.y, second)) return false;
+          if (!read(step.x, first)) return false;
+          const int32_t i = static_cast<int32_t>(first), j = static_cast<int32_t>(second);
+          const IndexedNameNode::CachedElement& c = (*n.elements)[ElementSlot(i, j)];
+          if (c.generation != vars.Generation() || c.first != i || c.second != j) return false;
           const ScriptValue& v = items[c.index].Value;
           if (v.Kind() != ValueKind::Integer) return false;
           stack[sp++] = v.Int64Value();
           break;
         }
-        case FastOp::Binary: {
-          const int64_t q = stack[--sp], p = stack[sp - 1];
-          // Only the last step may compare; an Integer from it has no truth.
-          if (o + 1 == end) return CompareIntegers(o->op, p, q, holds);
-          int64_t r = 0;
-          if (!ArithmeticOnIntegers(o->op, p, q, r) || r < INT32_MIN || r > INT32_MAX) return false;
+        case IntStep::Arith: {
+          int64_t q = 0, r = 0;
+          if (!read(step.y, q) || !ArithmeticOnIntegers(step.op, stack[sp - 1], q, r) || r < INT32_MIN ||
+              r > INT32_MAX)
+            return false;
           stack[sp - 1] = r;
           break;
         }
-        case FastOp::Prefix: return false;
+        case IntStep::Compare: {
+          int64_t q = 0;
+          if (!read(step.y, q)) return false;
+          return CompareIntegers(step.op, stack[sp - 1], q, holds);
+        }
       }
     }
-    return false;  // an Integer, no truth: the general steps say what that means
+    return false;
+  }
+
+  // The Integer steps of `code` (General, planned at opsVars): each leaf folded into the
+  // step that takes it where it can be; none when the code ends in no comparison or holds
+  // what the steps do not do (prefix operators, longer index lists, constants of other kinds).
+  static void MakeIntSteps(const FastCode& code) {
+    std::vector<IntStep>& steps = code.intSteps;
+    steps.clear();
+    code.intStepsVars = code.opsVars;
+    // The last step, when it only pushes a leaf: taken as an operand instead.
+    const auto takeLeaf = [&steps](IntOperand& operand) {
+      if (steps.empty() || steps.back().kind != IntStep::Push) return false;
+      operand = steps.back().x;
+      steps.pop_back();
+      return true;
+    };
+    for (size_t k = 0; k < code.ops.size(); ++k) {
+      const FastOp& o = code.ops[k];
+      IntStep step;
+      switch (o.kind) {
+        case FastOp::Const:
+          if (o.constant->Kind() != ValueKind::Integer) {
+            steps.clear();
+            return;
+          }
+          step.x = {IntOperand::Const, o.constant->Int64Value()};
+          break;
+        case FastOp::Var: step.x = {IntOperand::Place, o.planned}; break;
+        case FastOp::Element:
+          if (o.parts < 1 || o.parts > 2) {
+            steps.clear();
+            return;
+          }
+          step.kind = IntStep::Element;
+          step.parts = static_cast<uint8_t>(o.parts);
+          step.node = o.node;
+          // Indexes left on the stack are its top ones: only the trailing ones can be leaves.
+          if (o.parts == 1) takeLeaf(step.x);
+          else if (takeLeaf(step.y)) takeLeaf(step.x);
+          break;
+        case FastOp::Binary:
+          step.kind = k + 1 == code.ops.size() ? IntStep::Compare : IntStep::Arith;
+          step.op = o.op;
+          takeLeaf(step.y);
+          break;
+        case FastOp::Prefix: steps.clear(); return;
+      }
+      steps.push_back(step);
+    }
+    if (steps.empty() || steps.back().kind != IntStep::Compare) steps.clear();
   }
 
   // What the full evaluator does for a call that is the whole expression.

@@ -583,6 +583,24 @@ TEST(Caches, IntegerConditionsGiveTheUsualAnswersWhereTheValuesChange) {
     // A condition whose value is an Integer, not a truth, takes the usual steps.
     ASSERT_TRUE(e.Run("G[1, 1] := 1; I := 0; K := 0; FOR I := 1 TO 3 DO IF G[1, 1] - I THEN K := K + 1"));
     EXPECT_EQ(e.Var("K").ToText(), "2") << parsed;
+    // Indexes computed beside indexes read, in either place, and conditions that fall back
+    // (a Float constant, a prefix operator).
+    ASSERT_TRUE(e.Run("H[1, 1] := 1; H[2, 1] := 2; H[1, 2] := 3; H[2, 2] := 4; X := 1; Y := 1; P := 0; Q := 0;\n"
+                      "R := 0; T := 0; U := 0; I := 0; XS[1] := 1; XS[2] := 2; XS[3] := 1; XS[4] := 2;\n"
+                      "FOR I := 1 TO 4 DO BEGIN\n"
+                      "  X := XS[I]; Y := 1; IF I > 2 THEN Y := 2;\n"
+                      "  IF H[X, Y] + 1 = H[X + 1 - (X - 1) * 2, Y] THEN P := P + 1;\n"  // the rows swapped
+                      "  IF H[X, Y] < H[X, 3 - Y] THEN Q := Q + 1;\n"
+                      "  IF H[3 - X, 3 - Y] * 2 > X + Y * 2 THEN R := R + 1;\n"
+                      "  IF X + 0 < 1.5 THEN T := T + 1;\n"
+                      "  IF -X + 3 = Y THEN U := U + 1\n"
+                      "END"))
+        << e.engine.ErrorMessage();
+    EXPECT_EQ(e.Var("P").ToText(), "2") << parsed;  // H[1, y] + 1 = H[2, y] for both y, not the reverse
+    EXPECT_EQ(e.Var("Q").ToText(), "2") << parsed;  // where Y is 1
+    EXPECT_EQ(e.Var("R").ToText(), "2") << parsed;  // 8 > 3, 6 > 4, 4 > 5 no, 2 > 6 no
+    EXPECT_EQ(e.Var("T").ToText(), "2") << parsed;
+    EXPECT_EQ(e.Var("U").ToText(), "2") << parsed;  // (2, 1) and (1, 2)
   }
 }
 
