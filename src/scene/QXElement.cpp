@@ -12,6 +12,7 @@
 #include "scene/ElementFactory.h"
 #include "scene/EventScripts.h"
 #include "scene/QXDB.h"
+#include "scene/SpecialNames.h"
 
 namespace qx {
 
@@ -364,7 +365,7 @@ bool TQXElement::GetPropValue(const std::string& name, ScriptValue& value) {
   if (Variables) {
     const int i = Variables->Find(name);
     if (i >= 0) {
-      value = (*Variables)[i].Value;
+      value = std::as_const(*Variables)[i].Value;  // a read: the names keep their stamp
       return true;
     }
   }
@@ -452,6 +453,14 @@ bool TQXElement::GetSpecialValue(const std::string& name, ScriptValue& value) {
     return false;
   }
   return true;
+}
+
+bool TQXElement::TakesPropertyName(const std::string& name) const {
+  if ((Variables && Variables->Find(name) >= 0) || Class().FindProp(name) >= 0) return true;
+  for (const SpecialName& special : SpecialNames()) {
+    if (special.access == SpecialAccess::ReadWrite && name == special.name) return true;
+  }
+  return false;
 }
 
 bool TQXElement::SetPropValue(const std::string& name, const ScriptValue& input) {

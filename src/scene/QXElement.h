@@ -88,6 +88,9 @@ class TQXElement {
   virtual void ReloadResources();
   virtual bool GetPropValue(const std::string& name, ScriptValue& value);
   virtual bool SetPropValue(const std::string& name, const ScriptValue& value);
+  // Whether SetPropValue may take `name` for some value: a variable of the element, a
+  // published property, or a special name that some class writes.
+  bool TakesPropertyName(const std::string& name) const;
 
   // --- published properties by index (the class registry's order) -------------------------
   PropValue GetProp(int index);

@@ -22,6 +22,18 @@ bool SceneScriptHost::SetPropValue(ElementHandle element, const std::string& nam
   return e && e->SetPropValue(name, value);
 }
 
+bool SceneScriptHost::TakesName(ElementHandle element, const std::string& name) {
+  TQXElement* e = Resolve(root_, element);
+  return !e || e->TakesPropertyName(name);
+}
+
+uint64_t SceneScriptHost::NamesStamp(ElementHandle element) {
+  // An element's own variables are the only names it takes that can change, and no two
+  // variable lists share a stamp.
+  TQXElement* e = Resolve(root_, element);
+  return e && e->Variables ? e->Variables->Generation() : 0;
+}
+
 ElementHandle SceneScriptHost::ParentOf(ElementHandle element) {
   TQXElement* e = Resolve(root_, element);
   return e && e->Parent() ? e->Parent()->Handle() : 0;

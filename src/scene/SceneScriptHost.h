@@ -17,6 +17,8 @@ class SceneScriptHost final : public ScriptHost {
 
   bool GetPropValue(ElementHandle element, const std::string& name, ScriptValue& value) override;
   bool SetPropValue(ElementHandle element, const std::string& name, const ScriptValue& value) override;
+  bool TakesName(ElementHandle element, const std::string& name) override;
+  uint64_t NamesStamp(ElementHandle element) override;
   ElementHandle ParentOf(ElementHandle element) override;
   ElementHandle Root() override;
   ElementHandle CurrentElement() override;

@@ -19,6 +19,12 @@ class ScriptHost {
 
   virtual bool GetPropValue(ElementHandle element, const std::string& name, ScriptValue& value) = 0;
   virtual bool SetPropValue(ElementHandle element, const std::string& name, const ScriptValue& value) = 0;
+  // Whether SetPropValue may take `name` on `element` for some value (true when unsure),
+  // and a stamp of the names it takes: while the stamp is the same, so are the answers (0:
+  // no stamp, the names are asked each time). The interpreter then need not offer a new
+  // variable that the element has refused before.
+  virtual bool TakesName(ElementHandle, const std::string&) { return true; }
+  virtual uint64_t NamesStamp(ElementHandle) { return 0; }
   virtual ElementHandle ParentOf(ElementHandle element) = 0;
   virtual ElementHandle Root() = 0;
   // The element whose event script runs, and the event's name.

@@ -700,8 +700,24 @@ static int8_t FindInlineBody(PreparedProc& proc) {
   return true;
 }
 
+// Whether `element` would refuse every parameter of `proc` and RESULT as its properties
+// (they then become variables, as with no element).
+[[gnu::noinline]] bool TScriptEngine::ElementRefusesFrame(PreparedProc& proc, ElementHandle element) {
+  ScriptHost& host = Host();
+  const uint64_t names = host.NamesStamp(element);
+  if (names == 0) return false;
+  if (proc.inlineElement == element && proc.inlineElementNames == names) return true;
+  for (const std::string& param : proc.params) {
+    if (host.TakesName(element, param)) return false;
+  }
+  if (host.TakesName(element, "RESULT")) return false;
+  proc.inlineElement = element;
+  proc.inlineElementNames = names;
+  return true;
+}
+
 // A call whose body is RESULT := a pure expression, on constant or variable arguments, with
-// no current element: the expression's value with each parameter read as its argument, the
+// no current element or one that takes none of its names: the expression's value with each parameter read as its argument, the
 // same value the body would leave in RESULT. Such a call changes no variable: everything it
 // adds is dropped on return, and each bare variable argument would take back the value it
 // gave. It still counts the statements it runs. False, having changed nothing, when
@@ -717,7 +733,9 @@ static int8_t FindInlineBody(PreparedProc& proc) {
   const int lists = proc.inlineLists;
   if (detail::gStepsLeft < lists || listNesting_ + lists > kMaxListNesting || controlFlag_ != TControlFlag::None)
     return false;
-  if (Host().CurrentElement() != 0) return false;  // it would offer the names to the element
+  // With a current element, each new name is offered to it first: it must take none.
+  if (const ElementHandle element = Host().CurrentElement(); element != 0 && !ElementRefusesFrame(proc, element))
+    return false;
   const size_t count = proc.params.size();
   const ScriptValue* values[kPlannedParams];
   const CallArg* const arg = args.data();

@@ -115,6 +115,10 @@ struct PreparedProc {
   std::vector<int8_t> inlineParam;  // per op of its flat code: the parameter it reads, or -1
   // The names' stamp at which neither a parameter nor RESULT is a variable or array (0: none).
   uint64_t inlineFrom = 0;
+  // The current element, and the stamp of the names it takes, with which neither a
+  // parameter nor RESULT would be its property (0: none known).
+  ElementHandle inlineElement = 0;
+  uint64_t inlineElementNames = 0;
 };
 
 // Calls with at most this many parameters may bind them in one step (TVarList::AppendFrame).

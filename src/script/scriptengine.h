@@ -215,6 +215,7 @@ class TScriptEngine {
   bool BindPlanned(PreparedProc& proc, const std::vector<CallArg>& args);
   bool CallInline(PreparedProc& proc, const std::vector<CallArg>& args, ScriptValue& result);
   bool InlineFrameHolds(PreparedProc& proc);
+  bool ElementRefusesFrame(PreparedProc& proc, ElementHandle element);
   bool BindParameters(PreparedProc& proc, const std::vector<CallArg>& args, std::string_view stream, int depth);
   [[gnu::cold, gnu::noinline]] void EndJumpInCall(std::string_view stream);
   // A declared procedure's call; a failed one reports "Error in procedure: " after its own error.

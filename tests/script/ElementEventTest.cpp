@@ -153,6 +153,60 @@ TEST(ElementEvents, ScriptsReachTheElementsPropertiesAndVariables) {
   EXPECT_TRUE(scene.TakeLog().empty());
 }
 
+// A function's parameters and RESULT are offered to the element on every call, even where
+// the call is evaluated in place: a property takes its parameter, and so does an element
+// variable of that name that appears between two calls.
+TEST(ElementEvents, AFunctionsNamesGoToTheElementWhereItTakesThem) {
+  EventScene scene;
+  scene.shape->SetScript(ScriptSlot::Init, "W := 0");
+  scene.shape->DoInit();
+  for (TScriptEngine* engine : scene.engines) {
+    engine->RegisterFunction("REINIT", [&scene](TScriptEngine&, TVarList&, TVar&) {
+      scene.shape->SetScript(ScriptSlot::Init, "V := 0");
+      scene.shape->DoInit();
+      return true;
+    });
+  }
+  scene.shape->SetScript(ScriptSlot::Process,
+                         "FUNCTION F(V); RESULT := V + 1; FUNCTION G(X); RESULT := X * 2;\n"
+                         "I := 0; N := 0; M := 0;\n"
+                         "FOR I := 1 TO 6 DO BEGIN IF I = 4 THEN REINIT(); N := N + F(I); M := G(I) END");
+  scene.shape->DoProcess();
+  EXPECT_TRUE(scene.TakeLog().empty());
+  const TVarList& vars = scene.engines[1]->Vars();
+  ASSERT_EQ(vars.Count(), 3);
+  EXPECT_EQ(vars[1].Value.IntValue(), 27);  // N: 2 + 3 + ... + 7
+  EXPECT_EQ(vars[2].Value.IntValue(), 12);  // M
+  EXPECT_EQ(scene.shape->X(), 6);           // G's parameter, the published property X
+  ASSERT_EQ(scene.shape->Variables->Count(), 1);
+  EXPECT_EQ((*scene.shape->Variables)[0].Value.IntValue(), 6);  // F's parameter, from the fourth call on
+}
+
+// What an element takes as properties, and the stamp that says when that may have changed:
+// its own variables can come and go, reading them changes nothing.
+TEST(ElementEvents, TheNamesAnElementTakesHaveAStamp) {
+  EventScene scene;
+  ScriptHost& host = *scene.host;
+  const ElementHandle shape = scene.shape->Handle();
+  EXPECT_EQ(host.NamesStamp(shape), 0u);  // no variables yet: no stamp to keep
+  scene.shape->SetScript(ScriptSlot::Init, "V := 0");
+  scene.shape->DoInit();
+  const uint64_t stamp = host.NamesStamp(shape);
+  EXPECT_NE(stamp, 0u);
+  for (const char* name : {"V", "X", "CURSOR", "VOLMUZ"}) EXPECT_TRUE(host.TakesName(shape, name)) << name;
+  for (const char* name : {"W", "RESULT", "v"}) EXPECT_FALSE(host.TakesName(shape, name)) << name;
+  EXPECT_TRUE(host.TakesName(12345, "W"));  // no such element: unsure
+  ScriptValue value;
+  EXPECT_TRUE(host.GetPropValue(shape, "V", value));
+  EXPECT_TRUE(host.SetPropValue(shape, "V", ScriptValue::Int(3)));
+  EXPECT_EQ(host.NamesStamp(shape), stamp);
+  scene.shape->SetScript(ScriptSlot::Init, "W := 0");
+  scene.shape->DoInit();
+  EXPECT_NE(host.NamesStamp(shape), stamp);
+  EXPECT_TRUE(host.TakesName(shape, "W"));
+  EXPECT_FALSE(host.TakesName(shape, "V"));
+}
+
 TEST(ElementEvents, ErrorsAreLoggedWithTheElementAndEvent) {
   EventScene scene;
   scene.shape->SetScript(ScriptSlot::MouseDown, "N := 1; N := NOSUCH + 1");

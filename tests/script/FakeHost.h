@@ -33,8 +33,8 @@ class FakeHost : public ScriptHost {
     if (root_ == 0) root_ = handle;
     return handle;
   }
-  void SetProp(ElementHandle e, const std::string& name, const ScriptValue& v) { At(e).props[UpperCaseAscii(name)] = v; }
-  ScriptValue Prop(ElementHandle e, const std::string& name) { return At(e).props[UpperCaseAscii(name)]; }
+  void SetProp(ElementHandle e, const std::string& name, const ScriptValue& v) { Slot(e, name) = v; }
+  ScriptValue Prop(ElementHandle e, const std::string& name) { return Slot(e, name); }
   void SetCurrent(ElementHandle e, std::string event = {}) {
     current_ = e;
     event_ = std::move(event);
@@ -68,6 +68,10 @@ class FakeHost : public ScriptHost {
     it->second = value;
     return true;
   }
+  bool TakesName(ElementHandle e, const std::string& name) override {
+    return !Valid(e) || At(e).props.count(UpperCaseAscii(name)) > 0;
+  }
+  uint64_t NamesStamp(ElementHandle e) override { return Valid(e) ? (namesVersion_ << 20) | e : 0; }
   ElementHandle ParentOf(ElementHandle e) override { return Valid(e) ? At(e).parent : 0; }
   ElementHandle Root() override { return root_; }
   ElementHandle CurrentElement() override { return current_; }
@@ -85,6 +89,13 @@ class FakeHost : public ScriptHost {
  private:
   bool Valid(ElementHandle e) const { return e >= 1 && e <= elements_.size(); }
   Element& At(ElementHandle e) { return elements_[e - 1]; }
+  // A property, made when missing (the names taken change then).
+  ScriptValue& Slot(ElementHandle e, const std::string& name) {
+    auto& props = At(e).props;
+    const auto [it, added] = props.try_emplace(UpperCaseAscii(name));
+    if (added) ++namesVersion_;
+    return it->second;
+  }
 
   std::vector<Element> elements_;
   ElementHandle root_ = 0;
@@ -92,6 +103,7 @@ class FakeHost : public ScriptHost {
   std::string event_;
   std::map<std::string, std::string> texts_;
   std::vector<std::string> log_;
+  uint64_t namesVersion_ = 1;
 };
 
 }  // namespace qx::test
