@@ -89,7 +89,8 @@ class TQXElement {
   virtual bool GetPropValue(const std::string& name, ScriptValue& value);
   virtual bool SetPropValue(const std::string& name, const ScriptValue& value);
   // Whether SetPropValue may take `name` for some value: a variable of the element, a
-  // published property, or a special name that some class writes.
+  // published property, or a special name that some class writes (the special names'
+  // table lists every name an override of SetPropValue takes).
   bool TakesPropertyName(const std::string& name) const;
 
   // --- published properties by index (the class registry's order) -------------------------

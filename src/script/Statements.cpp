@@ -717,12 +717,12 @@ static int8_t FindInlineBody(PreparedProc& proc) {
 }
 
 // A call whose body is RESULT := a pure expression, on constant or variable arguments, with
-// no current element or one that takes none of its names: the expression's value with each parameter read as its argument, the
-// same value the body would leave in RESULT. Such a call changes no variable: everything it
-// adds is dropped on return, and each bare variable argument would take back the value it
-// gave. It still counts the statements it runs. False, having changed nothing, when
-// the call must run as usual (also when the expression has no pure value, so that the usual
-// run reports what is wrong).
+// no current element or one that takes none of its names: the expression's value with each
+// parameter read as its argument, the same value the body would leave in RESULT. Such a
+// call changes no variable: everything it adds is dropped on return, and each bare variable
+// argument would take back the value it gave. It still counts the statements it runs.
+// False, having changed nothing, when the call must run as usual (also when the expression
+// has no pure value, so that the usual run reports what is wrong).
 [[gnu::always_inline]] inline bool TScriptEngine::CallInline(PreparedProc& proc, const std::vector<CallArg>& args,
                                                               ScriptValue& result) {
   if (proc.inlineFrom != vars_.Generation() && !InlineFrameHolds(proc)) return false;
