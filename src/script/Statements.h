@@ -129,12 +129,12 @@ inline constexpr int kInlineListsMax = 4;
 // --- the hot steps both executors share ----------------------------------------------------
 
 // False too once an error is recorded (ReportError brings the checkpoint forward).
-inline bool TScriptEngine::Step(std::string_view statement) {
+inline bool TScriptEngine::Step(const std::string_view& statement) {
   if (--detail::gStepsLeft >= 0) [[likely]] return true;
   return BudgetCheckpoint(statement);
 }
 
-[[gnu::always_inline]] inline bool TScriptEngine::EnterList(std::string_view list) {
+[[gnu::always_inline]] inline bool TScriptEngine::EnterList(const std::string_view& list) {
   if (listNesting_ >= kMaxListNesting) {
     ReportError(kListsTooDeep, list, 1);
     return false;

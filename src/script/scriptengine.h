@@ -243,12 +243,13 @@ class TScriptEngine {
   // Statement steps both executors share, so they cannot drift apart.
   // One statement or loop pass taken from the run's budget; false when the run must stop
   // (the error is recorded).
-  bool Step(std::string_view statement);
+  // (By reference: the text is read only when the budget's checkpoint is due.)
+  bool Step(const std::string_view& statement);
   [[gnu::cold, gnu::noinline]] bool BudgetCheckpoint(std::string_view statement);
   // Records the error of a run stopped at another level or by the stop flag, without a line
   // in the error log.
   [[gnu::cold, gnu::noinline]] void Halt(std::string_view statement);
-  bool EnterList(std::string_view list);  // false when nested too deeply
+  bool EnterList(const std::string_view& list);  // false when nested too deeply
   void LeaveList();
   bool ReportOutsideLoop(std::string_view statement);  // BREAK or CONTINUE left at depth 0
   bool LoopPassContinues();          // after a loop pass: consumes BREAK and CONTINUE
