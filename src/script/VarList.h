@@ -157,10 +157,7 @@ class TVarList {
                                           uint64_t to) {
     if (items_.size() - count_ < count) return false;
     TVar* const spare = items_.data() + count_;
-    for (size_t i = 0; i < count; ++i) {
-      if (!SameText(spare[i].Name, names[i])) [[unlikely]] spare[i].Name = names[i];
-      spare[i].Value = *values[i];
-    }
+    for (size_t i = 0; i < count; ++i) Refill(spare[i], names[i], *values[i]);
     if (indexed_) [[unlikely]] {
       for (size_t i = 0; i < count; ++i) {
         ++count_;
@@ -265,9 +262,7 @@ class TVarList {
   [[gnu::always_inline]] void AppendNamed(const std::string& name, const ScriptValue& value, VarSlot* slot) {
     if (slot && slot->appendFrom == generation_ && slot->appendTo != 0 && count_ < items_.size() && !indexed_)
         [[likely]] {
-      TVar& spare = items_[count_];
-      if (!SameText(spare.Name, name)) [[unlikely]] spare.Name = name;
-      spare.Value = value;
+      Refill(items_[count_], name, value);
       ++count_;
       generation_ = slot->appendTo;
       return;
@@ -276,9 +271,7 @@ class TVarList {
   }
   [[gnu::noinline]] void AppendNamedFinding(const std::string& name, const ScriptValue& value, VarSlot* slot) {
     if (count_ < items_.size()) {
-      TVar& spare = items_[count_];
-      if (!SameText(spare.Name, name)) spare.Name = name;
-      spare.Value = value;
+      Refill(items_[count_], name, value);
     } else {
       items_.push_back(TVar{name, value});  // braces: clang 14 has no parenthesised aggregate init
     }
@@ -297,6 +290,12 @@ class TVarList {
   }
   static bool SameText(const std::string& a, const std::string& b) {
     return a.size() == b.size() && SameNameBytes(a.data(), b.data(), a.size());
+  }
+  // A spare entry made `name` = `value`; its name is mostly the same already (kept from the
+  // call before), so it is only written when it differs.
+  [[gnu::always_inline]] static void Refill(TVar& spare, const std::string& name, const ScriptValue& value) {
+    if (!SameText(spare.Name, name)) [[unlikely]] spare.Name = name;
+    spare.Value = value;
   }
   void IndexAppended() const;
   void IndexRemovingLast() const;

@@ -15,6 +15,11 @@ struct Engine {
   TScriptEngine engine;
   std::vector<std::string> calls;
   Engine() { SetUpEngine(engine, scene, calls); }
+  // With the parsed statements and expressions, or finding both in the text as they run.
+  explicit Engine(bool parsed) : Engine() {
+    engine.SetStatementCache(parsed);
+    engine.SetExpressionCache(parsed);
+  }
   bool Run(const std::string& source) {
     const TokenStream program = engine.Prepare(source);
     return !engine.Failed() && engine.Run(program);
@@ -410,9 +415,7 @@ void AddOnElement(Engine& e) {
 // but whether it becomes a variable or the current element's property is asked each time.
 TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
   for (bool parsed : {true, false}) {
-    Engine e;
-    e.engine.SetStatementCache(parsed);
-    e.engine.SetExpressionCache(parsed);
+    Engine e(parsed);
     AddOnElement(e);
     ASSERT_TRUE(e.Run("PROCEDURE P(V); PY := V + 0;\n"
                       "I := 0; FOR I := 1 TO 5 DO BEGIN ONELEMENT(I = 3); P(I * 10) END"))
@@ -426,9 +429,7 @@ TEST(Caches, ANameFoundMissingStillGoesToTheCurrentElement) {
 // parameter is bound to must still follow the arguments and the names of the moment.
 TEST(Caches, RepeatedCallsBindTheirParametersAsTheFirstCallDid) {
   for (bool parsed : {true, false}) {
-    Engine e;
-    e.engine.SetStatementCache(parsed);
-    e.engine.SetExpressionCache(parsed);
+    Engine e(parsed);
     AddOnElement(e);
     // More than a dozen variables, so that names are also found through the list's index.
     ASSERT_TRUE(e.Run("FUNCTION PAIR(M, K); RESULT := M * 100 + K;\n"
@@ -462,9 +463,7 @@ TEST(Caches, RepeatedCallsBindTheirParametersAsTheFirstCallDid) {
 // the values of the moment, the calls must come out as the usual binding and body would.
 TEST(Caches, ExpressionFunctionsGiveWhatTheirBodyWouldUnderAnyNames) {
   for (bool parsed : {true, false}) {
-    Engine e;
-    e.engine.SetStatementCache(parsed);
-    e.engine.SetExpressionCache(parsed);
+    Engine e(parsed);
     AddOnElement(e);
     int kCalls = 0;
     // From the third pass on, K is a native (called, not read as the variable).
@@ -564,9 +563,7 @@ TEST(Caches, AnExpressionCutShortKeepsNoPlacesForTheNamesBefore) {
 // still get the usual answers.
 TEST(Caches, IntegerConditionsGiveTheUsualAnswersWhereTheValuesChange) {
   for (bool parsed : {true, false}) {
-    Engine e;
-    e.engine.SetStatementCache(parsed);
-    e.engine.SetExpressionCache(parsed);
+    Engine e(parsed);
     ASSERT_TRUE(e.Run("G[1, 1] := 1; G[1, 2] := 2; G[2, 1] := 70000; G[2, 2] := 0; C := 0; D := 0; F := 0; I := 0;\n"
                       "FOR I := 1 TO 6 DO BEGIN\n"
                       "  IF G[1, 2] - G[1, 1] > 0 THEN C := C + 1;\n"
